@@ -1,0 +1,47 @@
+# The two commands a new user runs: `make demo` and `make test`.
+BUILD      ?= build
+TEST_BUILD ?= build-test
+WIN_BUILD  ?= build-win32
+BENCH_BUILD ?= build-bench
+GENERATOR  := -G Ninja
+RENDER     := $(BUILD)/quellor-render
+
+.PHONY: all deps build demo test test-build cross bench install clean fuzz
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+build: deps
+	@cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD)
+
+demo: build
+	@bash scripts/render-demo.sh $(RENDER)
+
+test-build: deps
+	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
+	@cmake --build $(TEST_BUILD)
+
+cross: deps
+	@cmake -S . -B $(WIN_BUILD) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DQUELLOR_CROSS_CHECK=ON >/dev/null
+	@cmake --build $(WIN_BUILD)
+
+test: test-build cross
+	@cd $(TEST_BUILD) && ctest --output-on-failure
+
+bench: deps
+	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUELLOR_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD)
+	@for b in $(BENCH_BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+install: build
+	@mkdir -p $(HOME)/.vst
+	@cp $(BUILD)/Quellor.so $(HOME)/.vst/
+	@bash scripts/install-data.sh
+	@echo "Installed Quellor.so into $(HOME)/.vst/"
+
+clean:
+	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) demo.wav

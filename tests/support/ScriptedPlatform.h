@@ -1,0 +1,30 @@
+// A platform double for unit tests: answers are queued by the test, messages
+// and dialogs are recorded, folders are real folders on disk.
+#pragma once
+
+#include "platform/IPlatform.h"
+
+#include <deque>
+#include <string>
+#include <vector>
+
+class ScriptedPlatform : public IPlatform {
+public:
+    std::vector<std::string> errors;          // texts shown by showError
+    std::vector<std::string> questions;       // texts asked by askYesNo
+    std::deque<bool> yesNoAnswers;            // next answers; No when empty
+    std::deque<std::string> fileChoices;      // next chosen paths; cancelled when empty
+    std::string rootFolder;                   // what configuredRootFolder answers
+    std::string fallbackRoot = "/nonexistent/Quellor";
+    char separator = '.';
+
+    void showError(const char* caption, const char* text) override;
+    bool askYesNo(const char* caption, const char* text) override;
+    bool chooseFile(char* pathBuffer, size_t capacity, const char* title, const char* pattern,
+                    const char* description, void* ownerWindow, bool forOpening) override;
+    std::string configuredRootFolder() override { return rootFolder; }
+    std::string defaultRootFolder() override { return fallbackRoot; }
+    std::vector<FolderEntry> listFolder(const std::string& folder) override;
+    char pathSeparator() const override { return '/'; }
+    char decimalSeparator() override { return separator; }
+};
