@@ -45,3 +45,12 @@ install: build
 
 clean:
 	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) demo.wav
+
+# Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
+# of its seed corpus. make test runs them for 20 seconds each.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DQUELLOR_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD)
+	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
