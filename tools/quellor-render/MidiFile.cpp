@@ -184,6 +184,9 @@ bool CMidiFile::parseTrack(const uint8_t* data, size_t size, uint16_t track,
             error = "track ends after a delta time, without its event";
             return false;
         }
+        // Meta and system exclusive events leave the running status alone: a
+        // well-formed file never relies on it there, and sloppy writers that do
+        // still play as meant.
         uint8_t status = data[pos];
         if (status & 0x80) {
             ++pos;
@@ -195,7 +198,6 @@ bool CMidiFile::parseTrack(const uint8_t* data, size_t size, uint16_t track,
         }
 
         if (status == kMetaStatus) {
-            runningStatus = 0;
             if (pos >= size) {
                 error = "meta event cut short";
                 return false;
@@ -223,7 +225,6 @@ bool CMidiFile::parseTrack(const uint8_t* data, size_t size, uint16_t track,
             mEndTick = std::max(mEndTick, tick);
             if (type == kMetaEndOfTrack) return true; // anything after the end of track is ignored
         } else if (status == kSysexStatus || status == kSysexEscape) {
-            runningStatus = 0;
             uint32_t length = 0;
             if (!readVarLen(data, size, pos, length) || length > size - pos) {
                 error = "system exclusive length runs past the track end";
