@@ -214,7 +214,7 @@ TEST_F(SequencerFixture, ReleasingAllKeysStopsUnlessSustained) {
     EXPECT_EQ(rec.releaseAll, before + 1);
 }
 
-TEST_F(SequencerFixture, TempoChangeTakesEffectAtOnceWithoutSkippingASteps) {
+TEST_F(SequencerFixture, TempoChangeTakesEffectAtOnceWithoutSkippingAStep) {
     setSteps({0});
     seq.noteInput(60, 100);
     run(5513 * 2); // two steps at 120 BPM
