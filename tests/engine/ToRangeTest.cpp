@@ -1,5 +1,5 @@
-#include "engine/Denormal.h"
 #include "engine/ToRange.h"
+#include "engine/Denormal.h"
 
 #include <gtest/gtest.h>
 

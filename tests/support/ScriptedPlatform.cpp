@@ -4,7 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
-void ScriptedPlatform::showError(const char*, const char* text) { errors.emplace_back(text); }
+void ScriptedPlatform::showError(const char*, const char* text) {
+    errors.emplace_back(text);
+}
 
 bool ScriptedPlatform::askYesNo(const char*, const char* text) {
     questions.emplace_back(text);

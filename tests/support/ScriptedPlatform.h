@@ -10,11 +10,11 @@
 
 class ScriptedPlatform : public IPlatform {
 public:
-    std::vector<std::string> errors;          // texts shown by showError
-    std::vector<std::string> questions;       // texts asked by askYesNo
-    std::deque<bool> yesNoAnswers;            // next answers; No when empty
-    std::deque<std::string> fileChoices;      // next chosen paths; cancelled when empty
-    std::string rootFolder;                   // what configuredRootFolder answers
+    std::vector<std::string> errors;     // texts shown by showError
+    std::vector<std::string> questions;  // texts asked by askYesNo
+    std::deque<bool> yesNoAnswers;       // next answers; No when empty
+    std::deque<std::string> fileChoices; // next chosen paths; cancelled when empty
+    std::string rootFolder;              // what configuredRootFolder answers
     std::string fallbackRoot = "/nonexistent/Quellor";
     char separator = '.';
 

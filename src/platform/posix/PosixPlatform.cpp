@@ -58,7 +58,8 @@ int runDialog(const std::vector<std::string>& args, std::string* out) {
         close(fds[0]);
         close(fds[1]);
         std::vector<char*> argv;
-        for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
         argv.push_back(nullptr);
         execvp(argv[0], argv.data());
         _exit(127);
@@ -109,10 +110,9 @@ public:
         int rc = -1;
         std::string filter = std::string(description) + " | " + pattern;
         if (onPath("zenity")) {
-            std::vector<std::string> args = {"zenity", "--file-selection",
-                                             std::string("--title=") + title,
-                                             std::string("--filename=") + pathBuffer,
-                                             std::string("--file-filter=") + filter};
+            std::vector<std::string> args = {
+                "zenity", "--file-selection", std::string("--title=") + title,
+                std::string("--filename=") + pathBuffer, std::string("--file-filter=") + filter};
             if (!forOpening) {
                 args.push_back("--save");
                 args.push_back("--confirm-overwrite");

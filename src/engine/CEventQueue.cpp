@@ -1,0 +1,17 @@
+#include "engine/CEventQueue.h"
+
+#include <cstring>
+
+void CEventQueue::queue(const uint8_t bytes[4], int32_t deltaFrames) {
+    if (count >= kCapacity) return;
+    std::memcpy(entries[count].bytes, bytes, 4);
+    entries[count].deltaFrames = deltaFrames;
+    ++count;
+}
+
+void CEventQueue::empty() {
+    count = 0;
+    readIndex = 0;
+    lastDelta = 0;
+    pending = -1;
+}

@@ -1,0 +1,157 @@
+// The sound engine of one plug-in instance. The plug-in object creates exactly
+// one and forwards every block, MIDI event, parameter, program-name and chunk
+// request to it; the editor talks to it directly.
+//
+// Threads: the block call and queueMidiEvent run on the host's audio thread;
+// parameter changes come from the host's threads or the editor's; program and
+// chunk loading, sample loading and envelope restructuring come from the
+// user-interface or host thread. Single values are plain aligned stores read by
+// the voices at their control ticks. Structural changes hold the structure lock;
+// the block call only try-locks it and renders silence for a block it cannot
+// lock, so the audio thread never waits.
+#pragma once
+
+#include "engine/CEventQueue.h"
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+
+class CPluginFile;
+class CProgram;
+class CWrapperBase;
+
+class CSoundRenderer {
+public:
+    static constexpr int32_t kMaxPieceFrames = 512;
+    static constexpr int32_t kControllerCount = 11;
+    static constexpr int32_t kHostParameterCount = 43;
+    static constexpr int32_t kAppliedValueIdCount = 324; // IDs 0..323 re-applied after a load
+    static constexpr double kDefaultTempo = 140.0;
+    static constexpr double kMinTempo = 10.0;
+    static constexpr double kMaxTempo = 300.0;
+    static constexpr double kDefaultSampleRate = 44100.0;
+
+    // Main thread. settings is the process-wide settings object, hostLink the
+    // plug-in object's automation side (may be null); neither is owned.
+    CSoundRenderer(CPluginFile* settings, CWrapperBase* hostLink);
+    virtual ~CSoundRenderer();
+    CSoundRenderer(const CSoundRenderer&) = delete;
+    CSoundRenderer& operator=(const CSoundRenderer&) = delete;
+
+    // Host threads (suspend/resume) or after a load: clears every running state.
+    void reset();
+    // Host thread. Recomputes the output high-pass; a rate equal to the stored
+    // one recomputes nothing.
+    void setSampleRate(double rate);
+    // Audio thread (from the host's time info) or host thread. Clamped to 10..300 BPM.
+    void setTempo(double bpm);
+
+    // Audio thread: no allocation, no waiting lock. out[0] left, out[1] right.
+    // replace overwrites the host buffers, otherwise the output is added to them.
+    void processBlock(float** out, int32_t frames, bool replace);
+    // Audio thread: one MIDI event of the coming block at its delta frame.
+    void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
+
+    // Any thread: store the value in the program, then apply it to the engine.
+    void setParameter(int32_t id, double value);
+    double getParameter(int32_t id) const;
+    // Name of host parameters 0..42; any other ID leaves text untouched.
+    void getParameterName(int32_t id, char* text, size_t capacity) const;
+    // Display text of any value ID, from the stored value.
+    void getParameterDisplay(int32_t id, char* text, size_t capacity) const;
+
+    void getProgramName(char* text, size_t capacity) const;
+    void setProgramName(const char* name);
+
+    // Host or UI thread. Re-derives every engine value from the program
+    // (IDs 0..323 in ascending order); notify tells the host about IDs 0..42.
+    void applyAllParameters(bool notifyHost);
+    // Audio or host thread. hard silences every voice at once; every voice is
+    // then released.
+    void stopVoices(bool hard);
+
+    // ---- services the voices read at their control ticks (audio thread) ----
+    // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
+    double controllerValue(int32_t index, int32_t key) const;
+    // Tuning factor of a fractional key from the program's per-key ratios and
+    // the process-wide fine tune.
+    double keyFrequencyFactor(double key) const;
+    float glideFactor() const { return glideFactorValue; }
+    float bendRangeUp() const { return bendUp; }
+    float bendRangeDown() const { return bendDown; }
+    double tempo() const { return tempoValue; }
+    double sampleRate() const { return sampleRateValue; }
+
+    // The master distortion shaper: odd-symmetric, y(0) = 0, y(+-1) = +-g with
+    // g = (1 - d/16)^8 * 0.7 + 0.3; amounts below 0.001 pass x unchanged.
+    static float distortionShaper(float x, float amount);
+
+    // ---- state read by tests and the editor ----
+    CProgram& program() { return *programData; }
+    const CProgram& program() const { return *programData; }
+    CPluginFile* settings() const { return settingsObject; }
+    std::mutex& structureLock() { return structureMutex; }
+    float masterLevel() const { return masterLevelValue; }
+    float masterPitch() const { return masterPitchValue; }
+    float distortionTarget() const { return distortionTargetValue; }
+    float leftGain() const { return leftGainValue; }
+    float rightGain() const { return rightGainValue; }
+    float volume() const { return volumeValue; }
+    float pan() const { return panValue; }
+    bool sustain() const { return sustainOn; }
+    int32_t voiceCount() const { return voiceCountValue; }
+    bool unison() const { return unisonOn; }
+    float unisonSpread() const { return unisonSpreadValue; }
+    bool glideFromHeldNote() const { return glideFromHeld; }
+    const float* highPassCoefficients() const { return highPassK; }
+    int32_t queuedEvents() const { return events.size(); }
+
+private:
+    // Apply one value to the engine without storing it (the fixed dispatch order).
+    void applyValue(int32_t id, double x);
+    bool applyRendererValue(int32_t id, double x);
+    // One piece of at most 512 frames: voices, master section, effect chain.
+    void renderPiece(float* left, float* right, int32_t n);
+    void renderVoicesAndMaster(float* left, float* right, int32_t n);
+    void masterSection(float* left, float* right, int32_t n);
+    // MIDI side.
+    void dispatch(const MidiEventEntry& entry);
+    void controlChange(int32_t number, int32_t value);
+    void resetControllers();
+
+    CPluginFile* settingsObject;
+    CWrapperBase* hostLink;
+    std::unique_ptr<CProgram> programData;
+
+    int32_t voiceCountValue = 24;
+    bool glideFromHeld = false;
+    bool unisonOn = false;
+    float unisonSpreadValue = 0.0f;
+    float masterLevelValue = 1.0f;
+    float masterPitchValue = 0.0f;
+    float glideFactorValue = 0.25f;
+    bool sustainOn = false;
+    float distortionTargetValue = 0.0f;
+    float bendUp = 0.0f;
+    float bendDown = 0.0f;
+    double sampleRateValue = -1.0; // so that the first setting is applied
+    double tempoValue = kDefaultTempo;
+    int32_t startCounter = 0;
+    float leftGainValue = 1.0f;
+    float rightGainValue = 1.0f;
+    float distortionAmount = 0.0f;
+    int32_t lastNote = 67;
+    int32_t sequencerTickPosition = 0;
+    double controllers[kControllerCount] = {};
+    float volumeValue = 1.0f;
+    float panValue = 0.5f;
+    double polyAftertouch[128] = {};
+    CEventQueue events;
+    float highPassK[3] = {};
+    // Per channel: input 2 back, previous input, output 2 back, previous output.
+    float highPassState[8] = {};
+
+    std::mutex structureMutex;
+};

@@ -1,0 +1,70 @@
+#include "patch/CPluginFile.h"
+
+#include "platform/IPlatform.h"
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// Builds root + the relative path, with the system's separator in place of '/'.
+void buildPath(char* out, const std::string& root, const char* relative, char separator) {
+    std::string path = root;
+    if (!path.empty() && path.back() != '/' && path.back() != '\\') path += separator;
+    for (const char* p = relative; *p; ++p)
+        path += (*p == '/') ? separator : *p;
+    std::snprintf(out, CPluginFile::kPathCapacity, "%s", path.c_str());
+}
+
+} // namespace
+
+CPluginFile::CPluginFile(IPlatform& platform) : host(platform) {
+    envelopePath[0] = wavePath[0] = tuningPath[0] = programPath[0] = patternPath[0] = 0;
+    samplePath[0] = banksFolder[0] = wavesFolder[0] = 0;
+    std::snprintf(rootFolder, kPathCapacity, "%s", host.defaultRootFolder().c_str());
+}
+
+CPluginFile::~CPluginFile() = default;
+
+void CPluginFile::init() {
+    if (initialised) return;
+    initialised = true;
+    loadFolders();
+}
+
+void CPluginFile::loadFolders() {
+    std::string root = host.configuredRootFolder();
+    if (root.empty()) root = host.defaultRootFolder();
+    std::snprintf(rootFolder, kPathCapacity, "%s", root.c_str());
+    const char s = host.pathSeparator();
+    buildPath(envelopePath, rootFolder, "QuellorData/Envelopes/untitled.qxlenv", s);
+    buildPath(wavePath, rootFolder, "QuellorData/Waves/untitled.qxlwav", s);
+    buildPath(tuningPath, rootFolder, "Microtuning/standard.TUN", s);
+    buildPath(programPath, rootFolder, "QuellorData/Banks/untitled.qxlprg", s);
+    buildPath(patternPath, rootFolder, "QuellorData/Patterns/untitled.qxlseq", s);
+    buildPath(banksFolder, rootFolder, "QuellorData/Banks/", s);
+    buildPath(wavesFolder, rootFolder, "QuellorData/Waves/", s);
+    samplePath[0] = 0;
+}
+
+void CPluginFile::showError(const char* text) {
+    host.showError(kCaption, text);
+}
+
+bool CPluginFile::askYesNo(const char* text) {
+    return host.askYesNo(kCaption, text);
+}
+
+double CPluginFile::random() {
+    randomState = randomState * kRandomMultiplier + kRandomIncrement;
+    return double(randomState) / 4294967295.0;
+}
+
+char CPluginFile::pathSeparator() const {
+    return host.pathSeparator();
+}
+
+char CPluginFile::decimalSeparator() {
+    return host.decimalSeparator();
+}
