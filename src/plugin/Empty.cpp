@@ -1,1 +1,0 @@
-// placeholder until the plug-in shell exists
