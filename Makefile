@@ -6,7 +6,7 @@ BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build cross bench install clean fuzz
+.PHONY: all deps build demo test test-build cross bench install clean fuzz fuzz-build fuzz-check
 
 all: build
 
@@ -29,7 +29,7 @@ cross: deps
 	    -DCMAKE_BUILD_TYPE=Release -DQUELLOR_CROSS_CHECK=ON >/dev/null
 	@cmake --build $(WIN_BUILD)
 
-test: test-build cross
+test: test-build cross fuzz-check
 	@cd $(TEST_BUILD) && ctest --output-on-failure
 
 bench: deps
@@ -44,4 +44,18 @@ install: build
 	@echo "Installed Quellor.so into $(HOME)/.vst/"
 
 clean:
-	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) demo.wav
+	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
+
+# Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
+# of its seed corpus. make test runs them for 20 seconds each.
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+fuzz-build: deps
+	@CC=clang CXX=clang++ cmake -S . -B $(FUZZ_BUILD) $(GENERATOR) -DQUELLOR_FUZZ=ON >/dev/null
+	@cmake --build $(FUZZ_BUILD)
+
+fuzz: fuzz-build
+	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) $(FUZZ_SECONDS)
+
+fuzz-check: fuzz-build
+	@bash scripts/run-fuzzers.sh $(FUZZ_BUILD) 20

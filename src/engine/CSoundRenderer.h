@@ -84,6 +84,10 @@ public:
     double tempo() const { return tempoValue; }
     double sampleRate() const { return sampleRateValue; }
 
+    // The master distortion shaper: odd-symmetric, y(0) = 0, y(+-1) = +-g with
+    // g = (1 - d/16)^8 * 0.7 + 0.3; amounts below 0.001 pass x unchanged.
+    static float distortionShaper(float x, float amount);
+
     // ---- state read by tests and the editor ----
     CProgram& program() { return *programData; }
     const CProgram& program() const { return *programData; }
@@ -112,7 +116,6 @@ private:
     void renderPiece(float* left, float* right, int32_t n);
     void renderVoicesAndMaster(float* left, float* right, int32_t n);
     void masterSection(float* left, float* right, int32_t n);
-    float distort(float x) const;
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);

@@ -1,0 +1,105 @@
+// A chord-following 32-step pattern sequencer. While it runs it takes over the
+// incoming notes: it keeps the held keys, recognises their chord, and plays
+// its pattern on that chord, one step per sixteenth note at the host tempo,
+// through the renderer's ordinary note on and note off.
+//
+// Everything runs on the audio thread inside the block loop and the MIDI
+// dispatch (no allocation, no locks); the value setters come with parameter
+// changes as plain stores.
+#pragma once
+
+#include <cstdint>
+
+// What a sequencer plays into: the renderer's note handling and its voices.
+class SequencerOutput {
+public:
+    virtual ~SequencerOutput() = default;
+    virtual void sequencerNoteOn(int32_t key, int32_t velocity) = 0;
+    virtual void sequencerNoteOff(int32_t key) = 0;
+    // Every voice gets note off for key -1 without hold: its key stack is
+    // emptied and it is released.
+    virtual void sequencerReleaseAllVoices() = 0;
+    // Every voice gets the hold-ended call.
+    virtual void sequencerHoldEnded() = 0;
+    // The process-wide random generator, 0..1.
+    virtual double sequencerRandom() = 0;
+};
+
+class CPatternSequencer {
+public:
+    static constexpr int32_t kStepCount = 32;
+    static constexpr int32_t kRest = -26;
+    static constexpr int32_t kHold = -25;
+    // Value IDs of sequencer 1; sequencer 2 uses the same IDs + kSecondOffset.
+    static constexpr int32_t kIdRunning = 243;
+    static constexpr int32_t kIdLength = 244;
+    static constexpr int32_t kIdTranspose = 245;
+    static constexpr int32_t kIdSwing = 246;
+    static constexpr int32_t kIdRandom = 247;
+    static constexpr int32_t kIdPingPong = 248;
+    static constexpr int32_t kIdFirstStep = 249;
+    static constexpr int32_t kSecondOffset = 39;
+
+    explicit CPatternSequencer(SequencerOutput* output);
+
+    // Applies value ID id (of this sequencer's ID block, first = 243 or 282);
+    // false when the ID is not one of this sequencer's.
+    bool applyValue(int32_t id, double x, int32_t firstId);
+
+    void setRunning(bool run);
+    bool isRunning() const { return running; }
+    bool isPlaying() const { return velocity != 0; }
+    void noteInput(int32_t key, int32_t velocity);
+    void setSustain(bool on) { sustain = on; }
+    void stop();
+    void setTempo(double bpm);
+    void setSampleRate(double rate);
+    // Once per sequencer tick (every 5 ms of samples).
+    void stepCheck();
+    // Advances the step clock by m samples while playing.
+    void advance(int32_t m) {
+        if (velocity != 0) stepClock += m * stepIncrement;
+    }
+
+    // State read by tests and the editor.
+    int32_t root() const { return rootClass; }
+    int32_t chordType() const { return type; }
+    int32_t currentStep() const { return currentStepIndex; }
+    int32_t length() const { return lengthSteps; }
+    int32_t step(int32_t k) const { return steps[k & (kStepCount - 1)]; }
+    double stepIncrementPerSample() const { return stepIncrement; }
+    // The key a step value plays on the recognised chord (before master pitch).
+    int32_t keyForStep(int32_t stepValue) const;
+
+private:
+    void recogniseChord();
+    void recomputeIncrement();
+
+    SequencerOutput* out;
+    bool running = false;
+    double swing = 0.0;
+    bool pingPong = false;
+    bool random = false;
+    int8_t steps[kStepCount];
+    int8_t transpose = 0;
+    bool sustain = false;
+    bool allKeysUp = false;
+    double tempo = 120.0;
+    uint8_t heldKeys[128] = {};
+    uint8_t pitchClassMarks[12] = {};
+    int8_t baseOctave[12];
+    int8_t otherOctave[12];
+    int8_t rootClass = 0;
+    int8_t octave = 4;
+    int8_t velocity = 0;
+    int32_t position = 0;
+    int32_t currentStepIndex = 0;
+    int32_t lengthSteps = 16;
+    double stepClock = 0.0;
+    double stepIncrement = 0.0;
+    bool swingPhase = false;
+    double sampleRate = 44100.0;
+    int32_t lastNote = -1;
+    double stepLength = 1.0;
+    int32_t type = 0;
+};

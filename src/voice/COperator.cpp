@@ -1,0 +1,167 @@
+#include "voice/COperator.h"
+
+#include "engine/ToRange.h"
+#include "waves/CWaveManager.h"
+
+#include <cmath>
+
+namespace {
+constexpr double kSwitchThreshold = 0.5;
+constexpr double kMaxIncrementFraction = 0.5; // of the sample rate (Nyquist)
+
+// Value IDs: operator i owns 13 IDs from 72 + 13 i: mix, pan, enabled, then its
+// ten matrix cells. IDs 324..329 address the editor's selected operator.
+constexpr int32_t kFirstOperatorId = 72;
+constexpr int32_t kIdsPerOperator = 13;
+constexpr int32_t kMixOffset = 0;
+constexpr int32_t kPanOffset = 1;
+constexpr int32_t kEnabledOffset = 2;
+constexpr int32_t kFirstCellOffset = 3;
+constexpr int32_t kStartPhaseId = 324;
+constexpr int32_t kAuxSwitchId = 325;
+constexpr int32_t kCoarseTuneId = 326;
+constexpr int32_t kOffsetHzId = 327;
+constexpr int32_t kAmplitudeId = 328;
+constexpr int32_t kTuneModeId = 329;
+// Bipolar values arrive as 0..1 and map to -1.00..1.00 in steps of 0.01.
+constexpr int32_t kBipolarSteps = 100;
+constexpr double kStep = 0.01;
+
+// Clamp that maps NaN to lo, so nothing undefined reaches the arithmetic.
+double clampValue(double x, double lo, double hi) {
+    if (!(x > lo)) return lo;
+    return x < hi ? x : hi;
+}
+
+double bipolar(double x) {
+    return toRange(x, -kBipolarSteps, kBipolarSteps) * kStep;
+}
+} // namespace
+
+const float COperator::kSilentTable[CWaveManager::kLevelFloats] = {};
+
+void COperator::setOn(double value) {
+    on = value > kSwitchThreshold;
+}
+void COperator::setMixLevel(double level) {
+    mixLevel = clampValue(level, -1.0, 1.0);
+}
+void COperator::setPan(double value) {
+    pan = clampValue(value, -1.0, 1.0);
+}
+void COperator::setFreeRunningPhase(uint8_t value) {
+    freeRunning = value;
+}
+void COperator::setAmplitude(double value) {
+    amplitude = clampValue(value, 0.0, 1.0);
+}
+void COperator::setPhase(double phase) {
+    startPhase = clampValue(phase, 0.0, 1.0);
+}
+
+void COperator::setMatrixCell(int32_t destination, double v) {
+    if (destination < 0 || destination >= kMatrixDestinations) return;
+    v = clampValue(v, -1.0, 1.0);
+    matrixRow[destination] = v * std::fabs(v);
+    rowChangedFlag = true;
+}
+
+void COperator::setCoarse(double value, double mode) {
+    coarse = clampValue(value, -kMaxCoarse, kMaxCoarse);
+    coarseMode = mode;
+}
+
+void COperator::setFrequencyOffset(double hz) {
+    frequencyOffset = clampValue(hz, -kMaxFrequencyOffset, kMaxFrequencyOffset);
+}
+
+bool COperator::applyValue(int32_t id, double x, int32_t selectedOperator) {
+    const int32_t first = kFirstOperatorId + kIdsPerOperator * operatorIndex;
+    if (id >= first && id < first + kIdsPerOperator) {
+        const int32_t k = id - first;
+        if (k == kMixOffset)
+            setMixLevel(bipolar(x));
+        else if (k == kPanOffset)
+            setPan(bipolar(x));
+        else if (k == kEnabledOffset)
+            setOn(x);
+        else
+            setMatrixCell(k - kFirstCellOffset, bipolar(x));
+        return true;
+    }
+    if (selectedOperator != operatorIndex) return false;
+    switch (id) {
+    case kStartPhaseId:
+        setPhase(x);
+        return true;
+    case kAuxSwitchId:
+        setFreeRunningPhase(x > kSwitchThreshold ? 1 : 0);
+        return true;
+    case kCoarseTuneId:
+        setCoarse(x, coarseMode);
+        return true;
+    case kOffsetHzId:
+        setFrequencyOffset(x);
+        return true;
+    case kAmplitudeId:
+        setAmplitude(x);
+        return true;
+    case kTuneModeId:
+        setCoarse(coarse, x);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void COperator::setSampleRate(double rate) {
+    sampleRate = rate;
+    rateReciprocal = 1.0 / rate;
+}
+
+void COperator::resetForNote() {
+    amplitudeValue.clear();
+    leftGain.clear();
+    rightGain.clear();
+    phaseInput = 0.0;
+    rowChangedFlag = true;
+    basePhaseCycles = kBasePhaseCycles;
+    increment = 0;
+    if (!freeRunning) accumulator = 0;
+}
+
+void COperator::beginModulation() {
+    modulation.amplitude = amplitude;
+    modulation.pitch = 0.0;
+    modulation.frequency = 0.0;
+    modulation.mixLevel = mixLevel;
+    modulation.pan = 0.0;
+    modulation.phase = 0.0;
+}
+
+void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) {
+    const double base = coarseMode < kSwitchThreshold ? keyFrequency * coarse
+                                                      : keyFrequency * std::pow(kSemitone, coarse);
+    const double f =
+        std::pow(kSemitone, modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
+    lastFrequency = f;
+    if (waves) table = waves->selectTable(operatorIndex, f, sampleRate);
+    const double x = clampValue(f * rateReciprocal, 0.0, kMaxIncrementFraction);
+    increment = uint32_t(x * kPhaseScale);
+}
+
+void COperator::updateBasePhase() {
+    basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
+}
+
+void COperator::updateAmplitude(float r, bool firstTick) {
+    amplitudeValue.retarget(on ? float(modulation.amplitude) : 0.0f, r, firstTick);
+}
+
+void COperator::updateGains(float r, bool firstTick) {
+    const double s = modulation.mixLevel;
+    const double m = s * std::fabs(s);
+    const double p = clampValue((pan + modulation.pan + 1.0) * 0.5, 0.0, 1.0);
+    leftGain.retarget(float((1.0 - p) * m), r, firstTick);
+    rightGain.retarget(float(p * m), r, firstTick);
+}

@@ -1,0 +1,181 @@
+// One wave-table oscillator of a voice, with a phase-modulation input.
+//
+// Phase is a 32-bit fraction of one cycle (wrapping arithmetic, so no wrap
+// test). Pitches are in Hz, pitch modulation in semitones, phases in cycles,
+// levels linear. The operator reads a band-limited wave table from the wave
+// manager, chosen every second control tick for its current frequency.
+//
+// Threads: the parameter setters (and applyValue) are called by the renderer
+// from the host's or the editor's thread while the audio thread may render;
+// each stores whole aligned values that the voice picks up at its next
+// control tick. Everything else runs on the audio thread: no allocation, no
+// locks.
+#pragma once
+
+#include "voice/CRamp.h"
+
+#include <cstdint>
+#include <cstring>
+
+class CWaveManager;
+
+class COperator {
+public:
+    static constexpr int32_t kMatrixDestinations = 10; // operators 0..7, filters 0..1
+    static constexpr double kMaxCoarse = 96.0;
+    static constexpr double kMaxFrequencyOffset = 9999.99; // Hz
+    // The base phase carries 20 whole cycles; with the 4294967295 scale below
+    // they shift the phase by -20 units of 2^-32 cycle.
+    static constexpr float kBasePhaseCycles = 20.0f;
+    static constexpr double kPhaseScale = 4294967295.0; // cycles -> 2^-32 units
+    // Phase inputs are held within +-2^18 cycles before conversion; real
+    // modulation never comes near, but an operator that is switched off keeps
+    // collecting matrix input, and the conversion must stay defined.
+    static constexpr double kPhaseInputLimit = 262144.0;
+    static constexpr double kSemitone = 1.059463094359295;
+
+    explicit COperator(int32_t index = 0) : operatorIndex(index) {}
+
+    // ---- parameter setters (renderer, any thread) ----
+    void setOn(double value);                // on when value > 0.5
+    void setMixLevel(double level);          // -1..1; -1 is full level, inverted
+    void setPan(double pan);                 // -1 (left) .. 1 (right)
+    void setFreeRunningPhase(uint8_t value); // non-zero: phase persists across notes
+    void setAmplitude(double amplitude);     // 0..1
+    void setPhase(double phase);             // start phase, 0..1 cycles
+    // Matrix amount into destination 0..9 (others ignored): v clamped to -1..1
+    // and stored as v * |v|; marks the row as changed for the voice's routing.
+    void setMatrixCell(int32_t destination, double v);
+    // coarse: -96..96, a frequency ratio when mode < 0.5, semitones otherwise.
+    void setCoarse(double coarse, double mode);
+    void setFrequencyOffset(double hz); // -9999.99..9999.99 Hz
+
+    // Renderer's apply step for one value ID with normalised value x: the
+    // operator's own IDs (72 + 13 i .. 84 + 13 i for operator i) and, when
+    // selectedOperator is this operator, the selected-operator IDs 324..329.
+    // Returns whether the ID changed this operator.
+    bool applyValue(int32_t id, double x, int32_t selectedOperator);
+
+    // ---- voice side (audio thread) ----
+    void setSampleRate(double rate); // Hz; the voice gives every operator its rate
+
+    // Fresh note: ramps to 0, phase input 0, base phase 20 cycles, increment 0,
+    // accumulator 0 unless the phase runs free; the routing must be rebuilt.
+    void resetForNote();
+
+    // Starts a control tick's modulation sums from the parameter bases; the
+    // voice's envelopes then add or multiply into `modulation`.
+    void beginModulation();
+
+    // Every second tick: frequency from the key frequency (Hz), table choice,
+    // phase increment.
+    void updateFrequency(double keyFrequency, const CWaveManager* waves);
+    void updateBasePhase();
+    // Every tick, r = 1 / tick length.
+    void updateAmplitude(float r, bool firstTick);
+    void updateGains(float r, bool firstTick);
+
+    // Per sample, only while on: produces s (amplitude applied, mix level and
+    // pan not), adds s * left gain and s * right gain into left and right,
+    // stores s as the output, advances the ramps and resets the phase input to
+    // the base phase. Interpolate false reads each segment's constant term only.
+    template <bool Interpolate> void produce(float& left, float& right);
+
+    struct Modulation {
+        double amplitude = 0.0; // linear, starts at the base amplitude
+        double pitch = 0.0;     // semitones
+        double frequency = 0.0; // Hz
+        double mixLevel = 0.0;  // starts at the base mix level
+        double pan = 0.0;       // added to the pan
+        double phase = 0.0;     // cycles
+    };
+    Modulation modulation;
+
+    // ---- state read by the voice and tests ----
+    int32_t index() const { return operatorIndex; }
+    bool isOn() const { return on; }
+    bool rowChanged() const { return rowChangedFlag; }
+    void clearRowChanged() { rowChangedFlag = false; }
+    double matrixCell(int32_t destination) const { return matrixRow[destination]; }
+    const double* matrixCellPointer(int32_t destination) const { return &matrixRow[destination]; }
+    double* phaseInputPointer() { return &phaseInput; }
+    const double* outputPointer() const { return &output; }
+    double lastOutput() const { return output; }
+    uint32_t phaseIncrement() const { return increment; }
+    uint32_t phaseAccumulator() const { return accumulator; }
+    double frequency() const { return lastFrequency; }
+    const float* waveTable() const { return table; }
+    float basePhase() const { return basePhaseCycles; }
+    const CRamp& amplitudeRamp() const { return amplitudeValue; }
+    const CRamp& leftGainRamp() const { return leftGain; }
+    const CRamp& rightGainRamp() const { return rightGain; }
+    bool freeRunningPhase() const { return freeRunning != 0; }
+
+private:
+    // Played until the first table choice, so an operator never reads null.
+    static const float kSilentTable[];
+
+    // Hot per-sample state first.
+    double phaseInput = 0.0; // cycles; reset to the base phase every sample
+    double output = 0.0;
+    uint32_t accumulator = 0;
+    uint32_t increment = 0;
+    const float* table = kSilentTable;
+    float basePhaseCycles = kBasePhaseCycles;
+    CRamp amplitudeValue;
+    CRamp leftGain;
+    CRamp rightGain;
+
+    // Control state.
+    int32_t operatorIndex;
+    double rateReciprocal = 1.0 / 44100.0;
+    double sampleRate = 44100.0;
+    double lastFrequency = 0.0;
+    double matrixRow[kMatrixDestinations] = {};
+    bool on = true;
+    bool rowChangedFlag = false;
+
+    // Parameters.
+    double coarse = 1.0;
+    double coarseMode = 0.0;
+    double frequencyOffset = 0.0;
+    double mixLevel = 0.0;
+    double pan = 0.0;
+    double startPhase = 0.0;
+    double amplitude = 0.0;
+    uint8_t freeRunning = 1;
+};
+
+template <bool Interpolate> inline void COperator::produce(float& left, float& right) {
+    // Rounds the phase input to the nearest 2^-32 cycle modulo 2^32: adding
+    // 1.5 * 2^52 leaves the rounded integer in the low mantissa bits, exactly and
+    // without a float-to-integer conversion (valid below 2^51 units).
+    constexpr double kRoundingMagic = 6755399441055744.0;
+    constexpr float kFractionScale = 1.0f / 16777216.0f; // 2^-24
+    constexpr uint32_t kFractionMask = 0xFFFFFFu;
+    constexpr int kSegmentShift = 24;
+    double p = phaseInput;
+    p = p > -kPhaseInputLimit ? p : -kPhaseInputLimit; // NaN goes to the limit
+    p = p < kPhaseInputLimit ? p : kPhaseInputLimit;
+    const double shifted = p * kPhaseScale + kRoundingMagic;
+    uint64_t bits;
+    std::memcpy(&bits, &shifted, sizeof bits);
+    const uint32_t ph = accumulator + uint32_t(bits);
+    accumulator += increment;
+    const float* c = table + ((ph >> kSegmentShift) << 2);
+    float w;
+    if constexpr (Interpolate) {
+        const float f = float(int32_t(ph & kFractionMask)) * kFractionScale;
+        w = ((c[3] * f + c[2]) * f + c[1]) * f + c[0];
+    } else {
+        w = c[0];
+    }
+    const float s = w * amplitudeValue.current;
+    output = s;
+    left += s * leftGain.current;
+    right += s * rightGain.current;
+    amplitudeValue.advance();
+    leftGain.advance();
+    rightGain.advance();
+    phaseInput = basePhaseCycles;
+}

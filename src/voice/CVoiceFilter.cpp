@@ -1,0 +1,169 @@
+#include "voice/CVoiceFilter.h"
+
+#include "engine/ToRange.h"
+
+namespace {
+// Smoothing of the cutoff per control tick.
+constexpr double kCutoffSmoothing = 0.1;
+// Cutoff 0..1 spans 108 semitones; key tracking follows around note 60.
+constexpr double kCutoffSemitones = 108.0;
+constexpr double kKeyTrackingCentre = 60.0;
+// fc = 2^(x * 0.08333333333333 + 6.3) Hz (this decimal, not exactly 1/12).
+constexpr double kOctavesPerSemitone = 0.08333333333333;
+constexpr double kBaseOctave = 6.3;
+// Band-pass and high-pass run at 60 % of the resonance.
+constexpr double kReducedResonance = 0.6;
+// Output weights (w4 on the last stage, w1 on the first, w0 on the clipped input).
+constexpr float kLowPassW4 = 2.0f;
+
+// Value IDs: cutoff, resonance, mode at 37 + 3 f; level, pan and nine matrix
+// cells at 50 + 11 f; key tracking at 321 + f.
+constexpr int32_t kFirstHostId = 37;
+constexpr int32_t kHostIdsPerFilter = 3;
+constexpr int32_t kFirstValueId = 50;
+constexpr int32_t kValueIdsPerFilter = 11;
+constexpr int32_t kLevelOffset = 0;
+constexpr int32_t kPanOffset = 1;
+constexpr int32_t kFirstCellOffset = 2;
+constexpr int32_t kOtherFilterCellOffset = 10;
+constexpr int32_t kFirstKeyTrackingId = 321;
+constexpr int32_t kFirstFilterDestination = 8;
+constexpr int32_t kPercentSteps = 100;
+constexpr double kStep = 0.01;
+constexpr int32_t kMaxMode = 3;
+
+double clampValue(double x, double lo, double hi) {
+    if (!(x > lo)) return lo; // NaN included
+    return x < hi ? x : hi;
+}
+} // namespace
+
+CVoiceFilter::CVoiceFilter(int32_t index) : filterIndex(index) {
+    resetForNote();
+}
+
+void CVoiceFilter::setMatrixCell(int32_t destination, double v) {
+    if (destination < 0 || destination >= kMatrixDestinations) return;
+    v = clampValue(v, -1.0, 1.0);
+    matrixRow[destination] = v * std::fabs(v);
+    rowChangedFlag = true;
+}
+
+void CVoiceFilter::setPan(double value) {
+    pan = clampValue(value, -1.0, 1.0);
+}
+void CVoiceFilter::setLevel(double level) {
+    baseLevel = clampValue(level, -1.0, 1.0);
+}
+void CVoiceFilter::setMode(uint8_t mode) {
+    modeValue = mode;
+}
+void CVoiceFilter::setResonance(float resonance) {
+    baseResonance = clampValue(resonance, 0.0, 1.0);
+}
+void CVoiceFilter::setKeyTracking(double amount) {
+    keyTracking = clampValue(amount, 0.0, 1.0);
+}
+void CVoiceFilter::setCutoff(double cutoff) {
+    cutoffTarget = clampValue(cutoff, 0.0, 1.0);
+}
+
+bool CVoiceFilter::applyValue(int32_t id, double x) {
+    const int32_t firstHost = kFirstHostId + kHostIdsPerFilter * filterIndex;
+    if (id == firstHost) {
+        setCutoff(toRange(x, 0, kPercentSteps) * kStep);
+        return true;
+    }
+    if (id == firstHost + 1) {
+        setResonance(float(toRange(x, 0, kPercentSteps) * kStep));
+        return true;
+    }
+    if (id == firstHost + 2) {
+        setMode(uint8_t(toRange(x, 0, kMaxMode)));
+        return true;
+    }
+    if (id == kFirstKeyTrackingId + filterIndex) {
+        setKeyTracking(toRange(x, 0, kPercentSteps) * kStep);
+        return true;
+    }
+    const int32_t first = kFirstValueId + kValueIdsPerFilter * filterIndex;
+    if (id < first || id >= first + kValueIdsPerFilter) return false;
+    const double v = toRange(x, -kPercentSteps, kPercentSteps) * kStep;
+    const int32_t k = id - first;
+    if (k == kLevelOffset)
+        setLevel(v);
+    else if (k == kPanOffset)
+        setPan(v);
+    else if (k == kOtherFilterCellOffset) // into the other filter's input
+        setMatrixCell(kFirstFilterDestination + (1 - filterIndex), v);
+    else
+        setMatrixCell(k - kFirstCellOffset, v);
+    return true;
+}
+
+void CVoiceFilter::resetForNote() {
+    for (float& x : s)
+        x = 0.0f;
+    input = 0.0;
+    output = 0.0;
+    leftGain.clear();
+    rightGain.clear();
+    coefficient.clear();
+    smoothedCutoff = cutoffTarget;
+    rowChangedFlag = false;
+}
+
+void CVoiceFilter::beginModulation() {
+    modulation.cutoff = 0.0;
+    modulation.resonance = 0.0;
+    modulation.level = baseLevel;
+    modulation.pan = 0.0;
+}
+
+double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
+    const double x = keyOffset + cutoff * kCutoffSemitones;
+    return clampValue(std::exp2(x * kOctavesPerSemitone + kBaseOctave), kMinCutoffHz, kMaxCutoffHz);
+}
+
+void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
+                              bool firstTick) {
+    smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
+    cutoffFrequency = cutoffHz(smoothedCutoff + modulation.cutoff,
+                               (pitchBend + note - kKeyTrackingCentre) * keyTracking);
+    double resonance = clampValue(baseResonance + modulation.resonance, 0.0, 1.0);
+    float k = float(sampleRateReciprocal * cutoffFrequency);
+    k = k < kMaxCoefficient ? k : kMaxCoefficient;
+    coefficient.retarget(k, r, firstTick);
+
+    switch (modeValue) {
+    case kOff:
+        w4 = 1.0f, w1 = 0.0f, w0 = 0.0f;
+        resonance = 0.0;
+        coefficient.set(1.0f);
+        break;
+    case kBandPass:
+        w4 = -1.0f, w1 = 1.0f, w0 = 0.0f;
+        resonance *= kReducedResonance;
+        break;
+    case kHighPass:
+        w4 = -1.0f, w1 = 0.0f, w0 = 1.0f;
+        resonance *= kReducedResonance;
+        break;
+    default:
+        w4 = kLowPassW4, w1 = 0.0f, w0 = 0.0f;
+        break;
+    }
+    resonanceNow = resonance;
+    feedback = float(resonance);
+
+    const double level = modulation.level;
+    const double g = clampValue(level * std::fabs(level), -1.0, 1.0);
+    const double p = clampValue((pan + modulation.pan + 1.0) * 0.5, 0.0, 1.0);
+    leftGain.retarget(float((1.0 - p) * g), r, firstTick);
+    rightGain.retarget(float(p * g), r, firstTick);
+}
+
+void CVoiceFilter::flushStates() {
+    for (float& x : s)
+        x = flushDenormal(x);
+}

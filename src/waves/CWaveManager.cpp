@@ -1,0 +1,126 @@
+#include "waves/CWaveManager.h"
+
+#include <cmath>
+#include <cstring>
+#include <new>
+
+namespace {
+// The constant 2 pi used for the harmonic sums.
+constexpr double kTwoPi = 6.28318530718;
+// Peak below which a spectrum counts as silent; also keeps the gain finite.
+constexpr float kMinimumPeak = 0.001f;
+// Level the loudest partial sum is scaled to.
+constexpr float kTargetPeak = 0.999f;
+// Each scratch row repeats its first samples after the cycle so the cubic of
+// the last segments can read y[j + 1] and y[j + 2] without wrapping.
+constexpr int32_t kGuardSamples = 4;
+constexpr int32_t kRowFloats = CWaveManager::kSegmentCount + kGuardSamples;
+// Catmull-Rom weights.
+constexpr float kHalf = 0.5f;
+constexpr float kOneAndHalf = 1.5f;
+
+double finiteOrZero(double x) {
+    return std::isfinite(x) ? x : 0.0;
+}
+} // namespace
+
+CWaveManager::CWaveManager() {
+    static const double zeros[kHarmonicCount] = {};
+    for (auto& t : tables) {
+        t.reset(new float[kTableFloats]);
+        std::memset(t.get(), 0, sizeof(float) * kTableFloats);
+    }
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        buildWave(i, zeros, zeros, 0.0);
+}
+
+CWaveManager::~CWaveManager() = default;
+
+int32_t CWaveManager::clampIndex(int32_t operatorIndex) {
+    if (operatorIndex < 0) return 0;
+    return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
+}
+
+void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                             double offset) {
+    if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
+    std::unique_ptr<float[]> scratch(new (std::nothrow) float[kHarmonicCount * kRowFloats]);
+    if (!scratch) return;
+
+    const float start = float(finiteOrZero(offset));
+    float sum[kRowFloats];
+    for (float& s : sum)
+        s = start;
+    float peak = kMinimumPeak;
+
+    // Row q holds the sum of harmonics 1 .. q + 1.
+    for (int32_t q = 0; q < kHarmonicCount; ++q) {
+        const int32_t n = q + 1;
+        const double amplitude = finiteOrZero(amplitudes[q]);
+        const double phase = finiteOrZero(phases[q]);
+        for (int32_t r = 0; r < kSegmentCount; ++r) {
+            const double angle = kTwoPi * (double(r) / kSegmentCount * n + phase);
+            sum[r] = float(sum[r] + std::sin(angle) * amplitude);
+            if (std::fabs(sum[r]) > peak) peak = std::fabs(sum[r]);
+        }
+        for (int32_t g = 0; g < kGuardSamples; ++g)
+            sum[kSegmentCount + g] = sum[g];
+        std::memcpy(&scratch[q * kRowFloats], sum, sizeof sum);
+    }
+
+    const float gain = kTargetPeak / peak;
+    for (int32_t i = 0; i < kHarmonicCount * kRowFloats; ++i)
+        scratch[i] *= gain;
+
+    // Row q (harmonics 1 .. q + 1) becomes level 31 - q.
+    float* table = tables[operatorIndex].get();
+    for (int32_t q = 0; q < kHarmonicCount; ++q) {
+        const float* row = &scratch[q * kRowFloats];
+        float* level = table + (kLevelCount - 1 - q) * kLevelFloats;
+        for (int32_t j = 0; j < kSegmentCount; ++j) {
+            const float yPrev = row[j == 0 ? kSegmentCount - 1 : j - 1];
+            const float y0 = row[j];
+            const float y1 = row[j + 1];
+            const float y2 = row[j + 2];
+            const float c0 = y0;
+            const float c1 = (y1 - yPrev) * kHalf;
+            const float c3 = (y0 - y1) * kOneAndHalf + (y2 - yPrev) * kHalf;
+            const float c2 = yPrev - y0 + c1 - c3;
+            float* segment = level + j * kCoefficientsPerSegment;
+            segment[0] = c0;
+            segment[1] = c1;
+            segment[2] = c2;
+            segment[3] = c3;
+        }
+    }
+}
+
+int32_t CWaveManager::levelFor(double frequency, double sampleRate) {
+    // Up to sampleRate / 256 every one of the 32 harmonics lies below Nyquist.
+    constexpr double kFullWaveDivisor = 256.0;
+    // Written so that a NaN frequency also takes the full wave.
+    if (!(frequency > sampleRate / kFullWaveDivisor)) return 0;
+    const double harmonicsBelowNyquist = sampleRate / (2.0 * frequency);
+    if (!(harmonicsBelowNyquist < kLevelCount)) return 0; // also NaN
+    if (harmonicsBelowNyquist < 1.0) return kLevelCount - 1;
+    const int32_t level = kLevelCount - int32_t(harmonicsBelowNyquist);
+    if (level < 0) return 0;
+    return level > kLevelCount - 1 ? kLevelCount - 1 : level;
+}
+
+const float* CWaveManager::selectTable(int32_t operatorIndex, double frequency,
+                                       double sampleRate) const {
+    return tables[clampIndex(operatorIndex)].get() + levelFor(frequency, sampleRate) * kLevelFloats;
+}
+
+float CWaveManager::evaluate(int32_t operatorIndex, double phase) const {
+    const double a = phase * kSegmentCount;
+    int32_t j = 0;
+    if (a >= kSegmentCount - 1)
+        j = kSegmentCount - 1;
+    else if (a > 0.0)
+        j = int32_t(a);
+    const float d = float(a - j);
+    const float* c = tables[clampIndex(operatorIndex)].get() + j * kCoefficientsPerSegment;
+    return ((c[3] * d + c[2]) * d + c[1]) * d + c[0];
+}

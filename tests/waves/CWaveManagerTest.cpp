@@ -1,0 +1,113 @@
+#include "waves/CWaveManager.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+namespace {
+constexpr double kTwoPi = 6.283185307179586;
+
+struct Spectrum {
+    double amplitudes[32] = {};
+    double phases[32] = {};
+};
+
+float levelPeak(const CWaveManager& waves, int op, int level) {
+    const float* t = waves.table(op) + level * CWaveManager::kLevelFloats;
+    float peak = 0.0f;
+    for (int j = 0; j < CWaveManager::kSegmentCount; ++j)
+        peak = std::max(peak, std::fabs(t[4 * j]));
+    return peak;
+}
+} // namespace
+
+TEST(CWaveManager, SineSpectrumGivesEqualLevelsPeakingBelowOne) {
+    CWaveManager waves;
+    Spectrum sine;
+    sine.amplitudes[0] = 1.0;
+    waves.buildWave(3, sine.amplitudes, sine.phases, 0.0);
+    const float* t = waves.table(3);
+    EXPECT_NEAR(levelPeak(waves, 3, 0), 0.999f, 1e-6f);
+    for (int level = 1; level < CWaveManager::kLevelCount; ++level)
+        ASSERT_TRUE(
+            std::equal(t, t + CWaveManager::kLevelFloats, t + level * CWaveManager::kLevelFloats))
+            << "level " << level;
+    // The cubic segments reproduce the sine between the table samples.
+    for (double phase : {0.0, 0.1, 0.2501, 0.37, 0.5, 0.77, 0.999})
+        EXPECT_NEAR(waves.evaluate(3, phase), 0.999 * std::sin(kTwoPi * phase), 2e-4) << phase;
+}
+
+TEST(CWaveManager, OneGainFromTheLoudestPartialSumForEveryLevel) {
+    CWaveManager waves;
+    Spectrum two;
+    two.amplitudes[0] = 1.0;
+    two.amplitudes[1] = 1.0;
+    waves.buildWave(0, two.amplitudes, two.phases, 0.0);
+    // Full wave peaks at 0.999; find the gain from its unscaled peak.
+    double rawPeak = 0.0;
+    for (int r = 0; r < 256; ++r)
+        rawPeak = std::max(
+            rawPeak, std::fabs(std::sin(kTwoPi * r / 256.0) + std::sin(kTwoPi * r / 256.0 * 2.0)));
+    const double gain = 0.999 / rawPeak;
+    EXPECT_NEAR(levelPeak(waves, 0, 0), 0.999f, 1e-5f);
+    const float* fundamental = waves.table(0) + 31 * CWaveManager::kLevelFloats;
+    for (int j : {0, 32, 64, 100, 200})
+        EXPECT_NEAR(fundamental[4 * j], gain * std::sin(kTwoPi * j / 256.0), 1e-5) << j;
+    // Level 30 still holds both harmonics.
+    const float* both = waves.table(0) + 30 * CWaveManager::kLevelFloats;
+    EXPECT_NEAR(both[4 * 32], gain * (std::sin(kTwoPi / 8) + std::sin(kTwoPi / 4)), 1e-5);
+}
+
+TEST(CWaveManager, LevelChoiceKeepsHarmonicsBelowNyquist) {
+    struct Case {
+        double frequency;
+        int level;
+    } cases[] = {{100.0, 0},    {172.0, 0}, {1000.0, 10}, {30000.0, 31},
+                 {22050.0, 31}, {-5.0, 0},  {0.0, 0},     {1e300, 31}};
+    for (const Case& c : cases)
+        EXPECT_EQ(CWaveManager::levelFor(c.frequency, 44100.0), c.level) << c.frequency;
+    EXPECT_EQ(CWaveManager::levelFor(std::nan(""), 44100.0), 0);
+    CWaveManager waves;
+    EXPECT_EQ(waves.selectTable(2, 1000.0, 44100.0), waves.table(2) + 10 * 1024);
+    EXPECT_EQ(waves.selectTable(12, 100.0, 44100.0), waves.table(7)); // above 7 uses table 7
+}
+
+TEST(CWaveManager, SilentSpectrumAndIgnoredIndices) {
+    CWaveManager waves;
+    for (int op = 0; op < 8; ++op) // built silent at construction
+        EXPECT_EQ(levelPeak(waves, op, 0), 0.0f);
+    Spectrum silent;
+    waves.buildWave(1, silent.amplitudes, silent.phases, 0.0);
+    const float* t = waves.table(1);
+    EXPECT_TRUE(std::all_of(t, t + CWaveManager::kTableFloats, [](float x) { return x == 0.0f; }));
+
+    Spectrum sine;
+    sine.amplitudes[0] = 1.0;
+    for (int op = 0; op < 8; ++op)
+        waves.buildWave(op, sine.amplitudes, sine.phases, 0.0);
+    std::vector<float> before[8];
+    for (int op = 0; op < 8; ++op)
+        before[op].assign(waves.table(op), waves.table(op) + CWaveManager::kTableFloats);
+    Spectrum other;
+    other.amplitudes[4] = 0.7;
+    waves.buildWave(8, other.amplitudes, other.phases, 0.0);
+    waves.buildWave(-2, other.amplitudes, other.phases, 0.0);
+    for (int op = 0; op < 8; ++op)
+        EXPECT_TRUE(std::equal(before[op].begin(), before[op].end(), waves.table(op))) << op;
+}
+
+TEST(CWaveManager, NonFiniteSpectrumValuesCountAsZero) {
+    CWaveManager waves;
+    Spectrum bad;
+    bad.amplitudes[0] = 1.0;
+    bad.amplitudes[1] = std::nan("");
+    bad.phases[2] = INFINITY;
+    bad.amplitudes[2] = 1.0;
+    waves.buildWave(0, bad.amplitudes, bad.phases, 0.0);
+    const float* t = waves.table(0);
+    EXPECT_TRUE(
+        std::all_of(t, t + CWaveManager::kTableFloats, [](float x) { return std::isfinite(x); }));
+    EXPECT_NEAR(levelPeak(waves, 0, 0), 0.999f, 1e-5f);
+}
