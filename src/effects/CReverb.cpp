@@ -114,6 +114,7 @@ void CReverb::clearNow() {
                 line.store = 0.0f;
             }
     }
+    delayLine->clear();
 }
 
 void CReverb::process(float* left, float* right, int32_t frames) {

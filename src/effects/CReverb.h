@@ -33,8 +33,9 @@ public:
     void setColor(double v);
     // Wet gain v^2 (while enabled), reached by a glide of 0.005 per sample.
     void setWet(double v);
-    // Any thread: the wet gain jumps to its target; indices, filter stores and
-    // buffers are cleared at the start of the next processed block.
+    // Any thread: the wet gain jumps to its target; indices, filter stores,
+    // buffers and the input line's recording are cleared at the start of the
+    // next processed block.
     void clearState();
     // Same as clearState (the renderer's reset).
     void reset() { clearState(); }
