@@ -80,12 +80,14 @@ private:
     };
     void clearNow();
     void renderBlock(float* left, float* right, int32_t frames);
-    float runChannel(int channel, float input);
+    void runComb(Stage& comb, const float* input, int32_t frames, float fb, float damp);
+    void runAllpass(Stage& allpass, int32_t frames);
 
     Stage combs[kCombs];
     Stage allpasses[kAllpasses];
     std::unique_ptr<CDelayLine> delayLine;
-    float mono[kMaxBlock] = {};
+    float mono[kMaxBlock] = {};         // the mono input, then the comb input
+    float wetSignal[2][kMaxBlock] = {}; // left and right reverb output
 
     float feedbackGain = 0.0f;
     float wetTargetGain = 0.0f, wetCurrentGain = 0.0f;
