@@ -62,6 +62,10 @@ void fill(Slot& s, uint32_t seed) {
         for (int i = 0; i < c->pointCount; ++i)
             c->setLevel(i, next());
     }
+    // Point 0's start level is taken before a pass quantises the last level:
+    // one more pass makes the records what a load reproduces.
+    for (CEnvelope* c : {&s.envelope, &s.velocity, &s.key})
+        c->recompute();
 }
 
 } // namespace
