@@ -5,7 +5,16 @@
 #include "engine/ToRange.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/PatchFiles.h"
+#include "patch/ProgramFormat.h"
+#include "patch/ValueIds.h"
+#include "platform/IPlatform.h"
+#include "waves/CWaveSample.h"
+
 #include "plugin/CWrapperBase.h"
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include <cmath>
 #include <cstdio>
@@ -98,7 +107,20 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, CWrapperBase* link)
     setTempo(kDefaultTempo);
     reset();
     setSampleRate(kDefaultSampleRate);
+    const size_t listBytes = size_t(kMaxListEntries) * kListEntryCapacity;
+    folderList.reset(new char[listBytes]());
+    fileList.reset(new char[listBytes]());
     resetControllers();
+    rescanBankFolders();
+    selectBankFolder(0);
+    char first[kListEntryCapacity];
+    if (fileCount > 0 && programFilePath(0, first, sizeof first)) {
+        std::lock_guard<std::mutex> lock(structureMutex);
+        if (::loadProgramFile(*programData, first, nullptr, *settingsObject)) {
+            applyAllParametersLocked(false);
+            return;
+        }
+    }
     applyAllParameters(false);
 }
 
@@ -469,6 +491,12 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
+    if (id >= kSampleSlotFirstId &&
+        id < kSampleSlotFirstId + kSamplerSlotCount * kSampleSlotIdStride) {
+        const int32_t slot = (id - kSampleSlotFirstId) / kSampleSlotIdStride;
+        samplerSlots[slot].applyValue((id - kSampleSlotFirstId) % kSampleSlotIdStride, x);
+        return;
+    }
 }
 
 bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
@@ -511,6 +539,11 @@ bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
 }
 
 void CSoundRenderer::applyAllParameters(bool notifyHost) {
+    std::lock_guard<std::mutex> lock(structureMutex);
+    applyAllParametersLocked(notifyHost);
+}
+
+void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
     stopVoices(true);
     reset();
     for (int32_t id = 0; id < kAppliedValueIdCount; ++id) {
@@ -519,8 +552,205 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
         if (notifyHost && hostLink && id < kHostParameterCount)
             hostLink->automateParameter(id, float(v));
     }
+    for (int32_t s = 0; s < kSamplerSlotCount; ++s) {
+        char path[sizeof programData->sampleSlots[0].samplePath];
+        std::snprintf(path, sizeof path, "%s", programData->sampleSlots[s].samplePath);
+        clearSlotLocked(s);
+        loadSampleLocked(s, path);
+    }
     programData->selectedOperator = 0;
     programData->selectedEnvelope = 0;
     programData->envelopePage = 0;
     programData->envelopeView = 0;
+}
+
+// ---------------------------------------------------------------- chunks and files
+
+int32_t CSoundRenderer::getChunk(void** data) {
+    if (!data) return 0;
+    *data = nullptr;
+    chunkStream.clear();
+    if (!saveProgram(*programData, chunkStream)) return 0;
+    uint8_t* bytes = nullptr;
+    const int32_t length = chunkStream.assemble(bytes);
+    if (length <= 0) return 0;
+    *data = bytes;
+    return length;
+}
+
+int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
+    std::lock_guard<std::mutex> lock(structureMutex);
+    stopVoices(false);
+    if (length <= 0 || !data) return 0;
+    CMemAssembler reader;
+    uint8_t* buffer = reader.setBuffer(length);
+    if (!buffer) return 0;
+    std::memcpy(buffer, data, size_t(length));
+    const bool ok = loadProgram(*programData, reader, true);
+    applyAllParametersLocked(true);
+    locateProgram();
+    return ok ? 1 : 0;
+}
+
+bool CSoundRenderer::loadProgramFile(const char* path, const char* bankName) {
+    if (!path || !settingsObject) return false;
+    std::lock_guard<std::mutex> lock(structureMutex);
+    if (!::loadProgramFile(*programData, path, bankName, *settingsObject)) return false;
+    applyAllParametersLocked(true);
+    locateProgram();
+    return true;
+}
+
+// ---------------------------------------------------------------- bank folders
+
+namespace {
+
+const char* leafOf(const char* path) {
+    const char* leaf = nullptr;
+    for (const char* p = path; *p; ++p)
+        if (*p == '/' || *p == '\\') leaf = p + 1;
+    return leaf;
+}
+
+bool hasProgramExtension(const std::string& name) {
+    static const char kExtension[] = "qxlprg";
+    const size_t dot = name.rfind('.');
+    if (dot == std::string::npos || name.size() - dot - 1 != sizeof kExtension - 1) return false;
+    for (size_t i = 0; i < sizeof kExtension - 1; ++i)
+        if (std::tolower((unsigned char)name[dot + 1 + i]) != kExtension[i]) return false;
+    return true;
+}
+
+std::vector<FolderEntry> sortedListing(IPlatform& platform, const std::string& folder) {
+    std::vector<FolderEntry> entries = platform.listFolder(folder);
+    std::sort(entries.begin(), entries.end(),
+              [](const FolderEntry& a, const FolderEntry& b) { return a.name < b.name; });
+    return entries;
+}
+
+} // namespace
+
+void CSoundRenderer::rescanBankFolders() {
+    const size_t listBytes = size_t(kMaxListEntries) * kListEntryCapacity;
+    std::memset(folderList.get(), 0, listBytes);
+    std::memset(fileList.get(), 0, listBytes);
+    folderCount = fileCount = currentFolder = currentFile = 0;
+    if (!settingsObject || settingsObject->banksFolder[0] == 0) return;
+    const std::string root = settingsObject->banksFolder;
+    for (const FolderEntry& e : sortedListing(settingsObject->platform(), root)) {
+        if (folderCount >= kMaxListEntries) break;
+        if (!e.isDirectory || e.name == "." || e.name == "..") continue;
+        std::snprintf(folderEntry(folderCount++), kListEntryCapacity, "%s%s", root.c_str(),
+                      e.name.c_str());
+    }
+}
+
+void CSoundRenderer::selectBankFolder(int32_t index) {
+    if (index < 0 || index >= folderCount) return;
+    currentFolder = index;
+    fileCount = currentFile = 0;
+    std::memset(fileList.get(), 0, size_t(kMaxListEntries) * kListEntryCapacity);
+    for (const FolderEntry& e : sortedListing(settingsObject->platform(), folderEntry(index))) {
+        if (fileCount >= kMaxListEntries) break;
+        if (e.isDirectory || !hasProgramExtension(e.name)) continue;
+        std::snprintf(fileEntry(fileCount++), kListEntryCapacity, "%s", e.name.c_str());
+    }
+}
+
+const char* CSoundRenderer::bankFolderName(int32_t index) const {
+    if (index <= 0 && folderCount == 0) return "unknown";
+    if (index < 0 || index >= folderCount) return nullptr;
+    return leafOf(folderEntry(index));
+}
+
+const char* CSoundRenderer::programFileName(int32_t index, char* text, size_t capacity) const {
+    if (!text || capacity == 0) return nullptr;
+    if (index <= 0 && fileCount == 0) {
+        std::snprintf(text, capacity, "unknown");
+        return text;
+    }
+    if (index < 0 || index >= fileCount) return nullptr;
+    std::snprintf(text, capacity, "%s", fileEntry(index));
+    if (char* dot = std::strrchr(text, '.')) *dot = 0;
+    return text;
+}
+
+bool CSoundRenderer::programFilePath(int32_t index, char* text, size_t capacity) const {
+    if (!text || capacity == 0 || index < 0 || index >= fileCount) return false;
+    const char separator = settingsObject ? settingsObject->pathSeparator() : '/';
+    const int n = std::snprintf(text, capacity, "%s%c%s", folderEntry(currentFolder), separator,
+                                fileEntry(index));
+    return n > 0 && size_t(n) < capacity;
+}
+
+void CSoundRenderer::locateProgram() {
+    rescanBankFolders();
+    int32_t bothMatch = -1, nameMatch = -1;
+    for (int32_t folder = 0; folder < folderCount && bothMatch < 0; ++folder) {
+        selectBankFolder(folder);
+        for (int32_t i = 0; i < fileCount; ++i) {
+            char name[kListEntryCapacity];
+            if (!programFileName(i, name, sizeof name) || std::strcmp(name, programData->name))
+                continue;
+            nameMatch = folder;
+            const char* bank = bankFolderName(folder);
+            if (bank && std::strcmp(bank, programData->bankName) == 0) bothMatch = folder;
+            break;
+        }
+    }
+    // The folder holding both names; else the last folder holding the
+    // program's name; else the first folder.
+    const int32_t chosen = bothMatch >= 0 ? bothMatch : (nameMatch >= 0 ? nameMatch : 0);
+    selectBankFolder(chosen);
+    currentFile = 0;
+}
+
+// ---------------------------------------------------------------- sampler slots
+
+void CSoundRenderer::loadSample(int32_t slot, const char* path) {
+    std::lock_guard<std::mutex> lock(structureMutex);
+    loadSampleLocked(slot, path);
+}
+
+void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
+    if (slot < 0 || slot >= kSamplerSlotCount || !path || !path[0]) return;
+    CWaveSample* sample = new (std::nothrow) CWaveSample();
+    if (!sample || !(sample->readWav(path) || sample->readAiff(path))) {
+        delete sample;
+        if (settingsObject) {
+            std::string message = std::string("Failed to load the sample\n") + path;
+            settingsObject->showError(message.c_str());
+        }
+        return;
+    }
+    char stored[sizeof programData->sampleSlots[0].samplePath];
+    std::snprintf(stored, sizeof stored, "%s", path);
+    clearSlotLocked(slot);
+    samplerSlots[slot].sample = sample;
+    std::memcpy(programData->sampleSlots[slot].samplePath, stored, sizeof stored);
+}
+
+void CSoundRenderer::clearSlot(int32_t slot) {
+    std::lock_guard<std::mutex> lock(structureMutex);
+    clearSlotLocked(slot);
+}
+
+void CSoundRenderer::clearSlotLocked(int32_t slot) {
+    if (slot < 0 || slot >= kSamplerSlotCount) return;
+    programData->sampleSlots[slot].samplePath[0] = 0;
+    CWaveSample* sample = samplerSlots[slot].sample;
+    if (!sample) return;
+    samplerSlots[slot].sample = nullptr;
+    delete sample;
+}
+
+bool CSoundRenderer::slotHasSample(int32_t slot) const {
+    return slot >= 0 && slot < kSamplerSlotCount && samplerSlots[slot].sample != nullptr;
+}
+
+const CSamplerSlot* CSoundRenderer::slotForKey(int32_t key) const {
+    const CSamplerSlot* best = nullptr;
+    for (const CSamplerSlot& s : samplerSlots)
+        if (s.sample && s.lowKey <= key && (!best || s.lowKey > best->lowKey)) best = &s;
+    return best;
 }
