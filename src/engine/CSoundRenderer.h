@@ -11,7 +11,12 @@
 // lock, so the audio thread never waits.
 #pragma once
 
+#include "effects/CChorus.h"
+#include "effects/CEq.h"
+#include "effects/CReverb.h"
+#include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CPatternSequencer.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +27,7 @@ class CPluginFile;
 class CProgram;
 class CWrapperBase;
 
-class CSoundRenderer {
+class CSoundRenderer : private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
     static constexpr int32_t kControllerCount = 11;
@@ -107,6 +112,16 @@ public:
     bool glideFromHeldNote() const { return glideFromHeld; }
     const float* highPassCoefficients() const { return highPassK; }
     int32_t queuedEvents() const { return events.size(); }
+    const CPatternSequencer& sequencer(int32_t i) const { return sequencers[i & 1]; }
+    const CStereoDelay& stereoDelay() const { return delay; }
+    const CChorus& chorusUnit() const { return chorus; }
+    const CEq& equaliser() const { return eq; }
+    const CReverb& reverbUnit() const { return reverb; }
+
+    // Audio thread (MIDI dispatch and the sequencers): a note played into the
+    // voices, with master pitch, glide source and voice choice.
+    void noteOn(int32_t key, int32_t velocity);
+    void noteOff(int32_t key);
 
 private:
     // Apply one value to the engine without storing it (the fixed dispatch order).
@@ -115,11 +130,21 @@ private:
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
     void renderVoicesAndMaster(float* left, float* right, int32_t n);
+    void renderVoices(float* left, float* right, int32_t n);
     void masterSection(float* left, float* right, int32_t n);
+    void voicesHoldEnded();
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
     void resetControllers();
+    bool anySequencerRunning() const;
+
+    // What the pattern sequencers play into.
+    void sequencerNoteOn(int32_t key, int32_t velocity) override { noteOn(key, velocity); }
+    void sequencerNoteOff(int32_t key) override { noteOff(key); }
+    void sequencerReleaseAllVoices() override;
+    void sequencerHoldEnded() override;
+    double sequencerRandom() override;
 
     CPluginFile* settingsObject;
     CWrapperBase* hostLink;
@@ -152,6 +177,13 @@ private:
     float highPassK[3] = {};
     // Per channel: input 2 back, previous input, output 2 back, previous output.
     float highPassState[8] = {};
+
+    // Owned for the renderer's whole life, in construction order.
+    CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
+    CStereoDelay delay;
+    CChorus chorus;
+    CEq eq;
+    CReverb reverb;
 
     std::mutex structureMutex;
 };
