@@ -65,6 +65,10 @@ constexpr int32_t kControllerReset = 121;
 constexpr int32_t kAllNotesOffFirst = 123;
 constexpr int32_t kAllNotesOffLast = 127;
 
+int32_t clampKey(int32_t key) {
+    return key < 0 ? 0 : (key > 127 ? 127 : key);
+}
+
 // Controller source index by MIDI controller number (-1: not a table entry).
 int32_t controllerIndex(int32_t number) {
     switch (number) {
@@ -104,6 +108,8 @@ constexpr int32_t kFineTuneCents = 99;
 CSoundRenderer::CSoundRenderer(CPluginFile* settings, CWrapperBase* link)
     : settingsObject(settings), hostLink(link), programData(new CProgram()) {
     if (settingsObject) programData->fineTune = &settingsObject->fineTune;
+    for (CVoice& v : voices)
+        v.attach(this, &waveManager);
     setTempo(kDefaultTempo);
     reset();
     setSampleRate(kDefaultSampleRate);
@@ -165,6 +171,8 @@ void CSoundRenderer::setSampleRate(double rate) {
     highPassK[2] = flushDenormal((1.0f - s) / (1.0f + s));
     sequencers[0].setSampleRate(rate);
     sequencers[1].setSampleRate(rate);
+    for (CVoice& v : voices)
+        v.setSampleRate(rate);
     delay.setSampleRate(rate);
     chorus.setSampleRate(rate);
     eq.setSampleRate(rate);
@@ -272,9 +280,8 @@ void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n)
 }
 
 void CSoundRenderer::renderVoices(float* left, float* right, int32_t n) {
-    (void)left;
-    (void)right;
-    (void)n;
+    for (CVoice& v : voices)
+        if (v.active) v.render(left, right, n);
 }
 
 bool CSoundRenderer::anySequencerRunning() const {
@@ -424,21 +431,90 @@ double CSoundRenderer::keyFrequencyFactor(double key) const {
 }
 
 void CSoundRenderer::stopVoices(bool hard) {
-    (void)hard;
+    if (hard)
+        for (CVoice& v : voices)
+            v.active = false;
+    for (CVoice& v : voices)
+        v.release();
 }
 
 void CSoundRenderer::noteOn(int32_t key, int32_t velocity) {
-    (void)key;
-    (void)velocity;
+    key &= kDataMask;
+    velocity &= kDataMask;
+    const int32_t transposed = clampKey(int32_t(key + masterPitchValue));
+
+    // Glide source: the highest held key, or the last note played.
+    int32_t glideFrom;
+    if (glideFromHeld) {
+        glideFrom = -1;
+        for (int32_t i = 0; i < voiceCountValue; ++i) {
+            const CVoice& v = voices[i];
+            if (v.active && !v.isReleased()) {
+                const int32_t k = int32_t(v.key() + masterPitchValue);
+                if (k > glideFrom) glideFrom = k;
+            }
+        }
+        if (glideFrom < 0) glideFrom = transposed;
+    } else {
+        glideFrom = lastNote;
+    }
+    glideFrom = clampKey(glideFrom);
+
+    for (int32_t i = 0; i < voiceCountValue; ++i) {
+        CVoice& r = unisonOn ? voices[i] : voices[chooseVoice()];
+        for (int32_t j = 0; j < programData->envelopeCount && j < CVoice::kMaxEnvelopes; ++j) {
+            CEnvelope& velocityCurve = programData->velocityCurves[j];
+            velocityCurve.start(velocity / kMidiMax);
+            programData->envelopes[j].depth = velocityCurve.evaluate(0.0, false);
+            std::memcpy(programData->envelopes[j].keyTable, programData->keyCurves[j].keyTable,
+                        sizeof programData->envelopes[j].keyTable);
+        }
+        if (unisonOn) {
+            if (glideFromHeld && r.active && r.isReleased()) glideFrom = transposed;
+            if (r.active && !r.isReleased()) glideFrom = -1;
+        }
+        const double detune = double(i) * unisonSpreadValue / voiceCountValue;
+        r.start(double(key), uint8_t(velocity), programData->envelopes, programData->envelopeCount,
+                masterPitchValue + detune);
+        if (glideFrom >= 0) r.setCurrentNote(glideFrom);
+        r.setTargetNote(transposed + detune);
+        r.startStamp = startCounter++;
+        if (!unisonOn) break;
+    }
+    lastNote = transposed;
+}
+
+int32_t CSoundRenderer::chooseVoice() {
+    for (int32_t i = 0; i < voiceCountValue; ++i)
+        if (!voices[i].active) return i;
+    // Steal the lowest key, released voices first; a stolen voice retriggers hard.
+    int32_t best = -1;
+    for (int32_t i = 0; i < voiceCountValue; ++i)
+        if (voices[i].isReleased() && (best < 0 || voices[i].key() < voices[best].key())) best = i;
+    if (best < 0) {
+        best = 0;
+        for (int32_t i = 1; i < voiceCountValue; ++i)
+            if (voices[i].key() < voices[best].key()) best = i;
+    }
+    voices[best].requestHardRetrigger();
+    return best;
 }
 
 void CSoundRenderer::noteOff(int32_t key) {
-    (void)key;
+    const bool hold = sustainOn && !anySequencerRunning();
+    for (CVoice& v : voices)
+        v.noteOff(key, hold);
 }
 
-void CSoundRenderer::voicesHoldEnded() {}
+void CSoundRenderer::voicesHoldEnded() {
+    for (CVoice& v : voices)
+        v.holdEnded();
+}
 
-void CSoundRenderer::sequencerReleaseAllVoices() {}
+void CSoundRenderer::sequencerReleaseAllVoices() {
+    for (CVoice& v : voices)
+        v.noteOff(-1, false);
+}
 
 void CSoundRenderer::sequencerHoldEnded() {
     voicesHoldEnded();
@@ -491,6 +567,13 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
+    // The selected operator's values are read back from the program.
+    if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
+        x = programData->getValue(id, false);
+    bool voiceValue = false;
+    for (CVoice& v : voices)
+        voiceValue = v.applyValue(id, x, programData->selectedOperator);
+    if (voiceValue) return;
     if (id >= kSampleSlotFirstId &&
         id < kSampleSlotFirstId + kSamplerSlotCount * kSampleSlotIdStride) {
         const int32_t slot = (id - kSampleSlotFirstId) / kSampleSlotIdStride;
@@ -558,10 +641,27 @@ void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
         clearSlotLocked(s);
         loadSampleLocked(s, path);
     }
+    // Each operator's own values through the selected-operator IDs, then its wave.
+    static constexpr int32_t kSelectedOperatorIds[] = {kSelectedStartPhaseId, kSelectedAmplitudeId,
+                                                       kSelectedOffsetHzId, kSelectedCoarseTuneId,
+                                                       kSelectedAuxSwitchId};
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        programData->selectedOperator = i;
+        for (int32_t id : kSelectedOperatorIds)
+            setParameter(id, programData->getValue(id, false));
+        rebuildOperatorWave(i);
+    }
     programData->selectedOperator = 0;
     programData->selectedEnvelope = 0;
     programData->envelopePage = 0;
     programData->envelopeView = 0;
+}
+
+void CSoundRenderer::rebuildOperatorWave(int32_t index) {
+    if (index < 0) index = programData->selectedOperator;
+    if (index > kOperatorCount - 1) index = kOperatorCount - 1;
+    const OperatorPatch& op = programData->operators[index];
+    waveManager.buildWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
 }
 
 // ---------------------------------------------------------------- chunks and files
@@ -740,6 +840,8 @@ void CSoundRenderer::clearSlotLocked(int32_t slot) {
     programData->sampleSlots[slot].samplePath[0] = 0;
     CWaveSample* sample = samplerSlots[slot].sample;
     if (!sample) return;
+    for (CVoice& v : voices)
+        v.forgetSample(sample);
     samplerSlots[slot].sample = nullptr;
     delete sample;
 }

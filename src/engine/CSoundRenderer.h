@@ -19,6 +19,8 @@
 #include "engine/CPatternSequencer.h"
 #include "engine/CSamplerSlot.h"
 #include "patch/CMemAssembler.h"
+#include "voice/CVoice.h"
+#include "waves/CWaveManager.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -40,6 +42,7 @@ public:
     static constexpr double kMaxTempo = 300.0;
     static constexpr double kDefaultSampleRate = 44100.0;
     static constexpr int32_t kSamplerSlotCount = 8;
+    static constexpr int32_t kVoiceCount = 24;
     static constexpr int32_t kMaxListEntries = 128;
     static constexpr int32_t kListEntryCapacity = 512;
 
@@ -81,6 +84,10 @@ public:
     // Audio or host thread. hard silences every voice at once; every voice is
     // then released.
     void stopVoices(bool hard);
+
+    // UI or host thread: rebuilds the wave table of operator index from the
+    // program's spectrum (-1: the selected operator; above 7: operator 8).
+    void rebuildOperatorWave(int32_t index);
 
     // ---- program chunks and files (host or UI thread; take the structure lock) ----
     // Serialises the program; data stays owned by the renderer until the next
@@ -152,6 +159,10 @@ public:
     const float* highPassCoefficients() const { return highPassK; }
     int32_t queuedEvents() const { return events.size(); }
     const CPatternSequencer& sequencer(int32_t i) const { return sequencers[i & 1]; }
+    const CVoice& voice(int32_t i) const {
+        return voices[i < 0 ? 0 : (i >= kVoiceCount ? kVoiceCount - 1 : i)];
+    }
+    const CWaveManager& waves() const { return waveManager; }
     const CStereoDelay& stereoDelay() const { return delay; }
     const CChorus& chorusUnit() const { return chorus; }
     const CEq& equaliser() const { return eq; }
@@ -177,6 +188,7 @@ private:
     void controlChange(int32_t number, int32_t value);
     void resetControllers();
     bool anySequencerRunning() const;
+    int32_t chooseVoice();
     void applyAllParametersLocked(bool notifyHost);
     void loadSampleLocked(int32_t slot, const char* path);
     void clearSlotLocked(int32_t slot);
@@ -233,6 +245,8 @@ private:
     CMemAssembler chunkStream;
 
     // Owned for the renderer's whole life, in construction order.
+    CWaveManager waveManager;
+    CVoice voices[kVoiceCount];
     CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
     CStereoDelay delay;
     CChorus chorus;

@@ -71,6 +71,8 @@ struct LayerFixture : ::testing::Test {
     CSampleLayer layer;
     float left = 0.0f, right = 0.0f;
     double in1 = 0.0, in2 = 0.0;
+    // The slot owns its sample; this one belongs to the fixture.
+    ~LayerFixture() override { slot.sample = nullptr; }
 
     // A mono sample at half scale for `frames` frames.
     void load(int frames, uint32_t rate = 44100, uint32_t loopStart = 0, uint32_t loopEnd = 0) {
