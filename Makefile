@@ -15,7 +15,7 @@ deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD)
+	@cmake --build $(BUILD) --target Quellor quellor-render
 
 demo: build
 	@bash scripts/render-demo.sh $(RENDER)

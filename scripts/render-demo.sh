@@ -1,10 +1,7 @@
 #!/usr/bin/env bash
-# Renders the example MIDI phrase through the built plug-in into demo.wav.
+# Renders the example MIDI phrase through the built plug-in with the example
+# program into demo.wav.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 render="${1:-build/quellor-render}"
-args=(--midi examples/demo.mid --out demo.wav --tail 2)
-if [ -f examples/demo.qxlprg ] && "$render" --help 2>&1 | grep -q -- '--program'; then
-    args+=(--program examples/demo.qxlprg)
-fi
-"$render" "${args[@]}"
+"$render" --program examples/demo.qxlprg --midi examples/demo.mid --out demo.wav --tail 2.5

@@ -3,6 +3,7 @@
 #include "effects/SampleGuard.h"
 #include "engine/Denormal.h"
 
+#include <algorithm>
 #include <cmath>
 #include <utility>
 
@@ -66,6 +67,16 @@ void CDelayLine::setSize(double size) {
     const double s = clampUnit(size, 1.0);
     const double n = double(slotCount);
     targetStep = 1.0 / (n * ((1.0 - 2.0 / n) * s * kSizeSpan + 2.0 / n));
+}
+
+void CDelayLine::clear() {
+    for (Pass& pass : passes) {
+        std::fill(pass.values.begin(), pass.values.end(), 0.0f);
+        std::fill(pass.stamps.begin(), pass.stamps.end(), 0.0);
+        pass.count = 0;
+        pass.readIndex = 0;
+    }
+    damped = 0.0f;
 }
 
 float CDelayLine::readAt(Pass& p, double time) {

@@ -37,6 +37,10 @@ public:
     // samples of delay, 0 gives 2 samples. Values outside 0..1 are limited.
     void setSize(double size);
 
+    // Audio thread or owner: forgets everything recorded (both passes and the
+    // damped value); settings, gains and the pass position stay. No allocation.
+    void clear();
+
     // Audio thread: no allocation, no locks. In place, mono, any frame count.
     void process(float* buffer, int32_t frames);
 

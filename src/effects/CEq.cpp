@@ -112,20 +112,33 @@ void CEq::computeCoefficients() {
     }
 }
 
-void CEq::filter(const Biquad& c, Memory& m, float* samples, int32_t frames) {
-    float x1 = m.x1, x2 = m.x2, y1 = m.y1, y2 = m.y2;
+void CEq::filter(const Biquad& c, Memory& ml, Memory& mr, float* left, float* right,
+                 int32_t frames) {
+    // Both channels in one loop: two independent recursions keep the pipeline busy.
+    float lx1 = ml.x1, lx2 = ml.x2, ly1 = ml.y1, ly2 = ml.y2;
+    float rx1 = mr.x1, rx2 = mr.x2, ry1 = mr.y1, ry2 = mr.y2;
     for (int32_t n = 0; n < frames; ++n) {
         // Non-finite input would stay in the memory for good; it becomes silence.
-        const float x = finiteOrZero(samples[n]);
+        const float xl = finiteOrZero(left[n]);
+        const float xr = finiteOrZero(right[n]);
         // Grouped so that a flat section (b == a) returns its input exactly.
-        const float y = flushDenormal(c.b0 * x + (c.b1 * x1 - c.a1 * y1) + (c.b2 * x2 - c.a2 * y2));
-        x2 = x1;
-        x1 = x;
-        y2 = y1;
-        y1 = y;
-        samples[n] = y;
+        const float yl =
+            flushDenormal(c.b0 * xl + (c.b1 * lx1 - c.a1 * ly1) + (c.b2 * lx2 - c.a2 * ly2));
+        const float yr =
+            flushDenormal(c.b0 * xr + (c.b1 * rx1 - c.a1 * ry1) + (c.b2 * rx2 - c.a2 * ry2));
+        lx2 = lx1;
+        lx1 = xl;
+        ly2 = ly1;
+        ly1 = yl;
+        rx2 = rx1;
+        rx1 = xr;
+        ry2 = ry1;
+        ry1 = yr;
+        left[n] = yl;
+        right[n] = yr;
     }
-    m = Memory{x1, x2, y1, y2};
+    ml = Memory{lx1, lx2, ly1, ly2};
+    mr = Memory{rx1, rx2, ry1, ry2};
 }
 
 void CEq::process(float* left, float* right, int32_t frames) {
@@ -135,8 +148,6 @@ void CEq::process(float* left, float* right, int32_t frames) {
         for (auto& channel : memory)
             for (Memory& m : channel)
                 m = Memory{};
-    float* channels[2] = {left, right};
-    for (int ch = 0; ch < 2; ++ch)
-        for (int band = 0; band < kBands; ++band)
-            filter(coefficients[band], memory[ch][band], channels[ch], frames);
+    for (int band = 0; band < kBands; ++band)
+        filter(coefficients[band], memory[0][band], memory[1][band], left, right, frames);
 }

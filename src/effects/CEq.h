@@ -54,7 +54,8 @@ private:
         float x1 = 0.0f, x2 = 0.0f, y1 = 0.0f, y2 = 0.0f;
     };
     void computeCoefficients();
-    static void filter(const Biquad& c, Memory& m, float* samples, int32_t frames);
+    static void filter(const Biquad& c, Memory& ml, Memory& mr, float* left, float* right,
+                       int32_t frames);
 
     Memory memory[2][kBands];
     Biquad coefficients[kBands];

@@ -3,6 +3,7 @@
 #include "effects/SampleGuard.h"
 #include "engine/Denormal.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -114,6 +115,7 @@ void CReverb::clearNow() {
                 line.store = 0.0f;
             }
     }
+    delayLine->clear();
 }
 
 void CReverb::process(float* left, float* right, int32_t frames) {
@@ -126,39 +128,82 @@ void CReverb::process(float* left, float* right, int32_t frames) {
     }
 }
 
-float CReverb::runChannel(int channel, float input) {
-    const float fb = feedbackGain, damp = dampingAmount, undamped = 1.0f - damp;
-    float s = 0.0f;
-    for (Stage& comb : combs) {
-        Line& c = comb.part[channel];
-        const float o = c.buffer[size_t(c.index)];
-        s += o;
-        c.store = flushDenormal(flushDenormal(c.store) * damp + o * undamped);
-        c.buffer[size_t(c.index)] = c.store * fb + input;
-        if (++c.index >= c.length) c.index = 0;
+// One comb, both channels, over a block. The two channels' recursions are
+// independent, so running them side by side hides each one's latency; stores
+// and indices stay in registers.
+void CReverb::runComb(Stage& comb, const float* input, int32_t frames, float fb, float damp) {
+    const float undamped = 1.0f - damp;
+    Line& l = comb.part[0];
+    Line& r = comb.part[1];
+    float* bufL = l.buffer.data();
+    float* bufR = r.buffer.data();
+    float* sumL = wetSignal[0];
+    float* sumR = wetSignal[1];
+    const int32_t lengthL = l.length, lengthR = r.length;
+    int32_t iL = l.index, iR = r.index;
+    // The stores are flushed as they are written, so they are never denormal on reading.
+    float storeL = flushDenormal(l.store), storeR = flushDenormal(r.store);
+    for (int32_t i = 0; i < frames; ++i) {
+        const float u = input[i];
+        const float oL = bufL[iL], oR = bufR[iR];
+        sumL[i] += oL;
+        sumR[i] += oR;
+        storeL = flushDenormal(storeL * damp + oL * undamped);
+        storeR = flushDenormal(storeR * damp + oR * undamped);
+        bufL[iL] = storeL * fb + u;
+        bufR[iR] = storeR * fb + u;
+        if (++iL >= lengthL) iL = 0;
+        if (++iR >= lengthR) iR = 0;
     }
-    for (Stage& allpass : allpasses) {
-        Line& a = allpass.part[channel];
-        const float b = flushDenormal(a.buffer[size_t(a.index)]);
-        a.buffer[size_t(a.index)] = b * kAllpassGain + s;
-        if (++a.index >= a.length) a.index = 0;
-        s = b - s;
+    l.index = iL;
+    r.index = iR;
+    l.store = storeL;
+    r.store = storeR;
+}
+
+// One allpass, both channels, over a block, in series on the wet signals.
+void CReverb::runAllpass(Stage& allpass, int32_t frames) {
+    Line& l = allpass.part[0];
+    Line& r = allpass.part[1];
+    float* bufL = l.buffer.data();
+    float* bufR = r.buffer.data();
+    float* sL = wetSignal[0];
+    float* sR = wetSignal[1];
+    const int32_t lengthL = l.length, lengthR = r.length;
+    int32_t iL = l.index, iR = r.index;
+    for (int32_t i = 0; i < frames; ++i) {
+        const float bL = flushDenormal(bufL[iL]), bR = flushDenormal(bufR[iR]);
+        bufL[iL] = bL * kAllpassGain + sL[i];
+        bufR[iR] = bR * kAllpassGain + sR[i];
+        if (++iL >= lengthL) iL = 0;
+        if (++iR >= lengthR) iR = 0;
+        sL[i] = bL - sL[i];
+        sR[i] = bR - sR[i];
     }
-    return s;
+    l.index = iL;
+    r.index = iR;
 }
 
 void CReverb::renderBlock(float* left, float* right, int32_t frames) {
     for (int32_t i = 0; i < frames; ++i)
         mono[i] = (left[i] + right[i]) * 0.5f;
     delayLine->process(mono, frames);
+    // Only finite input reaches the combs: a NaN there would ring forever.
+    for (int32_t i = 0; i < frames; ++i)
+        mono[i] = finiteOrZero(mono[i] * kInputScale);
+    const float fb = feedbackGain, damp = dampingAmount;
+    std::fill(wetSignal[0], wetSignal[0] + frames, 0.0f);
+    std::fill(wetSignal[1], wetSignal[1] + frames, 0.0f);
+    for (Stage& comb : combs)
+        runComb(comb, mono, frames, fb, damp);
+    for (Stage& allpass : allpasses)
+        runAllpass(allpass, frames);
+    float wet = wetCurrentGain;
+    const float target = wetTargetGain;
     for (int32_t i = 0; i < frames; ++i) {
-        // Only finite input reaches the combs: a NaN there would ring forever.
-        const float u = finiteOrZero(mono[i] * kInputScale);
-        const float sl = runChannel(0, u);
-        const float sr = runChannel(1, u);
-        left[i] += sl * wetCurrentGain;
-        right[i] += sr * wetCurrentGain;
-        wetCurrentGain =
-            flushDenormal(wetCurrentGain + (wetTargetGain - wetCurrentGain) * kWetGlide);
+        left[i] += wetSignal[0][i] * wet;
+        right[i] += wetSignal[1][i] * wet;
+        wet = flushDenormal(wet + (target - wet) * kWetGlide);
     }
+    wetCurrentGain = wet;
 }

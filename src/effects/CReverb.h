@@ -33,8 +33,9 @@ public:
     void setColor(double v);
     // Wet gain v^2 (while enabled), reached by a glide of 0.005 per sample.
     void setWet(double v);
-    // Any thread: the wet gain jumps to its target; indices, filter stores and
-    // buffers are cleared at the start of the next processed block.
+    // Any thread: the wet gain jumps to its target; indices, filter stores,
+    // buffers and the input line's recording are cleared at the start of the
+    // next processed block.
     void clearState();
     // Same as clearState (the renderer's reset).
     void reset() { clearState(); }
@@ -79,12 +80,14 @@ private:
     };
     void clearNow();
     void renderBlock(float* left, float* right, int32_t frames);
-    float runChannel(int channel, float input);
+    void runComb(Stage& comb, const float* input, int32_t frames, float fb, float damp);
+    void runAllpass(Stage& allpass, int32_t frames);
 
     Stage combs[kCombs];
     Stage allpasses[kAllpasses];
     std::unique_ptr<CDelayLine> delayLine;
-    float mono[kMaxBlock] = {};
+    float mono[kMaxBlock] = {};         // the mono input, then the comb input
+    float wetSignal[2][kMaxBlock] = {}; // left and right reverb output
 
     float feedbackGain = 0.0f;
     float wetTargetGain = 0.0f, wetCurrentGain = 0.0f;

@@ -54,8 +54,9 @@ CPatternSequencer::CPatternSequencer(SequencerOutput* output) : out(output) {
 }
 
 bool CPatternSequencer::applyValue(int32_t id, double x, int32_t firstId) {
+    constexpr int32_t kIdsPerSequencer = (kIdFirstStep - kIdRunning) + kStepCount;
+    if (id < firstId || id >= firstId + kIdsPerSequencer) return false;
     const int32_t k = id - firstId; // 0 = running ... 5 = ping-pong, 6.. = steps
-    if (k < 0 || k >= (kIdFirstStep - kIdRunning) + kStepCount) return false;
     switch (k + kIdRunning) {
     case kIdRunning:
         setRunning(x > 0.5);

@@ -11,7 +11,16 @@
 // lock, so the audio thread never waits.
 #pragma once
 
+#include "effects/CChorus.h"
+#include "effects/CEq.h"
+#include "effects/CReverb.h"
+#include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CPatternSequencer.h"
+#include "engine/CSamplerSlot.h"
+#include "patch/CMemAssembler.h"
+#include "voice/CVoice.h"
+#include "waves/CWaveManager.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -22,7 +31,7 @@ class CPluginFile;
 class CProgram;
 class CWrapperBase;
 
-class CSoundRenderer {
+class CSoundRenderer : private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
     static constexpr int32_t kControllerCount = 11;
@@ -32,6 +41,10 @@ public:
     static constexpr double kMinTempo = 10.0;
     static constexpr double kMaxTempo = 300.0;
     static constexpr double kDefaultSampleRate = 44100.0;
+    static constexpr int32_t kSamplerSlotCount = 8;
+    static constexpr int32_t kVoiceCount = 24;
+    static constexpr int32_t kMaxListEntries = 128;
+    static constexpr int32_t kListEntryCapacity = 512;
 
     // Main thread. settings is the process-wide settings object, hostLink the
     // plug-in object's automation side (may be null); neither is owned.
@@ -72,7 +85,45 @@ public:
     // then released.
     void stopVoices(bool hard);
 
+    // UI or host thread: rebuilds the wave table of operator index from the
+    // program's spectrum (-1: the selected operator; above 7: operator 8).
+    void rebuildOperatorWave(int32_t index);
+
+    // ---- program chunks and files (host or UI thread; take the structure lock) ----
+    // Serialises the program; data stays owned by the renderer until the next
+    // call. 0 on failure.
+    int32_t getChunk(void** data);
+    // Loads the program from host bytes, applies it (telling the host) and
+    // locates it in the banks; answers the parse result.
+    int32_t setChunk(const void* data, int32_t length);
+    // Loads a program file as the editor does; bankName may be null.
+    bool loadProgramFile(const char* path, const char* bankName);
+
+    // ---- bank folders (UI thread) ----
+    void rescanBankFolders();
+    void selectBankFolder(int32_t index);
+    // "unknown" for index <= 0 of an empty list, null outside the list.
+    const char* bankFolderName(int32_t index) const;
+    const char* programFileName(int32_t index, char* text, size_t capacity) const;
+    // Full path of program file index of the current folder; false outside.
+    bool programFilePath(int32_t index, char* text, size_t capacity) const;
+    void locateProgram();
+    int32_t bankFolderCount() const { return folderCount; }
+    int32_t programFileCount() const { return fileCount; }
+    int32_t currentBankFolder() const { return currentFolder; }
+    int32_t currentProgramFile() const { return currentFile; }
+    void setCurrentProgramFile(int32_t index) { currentFile = index; }
+
+    // ---- sampler slots (UI or host thread; take the structure lock) ----
+    void loadSample(int32_t slot, const char* path);
+    void clearSlot(int32_t slot);
+    bool slotHasSample(int32_t slot) const;
+    const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerSlots[slot & 7]; }
+
     // ---- services the voices read at their control ticks (audio thread) ----
+    // The slot that plays a key: the highest low key at or below it among the
+    // slots holding a sample (the lower slot on equal low keys); null if none.
+    const CSamplerSlot* slotForKey(int32_t key) const;
     // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
     double controllerValue(int32_t index, int32_t key) const;
     // Tuning factor of a fractional key from the program's per-key ratios and
@@ -107,6 +158,20 @@ public:
     bool glideFromHeldNote() const { return glideFromHeld; }
     const float* highPassCoefficients() const { return highPassK; }
     int32_t queuedEvents() const { return events.size(); }
+    const CPatternSequencer& sequencer(int32_t i) const { return sequencers[i & 1]; }
+    const CVoice& voice(int32_t i) const {
+        return voices[i < 0 ? 0 : (i >= kVoiceCount ? kVoiceCount - 1 : i)];
+    }
+    const CWaveManager& waves() const { return waveManager; }
+    const CStereoDelay& stereoDelay() const { return delay; }
+    const CChorus& chorusUnit() const { return chorus; }
+    const CEq& equaliser() const { return eq; }
+    const CReverb& reverbUnit() const { return reverb; }
+
+    // Audio thread (MIDI dispatch and the sequencers): a note played into the
+    // voices, with master pitch, glide source and voice choice.
+    void noteOn(int32_t key, int32_t velocity);
+    void noteOff(int32_t key);
 
 private:
     // Apply one value to the engine without storing it (the fixed dispatch order).
@@ -115,11 +180,27 @@ private:
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
     void renderVoicesAndMaster(float* left, float* right, int32_t n);
+    void renderVoices(float* left, float* right, int32_t n);
     void masterSection(float* left, float* right, int32_t n);
+    void voicesHoldEnded();
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
     void resetControllers();
+    bool anySequencerRunning() const;
+    int32_t chooseVoice();
+    void applyAllParametersLocked(bool notifyHost);
+    void loadSampleLocked(int32_t slot, const char* path);
+    void clearSlotLocked(int32_t slot);
+    char* folderEntry(int32_t i) const { return folderList.get() + size_t(i) * kListEntryCapacity; }
+    char* fileEntry(int32_t i) const { return fileList.get() + size_t(i) * kListEntryCapacity; }
+
+    // What the pattern sequencers play into.
+    void sequencerNoteOn(int32_t key, int32_t velocity) override { noteOn(key, velocity); }
+    void sequencerNoteOff(int32_t key) override { noteOff(key); }
+    void sequencerReleaseAllVoices() override;
+    void sequencerHoldEnded() override;
+    double sequencerRandom() override;
 
     CPluginFile* settingsObject;
     CWrapperBase* hostLink;
@@ -152,6 +233,25 @@ private:
     float highPassK[3] = {};
     // Per channel: input 2 back, previous input, output 2 back, previous output.
     float highPassState[8] = {};
+
+    CSamplerSlot samplerSlots[kSamplerSlotCount];
+    // Bank folders (full paths) and the program files of the current folder.
+    std::unique_ptr<char[]> folderList;
+    std::unique_ptr<char[]> fileList;
+    int32_t folderCount = 0;
+    int32_t fileCount = 0;
+    int32_t currentFolder = 0;
+    int32_t currentFile = 0;
+    CMemAssembler chunkStream;
+
+    // Owned for the renderer's whole life, in construction order.
+    CWaveManager waveManager;
+    CVoice voices[kVoiceCount];
+    CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
+    CStereoDelay delay;
+    CChorus chorus;
+    CEq eq;
+    CReverb reverb;
 
     std::mutex structureMutex;
 };

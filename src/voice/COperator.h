@@ -13,6 +13,7 @@
 #pragma once
 
 #include "voice/CRamp.h"
+#include "voice/FastClamp.h"
 
 #include <cstdint>
 #include <cstring>
@@ -154,9 +155,7 @@ template <bool Interpolate> inline void COperator::produce(float& left, float& r
     constexpr float kFractionScale = 1.0f / 16777216.0f; // 2^-24
     constexpr uint32_t kFractionMask = 0xFFFFFFu;
     constexpr int kSegmentShift = 24;
-    double p = phaseInput;
-    p = p > -kPhaseInputLimit ? p : -kPhaseInputLimit; // NaN goes to the limit
-    p = p < kPhaseInputLimit ? p : kPhaseInputLimit;
+    const double p = clampFast(phaseInput, -kPhaseInputLimit, kPhaseInputLimit);
     const double shifted = p * kPhaseScale + kRoundingMagic;
     uint64_t bits;
     std::memcpy(&bits, &shifted, sizeof bits);

@@ -16,6 +16,7 @@
 #pragma once
 
 #include "voice/CRamp.h"
+#include "voice/FastClamp.h"
 
 #include <cmath>
 #include <cstdint>
@@ -131,9 +132,7 @@ inline void CVoiceFilter::process(float& left, float& right) {
     // Resonance feedback gain per unit of coefficient and its constant part.
     constexpr float kFeedbackPerCoefficient = 5.0f;
     constexpr float kFeedbackBase = 4.0f;
-    float u = float(input);
-    u = u > -kInputLimit ? u : -kInputLimit; // NaN goes to the limit
-    u = u < kInputLimit ? u : kInputLimit;
+    const float u = clampFast(float(input), -kInputLimit, kInputLimit);
     float y;
     if (modeValue == kOff) {
         y = u;

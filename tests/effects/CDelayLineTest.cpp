@@ -117,3 +117,14 @@ TEST(CDelayLine, ExtremeSettingsStayInsideBuffers) {
         EXPECT_TRUE(allFinite(x)) << c.slots;
     }
 }
+
+TEST(CDelayLine, ClearForgetsTheRecording) {
+    CDelayLine line = settledLine(2205, 0.0, 0.0, 0.9);
+    std::vector<float> x = noise(3000, 5);
+    line.process(x.data(), int32_t(x.size()));
+    line.clear();
+    std::vector<float> silence(5000, 0.0f);
+    line.process(silence.data(), int32_t(silence.size()));
+    for (float v : silence)
+        ASSERT_EQ(v, 0.0f);
+}

@@ -1,5 +1,7 @@
 #include "quellor-render/PluginHost.h"
 
+#include "plugin/VendorSpecific.h"
+
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
@@ -118,6 +120,44 @@ bool CPluginHost::setParameter(int id, float value, std::string& error) {
         return false;
     }
     mEffect->setParameter(mEffect, id, value);
+    return true;
+}
+
+bool CPluginHost::setChunk(const std::vector<uint8_t>& bytes, std::string& error) {
+    if (!(mEffect->flags & effFlagsProgramChunks)) {
+        error = "the plug-in does not take its state as a chunk";
+        return false;
+    }
+    std::vector<uint8_t> copy(bytes); // the plug-in may keep no pointer into it, but may write
+    const VstIntPtr result =
+        mEffect->dispatcher(mEffect, effSetChunk, 1, VstIntPtr(copy.size()), copy.data(), 0.0f);
+    if (result == 0) {
+        error = "the plug-in refused the chunk";
+        return false;
+    }
+    return true;
+}
+
+bool CPluginHost::getChunk(std::vector<uint8_t>& bytes, std::string& error) {
+    void* data = nullptr;
+    const VstIntPtr length = mEffect->dispatcher(mEffect, effGetChunk, 1, 0, &data, 0.0f);
+    if (length <= 0 || data == nullptr) {
+        error = "the plug-in gave no chunk";
+        return false;
+    }
+    const uint8_t* begin = static_cast<const uint8_t*>(data);
+    bytes.assign(begin, begin + length);
+    return true;
+}
+
+bool CPluginHost::loadProgramFile(const std::string& path, std::string& error) {
+    std::vector<char> text(path.begin(), path.end());
+    text.push_back('\0');
+    if (mEffect->dispatcher(mEffect, effVendorSpecific, kVendorLoadProgramFile, 0, text.data(),
+                            0.0f) != 1) {
+        error = "the plug-in could not load the program file \"" + path + "\"";
+        return false;
+    }
     return true;
 }
 

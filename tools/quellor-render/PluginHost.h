@@ -31,6 +31,13 @@ public:
     // Host parameter `id` (0..numParams-1) to normalised `value`.
     bool setParameter(int id, float value, std::string& error);
 
+    // The plug-in's state as one block of bytes (effSetChunk / effGetChunk, as a
+    // program). False with one line in `error` when the plug-in refuses.
+    bool setChunk(const std::vector<uint8_t>& bytes, std::string& error);
+    bool getChunk(std::vector<uint8_t>& bytes, std::string& error);
+    // Asks a Quellor plug-in to load a program file as its editor does.
+    bool loadProgramFile(const std::string& path, std::string& error);
+
     // The transport the plug-in sees: tempo and beat position follow `map`.
     // The map must outlive the rendering.
     void setTempoMap(const CTempoMap* map) { mTempoMap = map; }

@@ -100,6 +100,21 @@ const SOptionRow kOptions[] = {
          o.outPath = t;
          return std::string();
      }},
+    {"--program", "FILE.qxlprg", "Quellor program file to load before rendering",
+     [](SRenderOptions& o, const std::string& t) {
+         o.programPath = t;
+         return std::string();
+     }},
+    {"--chunk", "FILE", "bytes to hand to the plug-in as its host chunk before rendering",
+     [](SRenderOptions& o, const std::string& t) {
+         o.chunkPath = t;
+         return std::string();
+     }},
+    {"--save-chunk", "FILE", "write the plug-in's host chunk after rendering",
+     [](SRenderOptions& o, const std::string& t) {
+         o.saveChunkPath = t;
+         return std::string();
+     }},
     {"--help", nullptr, "show this text",
      [](SRenderOptions& o, const std::string&) {
          o.help = true;

@@ -21,7 +21,9 @@ struct SRenderOptions {
     std::string midiPath;            // --midi
     std::string outPath;             // --out
     bool help = false;               // --help: print usage, render nothing
-    // Program and chunk files (--program, --chunk, --save-chunk) join here.
+    std::string programPath;         // --program: a Quellor program file, loaded as its editor does
+    std::string chunkPath;           // --chunk: bytes handed to the plug-in as its host chunk
+    std::string saveChunkPath;       // --save-chunk: the plug-in's chunk after rendering
 };
 
 // Parses argv[1..argc-1]. On failure returns false with one line in `error`.

@@ -24,6 +24,40 @@
 
 namespace {
 
+bool readWholeFile(const std::string& path, std::vector<uint8_t>& bytes, std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "rb");
+    if (!f) {
+        error = "cannot open \"" + path + "\"";
+        return false;
+    }
+    uint8_t buffer[65536];
+    size_t n;
+    bytes.clear();
+    while ((n = std::fread(buffer, 1, sizeof buffer, f)) > 0) {
+        bytes.insert(bytes.end(), buffer, buffer + n);
+        if (bytes.size() > (size_t(1) << 30)) break;
+    }
+    const bool ok = !std::ferror(f) && bytes.size() <= (size_t(1) << 30);
+    std::fclose(f);
+    if (!ok || bytes.empty()) {
+        error = "cannot read \"" + path + "\"" + (ok ? " (it is empty)" : "");
+        return false;
+    }
+    return true;
+}
+
+bool writeWholeFile(const std::string& path, const std::vector<uint8_t>& bytes,
+                    std::string& error) {
+    std::FILE* f = std::fopen(path.c_str(), "wb");
+    const bool ok = f && std::fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
+    if (f && std::fclose(f) != 0) {
+        error = "cannot write \"" + path + "\"";
+        return false;
+    }
+    if (!ok) error = "cannot write \"" + path + "\"";
+    return ok;
+}
+
 // Longest piece we render, in seconds (the file's length plus the tail). Keeps a
 // broken or hostile file (a huge delta time) from rendering for days.
 constexpr double kMaxRenderSeconds = 3600.0;
@@ -129,6 +163,13 @@ int run(int argc, char** argv) {
     host.setTempoMap(&tempo);
     host.start(options.sampleRate, options.blockSize);
     // Program and chunk files load here, before --set, so single values win.
+    if (!options.programPath.empty() && !host.loadProgramFile(options.programPath, error))
+        return fail(error);
+    if (!options.chunkPath.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!readWholeFile(options.chunkPath, chunk, error) || !host.setChunk(chunk, error))
+            return fail(error);
+    }
     for (const SRenderOptions::SParameterSet& s : options.sets)
         if (!host.setParameter(s.id, s.value, error)) return fail(error);
 
@@ -138,6 +179,11 @@ int run(int argc, char** argv) {
     if (!render(host, events, totalFrames, options.blockSize, wav, error) || !wav.close(error)) {
         wav.discard();
         return fail(error);
+    }
+    if (!options.saveChunkPath.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!host.getChunk(chunk, error) || !writeWholeFile(options.saveChunkPath, chunk, error))
+            return fail(error);
     }
     host.stop();
 

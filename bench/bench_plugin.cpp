@@ -1,0 +1,133 @@
+// The whole plug-in through its entry point, as a host runs it: 44.1 kHz,
+// 512-frame processReplacing calls, 24 voices holding the typical patch
+// (eight operators, ten matrix cells, both filters low-pass with resonance,
+// four envelopes), effects off. The real-time factor is audio seconds rendered
+// per CPU second on one core.
+#include "patch/CMemAssembler.h"
+#include "patch/CProgram.h"
+#include "patch/ProgramFormat.h"
+#include "patch/ValueIds.h"
+#include "vst/VstAbi.h"
+
+#include <benchmark/benchmark.h>
+#include <dlfcn.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+namespace {
+
+constexpr int kBlock = 512;
+constexpr double kRate = 44100.0;
+constexpr int kVoices = 24;
+
+VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+double bipolar(double v) { return 0.5 + 0.5 * v; }
+
+std::vector<uint8_t> typicalPatchChunk() {
+    CProgram p;
+    for (int op = 0; op < kOperatorCount; ++op) {
+        const int base = kOperatorFirstId + kOperatorIdStride * op;
+        p.setValue(base + kOperatorEnabledOffset, 1.0);
+        p.setValue(base + kOperatorMixOffset, bipolar(op < 4 ? 0.3 : 0.0));
+        p.setValue(base + kOperatorPanOffset, bipolar(op % 2 ? -0.3 : 0.3));
+        p.setValue(kSelectedOperatorId, (op + 0.5) / kOperatorCount);
+        p.setValue(kSelectedCoarseTuneId, 1.0 + op);
+        p.setValue(kSelectedAmplitudeId, 0.5);
+    }
+    const int cells[10][3] = {{4, 0, 40}, {5, 1, 40}, {6, 2, 40}, {7, 3, 40}, {4, 4, 20},
+                              {7, 7, 20}, {0, 8, 50}, {1, 8, 50}, {2, 9, 50}, {3, 9, 50}};
+    for (const auto& c : cells)
+        p.setValue(kOperatorFirstId + kOperatorIdStride * c[0] + kOperatorModulationOffset + c[1],
+                   bipolar(c[2] / 100.0));
+    for (int f = 0; f < 2; ++f) {
+        p.setValue(kFilterModeId[f], 0.34); // low-pass
+        p.setValue(kFilterCutoffId[f], 0.6);
+        p.setValue(kFilterResonanceId[f], 0.7);
+        p.setValue(kFilterFirstId + kFilterIdStride * f + kFilterLevelOffset, bipolar(0.8));
+    }
+    const int kinds[4] = {kTargetAmplitude, kTargetPitch, kTargetCutoff, kTargetPanning};
+    for (int i = 0; i < 4; ++i) {
+        while (p.envelopeCount <= i) p.addEnvelope();
+        p.envelopes[i].targetKind = kinds[i];
+        for (int d = 0; d < kEnvelopeDestinationCount; ++d) p.envelopes[i].setDepth(d, 0.3);
+    }
+    p.setValue(kVoiceCountId, 1.0);
+    p.setValue(kMasterLevelId, 0.3);
+    CMemAssembler writer;
+    saveProgram(p, writer);
+    uint8_t* bytes = nullptr;
+    const int32_t n = writer.assemble(bytes);
+    return std::vector<uint8_t>(bytes, bytes + n);
+}
+
+struct Plugin {
+    void* library = nullptr;
+    AEffect* effect = nullptr;
+    Plugin() {
+        library = dlopen(QUELLOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (!library) {
+            std::fprintf(stderr, "cannot load %s\n", QUELLOR_PLUGIN_PATH);
+            std::exit(1);
+        }
+        auto entry = reinterpret_cast<AEffect* (*)(audioMasterCallback)>(
+            dlsym(library, "VSTPluginMain"));
+        effect = entry(host);
+        effect->dispatcher(effect, effOpen, 0, 0, nullptr, 0.0f);
+        effect->dispatcher(effect, effSetSampleRate, 0, 0, nullptr, float(kRate));
+        effect->dispatcher(effect, effSetBlockSize, 0, kBlock, nullptr, 0.0f);
+        effect->dispatcher(effect, effMainsChanged, 0, 1, nullptr, 0.0f);
+        std::vector<uint8_t> chunk = typicalPatchChunk();
+        effect->dispatcher(effect, effSetChunk, 1, VstIntPtr(chunk.size()), chunk.data(), 0.0f);
+    }
+    ~Plugin() {
+        effect->dispatcher(effect, effMainsChanged, 0, 0, nullptr, 0.0f);
+        effect->dispatcher(effect, effClose, 0, 0, nullptr, 0.0f);
+        dlclose(library);
+    }
+};
+
+void BM_PluginTwentyFourVoices(benchmark::State& state) {
+    Plugin plugin;
+    AEffect* e = plugin.effect;
+    std::vector<float> left(kBlock), right(kBlock);
+    float* outputs[2] = {left.data(), right.data()};
+
+    // 24 held notes, two octaves from C2.
+    struct {
+        VstInt32 numEvents;
+        VstIntPtr reserved;
+        VstEvent* events[kVoices];
+    } list = {kVoices, 0, {}};
+    VstMidiEvent notes[kVoices] = {};
+    for (int i = 0; i < kVoices; ++i) {
+        notes[i].type = kVstMidiType;
+        notes[i].byteSize = sizeof(VstMidiEvent);
+        notes[i].midiData[0] = char(0x90);
+        notes[i].midiData[1] = char(36 + i);
+        notes[i].midiData[2] = 100;
+        list.events[i] = reinterpret_cast<VstEvent*>(&notes[i]);
+    }
+    e->dispatcher(e, effProcessEvents, 0, 0, &list, 0.0f);
+    e->processReplacing(e, nullptr, outputs, kBlock);
+
+    for (auto _ : state) {
+        e->processReplacing(e, nullptr, outputs, kBlock);
+        benchmark::DoNotOptimize(left.data());
+        benchmark::ClobberMemory();
+    }
+    const double frames = double(state.iterations()) * kBlock;
+    state.SetItemsProcessed(int64_t(frames));
+    // Audio seconds per CPU second.
+    state.counters["realtime_factor"] =
+        benchmark::Counter(frames / kRate, benchmark::Counter::kIsRate);
+}
+
+} // namespace
+
+BENCHMARK(BM_PluginTwentyFourVoices)->Unit(benchmark::kMillisecond);
+BENCHMARK_MAIN();

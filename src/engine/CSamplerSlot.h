@@ -1,0 +1,45 @@
+// One of the renderer's eight sampler slots: a loaded sample and how the
+// voices' sample layer plays it. Values come from value IDs 178 + 8 * slot + k.
+#pragma once
+
+#include <cstdint>
+
+class CWaveSample;
+
+class CSamplerSlot {
+public:
+    // Member k of a slot's value IDs.
+    static constexpr int32_t kLowKey = 0;
+    static constexpr int32_t kRootKey = 1;
+    static constexpr int32_t kKeyboardFollow = 2;
+    static constexpr int32_t kLoop = 3;
+    static constexpr int32_t kSendFilter1 = 4;
+    static constexpr int32_t kSendFilter2 = 5;
+    static constexpr int32_t kLevel = 6;
+    static constexpr int32_t kPan = 7;
+
+    CSamplerSlot() = default;
+    virtual ~CSamplerSlot();
+    CSamplerSlot(const CSamplerSlot&) = delete;
+    CSamplerSlot& operator=(const CSamplerSlot&) = delete;
+
+    // Any thread: plain stores, read by the voices at their control ticks.
+    void applyValue(int32_t k, double x);
+
+    // Owned; null when the slot is empty. Replaced only under the renderer's
+    // structure lock.
+    CWaveSample* sample = nullptr;
+    float leftLevel = 0.0f;   // (1 - p) * level
+    float rightLevel = 0.0f;  // p * level
+    float sendFilter1 = 0.0f; // -1..1
+    float sendFilter2 = 0.0f; // -1..1
+    int32_t lowKey = 0;
+    int32_t rootKey = 0;
+    bool loop = false;
+    bool keyboardFollow = false;
+
+private:
+    void updateLevels();
+    double level = 0.0; // -1..1
+    double pan = 0.5;   // 0 left .. 1 right
+};

@@ -1,0 +1,146 @@
+#include "engine/ParameterText.h"
+
+#include "engine/ToRange.h"
+#include "patch/CProgram.h"
+
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+constexpr const char* kHostParameterNames[43] = {
+    "Master Level",   "Master Pitch",    "Distortion",     "Delay: TimePre",  "Delay: TimeL",
+    "Delay: PanL",    "Delay: TimeR",    "Delay: PanR",    "Delay: Fdbk",     "Delay: Balance",
+    "Delay: Wet",     "Delay: Sync",     "Delay: On",      "Chorus: Time",    "Chorus: Speed",
+    "Chorus: Wet",    "Chorus: Dry",     "Chorus: Invert", "Chorus: Stereo",  "Chorus: Enable",
+    "EQ: Band 1 Q",   "EQ: Band 2 Q",    "EQ: Band 3 Q",   "EQ: Band 4 Q",    "EQ: Band 1 Frq",
+    "EQ: Band 2 Frq", "EQ: Band 3 Frq",  "EQ: Band 4 Frq", "EQ: Band 1 Lev",  "EQ: Band 2 Lev",
+    "EQ: Band 3 Lev", "EQ: Band 4 Lev",  "EQ: Enable",     "Reverb: Enable",  "Reverb: Feedback",
+    "Reverb: Color",  "Reverb: Wet",     "Flt1: Cutoff",   "Flt1: Resonance", "Flt1: Mode",
+    "Flt2: Cutoff",   "Flt2: Resonance", "Flt2: Mode",
+};
+
+constexpr const char* kFilterModeNames[4] = {"Off", "LowPass", "BandPass", "HighPass"};
+constexpr const char* kNoteNames[12] = {"C",  "C#", "D",  "D#", "E",  "F",
+                                        "F#", "G",  "G#", "A",  "A#", "B"};
+constexpr const char* kNoText = "-----";
+
+// Delay times: without sync in milliseconds, with sync in beats.
+constexpr int32_t kPreDelayMaxMs = 1300;
+constexpr int32_t kDelayMaxMs = 1300;
+constexpr double kPreDelayMaxBeats = 8.0;
+constexpr double kDelayBeatsRange = 7.0;
+// EQ band frequency: 30 Hz * 2^(9.4 * v).
+constexpr double kEqLowestHz = 30.0;
+constexpr double kEqOctaves = 9.4;
+
+void copyText(const char* source, char* text, size_t capacity) {
+    if (!text || capacity == 0) return;
+    std::snprintf(text, capacity, "%s", source);
+}
+
+void formatInt(int32_t v, char* text, size_t capacity) {
+    if (!text || capacity == 0) return;
+    std::snprintf(text, capacity, "%d", v);
+}
+
+bool isSampleSlotId(int32_t id) {
+    return id >= 178 && id <= 241;
+}
+
+} // namespace
+
+const char* hostParameterName(int32_t id) {
+    if (id < 0 || id >= 43) return nullptr;
+    return kHostParameterNames[id];
+}
+
+void formatFixed2(double v, char decimalSeparator, char* text, size_t capacity) {
+    if (!text || capacity == 0) return;
+    std::snprintf(text, capacity, "%.2f", v);
+    if (decimalSeparator != '.')
+        for (char* p = text; *p; ++p)
+            if (*p == '.') *p = decimalSeparator;
+}
+
+void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char* text,
+                            size_t capacity) {
+    if (!text || capacity == 0) return;
+    const double v = program.getValue(id, true);
+    const bool delaySync = program.getValue(11, false) > 0.5;
+
+    switch (id) {
+    case 1:
+        return formatInt(toRange(v, -24, 24), text, capacity);
+    case 3:
+        if (delaySync) return formatFixed2(v * kPreDelayMaxBeats, sep, text, capacity);
+        return formatInt(toRange(v * v, 0, kPreDelayMaxMs), text, capacity);
+    case 4:
+    case 6:
+        if (delaySync) return formatFixed2(v * kDelayBeatsRange + 1.0, sep, text, capacity);
+        return formatInt(toRange(v * v, 1, kDelayMaxMs), text, capacity);
+    case 24:
+    case 25:
+    case 26:
+    case 27: {
+        double hz = kEqLowestHz * std::pow(2.0, kEqOctaves * v);
+        if (std::isnan(hz) || hz > 2147483647.0) hz = 0.0;
+        return formatInt(int32_t(hz), text, capacity);
+    }
+    case 39:
+    case 42:
+        return copyText(kFilterModeNames[toRange(v, 0, 3)], text, capacity);
+    case 47:
+        return formatInt(toRange(v, 1, 24), text, capacity);
+    case 49:
+    case 323:
+        return formatInt(toRange(v, 0, 48), text, capacity);
+    case 176:
+        return formatFixed2(toRange(v, 0, 100) * 0.01, sep, text, capacity);
+    case 177:
+        return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
+    case 244:
+    case 283:
+        return formatInt(toRange(v, 1, 32), text, capacity);
+    case 245:
+    case 284:
+        return formatInt(toRange(v, -24, 24), text, capacity);
+    case 458: {
+        const int32_t e = program.selectedEnvelope & 31;
+        const CEnvelope& curve = program.envelopeView == kViewKeyCurve ? program.keyCurves[e]
+                                 : program.envelopeView == kViewVelocityCurve
+                                     ? program.velocityCurves[e]
+                                     : program.envelopes[e];
+        return curve.pointText(text, capacity, sep);
+    }
+    case 460:
+        return copyText(program.tuningName, text, capacity);
+    default:
+        break;
+    }
+
+    if (id >= 0 && id < 43) return formatFixed2(v, sep, text, capacity);
+    if (isSampleSlotId(id)) {
+        const int32_t slot = (id - 178) / 8, k = (id - 178) % 8;
+        if (program.sampleSlots[slot].samplePath[0] == 0) return copyText(kNoText, text, capacity);
+        if (k == 0 || k == 1) {
+            const int32_t n = toRange(v, 0, 127);
+            std::snprintf(text, capacity, "%s%d", kNoteNames[n % 12], n / 12);
+            return;
+        }
+        if (k >= 4) return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
+        return formatFixed2(v, sep, text, capacity);
+    }
+    if ((id >= 249 && id <= 280) || (id >= 288 && id <= 319)) {
+        const int32_t n = sequencerStepValue(v);
+        if (n == kSequencerRestStep) return copyText(kNoText, text, capacity);
+        if (n == kSequencerHoldStep) return copyText("SUS", text, capacity);
+        return formatInt(n, text, capacity);
+    }
+    if (id >= 330 && id <= 337) return copyText(program.samplePathLeaf(id - 330), text, capacity);
+    if (id >= 50 && id <= 175)
+        return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
+    if (id == 44 || id == 48) return formatFixed2(v, sep, text, capacity);
+    formatFixed2(v, sep, text, capacity);
+}

@@ -1,0 +1,485 @@
+#include "voice/CVoice.h"
+
+#include "engine/CSamplerSlot.h"
+#include "engine/CSoundRenderer.h"
+#include "engine/ToRange.h"
+
+#include <cmath>
+#include <cstring>
+
+namespace {
+constexpr double kSemitone = 1.059463094359295;
+constexpr double kReferenceNote = 69.0;
+constexpr double kReferenceHz = 440.0;
+constexpr double kMaxNote = 127.0;
+constexpr double kTickSeconds = 0.001;
+// A released voice whose output stays audible this long (seconds) ends anyway.
+constexpr double kLoudLimitSeconds = 1.5;
+constexpr float kAudibleLevel = 0.00001f;
+// A matrix cell inside (-0.00001, 0.00001) is left out of the routing.
+constexpr double kRoutingThreshold = 0.00001;
+// Controller smoothing per tick.
+constexpr double kControllerSmoothing = 0.05;
+constexpr int32_t kPitchBendController = 1;
+constexpr double kSemitonesPerGlideUnit = 12.0;
+// Rate factors are centred on key 64 and velocity 64.
+constexpr double kRateCentre = 64.0;
+constexpr double kSecondsPerMinute = 60.0;
+// Without a renderer: glide at once and the renderer's default tempo.
+constexpr float kDetachedGlideFactor = 1.0f;
+constexpr double kDetachedTempo = 140.0;
+
+// Value IDs the voice takes besides its operators' and filters' own.
+constexpr int32_t kNoInterpolationId = 43;
+constexpr int32_t kSampleAmplitudeId = 176;
+constexpr int32_t kSamplePanId = 177;
+constexpr int32_t kFirstOperatorId = 72;
+constexpr int32_t kLastOperatorId = 175;
+constexpr int32_t kFirstSelectedOperatorId = 324;
+constexpr int32_t kLastSelectedOperatorId = 329;
+constexpr int32_t kPercentSteps = 100;
+constexpr double kStep = 0.01;
+constexpr double kSwitchThreshold = 0.5;
+
+double clampValue(double x, double lo, double hi) {
+    if (!(x > lo)) return lo; // NaN included
+    return x < hi ? x : hi;
+}
+
+bool isMustFinishKind(int32_t kind) {
+    return kind == kTargetAmplitude || kind == kTargetAmplitudeMult || kind == kTargetMixLevel ||
+           kind == kTargetMixLevelMult;
+}
+} // namespace
+
+CVoice::CVoice() {
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        operators[i] = COperator(i);
+    for (int32_t i = 0; i < kFilterCount; ++i)
+        filters[i] = CVoiceFilter(i);
+    std::memset(keyStack, kEmptyKey, sizeof keyStack);
+    for (COperator*& p : running)
+        p = nullptr;
+    for (Route& r : routeList)
+        r = Route{nullptr, nullptr, nullptr};
+    setSampleRate(kDefaultSampleRate);
+}
+
+void CVoice::attach(CSoundRenderer* owner, const CWaveManager* waveTables) {
+    renderer = owner;
+    waves = waveTables;
+}
+
+void CVoice::setSampleRate(double rate) {
+    if (!(rate >= 1.0 / kTickSeconds) || !std::isfinite(rate)) return; // below 1 kHz: no tick
+    sampleRate = rate;
+    sampleRateReciprocal = 1.0 / rate;
+    for (COperator& op : operators)
+        op.setSampleRate(rate);
+    tickSamples = int32_t(rate * kTickSeconds);
+    positionInTick = 0;
+}
+
+// ---- renderer services (defaults for a voice without a renderer) ----
+
+double CVoice::readController(int32_t index) const {
+    return renderer ? renderer->controllerValue(index, keyValue) : 0.0;
+}
+
+double CVoice::tuningFactor(double note) const {
+    return renderer ? renderer->keyFrequencyFactor(note) : 1.0;
+}
+
+double CVoice::pitchBendSemitones() const {
+    if (!renderer) return 0.0;
+    const double bend = controllers[kPitchBendController];
+    return bend >= 0.0 ? bend * renderer->bendRangeUp() : bend * renderer->bendRangeDown();
+}
+
+// ---- notes ----
+
+double CVoice::rateFactor(const CEnvelope& e, double n, uint8_t velocity) const {
+    double f = 1.0;
+    if (e.rateKeyTracking != 0.0) f *= std::pow(kSemitone, (n - kRateCentre) * e.rateKeyTracking);
+    if (e.rateVelocitySensitivity != 0.0)
+        f *= std::pow(kSemitone, (velocity - kRateCentre) * e.rateVelocitySensitivity);
+    return f;
+}
+
+void CVoice::start(double note, uint8_t velocity, const CEnvelope* programEnvelopes, int32_t count,
+                   double transpose) {
+    if (!programEnvelopes || count < 0) count = 0;
+    if (count > kMaxEnvelopes) count = kMaxEnvelopes;
+    transposeValue = std::isfinite(transpose) ? transpose : 0.0;
+    const double heard = clampValue(note, -1.0, kMaxNote + 1.0);
+    keyValue = int32_t(heard);
+    const double n = clampValue(heard + transposeValue, 0.0, kMaxNote);
+    playedKeyValue = int32_t(n);
+
+    if (!active) {
+        freshStart(n, velocity, programEnvelopes, count);
+    } else {
+        std::memmove(keyStack + 1, keyStack, kKeyStackSize - 1);
+        if (hardRetrigger || released) {
+            if (hardRetrigger) std::memset(keyStack, kEmptyKey, sizeof keyStack);
+            for (int32_t i = 0; i < envelopeCountValue; ++i) {
+                CEnvelope& e = envelopes[i];
+                e.retriggerFromCurrentLevel();
+                if (i < count) e.depth = programEnvelopes[i].depth;
+                e.rate = rateFactor(e, n, velocity);
+            }
+            finished = 0;
+        }
+        released = 0;
+        hardRetrigger = 0;
+    }
+    keyStack[0] = uint8_t(keyValue < 0 ? 0 : keyValue);
+    active = true;
+    loudLimit = int32_t(sampleRate * kLoudLimitSeconds);
+    loudAfterRelease = 0;
+}
+
+void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnvelopes,
+                        int32_t count) {
+    currentNoteValue = targetNoteValue = n;
+    glideStep = 0.0;
+    std::memset(keyStack, kEmptyKey, sizeof keyStack);
+    tickParity = false;
+    firstTick = true;
+    released = hardRetrigger = 0;
+    positionInTick = tickCounter = age = finished = 0;
+    sampleLayer.clear();
+    for (int32_t i = 0; i < kControllerCount; ++i)
+        controllers[i] = readController(i);
+    for (CVoiceFilter& f : filters)
+        f.resetForNote();
+    for (COperator& op : operators)
+        op.resetForNote();
+    envelopeCountValue = count;
+    mustFinish = 0;
+    for (int32_t i = 0; i < count; ++i) {
+        CEnvelope& e = envelopes[i];
+        e = programEnvelopes[i];
+        if (!e.freeRunning) e.start(0.0);
+        e.rate = rateFactor(e, n, velocity);
+        e.finishedCounted = false;
+        e.mustFinish = e.keyed && !e.freeRunning && isMustFinishKind(e.targetKind);
+        if (e.mustFinish) ++mustFinish;
+    }
+}
+
+void CVoice::requestHardRetrigger() {
+    if (active && !hardRetrigger) hardRetrigger = 1;
+}
+
+void CVoice::setCurrentNote(double note) {
+    currentNoteValue = clampValue(note, 0.0, kMaxNote);
+}
+
+void CVoice::setTargetNote(double note) {
+    targetNoteValue = clampValue(note, 0.0, kMaxNote);
+    const float factor = renderer ? renderer->glideFactor() : kDetachedGlideFactor;
+    glideStep = tickSamples * kSemitonesPerGlideUnit * factor;
+}
+
+void CVoice::noteOff(int32_t key, bool hold) {
+    if (!active || released) return;
+    if (key < 0) {
+        std::memset(keyStack, kEmptyKey, sizeof keyStack);
+    } else {
+        int32_t at = 0;
+        while (at < kKeyStackSize && keyStack[at] != key)
+            ++at;
+        if (at == kKeyStackSize) return;
+        std::memmove(keyStack + at, keyStack + at + 1, kKeyStackSize - 1 - at);
+        keyStack[kKeyStackSize - 1] = kEmptyKey;
+    }
+    if (hold) return;
+    if (keyStack[0] == kEmptyKey)
+        release();
+    else
+        setTargetNote(keyStack[0] + transposeValue);
+}
+
+void CVoice::holdEnded() {
+    if (!active) return;
+    if (keyStack[0] == kEmptyKey)
+        release();
+    else
+        setTargetNote(keyStack[0] + transposeValue);
+}
+
+void CVoice::release() {
+    if (released) return;
+    released = 1;
+    for (int32_t i = 0; i < envelopeCountValue; ++i)
+        envelopes[i].release();
+}
+
+// ---- parameters ----
+
+COperator* CVoice::oper(int32_t index) {
+    return index >= 0 && index < kOperatorCount ? &operators[index] : nullptr;
+}
+CVoiceFilter* CVoice::filter(int32_t index) {
+    return index >= 0 && index < kFilterCount ? &filters[index] : nullptr;
+}
+const COperator* CVoice::oper(int32_t index) const {
+    return index >= 0 && index < kOperatorCount ? &operators[index] : nullptr;
+}
+const CVoiceFilter* CVoice::filter(int32_t index) const {
+    return index >= 0 && index < kFilterCount ? &filters[index] : nullptr;
+}
+
+void CVoice::setSampleAmplitudeBase(double amplitude) {
+    sampleLayer.amplitudeBase = clampValue(amplitude, 0.0, 1.0);
+}
+void CVoice::setSamplePanBase(double pan) {
+    sampleLayer.panBase = clampValue(pan, -1.0, 1.0);
+}
+
+bool CVoice::applyValue(int32_t id, double x, int32_t selectedOperator) {
+    for (CVoiceFilter& f : filters)
+        if (f.applyValue(id, x)) return true;
+    if (id == kSampleAmplitudeId) {
+        setSampleAmplitudeBase(toRange(x, 0, kPercentSteps) * kStep);
+        return true;
+    }
+    if (id == kSamplePanId) {
+        setSamplePanBase(toRange(x, -kPercentSteps, kPercentSteps) * kStep);
+        return true;
+    }
+    if (id == kNoInterpolationId) {
+        noInterpolation = x > kSwitchThreshold;
+        return true;
+    }
+    bool taken = false;
+    for (COperator& op : operators)
+        taken = op.applyValue(id, x, selectedOperator) || taken;
+    return taken || (id >= kFirstOperatorId && id <= kLastOperatorId) ||
+           (id >= kFirstSelectedOperatorId && id <= kLastSelectedOperatorId);
+}
+
+// ---- control tick ----
+
+void CVoice::rebuildRoutingIfNeeded() {
+    bool changed = firstTick;
+    for (COperator& op : operators) {
+        changed = changed || op.rowChanged();
+        op.clearRowChanged(); // cleared before the cells are read, so no change is lost
+    }
+    for (CVoiceFilter& f : filters) {
+        changed = changed || f.rowChanged();
+        f.clearRowChanged();
+    }
+    if (!changed) return;
+    int32_t count = 0;
+    for (int32_t s = 0; s < kMatrixSize; ++s) {
+        const double* source = s < kOperatorCount ? operators[s].outputPointer()
+                                                  : filters[s - kOperatorCount].outputPointer();
+        for (int32_t d = 0; d < kMatrixSize; ++d) {
+            const double* amount = s < kOperatorCount
+                                       ? operators[s].matrixCellPointer(d)
+                                       : filters[s - kOperatorCount].matrixCellPointer(d);
+            const double v = *amount;
+            if (v > -kRoutingThreshold && v < kRoutingThreshold) continue;
+            double* destination = d < kOperatorCount ? operators[d].phaseInputPointer()
+                                                     : filters[d - kOperatorCount].inputPointer();
+            routeList[count++] = Route{destination, source, amount};
+        }
+    }
+    routes = count;
+}
+
+void CVoice::applyEnvelope(const CEnvelope& e, double value) {
+    const int32_t kind = e.targetKind;
+    if (kind < 0 || kind >= kTargetKindCount) return;
+    const uint32_t allowed = kTargetKindDestinations[kind];
+    const bool multiply = isMultiplyingTargetKind(kind);
+    for (int32_t d = 0; d < kEnvelopeDestinationCount; ++d) {
+        if (!(allowed & (1u << d))) continue;
+        double* sum = nullptr;
+        COperator::Modulation* om = d < kOperatorCount ? &operators[d].modulation : nullptr;
+        CVoiceFilter::Modulation* fm = d >= kOperatorCount && d < kMatrixSize
+                                           ? &filters[d - kOperatorCount].modulation
+                                           : nullptr;
+        const bool layer = d == kEnvelopeSampleDestination;
+        switch (kind) {
+        case kTargetAmplitude:
+        case kTargetAmplitudeMult:
+            sum = om ? &om->amplitude : layer ? &sampleLayer.modulation.amplitude : nullptr;
+            break;
+        case kTargetMixLevel:
+        case kTargetMixLevelMult:
+            sum = om ? &om->mixLevel : fm ? &fm->level : nullptr;
+            break;
+        case kTargetPanning:
+            sum = om ? &om->pan : fm ? &fm->pan : layer ? &sampleLayer.modulation.pan : nullptr;
+            break;
+        case kTargetPitch:
+            sum = om ? &om->pitch : layer ? &sampleLayer.modulation.pitch : nullptr;
+            break;
+        case kTargetFrequency:
+            sum = om ? &om->frequency : nullptr;
+            break;
+        case kTargetPhase:
+            sum = om ? &om->phase : nullptr;
+            break;
+        case kTargetCutoff:
+            sum = fm ? &fm->cutoff : nullptr;
+            break;
+        case kTargetResonance:
+            sum = fm ? &fm->resonance : nullptr;
+            break;
+        default:
+            break;
+        }
+        if (!sum) continue;
+        const double amount = value * e.depths[d];
+        if (multiply) {
+            if (e.isDestinationUsed(d)) *sum *= amount;
+        } else {
+            *sum += kind == kTargetFrequency ? amount * kFrequencyDepthHz : amount;
+        }
+    }
+}
+
+void CVoice::applyEnvelopes(int32_t n) {
+    for (COperator& op : operators)
+        op.beginModulation();
+    for (CVoiceFilter& f : filters)
+        f.beginModulation();
+    sampleLayer.beginModulation();
+    const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
+    for (int32_t i = 0; i < envelopeCountValue; ++i) {
+        CEnvelope& e = envelopes[i];
+        if (e.tempoSync) e.rate = tempo / kSecondsPerMinute;
+        double value = e.evaluate(n * e.rate * sampleRateReciprocal, true) *
+                       e.keyTableLookup(currentNoteValue) * e.depth;
+        if (e.controller >= 0 && e.controller < kControllerCount)
+            value *= controllers[e.controller];
+        if (e.mustFinish && !e.finishedCounted && e.isFinished()) {
+            e.finishedCounted = true;
+            ++finished;
+        }
+        applyEnvelope(e, value);
+    }
+}
+
+void CVoice::controlTick(int32_t n) {
+    const float r = 1.0f / float(n);
+    // 1. End detection; the rest of the tick and block still run.
+    if (released && finished >= mustFinish) active = false;
+    if (loudAfterRelease > loudLimit) active = false;
+    // 2. Controllers, smoothed.
+    for (int32_t i = 0; i < kControllerCount; ++i)
+        controllers[i] += (readController(i) - controllers[i]) * kControllerSmoothing;
+    // 3. Pitch.
+    const double bend = pitchBendSemitones();
+    const double tuning = tuningFactor(currentNoteValue);
+    keyFrequencyValue =
+        std::pow(kSemitone, bend + currentNoteValue - kReferenceNote) * kReferenceHz * tuning;
+    // 4. Envelopes.
+    applyEnvelopes(n);
+    // 5. Operators: ramps every tick, pitch and table every second tick.
+    runningCount = 0;
+    for (COperator& op : operators) {
+        op.updateAmplitude(r, firstTick);
+        op.updateGains(r, firstTick);
+        if (!tickParity) {
+            op.updateFrequency(keyFrequencyValue, waves);
+            op.updateBasePhase();
+        }
+        if (op.isOn()) running[runningCount++] = &op;
+    }
+    tickParity = !tickParity;
+    // 6. Filters.
+    for (CVoiceFilter& f : filters)
+        f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick);
+    // 7. Sample layer.
+    if (firstTick)
+        sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,
+                          sampleRateReciprocal, tuning, bend + currentNoteValue);
+    sampleLayer.updateTick(sampleRateReciprocal, tuning, bend + currentNoteValue, r, firstTick);
+    // 8. Glide.
+    if (currentNoteValue < targetNoteValue) {
+        currentNoteValue += glideStep;
+        if (currentNoteValue > targetNoteValue) currentNoteValue = targetNoteValue;
+    } else if (currentNoteValue > targetNoteValue) {
+        currentNoteValue -= glideStep;
+        if (currentNoteValue < targetNoteValue) currentNoteValue = targetNoteValue;
+    }
+    // 9.
+    ++age;
+}
+
+// ---- rendering ----
+
+template <bool Interpolate, bool Layer>
+void CVoice::runSamples(float* left, float* right, int32_t n) {
+    COperator* const* ops = running;
+    const int32_t opCount = runningCount;
+    const Route* routeEntries = routeList;
+    const int32_t routeEntryCount = routes;
+    CVoiceFilter& f0 = filters[0];
+    CVoiceFilter& f1 = filters[1];
+    double* in0 = f0.inputPointer();
+    double* in1 = f1.inputPointer();
+    const int32_t releasedStep = released ? 1 : 0;
+    int32_t loud = loudAfterRelease;
+    for (int32_t i = 0; i < n; ++i) {
+        float l = 0.0f, r = 0.0f;
+        for (int32_t k = 0; k < opCount; ++k)
+            ops[k]->produce<Interpolate>(l, r);
+        f0.process(l, r);
+        f1.process(l, r);
+        if constexpr (Layer) {
+            if (sampleLayer.playing()) sampleLayer.process(l, r, *in0, *in1);
+        }
+        left[i] += l;
+        right[i] += r;
+        for (int32_t j = 0; j < routeEntryCount; ++j) {
+            const Route& route = routeEntries[j];
+            *route.destination += *route.source * *route.amount;
+        }
+        const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+        loud = audible ? loud + releasedStep : 0;
+    }
+    loudAfterRelease = loud;
+}
+
+void CVoice::render(float* left, float* right, int32_t frames) {
+    if (!active || !left || !right) return;
+    while (frames > 0) {
+        if (positionInTick >= tickSamples) positionInTick = 0;
+        int32_t chunk = tickSamples - positionInTick;
+        if (chunk > frames) chunk = frames;
+        if (positionInTick == 0) {
+            if (tickCounter == 0) rebuildRoutingIfNeeded();
+            controlTick(tickSamples);
+            firstTick = false;
+        }
+        const bool layer = sampleLayer.playing();
+        if (noInterpolation) {
+            if (layer)
+                runSamples<false, true>(left, right, chunk);
+            else
+                runSamples<false, false>(left, right, chunk);
+        } else {
+            if (layer)
+                runSamples<true, true>(left, right, chunk);
+            else
+                runSamples<true, false>(left, right, chunk);
+        }
+        for (CVoiceFilter& f : filters)
+            f.flushStates();
+        positionInTick += chunk;
+        if (positionInTick >= tickSamples) {
+            positionInTick = 0;
+            if (++tickCounter >= kTicksPerRoutingCheck) tickCounter = 0;
+        }
+        left += chunk;
+        right += chunk;
+        frames -= chunk;
+    }
+}

@@ -1,0 +1,186 @@
+// One sounding note: eight operators and two filters joined by a free 10 x 10
+// modulation matrix, a sample layer, and up to 32 modulation envelopes copied
+// from the program at note start.
+//
+// Work is split in two rates. A control tick of one millisecond (tick length =
+// sample rate x 0.001 samples) runs the envelopes, pitches, table choice and
+// ramp targets; the per-sample loop only reads tables, steps float ramps and
+// propagates the compiled matrix. Every matrix path has one sample of delay.
+//
+// Units: notes in (fractional) MIDI semitones, note 69 = 440 Hz; frequencies in
+// Hz; phases in cycles; levels linear; times in samples unless stated.
+//
+// Threads: start, noteOff, holdEnded, release, render and the other note calls
+// come from the renderer on the audio thread: no allocation, no locks. The
+// parameter setters (applyValue, the operator and filter setters reached through
+// oper() and filter(), the sample-layer bases, setNoInterpolation) may come from
+// the host's or the editor's thread; they store whole aligned values that the
+// voice picks up at its next control tick (a matrix cell moving between zero and
+// non-zero at the next routing check, at most five ticks later).
+#pragma once
+
+#include "voice/CEnvelope.h"
+#include "voice/COperator.h"
+#include "voice/CSampleLayer.h"
+#include "voice/CVoiceFilter.h"
+
+#include <cstdint>
+
+class CSoundRenderer;
+class CWaveManager;
+class CWaveSample;
+
+class CVoice {
+public:
+    static constexpr int32_t kOperatorCount = 8;
+    static constexpr int32_t kFilterCount = 2;
+    static constexpr int32_t kMaxEnvelopes = 32;
+    static constexpr int32_t kKeyStackSize = 24;
+    static constexpr uint8_t kEmptyKey = 255;
+    static constexpr int32_t kMatrixSize = kOperatorCount + kFilterCount;
+    static constexpr int32_t kMaxRoutes = kMatrixSize * kMatrixSize;
+    static constexpr int32_t kTicksPerRoutingCheck = 5;
+    static constexpr double kDefaultSampleRate = 44100.0;
+
+    CVoice();
+
+    // Main thread, once: the owning renderer (controllers, tuning, glide, bend
+    // ranges, tempo, sampler slots) and the shared wave tables. A voice without
+    // a renderer plays with controllers at 0, standard tuning, glide at once,
+    // no pitch bend, 140 BPM and no sample layer.
+    void attach(CSoundRenderer* renderer, const CWaveManager* waves);
+
+    // Audio or host thread, while the voice is not rendering. Hz.
+    void setSampleRate(double rate);
+
+    // ---- notes (renderer, audio thread) ----
+    // Starts a fresh note, or retriggers an active voice legato (Lifecycle).
+    // note: MIDI note as received; velocity 0..127; envelopes: the program's
+    // modulation envelopes (count of them, at most 32); transpose: semitones
+    // added to the note (master pitch plus unison detune).
+    void start(double note, uint8_t velocity, const CEnvelope* envelopes, int32_t count,
+               double transpose);
+    // The next start restarts the envelopes and clears the key stack.
+    void requestHardRetrigger();
+    // The note the voice glides from (semitones), right after a start.
+    void setCurrentNote(double note);
+    // The note the voice glides to, at the renderer's glide speed.
+    void setTargetNote(double note);
+    // Removes key from the key stack (a negative key empties it); unless hold is
+    // set, releases when no key remains, else glides back to the newest one.
+    void noteOff(int32_t key, bool hold);
+    // Sustain pedal released: release, or glide back to the newest held key.
+    void holdEnded();
+    // Every envelope enters its release (once).
+    void release();
+    bool isReleased() const { return released != 0; }
+    // Controller 1 (pitch bend, -1..1) times the renderer's bend range up or down.
+    double pitchBendSemitones() const;
+
+    // Audio thread: adds frames samples of the voice into left and right (the
+    // buffers are accumulated, never overwritten). Does nothing when inactive.
+    void render(float* left, float* right, int32_t frames);
+
+    // ---- parameters (renderer, any thread) ----
+    // The renderer's apply step for one value ID with normalised value x: the
+    // filter IDs (37..42, 50..71, 321, 322), the sample-layer bases (176, 177),
+    // the no-interpolation switch (43) and the operator IDs (72..175, and
+    // 324..329 for selectedOperator). Returns whether the ID is a voice value.
+    bool applyValue(int32_t id, double x, int32_t selectedOperator);
+    // Direct access for setters by index; null outside 0..7 / 0..1.
+    COperator* oper(int32_t index);
+    CVoiceFilter* filter(int32_t index);
+    const COperator* oper(int32_t index) const;
+    const CVoiceFilter* filter(int32_t index) const;
+    // When set, operators read each wave segment's constant term only.
+    void setNoInterpolation(bool off) { noInterpolation = off; }
+    void setSampleAmplitudeBase(double amplitude); // 0..1
+    void setSamplePanBase(double pan);             // -1..1
+    // The renderer clears a slot: stop playing this sample at once.
+    void forgetSample(const CWaveSample* sample) { sampleLayer.forget(sample); }
+
+    // ---- state the renderer reads and writes ----
+    bool active = false;
+    int32_t startStamp = 0; // written by the renderer at each start
+
+    int32_t key() const { return keyValue; }
+    int32_t playedKey() const { return playedKeyValue; }
+    double currentNote() const { return currentNoteValue; }
+    double targetNote() const { return targetNoteValue; }
+    double keyFrequency() const { return keyFrequencyValue; }
+    double transpose() const { return transposeValue; }
+    uint8_t keyStackEntry(int32_t i) const { return keyStack[i]; }
+    int32_t ageInTicks() const { return age; }
+    int32_t tickLength() const { return tickSamples; }
+    int32_t routeCount() const { return routes; }
+    int32_t envelopeCount() const { return envelopeCountValue; }
+    int32_t mustFinishCount() const { return mustFinish; }
+    int32_t finishedCount() const { return finished; }
+    double controller(int32_t i) const { return controllers[i]; }
+    const CEnvelope& envelope(int32_t i) const { return envelopes[i]; }
+    const CSampleLayer& samples() const { return sampleLayer; }
+
+private:
+    void freshStart(double n, uint8_t velocity, const CEnvelope* programEnvelopes, int32_t count);
+    double rateFactor(const CEnvelope& e, double n, uint8_t velocity) const;
+    void rebuildRoutingIfNeeded();
+    void controlTick(int32_t n);
+    void applyEnvelopes(int32_t n);
+    void applyEnvelope(const CEnvelope& e, double value);
+    double readController(int32_t index) const;
+    double tuningFactor(double note) const;
+    template <bool Interpolate, bool Layer> void runSamples(float* left, float* right, int32_t n);
+
+    struct Route {
+        double* destination;
+        const double* source;
+        const double* amount;
+    };
+
+    CSoundRenderer* renderer = nullptr;
+    const CWaveManager* waves = nullptr;
+
+    // Note state.
+    int32_t keyValue = 0;
+    int32_t playedKeyValue = 0;
+    double transposeValue = 0.0;
+    double currentNoteValue = 0.0;
+    double targetNoteValue = 0.0;
+    double glideStep = 0.0;
+    double keyFrequencyValue = 0.0;
+    uint8_t keyStack[kKeyStackSize];
+    int32_t released = 0;
+    int32_t hardRetrigger = 0;
+    int32_t envelopeCountValue = 0;
+    int32_t mustFinish = 0;
+    int32_t finished = 0;
+    double controllers[kControllerCount] = {};
+
+    // Timing.
+    double sampleRate = kDefaultSampleRate;
+    double sampleRateReciprocal = 1.0 / kDefaultSampleRate;
+    int32_t tickSamples = 44;
+    int32_t positionInTick = 0;
+    int32_t tickCounter = 0;
+    bool tickParity = false;
+    bool firstTick = false;
+    int32_t age = 0;
+    bool noInterpolation = false;
+
+    // Modules.
+    COperator operators[kOperatorCount];
+    CVoiceFilter filters[kFilterCount];
+    CEnvelope envelopes[kMaxEnvelopes];
+
+    // Compiled matrix and the operators that run this tick.
+    Route routeList[kMaxRoutes];
+    int32_t routes = 0;
+    COperator* running[kOperatorCount];
+    int32_t runningCount = 0;
+
+    CSampleLayer sampleLayer;
+
+    // End detection: consecutive audible samples after release.
+    int32_t loudAfterRelease = 0;
+    int32_t loudLimit = 0;
+};

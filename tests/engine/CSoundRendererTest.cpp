@@ -1,0 +1,215 @@
+// The renderer's own behaviour driven directly: block loop, event timing,
+// controllers, tempo and sample rate, master section values.
+#include "engine/CSoundRenderer.h"
+#include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
+#include "support/ScriptedPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <vector>
+
+namespace {
+
+struct RendererFixture : ::testing::Test {
+    ScriptedPlatform platform;
+    CPluginFile settings{platform};
+    CSoundRenderer renderer{&settings, nullptr};
+    std::vector<float> left, right;
+
+    void render(int32_t frames, bool replace = true) {
+        left.assign(size_t(frames > 0 ? frames : 1), 0.5f);
+        right.assign(size_t(frames > 0 ? frames : 1), 0.5f);
+        float* out[2] = {left.data(), right.data()};
+        renderer.processBlock(out, frames, replace);
+    }
+    void queue(uint8_t status, uint8_t d1, uint8_t d2, int32_t delta) {
+        const uint8_t bytes[4] = {status, d1, d2, 0};
+        renderer.queueMidiEvent(bytes, delta);
+    }
+};
+
+} // namespace
+
+TEST_F(RendererFixture, ZeroFramesRendersNothingAndEmptiesTheQueue) {
+    queue(0xb0, 1, 127, 0);
+    render(0);
+    EXPECT_EQ(left[0], 0.5f);
+    EXPECT_EQ(renderer.queuedEvents(), 0);
+    EXPECT_EQ(renderer.controllerValue(0, 60), 0.0);
+    render(-5);
+    EXPECT_EQ(left[0], 0.5f);
+}
+
+TEST_F(RendererFixture, EventsAtOrAfterTheBlockEndAreDiscardedWithAllLaterOnes) {
+    queue(0xb0, 1, 64, 3);  // taken
+    queue(0xb0, 2, 100, 8); // at the block length: discarded
+    queue(0xb0, 4, 100, 9); // after it: discarded
+    render(8);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(0, 0), 64 / 127.0);
+    EXPECT_EQ(renderer.controllerValue(4, 0), 0.0);
+    EXPECT_EQ(renderer.controllerValue(5, 0), 0.0);
+    EXPECT_EQ(renderer.queuedEvents(), 0);
+}
+
+TEST_F(RendererFixture, EqualDeltasTakeEffectInQueueOrder) {
+    queue(0xb0, 1, 10, 4);
+    queue(0xb0, 1, 20, 4);
+    render(16);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(0, 0), 20 / 127.0);
+}
+
+TEST_F(RendererFixture, DecreasingDeltaEndsDispatchForTheBlock) {
+    queue(0xb0, 1, 10, 6);
+    queue(0xb0, 11, 99, 2); // out of order: it and everything after is dropped
+    queue(0xb0, 16, 99, 7);
+    render(16);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(0, 0), 10 / 127.0);
+    EXPECT_EQ(renderer.controllerValue(6, 0), 0.0);
+    EXPECT_EQ(renderer.controllerValue(7, 0), 0.0);
+}
+
+TEST_F(RendererFixture, QueueDropsEventsBeyond1024) {
+    for (int i = 0; i < 1030; ++i)
+        queue(0xb0, 1, uint8_t(i & 0x7f), 0);
+    EXPECT_EQ(renderer.queuedEvents(), 1024);
+    render(4);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(0, 0), (1023 & 0x7f) / 127.0);
+}
+
+TEST_F(RendererFixture, ReplaceOverwritesAndAccumulateAdds) {
+    render(700, true);
+    for (float v : left)
+        ASSERT_EQ(v, 0.0f);
+    render(700, false);
+    for (float v : right)
+        ASSERT_EQ(v, 0.5f);
+}
+
+TEST_F(RendererFixture, HeldStructureLockGivesASilentBlock) {
+    std::lock_guard<std::mutex> hold(renderer.structureLock());
+    queue(0xb0, 1, 127, 0);
+    render(32, true);
+    for (float v : left)
+        ASSERT_EQ(v, 0.0f);
+    EXPECT_EQ(renderer.controllerValue(0, 0), 0.0);
+}
+
+TEST_F(RendererFixture, TempoIsClamped) {
+    EXPECT_EQ(renderer.tempo(), 140.0);
+    renderer.setTempo(5);
+    EXPECT_EQ(renderer.tempo(), 10.0);
+    renderer.setTempo(500);
+    EXPECT_EQ(renderer.tempo(), 300.0);
+}
+
+TEST_F(RendererFixture, HighPassCoefficientsFromTheSampleRate) {
+    auto expected = [](double rate, float k[3]) {
+        const float w = float(15.0f / rate * 6.28f);
+        const float s = std::sin(w), c = std::cos(w);
+        k[0] = (1 + c) / (2 + s);
+        k[1] = -2 * c / (1 + s);
+        k[2] = (1 - s) / (1 + s);
+    };
+    float k[3];
+    expected(44100.0, k);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(renderer.highPassCoefficients()[i], k[i]);
+    renderer.setSampleRate(48000.0);
+    renderer.setSampleRate(48000.0);
+    expected(48000.0, k);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(renderer.highPassCoefficients()[i], k[i]);
+    EXPECT_NEAR(renderer.highPassCoefficients()[0], 1.0, 0.01);
+}
+
+TEST_F(RendererFixture, RendererValuesFromTheirIds) {
+    renderer.setParameter(0, 0.7071);
+    EXPECT_NEAR(renderer.masterLevel(), 1.0, 1e-4);
+    renderer.setParameter(0, 1.0);
+    EXPECT_EQ(renderer.masterLevel(), 2.0f);
+    renderer.setParameter(2, 0.25);
+    EXPECT_EQ(renderer.distortionTarget(), 1.0f);
+    renderer.setParameter(2, 0.005);
+    EXPECT_NEAR(renderer.distortionTarget(), 0.0004, 1e-9);
+    renderer.setParameter(48, 0.005);
+    EXPECT_EQ(renderer.glideFactor(), 1.0f);
+    renderer.setParameter(48, 1.0);
+    EXPECT_FLOAT_EQ(renderer.glideFactor(), float(1.0 / 44100.0));
+    renderer.setParameter(1, 1.0);
+    EXPECT_EQ(renderer.masterPitch(), 24.0f);
+    renderer.setParameter(49, 0.5);
+    renderer.setParameter(323, 1.0);
+    EXPECT_EQ(renderer.bendRangeUp(), 24.0f);
+    EXPECT_EQ(renderer.bendRangeDown(), 48.0f);
+    renderer.setParameter(44, 0.8);
+    renderer.setParameter(47, 0.0);
+    EXPECT_EQ(renderer.voiceCount(), 1);
+    EXPECT_FLOAT_EQ(renderer.unisonSpread(), 0.8f); // voice count never touches the spread
+    renderer.setParameter(45, 0.6);
+    renderer.setParameter(46, 0.4);
+    EXPECT_TRUE(renderer.unison());
+    EXPECT_FALSE(renderer.glideFromHeldNote());
+}
+
+TEST_F(RendererFixture, ApplyStepIsSafeForAnyId) {
+    const int32_t ids[] = {-1, INT32_MIN, INT32_MAX, 460, 100000, 42, 43};
+    for (int32_t id : ids) {
+        renderer.setParameter(id, 0.3);
+        char text[24];
+        renderer.getParameterDisplay(id, text, sizeof text);
+        renderer.getParameterName(id, text, sizeof text);
+        (void)renderer.getParameter(id);
+    }
+}
+
+TEST_F(RendererFixture, ControllersFromMidiOnAnyChannel) {
+    queue(0xef, 0, 64, 0);  // pitch bend, channel 16
+    queue(0xbf, 7, 127, 0); // volume
+    queue(0xb3, 10, 64, 0); // pan
+    queue(0xd5, 100, 0, 0); // channel pressure
+    queue(0xa0, 60, 127, 0);
+    queue(0xb0, 64, 65, 0);     // sustain on
+    queue(0x90, 0xc5, 0xff, 0); // data bytes with the high bit set are masked
+    render(8);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(1, 0), 8192 / 16383.0 * 2 - 1);
+    EXPECT_EQ(renderer.volume(), 1.0f);
+    EXPECT_FLOAT_EQ(renderer.pan(), 64 / 127.0f);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(3, 0), 100 / 127.0);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(2, 60), 1.0);
+    EXPECT_EQ(renderer.controllerValue(2, 61), 0.0);
+    EXPECT_EQ(renderer.controllerValue(11, 0), 1.0);
+    EXPECT_TRUE(renderer.sustain());
+
+    queue(0xb0, 120, 0, 0); // does nothing
+    render(8);
+    EXPECT_FLOAT_EQ(renderer.pan(), 64 / 127.0f);
+    queue(0xb0, 121, 0, 0); // reset controllers: poly aftertouch stays
+    render(8);
+    EXPECT_EQ(renderer.controllerValue(1, 0), 0.0);
+    EXPECT_EQ(renderer.pan(), 0.5f);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(2, 60), 1.0);
+}
+
+TEST_F(RendererFixture, GainsGlideTowardVolumeAndPan) {
+    renderer.setParameter(0, std::sqrt(0.5)); // master level 1.0
+    queue(0xb0, 7, 127, 0);
+    queue(0xb0, 10, 64, 0);
+    render(20000);
+    EXPECT_NEAR(renderer.leftGain(), 2.0 - 2.0 * 64 / 127.0, 1e-3);
+    EXPECT_NEAR(renderer.rightGain(), 2.0 * 64 / 127.0, 1e-3);
+}
+
+TEST(DistortionShaper, BypassedBelowThresholdOddAndBounded) {
+    EXPECT_EQ(CSoundRenderer::distortionShaper(0.37f, 0.0004f), 0.37f);
+    for (float d : {0.5f, 1.0f, 8.0f, 16.0f}) {
+        float k = 1.0f - d / 16.0f;
+        const float g = k * k * k * k * k * k * k * k * 0.7f + 0.3f;
+        EXPECT_EQ(CSoundRenderer::distortionShaper(0.0f, d), 0.0f);
+        EXPECT_NEAR(CSoundRenderer::distortionShaper(1.0f, d), g, 1e-6);
+        EXPECT_NEAR(CSoundRenderer::distortionShaper(-1.0f, d), -g, 1e-6);
+        EXPECT_NEAR(CSoundRenderer::distortionShaper(0.3f, d),
+                    -CSoundRenderer::distortionShaper(-0.3f, d), 1e-6);
+    }
+}

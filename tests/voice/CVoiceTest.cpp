@@ -1,0 +1,273 @@
+// Whole-voice behaviour on a voice without a renderer (controllers at 0,
+// standard tuning, glide at once, no sample layer).
+#include "voice/CVoice.h"
+#include "waves/CWaveManager.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <memory>
+#include <vector>
+
+namespace {
+constexpr int kTick = 44; // at 44100 Hz
+
+struct VoiceFixture : ::testing::Test {
+    CWaveManager waves;
+    std::unique_ptr<CVoice> voice = std::make_unique<CVoice>();
+    CEnvelope envelopes[4];
+    int envelopeCount = 0;
+    std::vector<float> left, right;
+
+    VoiceFixture() {
+        double amplitudes[32] = {1.0};
+        double phases[32] = {};
+        for (int op = 0; op < 8; ++op)
+            waves.buildWave(op, amplitudes, phases, 0.0);
+        voice->attach(nullptr, &waves);
+        for (CEnvelope& e : envelopes) // flat key curves, as the renderer copies them in
+            for (double& k : e.keyTable)
+                k = 1.0;
+    }
+    // Operator op sounding at full mix level, its amplitude from the base.
+    void sound(CVoice& v, int op, double amplitude) {
+        v.oper(op)->setOn(1.0);
+        v.oper(op)->setMixLevel(1.0);
+        v.oper(op)->setAmplitude(amplitude);
+    }
+    // The default envelope (1 ms attack, hold, 1 ms release) on operator 0's amplitude.
+    CEnvelope& amplitudeEnvelope() {
+        CEnvelope& e = envelopes[envelopeCount++];
+        e.targetKind = kTargetAmplitude;
+        e.setDepth(0, 1.0);
+        return e;
+    }
+    void start(CVoice& v, double note) { v.start(note, 100, envelopes, envelopeCount, 0.0); }
+    // Renders frames into fresh buffers; returns the peak.
+    float render(CVoice& v, int frames, int block = 512) {
+        left.assign(frames, 0.0f);
+        right.assign(frames, 0.0f);
+        for (int at = 0; at < frames; at += block)
+            v.render(&left[at], &right[at], std::min(block, frames - at));
+        float peak = 0.0f;
+        for (int i = 0; i < frames; ++i)
+            peak = std::max({peak, std::fabs(left[i]), std::fabs(right[i])});
+        return peak;
+    }
+};
+} // namespace
+
+TEST_F(VoiceFixture, EnvelopeAttackHoldAndReleaseThroughTheVoice) {
+    amplitudeEnvelope();
+    sound(*voice, 0, 0.0);
+    start(*voice, 69.0);
+    render(*voice, kTick); // tick 1 reads the envelope at time 0
+    EXPECT_FLOAT_EQ(voice->oper(0)->amplitudeRamp().target, 0.0f);
+    render(*voice, 2 * kTick);
+    EXPECT_FLOAT_EQ(voice->oper(0)->amplitudeRamp().target, 1.0f); // up within 1 ms
+    EXPECT_GT(render(*voice, 4410), 0.45f);                        // held by the loop
+    EXPECT_FLOAT_EQ(voice->oper(0)->amplitudeRamp().target, 1.0f);
+    EXPECT_NEAR(voice->keyFrequency(), 440.0, 1e-9);
+
+    voice->noteOff(69, false);
+    EXPECT_TRUE(voice->isReleased());
+    // The 1 ms release segment is read at the next two ticks (from 1.0, then
+    // near 0); the one after reads the finished envelope's last level.
+    render(*voice, 2 * kTick);
+    EXPECT_GT(voice->oper(0)->amplitudeRamp().target, 0.0f);
+    EXPECT_LT(voice->oper(0)->amplitudeRamp().target, 0.01f);
+    EXPECT_TRUE(voice->active);
+    render(*voice, kTick);
+    EXPECT_FLOAT_EQ(voice->oper(0)->amplitudeRamp().target, 0.0f);
+    render(*voice, kTick);
+    EXPECT_FALSE(voice->active); // must-finish envelope done: the voice ends
+    EXPECT_EQ(voice->finishedCount(), 1);
+}
+
+TEST_F(VoiceFixture, BlockSizeDoesNotChangeTheOutput) {
+    amplitudeEnvelope();
+    sound(*voice, 0, 0.5);
+    sound(*voice, 1, 0.5);
+    voice->oper(1)->setMatrixCell(0, 0.7);
+    voice->oper(0)->setCoarse(3.0, 0.0);
+    auto other = std::make_unique<CVoice>();
+    other->attach(nullptr, &waves);
+    sound(*other, 0, 0.5);
+    sound(*other, 1, 0.5);
+    other->oper(1)->setMatrixCell(0, 0.7);
+    other->oper(0)->setCoarse(3.0, 0.0);
+    start(*voice, 60.0);
+    start(*other, 60.0);
+    render(*voice, 3000, 512);
+    const std::vector<float> whole = left;
+    render(*other, 3000, 7); // blocks shorter than a tick continue the tick
+    EXPECT_EQ(whole, left);
+}
+
+TEST_F(VoiceFixture, KeyStackGlidesBackAndReleasesWhenEmpty) {
+    sound(*voice, 0, 1.0);
+    start(*voice, 60.0);
+    for (int key : {64, 67}) { // legato: the renderer sets the new target
+        start(*voice, key);
+        voice->setTargetNote(key);
+    }
+    render(*voice, kTick);
+    EXPECT_EQ(voice->currentNote(), 67.0);
+    voice->noteOff(50, false); // not held: nothing changes
+    EXPECT_EQ(voice->targetNote(), 67.0);
+    voice->noteOff(67, false);
+    EXPECT_EQ(voice->targetNote(), 64.0);
+    render(*voice, kTick);
+    EXPECT_EQ(voice->currentNote(), 64.0);
+    voice->noteOff(60, false); // a lower key leaves the top alone
+    EXPECT_EQ(voice->targetNote(), 64.0);
+    EXPECT_FALSE(voice->isReleased());
+    voice->noteOff(64, true); // held by the pedal
+    EXPECT_FALSE(voice->isReleased());
+    voice->holdEnded();
+    EXPECT_TRUE(voice->isReleased());
+}
+
+TEST_F(VoiceFixture, LegatoKeepsPhaseAndRestartsEnvelopesOnlyAfterRelease) {
+    amplitudeEnvelope().setDelta(1, 5.0); // a long held segment, looping at point 1
+    sound(*voice, 0, 0.0);
+    voice->filter(0)->setMode(CVoiceFilter::kLowPass);
+    voice->oper(0)->setMatrixCell(8, 1.0);
+    start(*voice, 60.0);
+    render(*voice, 1000);
+    const uint32_t phase = voice->oper(0)->phaseAccumulator();
+    const float stage = voice->filter(0)->stage(3);
+    const int segment = voice->envelope(0).currentSegment;
+    start(*voice, 62.0); // held legato: nothing restarts
+    EXPECT_EQ(voice->oper(0)->phaseAccumulator(), phase);
+    EXPECT_EQ(voice->filter(0)->stage(3), stage);
+    EXPECT_EQ(voice->envelope(0).currentSegment, segment);
+    EXPECT_EQ(voice->keyStackEntry(0), 62);
+    EXPECT_EQ(voice->keyStackEntry(1), 60);
+    voice->release();
+    render(*voice, 10);
+    ASSERT_TRUE(voice->active);
+    start(*voice, 64.0); // released: the envelopes restart from their level
+    EXPECT_FALSE(voice->isReleased());
+    EXPECT_EQ(voice->envelope(0).currentSegment, 0);
+    EXPECT_FALSE(voice->envelope(0).released);
+    EXPECT_NE(voice->oper(0)->phaseAccumulator(), 0u);
+    voice->requestHardRetrigger();
+    start(*voice, 65.0); // a hard retrigger also forgets the held keys
+    EXPECT_EQ(voice->keyStackEntry(0), 65);
+    EXPECT_EQ(voice->keyStackEntry(1), CVoice::kEmptyKey);
+}
+
+TEST_F(VoiceFixture, EndDetection) {
+    // Without must-finish envelopes a released voice ends at the next tick.
+    sound(*voice, 0, 1.0);
+    start(*voice, 60.0);
+    render(*voice, 100);
+    voice->release();
+    render(*voice, kTick);
+    EXPECT_FALSE(voice->active);
+
+    // A must-finish envelope with a 100 s release: an audible voice ends 1.5 s
+    // after release, a silent one keeps running.
+    CEnvelope& e = envelopes[envelopeCount++];
+    e.targetKind = kTargetAmplitude; // no depths: it only has to finish
+    e.setDelta(2, 100.0);
+    auto quiet = std::make_unique<CVoice>();
+    quiet->attach(nullptr, &waves);
+    sound(*quiet, 0, 1.0);
+    // A steady level (0 Hz at a quarter cycle), so the output never dips
+    // below the audible threshold.
+    voice->oper(0)->setCoarse(0.0, 0.0);
+    voice->oper(0)->setPhase(0.25);
+    for (CVoice* v : {voice.get(), quiet.get()}) {
+        start(*v, 60.0);
+        render(*v, 100);
+        v->release();
+    }
+    EXPECT_EQ(voice->mustFinishCount(), 1);
+    render(*voice, 66150 - 2 * kTick);
+    EXPECT_TRUE(voice->active);
+    render(*voice, 3 * kTick);
+    EXPECT_FALSE(voice->active);
+    quiet->oper(0)->setAmplitude(0.0);
+    render(*quiet, 88200);
+    EXPECT_TRUE(quiet->active);
+}
+
+TEST_F(VoiceFixture, MatrixCellsTakeEffectAtTheRoutingCheckOrAtOnce) {
+    auto twin = std::make_unique<CVoice>();
+    twin->attach(nullptr, &waves);
+    for (CVoice* v : {voice.get(), twin.get()}) {
+        sound(*v, 0, 1.0);
+        sound(*v, 1, 1.0);
+        v->oper(0)->setMixLevel(0.0);
+        start(*v, 60.0);
+        render(*v, 3 * kTick + 5); // mid-tick, mid routing cycle
+    }
+    EXPECT_EQ(voice->routeCount(), 0);
+    voice->oper(0)->setMatrixCell(1, 0.5); // zero -> non-zero
+    int firstDifference = -1;
+    for (int i = 0; i < 6 * kTick && firstDifference < 0; ++i) {
+        render(*voice, 1);
+        const float a = left[0];
+        render(*twin, 1);
+        if (a != left[0]) firstDifference = i;
+    }
+    ASSERT_GE(firstDifference, 0);
+    EXPECT_LE(firstDifference, 5 * kTick + 1);
+    EXPECT_EQ(voice->routeCount(), 1);
+
+    twin->oper(0)->setMatrixCell(1, 0.5);
+    render(*voice, 5 * kTick); // both routed now, and in step
+    render(*twin, 5 * kTick);
+    voice->oper(0)->setMatrixCell(1, 0.9); // non-zero -> non-zero: at once
+    render(*voice, 2);
+    const std::vector<float> changed = left;
+    render(*twin, 2);
+    EXPECT_EQ(changed[0], left[0]); // one sample of delay on every path
+    EXPECT_NE(changed[1], left[1]);
+}
+
+TEST_F(VoiceFixture, ExtremeSettingsNeverProduceNanOrInfinity) {
+    for (uint8_t mode : {CVoiceFilter::kOff, CVoiceFilter::kLowPass, CVoiceFilter::kBandPass}) {
+        auto v = std::make_unique<CVoice>();
+        v->attach(nullptr, &waves);
+        for (int op = 0; op < 8; ++op) {
+            sound(*v, op, 1.0);
+            v->oper(op)->setCoarse(op % 2 ? 96.0 : -96.0, op < 4 ? 1.0 : 0.0);
+            v->oper(op)->setFrequencyOffset(op % 3 ? 9999.99 : -9999.99);
+            for (int d = 0; d < 10; ++d)
+                v->oper(op)->setMatrixCell(d, (op + d) % 2 ? 1.0 : -1.0);
+        }
+        for (int f = 0; f < 2; ++f) {
+            v->filter(f)->setMode(mode);
+            v->filter(f)->setResonance(1.0f);
+            v->filter(f)->setCutoff(1.0);
+            v->filter(f)->setLevel(1.0);
+            for (int d = 0; d < 10; ++d)
+                v->filter(f)->setMatrixCell(d, 1.0);
+        }
+        start(*v, 127.0);
+        render(*v, 44100);
+        EXPECT_EQ(v->routeCount(), 100);
+        bool finite = true;
+        for (size_t i = 0; i < left.size(); ++i)
+            finite = finite && std::isfinite(left[i]) && std::isfinite(right[i]);
+        EXPECT_TRUE(finite) << int(mode);
+        EXPECT_LT(std::fabs(left.back()), 1e4f);
+    }
+}
+
+TEST_F(VoiceFixture, AppliesValueIdsToItsModules) {
+    EXPECT_TRUE(voice->applyValue(39, 1.0, 0)); // filter 1 mode
+    EXPECT_EQ(voice->filter(0)->mode(), CVoiceFilter::kHighPass);
+    EXPECT_TRUE(voice->applyValue(74 + 13 * 7, 1.0, 0)); // operator 8 on
+    EXPECT_TRUE(voice->oper(7)->isOn());
+    EXPECT_TRUE(voice->applyValue(327, 5.0, 3)); // selected operator's offset
+    EXPECT_TRUE(voice->applyValue(176, 0.5, 0));
+    EXPECT_TRUE(voice->applyValue(43, 1.0, 0));
+    EXPECT_FALSE(voice->applyValue(178, 0.5, 0)); // sampler slots are the renderer's
+    EXPECT_FALSE(voice->applyValue(2, 0.5, 0));
+    EXPECT_EQ(voice->oper(8), nullptr);
+    EXPECT_EQ(voice->filter(2), nullptr);
+}
