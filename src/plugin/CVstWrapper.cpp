@@ -2,6 +2,7 @@
 
 #include "engine/CSoundRenderer.h"
 #include "engine/Denormal.h"
+#include "plugin/VendorSpecific.h"
 #include "vst/AEffEditor.h"
 
 #include <cmath>
@@ -21,6 +22,8 @@ constexpr const char* kOutputLabelFormat = "Quellor %1d";
 // switches between them with setProgram; every other host sees one program.
 constexpr const char* kKoreProductPrefix = "Kore";
 constexpr size_t kKoreProductPrefixLength = 4;
+// A bank folder's path, the separator and a file name.
+constexpr size_t kProgramPathCapacity = 2 * CSoundRenderer::kListEntryCapacity + 2;
 
 // The four on/off parameters the host may show as switches:
 // "Delay: On", "Chorus: Enable", "EQ: Enable", "Reverb: Enable".
@@ -157,10 +160,13 @@ bool CVstWrapper::endEdit(VstInt32 index) {
 
 void CVstWrapper::setProgram(VstInt32 program) {
     if (std::strncmp(hostProduct, kKoreProductPrefix, kKoreProductPrefixLength) != 0) return;
-    if (program < 0) return;
-    // Under Kore, program is the index of a program file in the current bank
-    // folder; loading it arrives with the bank-folder list and the editor's
-    // Load Program command. Until then the call changes nothing.
+    // Under Kore, program is the index of a program file in the current bank folder.
+    if (!renderer || program < 0 || program >= renderer->programFileCount()) return;
+    renderer->stopVoices(true);
+    char path[kProgramPathCapacity];
+    if (!renderer->programFilePath(program, path, sizeof path)) return;
+    renderer->loadProgramFile(path, renderer->bankFolderName(renderer->currentBankFolder()));
+    renderer->setCurrentProgramFile(program);
 }
 
 void CVstWrapper::setProgramName(const char* name) {
@@ -189,18 +195,25 @@ bool CVstWrapper::getProgramNameIndexed(VstInt32 category, VstInt32 index, char*
 }
 
 VstInt32 CVstWrapper::getChunk(void** data, bool isPreset) {
-    // Lead: forward to renderer->getChunk(data) once the renderer has it.
+    // Bank and program chunks are the same: the one program.
     (void)isPreset;
-    if (data) *data = nullptr;
-    return 0;
+    if (!renderer) {
+        *data = nullptr;
+        return 0;
+    }
+    return renderer->getChunk(data);
 }
 
 VstInt32 CVstWrapper::setChunk(const void* data, VstInt32 byteSize, bool isPreset) {
-    // Lead: forward to renderer->setChunk(data, byteSize) once the renderer has it.
-    (void)data;
-    (void)byteSize;
     (void)isPreset;
-    return 0;
+    return renderer ? renderer->setChunk(data, byteSize) : 0;
+}
+
+VstIntPtr CVstWrapper::vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) {
+    (void)value;
+    (void)opt;
+    if (index != kVendorLoadProgramFile || !renderer || !ptr) return 0;
+    return renderer->loadProgramFile(static_cast<const char*>(ptr), nullptr) ? 1 : 0;
 }
 
 bool CVstWrapper::getOutputProperties(VstInt32 index, VstPinProperties* properties) {

@@ -65,12 +65,18 @@ public:
     bool endEdit(VstInt32 index) override;
 
     // ---- programs and chunks (main thread) ----
+    // Only Kore switches programs: it lists the files of the current bank
+    // folder as its programs. Every other host sees one program, and the
+    // call changes nothing.
     void setProgram(VstInt32 program) override;
     void setProgramName(const char* name) override;
     void getProgramName(char* name) override;
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     VstInt32 getChunk(void** data, bool isPreset) override;
     VstInt32 setChunk(const void* data, VstInt32 byteSize, bool isPreset) override;
+    // kVendorLoadProgramFile (VendorSpecific.h): loads the program file named
+    // by ptr as the editor does; answers 1 when it was loaded.
+    VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 
     // ---- what the host asks about the plug-in ----
     bool getOutputProperties(VstInt32 index, VstPinProperties* properties) override;

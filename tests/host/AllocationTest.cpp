@@ -88,6 +88,7 @@ TEST(HostAllocation, AudioPathAllocatesNothing) {
     VstTestHost host;
     ASSERT_NE(host.open(), nullptr);
     host.start(44100.0f, kBlock);
+    ASSERT_TRUE(host.loadSoundingProgram());
 
     // Everything the loop below hands over is made beforehand.
     EventList notes;

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <gtest/gtest.h>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -138,4 +139,23 @@ TEST_F(Parameters, OtherHostsCannotSwitchPrograms) {
     host.dispatch(effGetProgramName, 0, 0, after);
     EXPECT_EQ(host.dispatch(effGetProgram), 0);
     EXPECT_STREQ(before, after);
+}
+
+TEST_F(Parameters, ChunkCarriesTheParametersAndRejectsGarbage) {
+    ASSERT_TRUE(host.loadSoundingProgram());
+    host.setParameter(36, 0.75f);
+    void* data = nullptr;
+    const VstIntPtr length = host.dispatch(effGetChunk, 1, 0, &data);
+    ASSERT_GT(length, 0);
+    ASSERT_NE(data, nullptr);
+    std::vector<unsigned char> saved((unsigned char*)data, (unsigned char*)data + length);
+
+    host.setParameter(36, 0.25f);
+    EXPECT_EQ(host.dispatch(effSetChunk, 1, VstIntPtr(saved.size()), saved.data()), 1);
+    EXPECT_FLOAT_EQ(host.effect()->getParameter(host.effect(), 36), 0.75f);
+
+    std::vector<unsigned char> garbage(64, 0xAB);
+    EXPECT_EQ(host.dispatch(effSetChunk, 1, VstIntPtr(garbage.size()), garbage.data()), 0);
+    EXPECT_EQ(host.dispatch(effSetChunk, 1, 0, garbage.data()), 0);
+    EXPECT_EQ(host.dispatch(effSetChunk, 1, -5, garbage.data()), 0);
 }

@@ -33,6 +33,7 @@ bool silent(const Buffers& b) {
 void renderWith(VstTestHost& host, EventList& events, int blocks, Buffers& result) {
     ASSERT_NE(host.open(), nullptr);
     host.start(44100.0f, kBlock);
+    ASSERT_TRUE(host.loadSoundingProgram());
     host.dispatch(effProcessEvents, 0, 0, events.record());
     for (int b = 0; b < blocks; ++b) {
         Buffers block(kBlock);
@@ -58,6 +59,8 @@ TEST(HostProcess, ReplacingOverwritesAndAccumulatingAdds) {
     ASSERT_NE(accumulating.open(), nullptr);
     replacing.start();
     accumulating.start();
+    ASSERT_TRUE(replacing.loadSoundingProgram());
+    ASSERT_TRUE(accumulating.loadSoundingProgram());
     replacing.dispatch(effProcessEvents, 0, 0, events.record());
     accumulating.dispatch(effProcessEvents, 0, 0, events.record());
     constexpr float kPrevious = 0.5f;
@@ -97,6 +100,7 @@ TEST(HostProcess, BlocksLargerThanAnnouncedAreRenderedWhole) {
     VstTestHost host;
     ASSERT_NE(host.open(), nullptr);
     host.start(44100.0f, 256);
+    ASSERT_TRUE(host.loadSoundingProgram());
     EventList events = noteOn(64);
     host.dispatch(effProcessEvents, 0, 0, events.record());
     constexpr VstInt32 kFrames = 100000;
@@ -131,6 +135,7 @@ TEST(HostProcess, HostWithoutTempoRunsAt140) {
         Buffers out(0);
         EXPECT_NE(host.open(), nullptr);
         host.start(44100.0f, kBlock);
+        EXPECT_TRUE(host.loadSoundingProgram());
         const struct {
             VstInt32 id;
             float value;

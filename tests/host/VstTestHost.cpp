@@ -1,5 +1,7 @@
 #include "host/VstTestHost.h"
 
+#include "host/ProgramChunk.h"
+
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -69,6 +71,12 @@ void VstTestHost::start(float sampleRate, VstInt32 blockSize) {
     dispatch(effSetSampleRate, 0, 0, nullptr, sampleRate);
     dispatch(effSetBlockSize, 0, blockSize);
     dispatch(effMainsChanged, 0, 1);
+}
+
+bool VstTestHost::loadSoundingProgram() {
+    static const std::vector<uint8_t> chunk = soundingProgramChunk();
+    std::vector<uint8_t> copy = chunk;
+    return !copy.empty() && dispatch(effSetChunk, 1, VstIntPtr(copy.size()), copy.data()) == 1;
 }
 
 std::string VstTestHost::parameterName(VstInt32 index) {

@@ -45,6 +45,9 @@ public:
     // The usual start: sample rate, block size, resume.
     void start(float sampleRate = 44100.0f, VstInt32 blockSize = 512);
 
+    // Restores a program that sounds on every note (effSetChunk); true on success.
+    bool loadSoundingProgram();
+
     std::string parameterName(VstInt32 index);
     std::string parameterDisplay(VstInt32 index);
     void setParameter(VstInt32 index, float value);
