@@ -1,0 +1,147 @@
+// quellor-render with Quellor's own program and chunk files: --program loads a
+// program file as the editor does (its samples are found in the program's
+// own folder), --chunk and --save-chunk move the host chunk.
+#include "MidiBytes.h"
+#include "patch/CMemAssembler.h"
+#include "patch/CProgram.h"
+#include "patch/ProgramFormat.h"
+#include "patch/ValueIds.h"
+
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/wait.h>
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
+using namespace midibytes;
+
+namespace {
+
+struct ProgramRenderTest : ::testing::Test {
+    fs::path dir;
+    void SetUp() override {
+        dir = fs::path(::testing::TempDir()) /
+              ("quellor-program-" +
+               std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(dir);
+        fs::create_directories(dir / "bank");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+    std::string path(const std::string& name) const { return (dir / name).string(); }
+
+    int run(const std::vector<std::string>& args) const {
+        std::string command = std::string("'") + QUELLOR_RENDER_PATH + "'";
+        for (const std::string& a : args)
+            command += " '" + a + "'";
+        command += " >'" + path("stdout") + "' 2>'" + path("stderr") + "'";
+        const int status = std::system(command.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+
+    // One note 60 held for a second at 120 BPM (96 ticks per quarter).
+    std::string writeMidi() const {
+        STrack notes;
+        notes.at(0, {0x90, 60, 100}).at(192, {0x80, 60, 0}).end(0);
+        const std::string p = path("note.mid");
+        write(p, file(0, 96, {notes}));
+        return p;
+    }
+
+    static void writeTone(const std::string& p) {
+        SF_INFO info = {};
+        info.samplerate = 44100;
+        info.channels = 1;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(p.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        std::vector<float> tone(44100);
+        for (size_t i = 0; i < tone.size(); ++i)
+            tone[i] = 0.5f * std::sin(float(i) * 0.0627f);
+        sf_writef_float(f, tone.data(), sf_count_t(tone.size()));
+        sf_close(f);
+    }
+
+    // A program whose only sound is the sample layer playing slot 0.
+    static std::vector<uint8_t> sampleProgram(const std::string& samplePath) {
+        CProgram p;
+        std::snprintf(p.sampleSlots[0].samplePath, sizeof p.sampleSlots[0].samplePath, "%s",
+                      samplePath.c_str());
+        const int32_t slot = kSampleSlotFirstId;
+        p.setValue(slot + kSampleSlotLowKeyOffset, 0.0);
+        p.setValue(slot + kSampleSlotRootKeyOffset, 60 / 127.0);
+        p.setValue(slot + kSampleSlotLevelOffset, 1.0);
+        p.setValue(kSampleLevelId, 1.0);
+        p.setValue(kMasterLevelId, 0.7);
+        p.envelopes[0].setDepth(kEnvelopeSampleDestination, 1.0);
+        CMemAssembler writer;
+        EXPECT_TRUE(saveProgram(p, writer));
+        uint8_t* bytes = nullptr;
+        const int32_t n = writer.assemble(bytes);
+        return std::vector<uint8_t>(bytes, bytes + n);
+    }
+
+    static void writeBytes(const std::string& p, const std::vector<uint8_t>& bytes) {
+        std::ofstream(p, std::ios::binary)
+            .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+    }
+
+    static float peak(const std::string& wav) {
+        SF_INFO info = {};
+        SNDFILE* f = sf_open(wav.c_str(), SFM_READ, &info);
+        EXPECT_NE(f, nullptr) << wav;
+        if (!f) return 0.0f;
+        std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
+        sf_readf_float(f, frames.data(), info.frames);
+        sf_close(f);
+        float p = 0.0f;
+        for (float v : frames)
+            p = std::max(p, std::fabs(v));
+        return p;
+    }
+};
+
+} // namespace
+
+TEST_F(ProgramRenderTest, ProgramFilePlaysItsSamplesFromItsOwnFolder) {
+    writeTone(path("bank/tone.wav"));
+    // The stored path names a folder that does not exist here; loading the
+    // program moves it into the program file's folder.
+    writeBytes(path("bank/Sampled.qxlprg"), sampleProgram("C:\\Old Samples\\tone.wav"));
+    const std::string midi = writeMidi();
+
+    ASSERT_EQ(run({"--program", path("bank/Sampled.qxlprg"), "--midi", midi, "--out",
+                   path("out.wav"), "--tail", "0.5"}),
+              0);
+    EXPECT_GT(peak(path("out.wav")), 0.05f);
+
+    // Without the sample beside the program the same file is silent.
+    fs::remove(path("bank/tone.wav"));
+    ASSERT_EQ(run({"--program", path("bank/Sampled.qxlprg"), "--midi", midi, "--out",
+                   path("silent.wav"), "--tail", "0.5"}),
+              0);
+    EXPECT_EQ(peak(path("silent.wav")), 0.0f);
+}
+
+TEST_F(ProgramRenderTest, ChunkInAndOut) {
+    writeTone(path("tone.wav"));
+    writeBytes(path("state.chunk"), sampleProgram(path("tone.wav")));
+    const std::string midi = writeMidi();
+    ASSERT_EQ(run({"--chunk", path("state.chunk"), "--save-chunk", path("saved.chunk"), "--set",
+                   "0=0.5", "--midi", midi, "--out", path("out.wav")}),
+              0);
+    EXPECT_GT(peak(path("out.wav")), 0.05f);
+    EXPECT_EQ(fs::file_size(path("saved.chunk")), fs::file_size(path("state.chunk")));
+
+    // Bad files: one line on stderr and exit code 1.
+    writeBytes(path("junk.chunk"), {1, 2, 3, 4, 5});
+    EXPECT_EQ(run({"--chunk", path("junk.chunk"), "--midi", midi, "--out", path("x.wav")}), 1);
+    EXPECT_EQ(run({"--chunk", path("missing.chunk"), "--midi", midi, "--out", path("x.wav")}), 1);
+    EXPECT_EQ(run({"--program", path("missing.qxlprg"), "--midi", midi, "--out", path("x.wav")}),
+              1);
+}
