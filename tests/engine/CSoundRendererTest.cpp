@@ -213,3 +213,23 @@ TEST(DistortionShaper, BypassedBelowThresholdOddAndBounded) {
                     -CSoundRenderer::distortionShaper(-0.3f, d), 1e-6);
     }
 }
+
+TEST_F(RendererFixture, KeyFrequencyFactorFromTuningRatiosAndFineTune) {
+    double* t = renderer.program().tuningRatios;
+    t[60] = 1.0;
+    t[61] = 2.0;
+    t[127] = 3.0;
+    t[0] = 0.5;
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), 1.0);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.25), 1.25);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(127.0), 3.0);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(200.0), 3.0);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(-3.0), 0.5);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(std::nan("")), 0.5);
+
+    settings.fineTune = 1.0; // +99 cents inside the range, not at its ends
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), std::pow(2.0, 99 / 1200.0));
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(127.0), 3.0);
+    settings.fineTune = 0.0;
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), std::pow(2.0, -99 / 1200.0));
+}

@@ -1,0 +1,96 @@
+// The Linux backend: where the data root comes from, folder listings, and the
+// decimal separator that never touches the process-wide locale.
+#include "platform/IPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <clocale>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets an environment variable for the scope of a test and restores it.
+struct ScopedEnv {
+    std::string name;
+    bool had;
+    std::string old;
+    ScopedEnv(const char* n, const char* value) : name(n) {
+        const char* v = std::getenv(n);
+        had = v != nullptr;
+        if (had) old = v;
+        if (value)
+            setenv(n, value, 1);
+        else
+            unsetenv(n);
+    }
+    ~ScopedEnv() {
+        if (had)
+            setenv(name.c_str(), old.c_str(), 1);
+        else
+            unsetenv(name.c_str());
+    }
+};
+
+struct PosixPlatformTest : ::testing::Test {
+    fs::path dir = fs::path(::testing::TempDir()) / "quellor-posix-platform";
+    void SetUp() override {
+        fs::remove_all(dir);
+        fs::create_directories(dir / "config/Quellor");
+    }
+    void TearDown() override { fs::remove_all(dir); }
+};
+
+} // namespace
+
+TEST_F(PosixPlatformTest, RootFromEnvironmentThenConfigFileThenDefault) {
+    IPlatform& p = nativePlatform();
+    ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").c_str());
+    ScopedEnv data("XDG_DATA_HOME", "/data/home");
+    {
+        ScopedEnv root("QUELLOR_ROOT", nullptr);
+        EXPECT_EQ(p.configuredRootFolder(), "");
+        EXPECT_EQ(p.defaultRootFolder(), "/data/home/Quellor");
+        std::ofstream(dir / "config/Quellor/Quellor.conf") << "# comment\nrootFolder=/srv/q\n";
+        EXPECT_EQ(p.configuredRootFolder(), "/srv/q");
+    }
+    ScopedEnv root("QUELLOR_ROOT", "/from/env");
+    EXPECT_EQ(p.configuredRootFolder(), "/from/env");
+    ScopedEnv noData("XDG_DATA_HOME", nullptr);
+    ScopedEnv home("HOME", "/home/user");
+    EXPECT_EQ(p.defaultRootFolder(), "/home/user/.local/share/Quellor");
+}
+
+TEST_F(PosixPlatformTest, ListsFoldersAndFiles) {
+    IPlatform& p = nativePlatform();
+    fs::create_directories(dir / "list/Bank");
+    std::ofstream(dir / "list/a.qxlprg") << "x";
+    auto entries = p.listFolder((dir / "list").string());
+    ASSERT_EQ(entries.size(), 2u);
+    int folders = 0;
+    for (const FolderEntry& e : entries) folders += e.isDirectory ? 1 : 0;
+    EXPECT_EQ(folders, 1);
+    EXPECT_TRUE(p.listFolder((dir / "missing").string()).empty());
+    EXPECT_EQ(p.pathSeparator(), '/');
+}
+
+TEST_F(PosixPlatformTest, DecimalSeparatorLeavesTheProcessLocaleAlone) {
+    const std::string before = std::setlocale(LC_ALL, nullptr);
+    const char sep = nativePlatform().decimalSeparator();
+    EXPECT_TRUE(sep == '.' || sep == ',');
+    EXPECT_EQ(before, std::setlocale(LC_ALL, nullptr));
+}
+
+TEST_F(PosixPlatformTest, DialogsWithoutADisplayAnswerNoAndCancel) {
+    ScopedEnv display("DISPLAY", nullptr);
+    ScopedEnv wayland("WAYLAND_DISPLAY", nullptr);
+    IPlatform& p = nativePlatform();
+    EXPECT_FALSE(p.askYesNo("Quellor", "Overwrite?"));
+    char path[260] = "/tmp/x.qxlprg";
+    EXPECT_FALSE(p.chooseFile(path, sizeof path, "Load Program", "*.qxlprg", "Program", nullptr,
+                              true));
+}
