@@ -2,7 +2,7 @@
 
 #include "engine/CSoundRenderer.h"
 #include "engine/Denormal.h"
-#include "plugin/VendorSpecific.h"
+#include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
 
 #include <cmath>

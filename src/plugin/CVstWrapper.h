@@ -74,7 +74,7 @@ public:
     bool getProgramNameIndexed(VstInt32 category, VstInt32 index, char* text) override;
     VstInt32 getChunk(void** data, bool isPreset) override;
     VstInt32 setChunk(const void* data, VstInt32 byteSize, bool isPreset) override;
-    // kVendorLoadProgramFile (VendorSpecific.h): loads the program file named
+    // kVendorLoadProgramFile (VendorRequests.h): loads the program file named
     // by ptr as the editor does; answers 1 when it was loaded.
     VstIntPtr vendorSpecific(VstInt32 index, VstIntPtr value, void* ptr, float opt) override;
 

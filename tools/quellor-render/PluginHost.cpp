@@ -1,6 +1,6 @@
 #include "quellor-render/PluginHost.h"
 
-#include "plugin/VendorSpecific.h"
+#include "plugin/VendorRequests.h"
 
 #include <algorithm>
 #include <cstring>
