@@ -33,12 +33,15 @@ void CModulationMatrix::rebuild(const double* const* rows) {
     useDense = count * kSparseRouteCost > denseSourceCount * kDenseRowCost + kDenseFixedCost;
 }
 
-void CModulationMatrix::prepare() {
+void CModulationMatrix::prepare(double* in, const double* out) {
     if (useDense) {
         for (int32_t j = 0; j < count; ++j)
             dense[routes[j].source][routes[j].destination] = *routes[j].amount;
     } else {
         for (int32_t j = 0; j < count; ++j)
-            sparse[j] = SparseRoute{routes[j].destination, routes[j].source, *routes[j].amount};
+            sparse[j] =
+                SparseRoute{in + routes[j].destination, out + routes[j].source, *routes[j].amount};
+        for (int32_t j = count; j % kRoutesPerStep; ++j)
+            sparse[j] = SparseRoute{&spare, out, 0.0};
     }
 }

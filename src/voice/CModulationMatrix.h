@@ -30,10 +30,11 @@ public:
     void rebuild(const double* const* rows);
     int32_t routeCount() const { return count; }
 
-    // Chunk start: takes the cells' current values.
-    void prepare();
-    // Per sample: in[d] += out[s] * cell for every route (in and out hold
-    // kNodes values, 16-byte aligned).
+    // Chunk start: takes the cells' current values; in and out are the node
+    // arrays that propagate will be given (kNodes values each, 16-byte
+    // aligned).
+    void prepare(double* in, const double* out);
+    // Per sample: in[d] += out[s] * cell for every route.
     void propagate(double* in, const double* out) const;
 
 private:
@@ -43,8 +44,8 @@ private:
         const double* amount;
     };
     struct SparseRoute {
-        int32_t destination;
-        int32_t source;
+        double* destination;
+        const double* source;
         double amount;
     };
     void propagateDense(double* in, const double* out) const;
@@ -54,7 +55,9 @@ private:
 
     // The chunk's values, one by one and as dense rows of the sources that
     // have at least one route.
-    SparseRoute sparse[kMaxRoutes] = {};
+    static constexpr int32_t kRoutesPerStep = 2;
+    SparseRoute sparse[kMaxRoutes + kRoutesPerStep] = {};
+    double spare = 0.0; // the padding route's destination
     alignas(16) double dense[kNodes][kNodes] = {};
     int32_t denseSources[kNodes] = {};
     int32_t denseSourceCount = 0;
@@ -66,9 +69,12 @@ inline void CModulationMatrix::propagate(double* in, const double* out) const {
         propagateDense(in, out);
         return;
     }
-    for (int32_t j = 0; j < count; ++j) {
-        const SparseRoute& r = sparse[j];
-        in[r.destination] += out[r.source] * r.amount;
+    // Two routes per step; the list is padded to an even length with a route
+    // of amount 0 into a spare node.
+    for (int32_t j = 0; j < count; j += kRoutesPerStep) {
+        const SparseRoute* r = sparse + j;
+        *r[0].destination += *r[0].source * r[0].amount;
+        *r[1].destination += *r[1].source * r[1].amount;
     }
 }
 

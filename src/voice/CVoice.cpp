@@ -435,7 +435,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
 void CVoice::runChunk(float* left, float* right, int32_t n) {
     bank.load(operators, runningOperators, nodeInput, nodeOutput);
     filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
-    matrix.prepare();
+    matrix.prepare(nodeInput, nodeOutput);
     const bool all = bank.allRunning();
     if (noInterpolation) {
         if (all)
