@@ -34,6 +34,24 @@ public:
     // collecting matrix input, and the conversion must stay defined.
     static constexpr double kPhaseInputLimit = 262144.0;
     static constexpr double kSemitone = 1.059463094359295;
+    // Table reading: the top 8 phase bits pick one of 256 segments, the low 24
+    // are the position inside it.
+    static constexpr int kSegmentShift = 24;
+    static constexpr uint32_t kFractionMask = 0xFFFFFFu;
+    static constexpr float kFractionScale = 1.0f / 16777216.0f; // 2^-24
+    // Adding 1.5 * 2^52 to a double leaves its value rounded to the nearest
+    // integer in the low mantissa bits, exactly and without a float-to-integer
+    // conversion (valid below 2^51).
+    static constexpr double kRoundingMagic = 6755399441055744.0;
+
+    // A phase input (cycles, already within +-kPhaseInputLimit) in 2^-32
+    // cycle units, rounded to nearest and taken modulo 2^32.
+    static uint32_t phaseUnits(double cycles) {
+        const double shifted = cycles * kPhaseScale + kRoundingMagic;
+        uint64_t bits;
+        std::memcpy(&bits, &shifted, sizeof bits);
+        return uint32_t(bits);
+    }
 
     explicit COperator(int32_t index = 0) : operatorIndex(index) {}
 
@@ -113,6 +131,8 @@ public:
     bool freeRunningPhase() const { return freeRunning != 0; }
 
 private:
+    friend class COperatorBank; // runs the per-sample part of running operators
+
     // Played until the first table choice, so an operator never reads null.
     static const float kSilentTable[];
 
@@ -148,18 +168,8 @@ private:
 };
 
 template <bool Interpolate> inline void COperator::produce(float& left, float& right) {
-    // Rounds the phase input to the nearest 2^-32 cycle modulo 2^32: adding
-    // 1.5 * 2^52 leaves the rounded integer in the low mantissa bits, exactly and
-    // without a float-to-integer conversion (valid below 2^51 units).
-    constexpr double kRoundingMagic = 6755399441055744.0;
-    constexpr float kFractionScale = 1.0f / 16777216.0f; // 2^-24
-    constexpr uint32_t kFractionMask = 0xFFFFFFu;
-    constexpr int kSegmentShift = 24;
     const double p = clampFast(phaseInput, -kPhaseInputLimit, kPhaseInputLimit);
-    const double shifted = p * kPhaseScale + kRoundingMagic;
-    uint64_t bits;
-    std::memcpy(&bits, &shifted, sizeof bits);
-    const uint32_t ph = accumulator + uint32_t(bits);
+    const uint32_t ph = accumulator + phaseUnits(p);
     accumulator += increment;
     const float* c = table + ((ph >> kSegmentShift) << 2);
     float w;

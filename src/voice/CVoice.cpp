@@ -16,8 +16,6 @@ constexpr double kTickSeconds = 0.001;
 // A released voice whose output stays audible this long (seconds) ends anyway.
 constexpr double kLoudLimitSeconds = 1.5;
 constexpr float kAudibleLevel = 0.00001f;
-// A matrix cell inside (-0.00001, 0.00001) is left out of the routing.
-constexpr double kRoutingThreshold = 0.00001;
 // Controller smoothing per tick.
 constexpr double kControllerSmoothing = 0.05;
 constexpr int32_t kPitchBendController = 1;
@@ -58,10 +56,6 @@ CVoice::CVoice() {
     for (int32_t i = 0; i < kFilterCount; ++i)
         filters[i] = CVoiceFilter(i);
     std::memset(keyStack, kEmptyKey, sizeof keyStack);
-    for (COperator*& p : running)
-        p = nullptr;
-    for (Route& r : routeList)
-        r = Route{nullptr, nullptr, nullptr};
     setSampleRate(kDefaultSampleRate);
 }
 
@@ -273,22 +267,12 @@ void CVoice::rebuildRoutingIfNeeded() {
         f.clearRowChanged();
     }
     if (!changed) return;
-    int32_t count = 0;
-    for (int32_t s = 0; s < kMatrixSize; ++s) {
-        const double* source = s < kOperatorCount ? operators[s].outputPointer()
-                                                  : filters[s - kOperatorCount].outputPointer();
-        for (int32_t d = 0; d < kMatrixSize; ++d) {
-            const double* amount = s < kOperatorCount
-                                       ? operators[s].matrixCellPointer(d)
-                                       : filters[s - kOperatorCount].matrixCellPointer(d);
-            const double v = *amount;
-            if (v > -kRoutingThreshold && v < kRoutingThreshold) continue;
-            double* destination = d < kOperatorCount ? operators[d].phaseInputPointer()
-                                                     : filters[d - kOperatorCount].inputPointer();
-            routeList[count++] = Route{destination, source, amount};
-        }
-    }
-    routes = count;
+    const double* rows[kMatrixSize];
+    for (int32_t k = 0; k < kOperatorCount; ++k)
+        rows[k] = operators[k].matrixCellPointer(0);
+    for (int32_t f = 0; f < kFilterCount; ++f)
+        rows[kOperatorCount + f] = filters[f].matrixCellPointer(0);
+    matrix.rebuild(rows);
 }
 
 void CVoice::applyEnvelope(const CEnvelope& e, double value) {
@@ -382,7 +366,7 @@ void CVoice::controlTick(int32_t n) {
     // 4. Envelopes.
     applyEnvelopes(n);
     // 5. Operators: ramps every tick, pitch and table every second tick.
-    runningCount = 0;
+    runningOperators = 0;
     for (COperator& op : operators) {
         op.updateAmplitude(r, firstTick);
         op.updateGains(r, firstTick);
@@ -390,7 +374,7 @@ void CVoice::controlTick(int32_t n) {
             op.updateFrequency(keyFrequencyValue, waves);
             op.updateBasePhase();
         }
-        if (op.isOn()) running[runningCount++] = &op;
+        if (op.isOn()) runningOperators |= 1u << op.index();
     }
     tickParity = !tickParity;
     // 6. Filters.
@@ -415,37 +399,57 @@ void CVoice::controlTick(int32_t n) {
 
 // ---- rendering ----
 
-template <bool Interpolate, bool Layer>
+template <bool Interpolate, bool AllRunning>
 void CVoice::runSamples(float* left, float* right, int32_t n) {
-    COperator* const* ops = running;
-    const int32_t opCount = runningCount;
-    const Route* routeEntries = routeList;
-    const int32_t routeEntryCount = routes;
-    CVoiceFilter& f0 = filters[0];
-    CVoiceFilter& f1 = filters[1];
-    double* in0 = f0.inputPointer();
-    double* in1 = f1.inputPointer();
+    double* in = nodeInput;
+    double* out = nodeOutput;
+    double* filterIn = in + kOperatorCount;
+    double* filterOut = out + kOperatorCount;
+    const bool layer = sampleLayer.playing();
     const int32_t releasedStep = released ? 1 : 0;
     int32_t loud = loudAfterRelease;
+    // Local copies: the compiler can keep their state in registers, since the
+    // output buffers cannot alias them.
+    COperatorBank ops = bank;
+    CFilterPair pair = filterPair;
     for (int32_t i = 0; i < n; ++i) {
-        float l = 0.0f, r = 0.0f;
-        for (int32_t k = 0; k < opCount; ++k)
-            ops[k]->produce<Interpolate>(l, r);
-        f0.process(l, r);
-        f1.process(l, r);
-        if constexpr (Layer) {
-            if (sampleLayer.playing()) sampleLayer.process(l, r, *in0, *in1);
-        }
+        CStereoSum mix;
+        ops.produce<Interpolate, AllRunning>(in, out, mix);
+        pair.process(filterIn, filterOut, mix);
+        float l, r;
+        mix.total(l, r);
+        if (layer && sampleLayer.playing()) sampleLayer.process(l, r, filterIn[0], filterIn[1]);
         left[i] += l;
         right[i] += r;
-        for (int32_t j = 0; j < routeEntryCount; ++j) {
-            const Route& route = routeEntries[j];
-            *route.destination += *route.source * *route.amount;
-        }
+        matrix.propagate(in, out);
         const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
         loud = audible ? loud + releasedStep : 0;
     }
     loudAfterRelease = loud;
+    bank = ops;
+    filterPair = pair;
+}
+
+// The per-sample state moves into the lanes for the chunk and back after it;
+// the matrix cells are read once per chunk.
+void CVoice::runChunk(float* left, float* right, int32_t n) {
+    bank.load(operators, runningOperators, nodeInput, nodeOutput);
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput);
+    const bool all = bank.allRunning();
+    if (noInterpolation) {
+        if (all)
+            runSamples<false, true>(left, right, n);
+        else
+            runSamples<false, false>(left, right, n);
+    } else {
+        if (all)
+            runSamples<true, true>(left, right, n);
+        else
+            runSamples<true, false>(left, right, n);
+    }
+    bank.store(operators, nodeInput, nodeOutput);
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
 }
 
 void CVoice::render(float* left, float* right, int32_t frames) {
@@ -459,18 +463,7 @@ void CVoice::render(float* left, float* right, int32_t frames) {
             controlTick(tickSamples);
             firstTick = false;
         }
-        const bool layer = sampleLayer.playing();
-        if (noInterpolation) {
-            if (layer)
-                runSamples<false, true>(left, right, chunk);
-            else
-                runSamples<false, false>(left, right, chunk);
-        } else {
-            if (layer)
-                runSamples<true, true>(left, right, chunk);
-            else
-                runSamples<true, false>(left, right, chunk);
-        }
+        runChunk(left, right, chunk);
         for (CVoiceFilter& f : filters)
             f.flushStates();
         positionInTick += chunk;

@@ -20,7 +20,10 @@
 #pragma once
 
 #include "voice/CEnvelope.h"
+#include "voice/CFilterPair.h"
+#include "voice/CModulationMatrix.h"
 #include "voice/COperator.h"
+#include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
 
@@ -112,7 +115,7 @@ public:
     uint8_t keyStackEntry(int32_t i) const { return keyStack[i]; }
     int32_t ageInTicks() const { return age; }
     int32_t tickLength() const { return tickSamples; }
-    int32_t routeCount() const { return routes; }
+    int32_t routeCount() const { return matrix.routeCount(); }
     int32_t envelopeCount() const { return envelopeCountValue; }
     int32_t mustFinishCount() const { return mustFinish; }
     int32_t finishedCount() const { return finished; }
@@ -129,13 +132,9 @@ private:
     void applyEnvelope(const CEnvelope& e, double value);
     double readController(int32_t index) const;
     double tuningFactor(double note) const;
-    template <bool Interpolate, bool Layer> void runSamples(float* left, float* right, int32_t n);
-
-    struct Route {
-        double* destination;
-        const double* source;
-        const double* amount;
-    };
+    template <bool Interpolate, bool AllRunning>
+    void runSamples(float* left, float* right, int32_t n);
+    void runChunk(float* left, float* right, int32_t n);
 
     CSoundRenderer* renderer = nullptr;
     const CWaveManager* waves = nullptr;
@@ -172,11 +171,16 @@ private:
     CVoiceFilter filters[kFilterCount];
     CEnvelope envelopes[kMaxEnvelopes];
 
-    // Compiled matrix and the operators that run this tick.
-    Route routeList[kMaxRoutes];
-    int32_t routes = 0;
-    COperator* running[kOperatorCount];
-    int32_t runningCount = 0;
+    // Compiled matrix, the operators that run this tick (bit k: operator k),
+    // and the sample loop's lanes. Matrix nodes 0..7 are the operators' phase
+    // inputs and outputs, 8..9 the filters' input accumulators and outputs;
+    // they live in nodeInput and nodeOutput while a chunk runs.
+    CModulationMatrix matrix;
+    uint32_t runningOperators = 0;
+    COperatorBank bank;
+    CFilterPair filterPair;
+    alignas(16) double nodeInput[kMatrixSize] = {};
+    alignas(16) double nodeOutput[kMatrixSize] = {};
 
     CSampleLayer sampleLayer;
 

@@ -38,6 +38,9 @@ public:
     // Soft clipper v / (|v| * 0.05 + 1.00001): |result| stays below 20.
     static constexpr float kClipSlope = 0.05f;
     static constexpr float kClipBias = 1.00001f;
+    // Resonance feedback gain per unit of coefficient and its constant part.
+    static constexpr float kFeedbackPerCoefficient = 5.0f;
+    static constexpr float kFeedbackBase = 4.0f;
 
     explicit CVoiceFilter(int32_t index = 0);
 
@@ -104,6 +107,8 @@ public:
     float stage(int32_t i) const { return s[i]; }
 
 private:
+    friend class CFilterPair; // runs the per-sample part of both filters
+
     // Hot per-sample state first.
     double input = 0.0;
     double output = 0.0;
@@ -129,9 +134,6 @@ private:
 };
 
 inline void CVoiceFilter::process(float& left, float& right) {
-    // Resonance feedback gain per unit of coefficient and its constant part.
-    constexpr float kFeedbackPerCoefficient = 5.0f;
-    constexpr float kFeedbackBase = 4.0f;
     const float u = clampFast(float(input), -kInputLimit, kInputLimit);
     float y;
     if (modeValue == kOff) {

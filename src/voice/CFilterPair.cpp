@@ -1,0 +1,37 @@
+#include "voice/CFilterPair.h"
+
+void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out) {
+    for (int32_t f = 0; f < kLanes; ++f) {
+        const CVoiceFilter& filter = filters[f];
+        in[f] = filter.input;
+        out[f] = filter.output;
+        for (int32_t i = 0; i < 4; ++i)
+            stage[i][f] = filter.s[i];
+        const bool pass = filter.modeValue == CVoiceFilter::kOff;
+        passLanes[f] = pass ? ~uint32_t(0) : 0;
+        // A passing filter's lane runs with coefficient 0, so its stages stay.
+        coefficient[f] = pass ? 0.0f : filter.coefficient.current;
+        coefficientStep[f] = pass ? 0.0f : filter.coefficient.increment;
+        feedback[f] = filter.feedback;
+        w0[f] = filter.w0;
+        w1[f] = filter.w1;
+        w4[f] = filter.w4;
+        leftGain[f] = filter.leftGain.current;
+        leftGainStep[f] = filter.leftGain.increment;
+        rightGain[f] = filter.rightGain.current;
+        rightGainStep[f] = filter.rightGain.increment;
+    }
+}
+
+void CFilterPair::store(CVoiceFilter* filters, const double* in, const double* out) const {
+    for (int32_t f = 0; f < kLanes; ++f) {
+        CVoiceFilter& filter = filters[f];
+        filter.input = in[f];
+        filter.output = out[f];
+        for (int32_t i = 0; i < 4; ++i)
+            filter.s[i] = stage[i][f];
+        if (!passLanes[f]) filter.coefficient.current = coefficient[f];
+        filter.leftGain.current = leftGain[f];
+        filter.rightGain.current = rightGain[f];
+    }
+}

@@ -1,0 +1,118 @@
+// A voice's two filters run side by side for the sample loop.
+//
+// Each CVoiceFilter owns its state; for one render chunk the voice copies the
+// per-sample part (stages, coefficient and gain ramps, output weights) into
+// the two lanes here, runs both filters together, and copies the state back
+// at the end of the chunk. The arithmetic per lane is exactly
+// CVoiceFilter::process; a filter in mode Off passes its input and leaves its
+// stages alone.
+//
+// The input accumulators and outputs live in the voice's matrix node arrays
+// (nodes 8 and 9), passed to every call.
+//
+// Threads: audio thread only (the voice's render): no allocation, no locks.
+#pragma once
+
+#include "voice/CStereoSum.h"
+#include "voice/CVoiceFilter.h"
+
+#include <cstdint>
+
+class CFilterPair {
+public:
+    static constexpr int32_t kLanes = 2;
+    static constexpr int32_t kVectorLanes = 4; // lanes 2 and 3 stay silent
+
+    // Chunk start: copies both filters' per-sample state into the lanes, and
+    // their inputs and outputs into in[0..1] and out[0..1].
+    void load(const CVoiceFilter* filters, double* in, double* out);
+    // Chunk end: stages, ramp values, inputs and outputs go back.
+    void store(CVoiceFilter* filters, const double* in, const double* out) const;
+
+    // Per sample, as CVoiceFilter::process for both filters: input in[f],
+    // output out[f], in[f] := 0, y * gains added into mix.
+    void process(double* in, double* out, CStereoSum& mix);
+
+private:
+    alignas(16) float stage[4][kVectorLanes] = {};
+    alignas(16) float coefficient[kVectorLanes] = {};
+    alignas(16) float coefficientStep[kVectorLanes] = {};
+    alignas(16) float feedback[kVectorLanes] = {};
+    alignas(16) float w0[kVectorLanes] = {};
+    alignas(16) float w1[kVectorLanes] = {};
+    alignas(16) float w4[kVectorLanes] = {};
+    alignas(16) float leftGain[kVectorLanes] = {};
+    alignas(16) float leftGainStep[kVectorLanes] = {};
+    alignas(16) float rightGain[kVectorLanes] = {};
+    alignas(16) float rightGainStep[kVectorLanes] = {};
+    // All bits set in the lanes of filters in mode Off.
+    alignas(16) uint32_t passLanes[kVectorLanes] = {};
+};
+
+#if defined(QUELLOR_HAS_SSE2)
+inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
+    const __m128 u = _mm_min_ps(
+        _mm_max_ps(_mm_cvtpd_ps(_mm_load_pd(in)), _mm_set1_ps(-CVoiceFilter::kInputLimit)),
+        _mm_set1_ps(CVoiceFilter::kInputLimit));
+    const __m128 k = _mm_load_ps(coefficient);
+    __m128 s1 = _mm_load_ps(stage[0]);
+    __m128 s2 = _mm_load_ps(stage[1]);
+    __m128 s3 = _mm_load_ps(stage[2]);
+    __m128 s4 = _mm_load_ps(stage[3]);
+    const __m128 gain =
+        _mm_add_ps(_mm_mul_ps(_mm_set1_ps(CVoiceFilter::kFeedbackPerCoefficient), k),
+                   _mm_set1_ps(CVoiceFilter::kFeedbackBase));
+    __m128 v = _mm_sub_ps(u, _mm_mul_ps(_mm_mul_ps(gain, _mm_load_ps(feedback)), s4));
+    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+    v = _mm_div_ps(v, _mm_add_ps(_mm_mul_ps(magnitude, _mm_set1_ps(CVoiceFilter::kClipSlope)),
+                                 _mm_set1_ps(CVoiceFilter::kClipBias)));
+    s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_sub_ps(v, s1), k));
+    s2 = _mm_add_ps(s2, _mm_mul_ps(_mm_sub_ps(s1, s2), k));
+    s3 = _mm_add_ps(s3, _mm_mul_ps(_mm_sub_ps(s2, s3), k));
+    s4 = _mm_add_ps(s4, _mm_mul_ps(_mm_sub_ps(s3, s4), k));
+    _mm_store_ps(stage[0], s1);
+    _mm_store_ps(stage[1], s2);
+    _mm_store_ps(stage[2], s3);
+    _mm_store_ps(stage[3], s4);
+    _mm_store_ps(coefficient, _mm_add_ps(k, _mm_load_ps(coefficientStep)));
+    __m128 y =
+        _mm_add_ps(_mm_add_ps(_mm_mul_ps(v, _mm_load_ps(w0)), _mm_mul_ps(s1, _mm_load_ps(w1))),
+                   _mm_mul_ps(s4, _mm_load_ps(w4)));
+    const __m128 pass = _mm_load_ps(reinterpret_cast<const float*>(passLanes));
+    y = _mm_or_ps(_mm_and_ps(pass, u), _mm_andnot_ps(pass, y));
+    const __m128 gl = _mm_load_ps(leftGain);
+    const __m128 gr = _mm_load_ps(rightGain);
+    mix.add(y, gl, gr);
+    _mm_store_ps(leftGain, _mm_add_ps(gl, _mm_load_ps(leftGainStep)));
+    _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
+    _mm_store_pd(out, _mm_cvtps_pd(y));
+    _mm_store_pd(in, _mm_setzero_pd());
+}
+#else
+// Portable path: the same arithmetic lane by lane.
+inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
+    for (int32_t f = 0; f < kLanes; ++f) {
+        const float u =
+            clampFast(float(in[f]), -CVoiceFilter::kInputLimit, CVoiceFilter::kInputLimit);
+        float y = u;
+        if (!passLanes[f]) {
+            const float k = coefficient[f];
+            float v =
+                u - (CVoiceFilter::kFeedbackPerCoefficient * k + CVoiceFilter::kFeedbackBase) *
+                        feedback[f] * stage[3][f];
+            v = CVoiceFilter::softClip(v);
+            stage[0][f] += (v - stage[0][f]) * k;
+            stage[1][f] += (stage[0][f] - stage[1][f]) * k;
+            stage[2][f] += (stage[1][f] - stage[2][f]) * k;
+            stage[3][f] += (stage[2][f] - stage[3][f]) * k;
+            coefficient[f] += coefficientStep[f];
+            y = v * w0[f] + stage[0][f] * w1[f] + stage[3][f] * w4[f];
+        }
+        mix.add(y, leftGain[f], rightGain[f]);
+        leftGain[f] += leftGainStep[f];
+        rightGain[f] += rightGainStep[f];
+        out[f] = y;
+        in[f] = 0.0;
+    }
+}
+#endif

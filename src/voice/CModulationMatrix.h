@@ -1,0 +1,112 @@
+// The compiled modulation matrix of a voice: every non-zero cell of the 10 x 10
+// matrix (sources and destinations: operators 0..7, filters 8..9) as one
+// route, and the per-sample propagation out -> in over those routes.
+//
+// The route list is rebuilt only when a cell moves between zero and non-zero;
+// the cells' values are read once per render chunk, so a change of a non-zero
+// value takes effect at the next chunk (at the latest the next control tick,
+// or the next render call). Per destination, contributions are added in
+// source order, whichever way the routes run (one by one when there are few,
+// as dense rows of the matrix when there are many, where the cells without a
+// route count as 0).
+//
+// Threads: audio thread only (the voice's control tick and render): no
+// allocation, no locks.
+#pragma once
+
+#include "voice/FastClamp.h"
+
+#include <cstdint>
+
+class CModulationMatrix {
+public:
+    static constexpr int32_t kNodes = 10;
+    static constexpr int32_t kMaxRoutes = kNodes * kNodes;
+    // A cell inside (-0.00001, 0.00001) is left out of the routing.
+    static constexpr double kRoutingThreshold = 0.00001;
+
+    // Control tick: rows[s] points at source s's kNodes cells (its matrix row).
+    // The cell pointers are kept, so the rows must outlive the routing.
+    void rebuild(const double* const* rows);
+    int32_t routeCount() const { return count; }
+
+    // Chunk start: takes the cells' current values; in and out are the node
+    // arrays that propagate will be given (kNodes values each, 16-byte
+    // aligned).
+    void prepare(double* in, const double* out);
+    // Per sample: in[d] += out[s] * cell for every route.
+    void propagate(double* in, const double* out) const;
+
+private:
+    struct Route {
+        int32_t destination;
+        int32_t source;
+        const double* amount;
+    };
+    struct SparseRoute {
+        double* destination;
+        const double* source;
+        double amount;
+    };
+    void propagateDense(double* in, const double* out) const;
+
+    Route routes[kMaxRoutes] = {};
+    int32_t count = 0;
+
+    // The chunk's values, one by one and as dense rows of the sources that
+    // have at least one route.
+    static constexpr int32_t kRoutesPerStep = 2;
+    SparseRoute sparse[kMaxRoutes + kRoutesPerStep] = {};
+    double spare = 0.0; // the padding route's destination
+    alignas(16) double dense[kNodes][kNodes] = {};
+    int32_t denseSources[kNodes] = {};
+    int32_t denseSourceCount = 0;
+    bool useDense = false;
+};
+
+inline void CModulationMatrix::propagate(double* in, const double* out) const {
+    if (useDense) {
+        propagateDense(in, out);
+        return;
+    }
+    // Two routes per step; the list is padded to an even length with a route
+    // of amount 0 into a spare node.
+    for (int32_t j = 0; j < count; j += kRoutesPerStep) {
+        const SparseRoute* r = sparse + j;
+        *r[0].destination += *r[0].source * r[0].amount;
+        *r[1].destination += *r[1].source * r[1].amount;
+    }
+}
+
+inline void CModulationMatrix::propagateDense(double* in, const double* out) const {
+#if defined(QUELLOR_HAS_SSE2)
+    static_assert(kNodes == 10, "five pairs of destinations");
+    __m128d a0 = _mm_load_pd(in);
+    __m128d a1 = _mm_load_pd(in + 2);
+    __m128d a2 = _mm_load_pd(in + 4);
+    __m128d a3 = _mm_load_pd(in + 6);
+    __m128d a4 = _mm_load_pd(in + 8);
+    for (int32_t j = 0; j < denseSourceCount; ++j) {
+        const int32_t s = denseSources[j];
+        const __m128d o = _mm_set1_pd(out[s]);
+        const double* m = dense[s];
+        a0 = _mm_add_pd(a0, _mm_mul_pd(o, _mm_load_pd(m)));
+        a1 = _mm_add_pd(a1, _mm_mul_pd(o, _mm_load_pd(m + 2)));
+        a2 = _mm_add_pd(a2, _mm_mul_pd(o, _mm_load_pd(m + 4)));
+        a3 = _mm_add_pd(a3, _mm_mul_pd(o, _mm_load_pd(m + 6)));
+        a4 = _mm_add_pd(a4, _mm_mul_pd(o, _mm_load_pd(m + 8)));
+    }
+    _mm_store_pd(in, a0);
+    _mm_store_pd(in + 2, a1);
+    _mm_store_pd(in + 4, a2);
+    _mm_store_pd(in + 6, a3);
+    _mm_store_pd(in + 8, a4);
+#else
+    for (int32_t j = 0; j < denseSourceCount; ++j) {
+        const int32_t s = denseSources[j];
+        const double o = out[s];
+        for (int32_t d = 0; d < kNodes; ++d)
+            in[d] += o * dense[s][d];
+    }
+#endif
+}

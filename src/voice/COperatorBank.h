@@ -1,0 +1,162 @@
+// A voice's eight operators laid out side by side for the sample loop.
+//
+// Each COperator owns its state; for one render chunk (at most one control
+// tick) the voice copies the per-sample part into lanes here (structure of
+// arrays: lane k is operator k), runs the lanes four at a time, and copies
+// the state back at the end of the chunk. The arithmetic per lane is exactly
+// COperator::produce. An operator that is off keeps its phase, its last
+// output and its phase input (which goes on collecting matrix input); its
+// lane contributes nothing.
+//
+// The phase inputs and outputs live in the voice's matrix node arrays
+// (inputs and outputs of nodes 0..7), passed to every call.
+//
+// Units as COperator: phases in cycles (phase input) and 2^-32 cycles
+// (accumulator, increment), levels linear.
+//
+// Threads: audio thread only (the voice's render): no allocation, no locks.
+#pragma once
+
+#include "voice/COperator.h"
+#include "voice/CStereoSum.h"
+
+#include <cstdint>
+
+class COperatorBank {
+public:
+    static constexpr int32_t kLanes = 8;
+    static constexpr int32_t kGroupLanes = 4;
+
+    // Chunk start: copies the operators' per-sample state into the lanes, and
+    // their phase inputs and outputs into in[0..7] and out[0..7]. running:
+    // bit k set when operator k plays this tick.
+    void load(COperator* operators, uint32_t running, double* in, double* out);
+    // Chunk end: accumulators, ramp values, phase inputs and outputs go back
+    // to the operators.
+    void store(COperator* operators, const double* in, const double* out) const;
+
+    bool allRunning() const { return runningMask == (1u << kLanes) - 1; }
+
+    // Per sample: every running lane produces its sample exactly as
+    // COperator::produce does, from phase input in[k] into output out[k]
+    // (then in[k] := base phase), and adds s * its left and right gains into
+    // mix. AllRunning: every operator is on (no lane keeps its state).
+    template <bool Interpolate, bool AllRunning>
+    void produce(double* in, double* out, CStereoSum& mix);
+
+private:
+    alignas(16) double basePhase[kLanes] = {}; // cycles
+    alignas(16) uint32_t accumulator[kLanes] = {};
+    alignas(16) uint32_t increment[kLanes] = {};
+    alignas(16) float amplitude[kLanes] = {};
+    alignas(16) float amplitudeStep[kLanes] = {};
+    alignas(16) float leftGain[kLanes] = {};
+    alignas(16) float leftGainStep[kLanes] = {};
+    alignas(16) float rightGain[kLanes] = {};
+    alignas(16) float rightGainStep[kLanes] = {};
+    // All bits set in the lanes of running operators (as 64-bit lanes, for
+    // the double phase inputs and outputs).
+    alignas(16) uint64_t runningLanes[kLanes] = {};
+    const float* table[kLanes] = {};
+    uint32_t runningMask = 0;
+};
+
+#if defined(QUELLOR_HAS_SSE2)
+template <bool Interpolate, bool AllRunning>
+inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
+    const __m128d lo = _mm_set1_pd(-COperator::kPhaseInputLimit);
+    const __m128d hi = _mm_set1_pd(COperator::kPhaseInputLimit);
+    const __m128d scale = _mm_set1_pd(COperator::kPhaseScale);
+    const __m128d magic = _mm_set1_pd(COperator::kRoundingMagic);
+    for (int32_t g = 0; g < kLanes; g += kGroupLanes) {
+        if (!AllRunning && !((runningMask >> g) & 0xFu)) continue;
+        // Phase input -> nearest 2^-32 cycle, as COperator::produce (the low
+        // 32 bits of each rounded double, gathered into one integer vector).
+        const __m128d in0 = _mm_load_pd(in + g);
+        const __m128d in1 = _mm_load_pd(in + g + 2);
+        __m128d p0 = _mm_min_pd(_mm_max_pd(in0, lo), hi); // NaN -> lo, as clampFast
+        __m128d p1 = _mm_min_pd(_mm_max_pd(in1, lo), hi);
+        p0 = _mm_add_pd(_mm_mul_pd(p0, scale), magic);
+        p1 = _mm_add_pd(_mm_mul_pd(p1, scale), magic);
+        const __m128i offset = _mm_castps_si128(
+            _mm_shuffle_ps(_mm_castpd_ps(p0), _mm_castpd_ps(p1), _MM_SHUFFLE(2, 0, 2, 0)));
+        __m128i* acc = reinterpret_cast<__m128i*>(accumulator + g);
+        const __m128i before = _mm_load_si128(acc);
+        const __m128i ph = _mm_add_epi32(before, offset);
+        _mm_store_si128(
+            acc, _mm_add_epi32(before, _mm_load_si128(reinterpret_cast<__m128i*>(increment + g))));
+        // Segment starts as float indices (4 coefficients per segment).
+        alignas(16) int32_t at[kGroupLanes];
+        _mm_store_si128(reinterpret_cast<__m128i*>(at),
+                        _mm_slli_epi32(_mm_srli_epi32(ph, COperator::kSegmentShift), 2));
+        __m128 c0 = _mm_loadu_ps(table[g] + at[0]);
+        __m128 c1 = _mm_loadu_ps(table[g + 1] + at[1]);
+        __m128 c2 = _mm_loadu_ps(table[g + 2] + at[2]);
+        __m128 c3 = _mm_loadu_ps(table[g + 3] + at[3]);
+        _MM_TRANSPOSE4_PS(c0, c1, c2, c3); // now c0..c3 hold one coefficient of 4 lanes
+        __m128 w;
+        if constexpr (Interpolate) {
+            const __m128 f = _mm_mul_ps(
+                _mm_cvtepi32_ps(_mm_and_si128(ph, _mm_set1_epi32(COperator::kFractionMask))),
+                _mm_set1_ps(COperator::kFractionScale));
+            w = _mm_add_ps(
+                _mm_mul_ps(_mm_add_ps(_mm_mul_ps(_mm_add_ps(_mm_mul_ps(c3, f), c2), f), c1), f),
+                c0);
+        } else {
+            w = c0;
+        }
+        const __m128 amp = _mm_load_ps(amplitude + g);
+        const __m128 s = _mm_mul_ps(w, amp);
+        __m128d s0 = _mm_cvtps_pd(s);
+        __m128d s1 = _mm_cvtps_pd(_mm_movehl_ps(s, s));
+        __m128d b0 = _mm_load_pd(basePhase + g);
+        __m128d b1 = _mm_load_pd(basePhase + g + 2);
+        if constexpr (!AllRunning) { // a lane that is off keeps its output and phase input
+            const __m128d m0 = _mm_load_pd(reinterpret_cast<const double*>(runningLanes + g));
+            const __m128d m1 = _mm_load_pd(reinterpret_cast<const double*>(runningLanes + g + 2));
+            s0 = _mm_or_pd(_mm_and_pd(m0, s0), _mm_andnot_pd(m0, _mm_load_pd(out + g)));
+            s1 = _mm_or_pd(_mm_and_pd(m1, s1), _mm_andnot_pd(m1, _mm_load_pd(out + g + 2)));
+            b0 = _mm_or_pd(_mm_and_pd(m0, b0), _mm_andnot_pd(m0, in0));
+            b1 = _mm_or_pd(_mm_and_pd(m1, b1), _mm_andnot_pd(m1, in1));
+        }
+        _mm_store_pd(out + g, s0);
+        _mm_store_pd(out + g + 2, s1);
+        _mm_store_pd(in + g, b0);
+        _mm_store_pd(in + g + 2, b1);
+        const __m128 gl = _mm_load_ps(leftGain + g);
+        const __m128 gr = _mm_load_ps(rightGain + g);
+        mix.add(s, gl, gr);
+        _mm_store_ps(amplitude + g, _mm_add_ps(amp, _mm_load_ps(amplitudeStep + g)));
+        _mm_store_ps(leftGain + g, _mm_add_ps(gl, _mm_load_ps(leftGainStep + g)));
+        _mm_store_ps(rightGain + g, _mm_add_ps(gr, _mm_load_ps(rightGainStep + g)));
+    }
+}
+#else
+// Portable path: the same arithmetic lane by lane.
+template <bool Interpolate, bool AllRunning>
+inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
+    for (int32_t k = 0; k < kLanes; ++k) {
+        if (!AllRunning && !((runningMask >> k) & 1u)) continue;
+        const double p =
+            clampFast(in[k], -COperator::kPhaseInputLimit, COperator::kPhaseInputLimit);
+        const uint32_t ph = accumulator[k] + COperator::phaseUnits(p);
+        accumulator[k] += increment[k];
+        const float* c = table[k] + ((ph >> COperator::kSegmentShift) << 2);
+        float w;
+        if constexpr (Interpolate) {
+            const float f =
+                float(int32_t(ph & COperator::kFractionMask)) * COperator::kFractionScale;
+            w = ((c[3] * f + c[2]) * f + c[1]) * f + c[0];
+        } else {
+            w = c[0];
+        }
+        const float s = w * amplitude[k];
+        out[k] = s;
+        mix.add(s, leftGain[k], rightGain[k]);
+        amplitude[k] += amplitudeStep[k];
+        leftGain[k] += leftGainStep[k];
+        rightGain[k] += rightGainStep[k];
+        in[k] = basePhase[k];
+    }
+}
+#endif
