@@ -321,3 +321,32 @@ TEST(HostSequencer, DamagedChunkValuesEndInsideTheirRanges) {
         }
     }
 }
+
+// A host may change the sample rate between blocks without a suspend: the
+// sequencer tick in progress must fit the new rate's shorter tick, and very
+// low rates still step.
+TEST(HostSequencer, SampleRateChangeWhileAPatternPlays) {
+    for (float lowRate : {8000.0f, 100.0f}) {
+        SCOPED_TRACE(lowRate);
+        VstTestHost host;
+        ASSERT_NE(host.open(), nullptr);
+        host.start(192000.0f, 100);
+        CProgram p = pluckProgram({0, 2, 4, 7});
+        ASSERT_TRUE(setChunk(host, programChunk(p)));
+        // 500 frames: the 960-frame tick at 192 kHz is half done.
+        StereoSignal before = renderThroughHost(host, 500, 100, keyHeld());
+        EXPECT_GT(peak(before, 0, 500), 0.0f);
+        host.dispatch(effSetSampleRate, 0, 0, nullptr, lowRate);
+        const int64_t frames = int64_t(lowRate) * 2;
+        const StereoSignal after = renderThroughHost(host, frames, 64, {});
+        EXPECT_TRUE(allFinite(after));
+        const float loudest = peak(after, 0, frames);
+        EXPECT_GT(loudest, 0.0f);
+        if (lowRate == 8000.0f) {
+            // Two seconds at 120 BPM hold 16 steps, the pattern going on.
+            const size_t starts = onsets(after.left, loudest * 0.01f, 160).size();
+            EXPECT_GE(starts, 15u);
+            EXPECT_LE(starts, 17u);
+        }
+    }
+}
