@@ -260,7 +260,12 @@ void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n)
         return;
     }
     // Sequencer ticks every 5 ms: the piece is cut at each tick boundary.
-    const int32_t tick = int32_t(sampleRateValue * kSequencerTickSeconds);
+    // At least one sample, or a very low rate would never advance.
+    int32_t tick = int32_t(sampleRateValue * kSequencerTickSeconds);
+    if (tick < 1) tick = 1;
+    // A tick begun at a higher rate (the host changed the rate without a
+    // reset) may already be longer than the new one: it ends here.
+    if (sequencerTickPosition >= tick) sequencerTickPosition = 0;
     int32_t done = 0;
     while (done < n) {
         int32_t m = n - done;

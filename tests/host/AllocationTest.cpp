@@ -104,15 +104,20 @@ TEST(HostAllocation, AudioPathAllocatesNothing) {
     float* outputs[2] = {left.data(), right.data()};
     AEffect* e = host.effect();
 
+    // Every effect runs through the counted blocks: the four switches stay on
+    // while all other host parameters move.
+    auto isEffectSwitch = [](VstInt32 id) { return id == 12 || id == 19 || id == 32 || id == 33; };
     auto round = [&](int i) {
         e->dispatcher(e, effProcessEvents, 0, 0, record, 0.0f);
         for (VstInt32 id = 0; id < 43; ++id)
-            e->setParameter(e, id, float((id + i) % 11) / 10.0f);
+            e->setParameter(e, id, isEffectSwitch(id) ? 1.0f : float((id + i) % 11) / 10.0f);
         e->processReplacing(e, nullptr, outputs, kBlock);
         e->process(e, nullptr, outputs, kBlock);
     };
     for (int i = 0; i < 4; ++i)
         round(i);
+    for (VstInt32 id : {12, 19, 32, 33})
+        ASSERT_EQ(e->getParameter(e, id), 1.0f);
 
     long made = 0;
     {

@@ -5,6 +5,22 @@
 #include "patch/ProgramFormat.h"
 #include "patch/ValueIds.h"
 
+namespace {
+
+constexpr int kStepLow = -26;
+constexpr int kStepHigh = 24;
+constexpr int kTransposeRange = 24;
+
+} // namespace
+
+std::vector<uint8_t> programChunk(CProgram& p) {
+    CMemAssembler writer;
+    if (!saveProgram(p, writer)) return {};
+    uint8_t* bytes = nullptr;
+    const int32_t n = writer.assemble(bytes);
+    return n > 0 ? std::vector<uint8_t>(bytes, bytes + n) : std::vector<uint8_t>();
+}
+
 std::vector<uint8_t> soundingProgramChunk() {
     CProgram p;
     // Two operators in the mix, the second modulating the first.
@@ -23,9 +39,48 @@ std::vector<uint8_t> soundingProgramChunk() {
     for (int d = 0; d < kEnvelopeDestinationCount; ++d)
         p.envelopes[0].setDepth(d, 0.5);
     p.setValue(kMasterLevelId, 0.5);
-    CMemAssembler writer;
-    saveProgram(p, writer);
-    uint8_t* bytes = nullptr;
-    const int32_t n = writer.assemble(bytes);
-    return n > 0 ? std::vector<uint8_t>(bytes, bytes + n) : std::vector<uint8_t>();
+    return programChunk(p);
+}
+
+void makeSineVoice(CProgram& p, double sustainLevel, double decaySeconds) {
+    p.setValue(kOperatorFirstId + kOperatorEnabledOffset, 1.0);
+    p.setValue(kOperatorFirstId + kOperatorMixOffset, 0.5 + 0.5 * 0.5);
+    p.setValue(kSelectedOperatorId, 0.5 / kOperatorCount);
+    p.setValue(kSelectedTuneModeId, 0.0);
+    p.setValue(kSelectedCoarseTuneId, 1.0);
+    p.setValue(kSelectedAmplitudeId, 0.0);
+    while (p.envelopeCount < 1)
+        p.addEnvelope();
+    CEnvelope& e = p.envelopes[0];
+    e.targetKind = kTargetAmplitude;
+    e.setLevel(0, 1.0);
+    e.setDelta(0, 0.001);
+    e.setLevel(1, sustainLevel);
+    e.setDelta(1, decaySeconds);
+    e.setLevel(2, 0.0);
+    e.setDelta(2, 0.005);
+    e.setLoopStart(1);
+    e.setLoopEnd(1);
+    e.setDepth(0, 1.0);
+    e.recompute();
+    p.setValue(kMasterLevelId, 0.5);
+    p.selectedOperator = 0;
+    p.selectedEnvelope = 0;
+}
+
+double stepValue(int n) {
+    return double(n - kStepLow) / double(kStepHigh - kStepLow);
+}
+
+void runSequencer(CProgram& p, int which, const std::vector<int>& steps, int transpose,
+                  double swing) {
+    const int first = kSequencer1FirstId + kSequencerIdStride * which;
+    p.setValue(first + kSequencerRunningOffset, 1.0);
+    p.setValue(first + kSequencerLengthOffset,
+               double(int(steps.size()) - 1) / double(kSequencerStepCount - 1));
+    p.setValue(first + kSequencerTransposeOffset,
+               double(transpose + kTransposeRange) / double(2 * kTransposeRange));
+    p.setValue(first + kSequencerSwingOffset, swing);
+    for (size_t k = 0; k < steps.size() && k < size_t(kSequencerStepCount); ++k)
+        p.setValue(first + kSequencerStepsOffset + int(k), stepValue(steps[k]));
 }
