@@ -9,6 +9,7 @@
 
 namespace {
 constexpr int32_t kBlockFrames = 512;
+constexpr int32_t kSettleFrames = 16384;
 constexpr double kPi = 3.14159265358979323846;
 } // namespace
 
@@ -73,6 +74,11 @@ PlayingInstance::PlayingInstance(CProgram& program, double tempo) {
     if (!hostValue.open()) return;
     hostValue.start(float(kRate), kBlockFrames);
     ok = setProgram(program);
+    // A program load leaves the master gain smoothing toward the new level
+    // (0.001 per sample): let it arrive before anything is measured.
+    render(kSettleFrames);
+    left.clear();
+    right.clear();
 }
 
 bool PlayingInstance::setProgram(CProgram& program) {

@@ -39,7 +39,8 @@ std::vector<uint8_t> chunkOf(CProgram& p);
 class PlayingInstance {
 public:
     // Opens an instance at 44100 Hz, 512-frame blocks, with the host's tempo,
-    // and hands the program over through effSetChunk.
+    // hands the program over through effSetChunk and lets the master gain
+    // settle; the output starts after that (sample 0 is the first note's).
     explicit PlayingInstance(CProgram& program, double tempo = 120.0);
     bool loaded() const { return ok; }
     VstTestHost& host() { return hostValue; }
@@ -48,7 +49,7 @@ public:
     void midi(uint8_t status, uint8_t data1, uint8_t data2);
     void noteOn(uint8_t key, uint8_t velocity = 127) { midi(0x90, key, velocity); }
     void noteOff(uint8_t key) { midi(0x80, key, 0); }
-    // Hands a program over while playing.
+    // Hands a program over while playing (no settling).
     bool setProgram(CProgram& program);
     // Renders frames more (processReplacing, blocks of at most 512).
     void render(int32_t frames);
