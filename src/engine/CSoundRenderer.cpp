@@ -646,10 +646,11 @@ void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
         clearSlotLocked(s);
         loadSampleLocked(s, path);
     }
-    // Each operator's own values through the selected-operator IDs, then its wave.
-    static constexpr int32_t kSelectedOperatorIds[] = {kSelectedStartPhaseId, kSelectedAmplitudeId,
-                                                       kSelectedOffsetHzId, kSelectedCoarseTuneId,
-                                                       kSelectedAuxSwitchId};
+    // Each operator's own values through the selected-operator IDs, then its wave. The tune
+    // mode comes first: it decides whether the coarse value is a ratio or semitones.
+    static constexpr int32_t kSelectedOperatorIds[] = {kSelectedTuneModeId,   kSelectedStartPhaseId,
+                                                       kSelectedAmplitudeId,  kSelectedOffsetHzId,
+                                                       kSelectedCoarseTuneId, kSelectedAuxSwitchId};
     for (int32_t i = 0; i < kOperatorCount; ++i) {
         programData->selectedOperator = i;
         for (int32_t id : kSelectedOperatorIds)
