@@ -65,6 +65,11 @@ constexpr int32_t kControllerReset = 121;
 constexpr int32_t kAllNotesOffFirst = 123;
 constexpr int32_t kAllNotesOffLast = 127;
 
+// A voice glides tick length x 12 x glide factor semitones per tick; no two
+// keys lie further apart than this.
+constexpr double kTicksToSemitones = 12.0;
+constexpr double kKeySpan = 127.0;
+
 int32_t clampKey(int32_t key) {
     return key < 0 ? 0 : (key > 127 ? 127 : key);
 }
@@ -481,7 +486,11 @@ void CSoundRenderer::noteOn(int32_t key, int32_t velocity) {
         const double detune = double(i) * unisonSpreadValue / voiceCountValue;
         r.start(double(key), uint8_t(velocity), programData->envelopes, programData->envelopeCount,
                 masterPitchValue + detune);
-        if (glideFrom >= 0) r.setCurrentNote(glideFrom);
+        // A glide that covers any key distance within its first tick is no
+        // glide: starting from the source would sound the old pitch for the
+        // two ticks before the operators take the new one.
+        const bool glides = r.tickLength() * kTicksToSemitones * glideFactorValue < kKeySpan;
+        if (glideFrom >= 0 && glides) r.setCurrentNote(glideFrom);
         r.setTargetNote(transposed + detune);
         r.startStamp = startCounter++;
         if (!unisonOn) break;

@@ -233,3 +233,28 @@ TEST_F(RendererFixture, KeyFrequencyFactorFromTuningRatiosAndFineTune) {
     settings.fineTune = 0.0;
     EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), std::pow(2.0, -99 / 1200.0));
 }
+
+TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {
+    renderer.setParameter(48, 0.0); // glide at once
+    queue(0x90, 40, 100, 0);
+    queue(0x80, 40, 0, 10);
+    queue(0x90, 69, 100, 20);
+    render(21); // the second note's first control tick has run
+    bool found = false;
+    for (int32_t i = 0; i < 24; ++i)
+        if (renderer.voice(i).active && renderer.voice(i).key() == 69) {
+            EXPECT_NEAR(renderer.voice(i).keyFrequency(), 440.0, 1e-6);
+            found = true;
+        }
+    EXPECT_TRUE(found);
+
+    // A real glide still starts from the previous note.
+    renderer.setParameter(48, 0.5);
+    queue(0x90, 81, 100, 0);
+    render(1);
+    for (int32_t i = 0; i < 24; ++i) {
+        if (renderer.voice(i).active && renderer.voice(i).key() == 81) {
+            EXPECT_LT(renderer.voice(i).keyFrequency(), 500.0);
+        }
+    }
+}

@@ -63,11 +63,13 @@ struct ProgramBuilder {
         e.setLoopEnd(1);
         return e;
     }
-    // Velocity scales the envelope from `soft` (velocity 0) to 1 (velocity 127).
+    // Velocity scales the envelope from `soft` (velocity 0) to 1 (velocity 127):
+    // a velocity curve is read at velocity / 127, where time 1.0 is the start of
+    // its second segment (point 0's level) and time 0 starts from the last point.
     void velocityRange(int32_t index, double soft) {
         CEnvelope& v = p.velocityCurves[index];
-        v.setLevel(0, soft);
-        v.setLevel(1, 1.0);
+        v.setLevel(0, 1.0);
+        v.setLevel(1, soft);
     }
 };
 
