@@ -97,7 +97,7 @@ void buildTinePiano(CProgram& p) {
     b.velocityRange(2, 0.1);
     b.velocityRange(0, 0.45);
 
-    p.setValue(kMasterLevelId, 0.55);
+    p.setValue(kMasterLevelId, 0.5);
     p.setValue(kPitchBendUpId, 2.0 / 48.0);
     p.setValue(kPitchBendDownId, 2.0 / 48.0);
     p.setValue(kVoiceCountId, 1.0);
