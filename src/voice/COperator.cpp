@@ -140,10 +140,11 @@ void COperator::beginModulation() {
 }
 
 void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) {
-    const double base = coarseMode < kSwitchThreshold ? keyFrequency * coarse
-                                                      : keyFrequency * std::pow(kSemitone, coarse);
+    const double c = coarse;
+    const double base =
+        coarseMode < kSwitchThreshold ? keyFrequency * c : keyFrequency * coarseRatio.of(c);
     const double f =
-        std::pow(kSemitone, modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
+        pitchRatio.of(modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
     lastFrequency = f;
     if (waves) table = waves->selectTable(operatorIndex, f, sampleRate);
     const double x = clampValue(f * rateReciprocal, 0.0, kMaxIncrementFraction);

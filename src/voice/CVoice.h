@@ -26,6 +26,7 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
+#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 
@@ -147,6 +148,7 @@ private:
     double targetNoteValue = 0.0;
     double glideStep = 0.0;
     double keyFrequencyValue = 0.0;
+    SemitoneRatio keyRatio; // of the key frequency
     uint8_t keyStack[kKeyStackSize];
     int32_t released = 0;
     int32_t hardRetrigger = 0;
