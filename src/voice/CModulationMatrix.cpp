@@ -27,6 +27,7 @@ void CModulationMatrix::rebuild(const double* const* rows) {
     for (int32_t j = 0; j < count; ++j) {
         if (routes[j].source != lastSource) {
             lastSource = routes[j].source;
+            denseRowOf[lastSource] = denseSourceCount;
             denseSources[denseSourceCount++] = lastSource;
         }
     }
@@ -36,7 +37,7 @@ void CModulationMatrix::rebuild(const double* const* rows) {
 void CModulationMatrix::prepare(double* in, const double* out) {
     if (useDense) {
         for (int32_t j = 0; j < count; ++j)
-            dense[routes[j].source][routes[j].destination] = *routes[j].amount;
+            dense[denseRowOf[routes[j].source]][routes[j].destination] = *routes[j].amount;
     } else {
         for (int32_t j = 0; j < count; ++j)
             sparse[j] =

@@ -456,6 +456,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     // output buffers cannot alias them.
     COperatorBank ops = bank;
     CFilterPair pair = filterPair;
+    const CModulationMatrix::Pass propagate = matrix.pass();
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         ops.produce<Interpolate, AllRunning>(in, out, mix);
@@ -465,7 +466,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
         if (layer && sampleLayer.playing()) sampleLayer.process(l, r, filterIn[0], filterIn[1]);
         left[i] += l;
         right[i] += r;
-        matrix.propagate(in, out);
+        propagate(in, out);
         const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
         loud = audible ? loud + releasedStep : 0;
     }
