@@ -19,6 +19,8 @@ void CModulationMatrix::rebuild(const double* const* rows) {
         }
     }
     count = n;
+    boundInput = nullptr; // the sparse list is laid out again at the next prepare
+    boundOutput = nullptr;
     denseSourceCount = 0;
     for (int32_t s = 0; s < kNodes; ++s)
         for (int32_t d = 0; d < kNodes; ++d)
@@ -38,11 +40,16 @@ void CModulationMatrix::prepare(double* in, const double* out) {
     if (useDense) {
         for (int32_t j = 0; j < count; ++j)
             dense[denseRowOf[routes[j].source]][routes[j].destination] = *routes[j].amount;
+    } else if (in == boundInput && out == boundOutput) { // only the values may have moved
+        for (int32_t j = 0; j < count; ++j)
+            sparse[j].amount = *routes[j].amount;
     } else {
         for (int32_t j = 0; j < count; ++j)
             sparse[j] =
                 SparseRoute{in + routes[j].destination, out + routes[j].source, *routes[j].amount};
         for (int32_t j = count; j % kRoutesPerStep; ++j)
             sparse[j] = SparseRoute{&spare, out, 0.0};
+        boundInput = in;
+        boundOutput = out;
     }
 }

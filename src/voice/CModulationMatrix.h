@@ -92,6 +92,9 @@ private:
     static constexpr int32_t kRoutesPerStep = 2;
     SparseRoute sparse[kMaxRoutes + kRoutesPerStep] = {};
     double spare = 0.0; // the padding route's destination
+    // The node arrays the sparse list points into (null: not laid out).
+    const double* boundInput = nullptr;
+    const double* boundOutput = nullptr;
     alignas(16) double dense[kNodes][kNodes] = {};
     int32_t denseSources[kNodes] = {};
     int32_t denseRowOf[kNodes] = {}; // source -> its row in dense

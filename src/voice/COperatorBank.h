@@ -125,7 +125,10 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         _mm_store_pd(in + g + 2, b1);
         const __m128 gl = _mm_load_ps(leftGain + g);
         const __m128 gr = _mm_load_ps(rightGain + g);
-        mix.add(s, gl, gr);
+        if (AllRunning && g == 0) // the sums start here
+            mix.first(s, gl, gr);
+        else
+            mix.add(s, gl, gr);
         _mm_store_ps(amplitude + g, _mm_add_ps(amp, _mm_load_ps(amplitudeStep + g)));
         _mm_store_ps(leftGain + g, _mm_add_ps(gl, _mm_load_ps(leftGainStep + g)));
         _mm_store_ps(rightGain + g, _mm_add_ps(gr, _mm_load_ps(rightGainStep + g)));
