@@ -59,20 +59,18 @@ public:
         friend class CModulationMatrix;
         void dense(double* in, const double* out) const;
         const SparseRoute* sparse = nullptr;
-        int32_t steps = 0; // route pairs
+        int32_t steps = 0; // route pairs; -1: dense rows
         const double (*rows)[kNodes] = nullptr;
         const int32_t* sources = nullptr;
         int32_t sourceCount = 0;
-        bool useDense = false;
     };
     Pass pass() const {
         Pass p;
         p.sparse = sparse;
-        p.steps = (count + kRoutesPerStep - 1) / kRoutesPerStep;
+        p.steps = useDense ? -1 : (count + kRoutesPerStep - 1) / kRoutesPerStep;
         p.rows = dense;
         p.sources = denseSources;
         p.sourceCount = denseSourceCount;
-        p.useDense = useDense;
         return p;
     }
 
@@ -104,10 +102,6 @@ private:
 
 QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
                                                                const double* out) const {
-    if (useDense) {
-        dense(in, out);
-        return;
-    }
     // Two routes per step; the list is padded to an even length with a route
     // of amount 0 into a spare node. Up to eight steps run as straight
     // code (entered at the step count, then in list order), longer lists loop.
@@ -143,9 +137,12 @@ QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
         [[fallthrough]];
     case 0:
         break;
-    default:
-        for (int32_t j = 0; j < steps; ++j, r += kRoutesPerStep)
-            step(r);
+    default: // dense rows (steps is then -1) or a long list
+        if (steps < 0)
+            dense(in, out);
+        else
+            for (int32_t j = 0; j < steps; ++j, r += kRoutesPerStep)
+                step(r);
         break;
     }
 }

@@ -450,7 +450,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     double* filterIn = in + kOperatorCount;
     double* filterOut = out + kOperatorCount;
     const bool layer = sampleLayer.playing();
-    const int32_t releasedStep = released ? 1 : 0;
+    const bool countLoud = released != 0;
     int32_t loud = loudAfterRelease;
     // Local copies: the compiler can keep their state in registers, since the
     // output buffers cannot alias them.
@@ -463,12 +463,21 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
         pair.process(filterIn, filterOut, mix);
         float l, r;
         mix.total(l, r);
-        if (layer && sampleLayer.playing()) sampleLayer.process(l, r, filterIn[0], filterIn[1]);
+        if (layer && sampleLayer.playing()) {
+            // Through copies, so that l and r need no memory on the usual path.
+            float layerLeft = l, layerRight = r;
+            sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
+            l = layerLeft;
+            r = layerRight;
+        }
         left[i] += l;
         right[i] += r;
         propagate(in, out);
-        const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
-        loud = audible ? loud + releasedStep : 0;
+        // Before release the count stays 0 (it is cleared at every start).
+        if (countLoud) {
+            const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+            loud = audible ? loud + 1 : 0;
+        }
     }
     loudAfterRelease = loud;
     bank = ops;
