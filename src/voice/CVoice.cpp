@@ -454,9 +454,9 @@ void CVoice::controlTick(int32_t n) {
 // The per-sample state moves into the lanes for the chunk and back after it;
 // the matrix cells are read once per chunk.
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    bank.load(operators, runningOperators, nodeInput, nodeOutput);
-    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
-    matrix.prepare(nodeInput, nodeOutput);
+    bank.load(operators, runningOperators, nodeInput, nodeOutput());
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput());
     const bool all = bank.allRunning();
     if (all && wideLanes) {
         if (noInterpolation)
@@ -474,8 +474,8 @@ void CVoice::runChunk(float* left, float* right, int32_t n) {
         else
             runSamples<true, false, false>(left, right, n);
     }
-    bank.store(operators, nodeInput, nodeOutput);
-    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
+    bank.store(operators, nodeInput, nodeOutput());
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
 void CVoice::render(float* left, float* right, int32_t frames) {

@@ -186,13 +186,17 @@ private:
     // Compiled matrix, the operators that run this tick (bit k: operator k),
     // and the sample loop's lanes. Matrix nodes 0..7 are the operators' phase
     // inputs and outputs, 8..9 the filters' input accumulators and outputs;
-    // they live in nodeInput and nodeOutput while a chunk runs.
+    // they live in nodeInput and nodeOutput() while a chunk runs.
     CModulationMatrix matrix;
     uint32_t runningOperators = 0;
     COperatorBank bank;
     CFilterPair filterPair;
-    alignas(16) double nodeInput[kMatrixSize] = {};
-    alignas(16) double nodeOutput[kMatrixSize] = {};
+    // Laid out as the matrix wants them: scratch inputs after the real ones,
+    // zero pads around the outputs (nodeOutput() is past the front pad).
+    alignas(16) double nodeInput[CModulationMatrix::kPaddedNodes] = {};
+    alignas(16) double paddedOutput[CModulationMatrix::kOutputPad + kMatrixSize +
+                                    CModulationMatrix::kOutputPad] = {};
+    double* nodeOutput() { return paddedOutput + CModulationMatrix::kOutputPad; }
 
     CSampleLayer sampleLayer;
 

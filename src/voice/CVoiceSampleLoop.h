@@ -13,7 +13,7 @@
 template <bool Interpolate, bool AllRunning, bool Wide>
 void CVoice::runSamples(float* left, float* right, int32_t n) {
     double* in = nodeInput;
-    double* out = nodeOutput;
+    double* out = nodeOutput();
     double* filterIn = in + kOperatorCount;
     double* filterOut = out + kOperatorCount;
     const bool layer = sampleLayer.playing();
@@ -44,7 +44,12 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
         }
         left[i] += l;
         right[i] += r;
-        propagate(in, out);
+#if defined(QUELLOR_HAS_WIDE_LANES)
+        if constexpr (Wide)
+            propagate.wide(in, out);
+        else
+#endif
+            propagate(in, out);
         // Before release the count stays 0 (it is cleared at every start).
         if (countLoud) {
             const bool audible =

@@ -23,6 +23,7 @@ bool CVoice::wideLanesAvailable() {
 // every product and sum is rounded as in the SSE2 form).
 #pragma GCC push_options
 #pragma GCC target("avx2")
+#include "voice/CModulationMatrixWide.h"
 #include "voice/COperatorBankWide.h"
 #include "voice/CVoiceSampleLoop.h"
 
