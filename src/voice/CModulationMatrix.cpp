@@ -72,12 +72,12 @@ void CModulationMatrix::prepare(double* in, const double* out) {
                 b.destination = in + (d - d % kBlockLanes);
                 b.source = out + (routes[j].source - d % kBlockLanes);
             }
+            for (int32_t k = 0; k < blockCount; ++k) // lanes without a route stay 0
+                for (double& a : blockRoutes[k].amount)
+                    a = 0.0;
             boundInput = in;
             boundOutput = out;
         }
-        for (int32_t k = 0; k < blockCount; ++k)
-            for (double& a : blockRoutes[k].amount)
-                a = 0.0;
         for (int32_t j = 0; j < count; ++j)
             blockRoutes[blockOf[j]].amount[blockLane[j]] = *routes[j].amount;
     } else if (mode == Mode::kDense) {

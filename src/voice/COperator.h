@@ -157,6 +157,10 @@ private:
     bool on = true;
     bool rowChangedFlag = false;
 
+    // The mix level and pan sum the gain ramps were last aimed from.
+    double gainsMixLevel = 0.0;
+    double gainsPan = 0.0;
+
     // Control-rate powers, kept while their semitones stay the same.
     SemitoneRatio pitchRatio;
     SemitoneRatio coarseRatio;
