@@ -3,8 +3,7 @@
 //
 // Typical: 8 operators on, 10 matrix cells, both filters low-pass with
 // resonance, 4 envelopes (amplitude, pitch, cutoff, pan). Full matrix: the
-// same with all 100 cells non-zero. The Sse2 variants force the SSE2 sample
-// loop (the others take the AVX2 one where the processor has it).
+// same with all 100 cells non-zero.
 #include "voice/CVoice.h"
 #include "waves/CWaveManager.h"
 
@@ -21,13 +20,12 @@ struct Patch {
     std::unique_ptr<CVoice> voice = std::make_unique<CVoice>();
     CEnvelope envelopes[4];
 
-    Patch(bool fullMatrix, bool wideLanes) {
+    explicit Patch(bool fullMatrix) {
         double amplitudes[32] = {1.0, 0.5, 0.3, 0.2, 0.1};
         double phases[32] = {};
         for (int op = 0; op < 8; ++op)
             waves.buildWave(op, amplitudes, phases, 0.0);
         voice->attach(nullptr, &waves);
-        voice->setWideLanes(wideLanes);
         for (int op = 0; op < 8; ++op) {
             COperator& o = *voice->oper(op);
             o.setOn(1.0);
@@ -77,8 +75,8 @@ struct Patch {
     }
 };
 
-void renderVoice(benchmark::State& state, bool fullMatrix, bool wideLanes = true) {
-    Patch patch(fullMatrix, wideLanes);
+void renderVoice(benchmark::State& state, bool fullMatrix) {
+    Patch patch(fullMatrix);
     std::vector<float> left(kBlock), right(kBlock);
     for (auto _ : state) {
         patch.voice->render(left.data(), right.data(), kBlock);
@@ -98,17 +96,8 @@ void BM_VoiceTypicalPatch(benchmark::State& state) {
 void BM_VoiceFullMatrix(benchmark::State& state) {
     renderVoice(state, true);
 }
-// The same patches with the SSE2 sample loop, as on processors without AVX2.
-void BM_VoiceTypicalPatchSse2(benchmark::State& state) {
-    renderVoice(state, false, false);
-}
-void BM_VoiceFullMatrixSse2(benchmark::State& state) {
-    renderVoice(state, true, false);
-}
 } // namespace
 
 BENCHMARK(BM_VoiceTypicalPatch);
 BENCHMARK(BM_VoiceFullMatrix);
-BENCHMARK(BM_VoiceTypicalPatchSse2);
-BENCHMARK(BM_VoiceFullMatrixSse2);
 BENCHMARK_MAIN();

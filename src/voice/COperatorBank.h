@@ -43,12 +43,6 @@ public:
     // mix. AllRunning: every operator is on (no lane keeps its state).
     template <bool Interpolate, bool AllRunning>
     void produce(double* in, double* out, CStereoSum& mix);
-#if defined(QUELLOR_HAS_WIDE_LANES)
-    // As produce<Interpolate, true>, all eight lanes in one AVX2 vector, with
-    // the same operations in the same order (so the same results, bit for
-    // bit). Defined in COperatorBankWide.h for the AVX2 translation unit only.
-    template <bool Interpolate> void produceWide(double* in, double* out, CStereoSum& mix);
-#endif
 
 private:
     alignas(16) double basePhase[kLanes] = {}; // cycles

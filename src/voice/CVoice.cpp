@@ -1,7 +1,5 @@
 #include "voice/CVoice.h"
 
-#include "voice/CVoiceSampleLoop.h"
-
 #include "engine/CSamplerSlot.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/ToRange.h"
@@ -15,9 +13,9 @@ constexpr double kReferenceNote = 69.0;
 constexpr double kReferenceHz = 440.0;
 constexpr double kMaxNote = 127.0;
 constexpr double kTickSeconds = 0.001;
-// A released voice whose output stays audible this long (seconds) ends anyway
-// (audible: CVoice::kAudibleLevel).
+// A released voice whose output stays audible this long (seconds) ends anyway.
 constexpr double kLoudLimitSeconds = 1.5;
+constexpr float kAudibleLevel = 0.00001f;
 // Controller smoothing per tick.
 constexpr double kControllerSmoothing = 0.05;
 constexpr int32_t kPitchBendController = 1;
@@ -52,13 +50,7 @@ bool isMustFinishKind(int32_t kind) {
 }
 } // namespace
 
-#if defined(QUELLOR_HAS_WIDE_LANES)
-// Compiled for AVX2 in CVoiceWide.cpp.
-extern template void CVoice::runSamples<true, true, true>(float*, float*, int32_t);
-extern template void CVoice::runSamples<false, true, true>(float*, float*, int32_t);
-#endif
-
-CVoice::CVoice() : wideLanes(wideLanesAvailable()) {
+CVoice::CVoice() {
     for (int32_t i = 0; i < kOperatorCount; ++i)
         operators[i] = COperator(i);
     for (int32_t i = 0; i < kFilterCount; ++i)
@@ -451,31 +443,67 @@ void CVoice::controlTick(int32_t n) {
 
 // ---- rendering ----
 
+template <bool Interpolate, bool AllRunning>
+void CVoice::runSamples(float* left, float* right, int32_t n) {
+    double* in = nodeInput;
+    double* out = nodeOutput;
+    double* filterIn = in + kOperatorCount;
+    double* filterOut = out + kOperatorCount;
+    const bool layer = sampleLayer.playing();
+    const bool countLoud = released != 0;
+    int32_t loud = loudAfterRelease;
+    // Local copies: the compiler can keep their state in registers, since the
+    // output buffers cannot alias them.
+    COperatorBank ops = bank;
+    CFilterPair pair = filterPair;
+    const CModulationMatrix::Pass propagate = matrix.pass();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mix;
+        ops.produce<Interpolate, AllRunning>(in, out, mix);
+        pair.process(filterIn, filterOut, mix);
+        float l, r;
+        mix.total(l, r);
+        if (layer && sampleLayer.playing()) {
+            // Through copies, so that l and r need no memory on the usual path.
+            float layerLeft = l, layerRight = r;
+            sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
+            l = layerLeft;
+            r = layerRight;
+        }
+        left[i] += l;
+        right[i] += r;
+        propagate(in, out);
+        // Before release the count stays 0 (it is cleared at every start).
+        if (countLoud) {
+            const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+            loud = audible ? loud + 1 : 0;
+        }
+    }
+    loudAfterRelease = loud;
+    bank = ops;
+    filterPair = pair;
+}
+
 // The per-sample state moves into the lanes for the chunk and back after it;
 // the matrix cells are read once per chunk.
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    bank.load(operators, runningOperators, nodeInput, nodeOutput());
-    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
-    matrix.prepare(nodeInput, nodeOutput());
+    bank.load(operators, runningOperators, nodeInput, nodeOutput);
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput);
     const bool all = bank.allRunning();
-    if (all && wideLanes) {
-        if (noInterpolation)
-            runSamples<false, true, true>(left, right, n);
-        else
-            runSamples<true, true, true>(left, right, n);
-    } else if (noInterpolation) {
+    if (noInterpolation) {
         if (all)
-            runSamples<false, true, false>(left, right, n);
+            runSamples<false, true>(left, right, n);
         else
-            runSamples<false, false, false>(left, right, n);
+            runSamples<false, false>(left, right, n);
     } else {
         if (all)
-            runSamples<true, true, false>(left, right, n);
+            runSamples<true, true>(left, right, n);
         else
-            runSamples<true, false, false>(left, right, n);
+            runSamples<true, false>(left, right, n);
     }
-    bank.store(operators, nodeInput, nodeOutput());
-    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    bank.store(operators, nodeInput, nodeOutput);
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
 }
 
 void CVoice::render(float* left, float* right, int32_t frames) {

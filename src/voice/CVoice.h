@@ -45,8 +45,6 @@ public:
     static constexpr int32_t kMaxRoutes = kMatrixSize * kMatrixSize;
     static constexpr int32_t kTicksPerRoutingCheck = 5;
     static constexpr double kDefaultSampleRate = 44100.0;
-    // Output at or above this magnitude counts as audible after release.
-    static constexpr float kAudibleLevel = 0.00001f;
 
     CVoice();
 
@@ -100,12 +98,6 @@ public:
     const CVoiceFilter* filter(int32_t index) const;
     // When set, operators read each wave segment's constant term only.
     void setNoInterpolation(bool off) { noInterpolation = off; }
-    // Whether this processor can run the AVX2 form of the sample loop (same
-    // results as the SSE2 form, fewer instructions). Any thread.
-    static bool wideLanesAvailable();
-    // Main thread, while the voice is not rendering: use the AVX2 form when
-    // on and available (the default), else the SSE2 form. For comparisons.
-    void setWideLanes(bool on) { wideLanes = on && wideLanesAvailable(); }
     void setSampleAmplitudeBase(double amplitude); // 0..1
     void setSamplePanBase(double pan);             // -1..1
     // The renderer clears a slot: stop playing this sample at once.
@@ -141,8 +133,7 @@ private:
     void applyEnvelope(const CEnvelope& e, double value);
     double readController(int32_t index) const;
     double tuningFactor(double note) const;
-    // AllRunning: every operator is on; Wide: the AVX2 form (CVoiceWide.cpp).
-    template <bool Interpolate, bool AllRunning, bool Wide>
+    template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
     void runChunk(float* left, float* right, int32_t n);
 
@@ -176,7 +167,6 @@ private:
     bool firstTick = false;
     int32_t age = 0;
     bool noInterpolation = false;
-    bool wideLanes = false; // the AVX2 sample loop (set at construction)
 
     // Modules.
     COperator operators[kOperatorCount];
@@ -186,17 +176,13 @@ private:
     // Compiled matrix, the operators that run this tick (bit k: operator k),
     // and the sample loop's lanes. Matrix nodes 0..7 are the operators' phase
     // inputs and outputs, 8..9 the filters' input accumulators and outputs;
-    // they live in nodeInput and nodeOutput() while a chunk runs.
+    // they live in nodeInput and nodeOutput while a chunk runs.
     CModulationMatrix matrix;
     uint32_t runningOperators = 0;
     COperatorBank bank;
     CFilterPair filterPair;
-    // Laid out as the matrix wants them: scratch inputs after the real ones,
-    // zero pads around the outputs (nodeOutput() is past the front pad).
-    alignas(16) double nodeInput[CModulationMatrix::kPaddedNodes] = {};
-    alignas(16) double paddedOutput[CModulationMatrix::kOutputPad + kMatrixSize +
-                                    CModulationMatrix::kOutputPad] = {};
-    double* nodeOutput() { return paddedOutput + CModulationMatrix::kOutputPad; }
+    alignas(16) double nodeInput[kMatrixSize] = {};
+    alignas(16) double nodeOutput[kMatrixSize] = {};
 
     CSampleLayer sampleLayer;
 

@@ -7,12 +7,6 @@
 #define QUELLOR_HAS_SSE2 1
 #endif
 
-// 64-bit x86 with GCC: the voice's sample loop also exists in an AVX2 form,
-// chosen at run time when the processor has AVX2 (see CVoiceWide.cpp).
-#if defined(__x86_64__) && defined(__GNUC__) && !defined(__clang__)
-#define QUELLOR_HAS_WIDE_LANES 1
-#endif
-
 // MAXSD / MAXSS return their second operand when either is NaN.
 inline double clampFast(double x, double lo, double hi) {
 #ifdef QUELLOR_HAS_SSE2

@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <cstring>
 #include <memory>
 #include <vector>
 
@@ -271,69 +270,4 @@ TEST_F(VoiceFixture, AppliesValueIdsToItsModules) {
     EXPECT_FALSE(voice->applyValue(2, 0.5, 0));
     EXPECT_EQ(voice->oper(8), nullptr);
     EXPECT_EQ(voice->filter(2), nullptr);
-}
-
-// Where the processor has AVX2 the sample loop runs its wide form; it must
-// give the SSE2 form's output bit for bit (sparse and dense matrix,
-// interpolation on and off, odd block sizes, through release).
-TEST_F(VoiceFixture, WideSampleLoopMatchesTheSse2FormExactly) {
-    if (!CVoice::wideLanesAvailable()) GTEST_SKIP() << "no AVX2 on this processor";
-    double amplitudes[32] = {1.0, 0.5, 0.3, 0.2, 0.1};
-    double phases[32] = {0.0, 0.25, 0.5};
-    for (int op = 0; op < 8; ++op)
-        waves.buildWave(op, amplitudes, phases, 0.0);
-    amplitudeEnvelope();
-    envelopes[envelopeCount].targetKind = kTargetPitch;
-    envelopes[envelopeCount++].setDepth(3, 0.5);
-    envelopes[envelopeCount].targetKind = kTargetPanning; // moves the gain ramps
-    for (int op = 0; op < 8; ++op)
-        envelopes[envelopeCount].setDepth(op, 0.5);
-    ++envelopeCount;
-    for (int dense = 0; dense < 2; ++dense) {
-        for (int interpolate = 0; interpolate < 2; ++interpolate) {
-            std::unique_ptr<CVoice> pair[2] = {std::make_unique<CVoice>(),
-                                               std::make_unique<CVoice>()};
-            for (int k = 0; k < 2; ++k) {
-                CVoice& v = *pair[k];
-                v.attach(nullptr, &waves);
-                v.setWideLanes(k == 1);
-                v.setNoInterpolation(!interpolate);
-                for (int op = 0; op < 8; ++op) {
-                    sound(v, op, 0.4 + 0.05 * op);
-                    v.oper(op)->setPan(op % 2 ? -0.3 : 0.3);
-                    v.oper(op)->setCoarse(1.0 + op, 0.0);
-                    for (int d = 0; d < 10; ++d)
-                        if (dense || d == (op + 4) % 8 || d == 8 + op % 2)
-                            v.oper(op)->setMatrixCell(d, 0.15 * ((op + d) % 5) - 0.3);
-                }
-                for (int f = 0; f < 2; ++f) {
-                    v.filter(f)->setMode(CVoiceFilter::kLowPass);
-                    v.filter(f)->setResonance(0.7f);
-                    v.filter(f)->setLevel(0.8);
-                    v.filter(f)->setCutoff(0.5);
-                }
-                start(v, 60.0);
-            }
-            std::vector<float> out[2][2];
-            for (int k = 0; k < 2; ++k) {
-                for (int at = 0, block = 37; at < 20000;
-                     at += block, block = 1 + (block * 7) % 300) {
-                    if (at >= 10000) pair[k]->release();
-                    render(*pair[k], block, block);
-                    out[k][0].insert(out[k][0].end(), left.begin(), left.end());
-                    out[k][1].insert(out[k][1].end(), right.begin(), right.end());
-                }
-            }
-            float peak = 0.0f;
-            for (float x : out[0][0])
-                peak = std::max(peak, std::fabs(x));
-            EXPECT_GT(peak, 0.01f);
-            for (int c = 0; c < 2; ++c) {
-                ASSERT_EQ(out[0][c].size(), out[1][c].size());
-                EXPECT_EQ(0, std::memcmp(out[0][c].data(), out[1][c].data(),
-                                         out[0][c].size() * sizeof(float)))
-                    << "dense " << dense << " interpolate " << interpolate << " channel " << c;
-            }
-        }
-    }
 }
