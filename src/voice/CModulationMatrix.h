@@ -8,7 +8,9 @@
 // or the next render call). Per destination, contributions are added in
 // source order, whichever way the routes run (one by one when there are few,
 // as dense rows of the matrix when there are many, where the cells without a
-// route count as 0).
+// route count as 0, or as shifted blocks: four destinations d..d+3 taking
+// sources d+k..d+k+3 for one offset k, the pattern of operator stacks, where
+// again the cells without a route count as 0).
 //
 // Threads: audio thread only (the voice's control tick and render): no
 // allocation, no locks.
@@ -38,14 +40,26 @@ public:
     void rebuild(const double* const* rows);
     int32_t routeCount() const { return count; }
 
+    // The node arrays' layout: in holds kPaddedNodes values (those past
+    // kNodes are scratch); out must be readable from out[-kOutputPad] to
+    // out[kNodes - 1 + kOutputPad], the pads holding 0. Both 16-byte aligned.
+    static constexpr int32_t kBlockLanes = 4;
+    static constexpr int32_t kPaddedNodes = 12; // kNodes rounded up to whole blocks
+    static constexpr int32_t kOutputPad = 4;    // at least kBlockLanes - 1, keeps alignment
+
     // Chunk start: takes the cells' current values; in and out are the node
-    // arrays that propagate will be given (kNodes values each, 16-byte
-    // aligned).
+    // arrays that propagate will be given.
     void prepare(double* in, const double* out);
     struct SparseRoute {
         double* destination;
         const double* source;
         double amount;
+    };
+    // in[destination + i] += source[i] * amount[i] for i in 0..3.
+    struct BlockRoute {
+        double* destination;
+        const double* source;
+        alignas(16) double amount[kBlockLanes];
     };
     // The propagation of one chunk, valid until the next prepare. The sample
     // loop keeps it in a local, so that nothing the loop calls can be taken to
@@ -58,8 +72,11 @@ public:
     private:
         friend class CModulationMatrix;
         void dense(double* in, const double* out) const;
+        void blocks() const;
         const SparseRoute* sparse = nullptr;
-        int32_t steps = 0; // route pairs; -1: dense rows
+        const BlockRoute* block = nullptr;
+        int32_t blockCount = 0; // > 0: the routes run as shifted blocks
+        int32_t steps = 0;      // route pairs; -1: dense rows
         const double (*rows)[kNodes] = nullptr;
         const int32_t* sources = nullptr;
         int32_t sourceCount = 0;
@@ -67,10 +84,12 @@ public:
     Pass pass() const {
         Pass p;
         p.sparse = sparse;
-        p.steps = useDense ? -1 : (count + kRoutesPerStep - 1) / kRoutesPerStep;
+        p.steps = mode == Mode::kDense ? -1 : (count + kRoutesPerStep - 1) / kRoutesPerStep;
         p.rows = dense;
         p.sources = denseSources;
         p.sourceCount = denseSourceCount;
+        p.block = blockRoutes;
+        p.blockCount = mode == Mode::kBlocks ? blockCount : 0;
         return p;
     }
 
@@ -97,11 +116,41 @@ private:
     int32_t denseSources[kNodes] = {};
     int32_t denseRowOf[kNodes] = {}; // source -> its row in dense
     int32_t denseSourceCount = 0;
-    bool useDense = false;
+    // Shifted blocks, ordered by destination block, then offset (so each
+    // destination still takes its sources in ascending order); route j is
+    // lane blockLane[j] of blockRoutes[blockOf[j]].
+    static constexpr int32_t kMaxBlockRoutes = (kPaddedNodes / kBlockLanes) * (2 * kNodes - 1);
+    BlockRoute blockRoutes[kMaxBlockRoutes] = {};
+    int32_t blockCount = 0;
+    uint8_t blockOf[kMaxRoutes] = {};
+    uint8_t blockLane[kMaxRoutes] = {};
+    enum class Mode : uint8_t { kSparse, kDense, kBlocks };
+    Mode mode = Mode::kSparse;
 };
+
+inline void CModulationMatrix::Pass::blocks() const {
+    for (const BlockRoute* b = block; b != block + blockCount; ++b) {
+        // Locals first: the vector stores below may alias anything.
+        double* d = b->destination;
+        const double* s = b->source;
+#if defined(QUELLOR_HAS_SSE2)
+        const __m128d p0 = _mm_mul_pd(_mm_loadu_pd(s), _mm_load_pd(b->amount));
+        const __m128d p1 = _mm_mul_pd(_mm_loadu_pd(s + 2), _mm_load_pd(b->amount + 2));
+        _mm_store_pd(d, _mm_add_pd(_mm_load_pd(d), p0));
+        _mm_store_pd(d + 2, _mm_add_pd(_mm_load_pd(d + 2), p1));
+#else
+        for (int32_t i = 0; i < kBlockLanes; ++i)
+            d[i] += s[i] * b->amount[i];
+#endif
+    }
+}
 
 QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
                                                                const double* out) const {
+    if (blockCount > 0) {
+        blocks();
+        return;
+    }
     // Two routes per step; the list is padded to an even length with a route
     // of amount 0 into a spare node. Up to eight steps run as straight
     // code (entered at the step count, then in list order), longer lists loop.

@@ -13,9 +13,9 @@ constexpr double kReferenceNote = 69.0;
 constexpr double kReferenceHz = 440.0;
 constexpr double kMaxNote = 127.0;
 constexpr double kTickSeconds = 0.001;
-// A released voice whose output stays audible this long (seconds) ends anyway.
+// A released voice whose output stays audible this long (seconds) ends anyway
+// (audible: CVoice::kAudibleLevel).
 constexpr double kLoudLimitSeconds = 1.5;
-constexpr float kAudibleLevel = 0.00001f;
 // Controller smoothing per tick.
 constexpr double kControllerSmoothing = 0.05;
 constexpr int32_t kPitchBendController = 1;
@@ -446,7 +446,7 @@ void CVoice::controlTick(int32_t n) {
 template <bool Interpolate, bool AllRunning>
 void CVoice::runSamples(float* left, float* right, int32_t n) {
     double* in = nodeInput;
-    double* out = nodeOutput;
+    double* out = nodeOutput();
     double* filterIn = in + kOperatorCount;
     double* filterOut = out + kOperatorCount;
     const bool layer = sampleLayer.playing();
@@ -459,7 +459,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     const CModulationMatrix::Pass propagate = matrix.pass();
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
-        ops.produce<Interpolate, AllRunning>(in, out, mix);
+        ops.template produce<Interpolate, AllRunning>(in, out, mix);
         pair.process(filterIn, filterOut, mix);
         float l, r;
         mix.total(l, r);
@@ -487,9 +487,9 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
 // The per-sample state moves into the lanes for the chunk and back after it;
 // the matrix cells are read once per chunk.
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    bank.load(operators, runningOperators, nodeInput, nodeOutput);
-    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
-    matrix.prepare(nodeInput, nodeOutput);
+    bank.load(operators, runningOperators, nodeInput, nodeOutput());
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput());
     const bool all = bank.allRunning();
     if (noInterpolation) {
         if (all)
@@ -502,8 +502,8 @@ void CVoice::runChunk(float* left, float* right, int32_t n) {
         else
             runSamples<true, false>(left, right, n);
     }
-    bank.store(operators, nodeInput, nodeOutput);
-    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
+    bank.store(operators, nodeInput, nodeOutput());
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
 void CVoice::render(float* left, float* right, int32_t frames) {
