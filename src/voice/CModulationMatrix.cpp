@@ -1,8 +1,10 @@
 #include "voice/CModulationMatrix.h"
 
 namespace {
-// Estimated cost per sample (instructions) of one route run on its own, and
-// of one dense source row plus the fixed part of the dense pass.
+// Estimated cost per sample (instructions) of one route run on its own, of
+// one dense source row plus the fixed part of the dense pass, and of one
+// shifted block plus its fixed part. Blocks also keep the chains through
+// memory short, which is what bounds the sample loop on the clock.
 constexpr int32_t kSparseRouteCost = 7;
 constexpr int32_t kDenseRowCost = 16;
 constexpr int32_t kDenseFixedCost = 12;
