@@ -1,6 +1,7 @@
 #include "voice/CFilterPair.h"
 
 void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out) {
+    anyPass = false;
     for (int32_t f = 0; f < kLanes; ++f) {
         const CVoiceFilter& filter = filters[f];
         in[f] = filter.input;
@@ -9,6 +10,7 @@ void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out) {
             stage[i][f] = filter.s[i];
         const bool pass = filter.modeValue == CVoiceFilter::kOff;
         passLanes[f] = pass ? ~uint32_t(0) : 0;
+        anyPass = anyPass || pass;
         // A passing filter's lane runs with coefficient 0, so its stages stay.
         coefficient[f] = pass ? 0.0f : filter.coefficient.current;
         coefficientStep[f] = pass ? 0.0f : filter.coefficient.increment;

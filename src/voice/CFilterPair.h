@@ -45,8 +45,9 @@ private:
     alignas(16) float leftGainStep[kVectorLanes] = {};
     alignas(16) float rightGain[kVectorLanes] = {};
     alignas(16) float rightGainStep[kVectorLanes] = {};
-    // All bits set in the lanes of filters in mode Off.
+    // All bits set in the lanes of filters in mode Off; whether there is one.
     alignas(16) uint32_t passLanes[kVectorLanes] = {};
+    bool anyPass = false;
 };
 
 #if defined(QUELLOR_HAS_SSE2)
@@ -63,7 +64,8 @@ inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
         _mm_add_ps(_mm_mul_ps(_mm_set1_ps(CVoiceFilter::kFeedbackPerCoefficient), k),
                    _mm_set1_ps(CVoiceFilter::kFeedbackBase));
     __m128 v = _mm_sub_ps(u, _mm_mul_ps(_mm_mul_ps(gain, _mm_load_ps(feedback)), s4));
-    const __m128 magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), v);
+    // |v| as a mask of everything but the sign (one AND with a constant).
+    const __m128 magnitude = _mm_and_ps(v, _mm_castsi128_ps(_mm_set1_epi32(0x7fffffff)));
     v = _mm_div_ps(v, _mm_add_ps(_mm_mul_ps(magnitude, _mm_set1_ps(CVoiceFilter::kClipSlope)),
                                  _mm_set1_ps(CVoiceFilter::kClipBias)));
     s1 = _mm_add_ps(s1, _mm_mul_ps(_mm_sub_ps(v, s1), k));
@@ -78,8 +80,10 @@ inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
     __m128 y =
         _mm_add_ps(_mm_add_ps(_mm_mul_ps(v, _mm_load_ps(w0)), _mm_mul_ps(s1, _mm_load_ps(w1))),
                    _mm_mul_ps(s4, _mm_load_ps(w4)));
-    const __m128 pass = _mm_load_ps(reinterpret_cast<const float*>(passLanes));
-    y = _mm_or_ps(_mm_and_ps(pass, u), _mm_andnot_ps(pass, y));
+    if (anyPass) { // a filter in mode Off passes its input
+        const __m128 pass = _mm_load_ps(reinterpret_cast<const float*>(passLanes));
+        y = _mm_or_ps(_mm_and_ps(pass, u), _mm_andnot_ps(pass, y));
+    }
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
     mix.add(y, gl, gr);

@@ -1,11 +1,15 @@
 #include "voice/CModulationMatrix.h"
 
 namespace {
-// Estimated cost per sample (instructions) of one route run on its own, and
-// of one dense source row plus the fixed part of the dense pass.
-constexpr int32_t kSparseRouteCost = 8;
-constexpr int32_t kDenseRowCost = 14;
+// Estimated cost per sample (instructions) of one route run on its own, of
+// one dense source row plus the fixed part of the dense pass, and of one
+// shifted block plus its fixed part. Blocks also keep the chains through
+// memory short, which is what bounds the sample loop on the clock.
+constexpr int32_t kSparseRouteCost = 7;
+constexpr int32_t kDenseRowCost = 16;
 constexpr int32_t kDenseFixedCost = 12;
+constexpr int32_t kBlockRouteCost = 10;
+constexpr int32_t kBlockFixedCost = 4;
 } // namespace
 
 void CModulationMatrix::rebuild(const double* const* rows) {
@@ -19,6 +23,8 @@ void CModulationMatrix::rebuild(const double* const* rows) {
         }
     }
     count = n;
+    boundInput = nullptr; // the sparse list is laid out again at the next prepare
+    boundOutput = nullptr;
     denseSourceCount = 0;
     for (int32_t s = 0; s < kNodes; ++s)
         for (int32_t d = 0; d < kNodes; ++d)
@@ -27,21 +33,68 @@ void CModulationMatrix::rebuild(const double* const* rows) {
     for (int32_t j = 0; j < count; ++j) {
         if (routes[j].source != lastSource) {
             lastSource = routes[j].source;
+            denseRowOf[lastSource] = denseSourceCount;
             denseSources[denseSourceCount++] = lastSource;
         }
     }
-    useDense = count * kSparseRouteCost > denseSourceCount * kDenseRowCost + kDenseFixedCost;
+    // Shifted blocks: one per destination block and offset in use.
+    blockCount = 0;
+    int32_t blockAt[kPaddedNodes / kBlockLanes][2 * kNodes - 1];
+    for (auto& row : blockAt)
+        for (int32_t& b : row)
+            b = -1;
+    for (int32_t j = 0; j < count; ++j) {
+        const int32_t d = routes[j].destination;
+        int32_t& b = blockAt[d / kBlockLanes][routes[j].source - d + kNodes - 1];
+        if (b < 0) b = 0; // counted below, in block order
+    }
+    for (auto& row : blockAt)
+        for (int32_t& b : row)
+            if (b == 0) b = blockCount++;
+    for (int32_t j = 0; j < count; ++j) {
+        const int32_t d = routes[j].destination;
+        blockOf[j] = uint8_t(blockAt[d / kBlockLanes][routes[j].source - d + kNodes - 1]);
+        blockLane[j] = uint8_t(d % kBlockLanes);
+    }
+    const int32_t sparseCost = count * kSparseRouteCost;
+    const int32_t denseCost = denseSourceCount * kDenseRowCost + kDenseFixedCost;
+    const int32_t blockCost = blockCount * kBlockRouteCost + kBlockFixedCost;
+    if (blockCost < sparseCost && blockCost < denseCost)
+        mode = Mode::kBlocks;
+    else
+        mode = sparseCost > denseCost ? Mode::kDense : Mode::kSparse;
 }
 
 void CModulationMatrix::prepare(double* in, const double* out) {
-    if (useDense) {
+    if (mode == Mode::kBlocks) {
+        if (in != boundInput || out != boundOutput) {
+            for (int32_t j = 0; j < count; ++j) {
+                const int32_t d = routes[j].destination;
+                BlockRoute& b = blockRoutes[blockOf[j]];
+                b.destination = in + (d - d % kBlockLanes);
+                b.source = out + (routes[j].source - d % kBlockLanes);
+            }
+            for (int32_t k = 0; k < blockCount; ++k) // lanes without a route stay 0
+                for (double& a : blockRoutes[k].amount)
+                    a = 0.0;
+            boundInput = in;
+            boundOutput = out;
+        }
         for (int32_t j = 0; j < count; ++j)
-            dense[routes[j].source][routes[j].destination] = *routes[j].amount;
+            blockRoutes[blockOf[j]].amount[blockLane[j]] = *routes[j].amount;
+    } else if (mode == Mode::kDense) {
+        for (int32_t j = 0; j < count; ++j)
+            dense[denseRowOf[routes[j].source]][routes[j].destination] = *routes[j].amount;
+    } else if (in == boundInput && out == boundOutput) { // only the values may have moved
+        for (int32_t j = 0; j < count; ++j)
+            sparse[j].amount = *routes[j].amount;
     } else {
         for (int32_t j = 0; j < count; ++j)
             sparse[j] =
                 SparseRoute{in + routes[j].destination, out + routes[j].source, *routes[j].amount};
         for (int32_t j = count; j % kRoutesPerStep; ++j)
             sparse[j] = SparseRoute{&spare, out, 0.0};
+        boundInput = in;
+        boundOutput = out;
     }
 }

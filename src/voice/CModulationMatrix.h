@@ -8,7 +8,9 @@
 // or the next render call). Per destination, contributions are added in
 // source order, whichever way the routes run (one by one when there are few,
 // as dense rows of the matrix when there are many, where the cells without a
-// route count as 0).
+// route count as 0, or as shifted blocks: four destinations d..d+3 taking
+// sources d+k..d+k+3 for one offset k, the pattern of operator stacks, where
+// again the cells without a route count as 0).
 //
 // Threads: audio thread only (the voice's control tick and render): no
 // allocation, no locks.
@@ -17,6 +19,14 @@
 #include "voice/FastClamp.h"
 
 #include <cstdint>
+
+// The sample loop's propagation must be inlined (a call would make the loop
+// spill its registers); compilers judge the unrolled switch too large.
+#if defined(__GNUC__)
+#define QUELLOR_ALWAYS_INLINE inline __attribute__((always_inline))
+#else
+#define QUELLOR_ALWAYS_INLINE inline
+#endif
 
 class CModulationMatrix {
 public:
@@ -30,12 +40,58 @@ public:
     void rebuild(const double* const* rows);
     int32_t routeCount() const { return count; }
 
+    // The node arrays' layout: in holds kPaddedNodes values (those past
+    // kNodes are scratch); out must be readable from out[-kOutputPad] to
+    // out[kNodes - 1 + kOutputPad], the pads holding 0. Both 16-byte aligned.
+    static constexpr int32_t kBlockLanes = 4;
+    static constexpr int32_t kPaddedNodes = 12; // kNodes rounded up to whole blocks
+    static constexpr int32_t kOutputPad = 4;    // at least kBlockLanes - 1, keeps alignment
+
     // Chunk start: takes the cells' current values; in and out are the node
-    // arrays that propagate will be given (kNodes values each, 16-byte
-    // aligned).
+    // arrays that propagate will be given.
     void prepare(double* in, const double* out);
-    // Per sample: in[d] += out[s] * cell for every route.
-    void propagate(double* in, const double* out) const;
+    struct SparseRoute {
+        double* destination;
+        const double* source;
+        double amount;
+    };
+    // in[destination + i] += source[i] * amount[i] for i in 0..3.
+    struct BlockRoute {
+        double* destination;
+        const double* source;
+        alignas(16) double amount[kBlockLanes];
+    };
+    // The propagation of one chunk, valid until the next prepare. The sample
+    // loop keeps it in a local, so that nothing the loop calls can be taken to
+    // change the list under it.
+    class Pass {
+    public:
+        // Per sample: in[d] += out[s] * cell for every route.
+        QUELLOR_ALWAYS_INLINE void operator()(double* in, const double* out) const;
+
+    private:
+        friend class CModulationMatrix;
+        void dense(double* in, const double* out) const;
+        void blocks() const;
+        const SparseRoute* sparse = nullptr;
+        const BlockRoute* block = nullptr;
+        int32_t blockCount = 0; // > 0: the routes run as shifted blocks
+        int32_t steps = 0;      // route pairs; -1: dense rows
+        const double (*rows)[kNodes] = nullptr;
+        const int32_t* sources = nullptr;
+        int32_t sourceCount = 0;
+    };
+    Pass pass() const {
+        Pass p;
+        p.sparse = sparse;
+        p.steps = mode == Mode::kDense ? -1 : (count + kRoutesPerStep - 1) / kRoutesPerStep;
+        p.rows = dense;
+        p.sources = denseSources;
+        p.sourceCount = denseSourceCount;
+        p.block = blockRoutes;
+        p.blockCount = mode == Mode::kBlocks ? blockCount : 0;
+        return p;
+    }
 
 private:
     struct Route {
@@ -43,42 +99,104 @@ private:
         int32_t source;
         const double* amount;
     };
-    struct SparseRoute {
-        double* destination;
-        const double* source;
-        double amount;
-    };
-    void propagateDense(double* in, const double* out) const;
 
     Route routes[kMaxRoutes] = {};
     int32_t count = 0;
 
     // The chunk's values, one by one and as dense rows of the sources that
-    // have at least one route.
+    // have at least one route: dense[j] is the row of source denseSources[j]
+    // (sources in ascending order), so the pass walks the rows in memory order.
     static constexpr int32_t kRoutesPerStep = 2;
     SparseRoute sparse[kMaxRoutes + kRoutesPerStep] = {};
     double spare = 0.0; // the padding route's destination
+    // The node arrays the sparse list points into (null: not laid out).
+    const double* boundInput = nullptr;
+    const double* boundOutput = nullptr;
     alignas(16) double dense[kNodes][kNodes] = {};
     int32_t denseSources[kNodes] = {};
+    int32_t denseRowOf[kNodes] = {}; // source -> its row in dense
     int32_t denseSourceCount = 0;
-    bool useDense = false;
+    // Shifted blocks, ordered by destination block, then offset (so each
+    // destination still takes its sources in ascending order); route j is
+    // lane blockLane[j] of blockRoutes[blockOf[j]].
+    static constexpr int32_t kMaxBlockRoutes = (kPaddedNodes / kBlockLanes) * (2 * kNodes - 1);
+    BlockRoute blockRoutes[kMaxBlockRoutes] = {};
+    int32_t blockCount = 0;
+    uint8_t blockOf[kMaxRoutes] = {};
+    uint8_t blockLane[kMaxRoutes] = {};
+    enum class Mode : uint8_t { kSparse, kDense, kBlocks };
+    Mode mode = Mode::kSparse;
 };
 
-inline void CModulationMatrix::propagate(double* in, const double* out) const {
-    if (useDense) {
-        propagateDense(in, out);
-        return;
-    }
-    // Two routes per step; the list is padded to an even length with a route
-    // of amount 0 into a spare node.
-    for (int32_t j = 0; j < count; j += kRoutesPerStep) {
-        const SparseRoute* r = sparse + j;
-        *r[0].destination += *r[0].source * r[0].amount;
-        *r[1].destination += *r[1].source * r[1].amount;
+inline void CModulationMatrix::Pass::blocks() const {
+    for (const BlockRoute* b = block; b != block + blockCount; ++b) {
+        // Locals first: the vector stores below may alias anything.
+        double* d = b->destination;
+        const double* s = b->source;
+#if defined(QUELLOR_HAS_SSE2)
+        const __m128d p0 = _mm_mul_pd(_mm_loadu_pd(s), _mm_load_pd(b->amount));
+        const __m128d p1 = _mm_mul_pd(_mm_loadu_pd(s + 2), _mm_load_pd(b->amount + 2));
+        _mm_store_pd(d, _mm_add_pd(_mm_load_pd(d), p0));
+        _mm_store_pd(d + 2, _mm_add_pd(_mm_load_pd(d + 2), p1));
+#else
+        for (int32_t i = 0; i < kBlockLanes; ++i)
+            d[i] += s[i] * b->amount[i];
+#endif
     }
 }
 
-inline void CModulationMatrix::propagateDense(double* in, const double* out) const {
+QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
+                                                               const double* out) const {
+    if (blockCount > 0) {
+        blocks();
+        return;
+    }
+    // Two routes per step; the list is padded to an even length with a route
+    // of amount 0 into a spare node. Up to eight steps run as straight
+    // code (entered at the step count, then in list order), longer lists loop.
+    const SparseRoute* r = sparse;
+    const auto step = [](const SparseRoute* q) {
+        *q[0].destination += *q[0].source * q[0].amount;
+        *q[1].destination += *q[1].source * q[1].amount;
+    };
+    switch (steps) {
+    case 8:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 7:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 6:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 5:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 4:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 3:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 2:
+        step(r), r += kRoutesPerStep;
+        [[fallthrough]];
+    case 1:
+        step(r);
+        [[fallthrough]];
+    case 0:
+        break;
+    default: // dense rows (steps is then -1) or a long list
+        if (steps < 0)
+            dense(in, out);
+        else
+            for (int32_t j = 0; j < steps; ++j, r += kRoutesPerStep)
+                step(r);
+        break;
+    }
+}
+
+inline void CModulationMatrix::Pass::dense(double* in, const double* out) const {
 #if defined(QUELLOR_HAS_SSE2)
     static_assert(kNodes == 10, "five pairs of destinations");
     __m128d a0 = _mm_load_pd(in);
@@ -86,10 +204,9 @@ inline void CModulationMatrix::propagateDense(double* in, const double* out) con
     __m128d a2 = _mm_load_pd(in + 4);
     __m128d a3 = _mm_load_pd(in + 6);
     __m128d a4 = _mm_load_pd(in + 8);
-    for (int32_t j = 0; j < denseSourceCount; ++j) {
-        const int32_t s = denseSources[j];
-        const __m128d o = _mm_set1_pd(out[s]);
-        const double* m = dense[s];
+    for (int32_t j = 0; j < sourceCount; ++j) {
+        const __m128d o = _mm_set1_pd(out[sources[j]]);
+        const double* m = rows[j];
         a0 = _mm_add_pd(a0, _mm_mul_pd(o, _mm_load_pd(m)));
         a1 = _mm_add_pd(a1, _mm_mul_pd(o, _mm_load_pd(m + 2)));
         a2 = _mm_add_pd(a2, _mm_mul_pd(o, _mm_load_pd(m + 4)));
@@ -102,11 +219,10 @@ inline void CModulationMatrix::propagateDense(double* in, const double* out) con
     _mm_store_pd(in + 6, a3);
     _mm_store_pd(in + 8, a4);
 #else
-    for (int32_t j = 0; j < denseSourceCount; ++j) {
-        const int32_t s = denseSources[j];
-        const double o = out[s];
+    for (int32_t j = 0; j < sourceCount; ++j) {
+        const double o = out[sources[j]];
         for (int32_t d = 0; d < kNodes; ++d)
-            in[d] += o * dense[s][d];
+            in[d] += o * rows[j][d];
     }
 #endif
 }

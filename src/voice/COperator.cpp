@@ -140,10 +140,11 @@ void COperator::beginModulation() {
 }
 
 void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) {
-    const double base = coarseMode < kSwitchThreshold ? keyFrequency * coarse
-                                                      : keyFrequency * std::pow(kSemitone, coarse);
+    const double c = coarse;
+    const double base =
+        coarseMode < kSwitchThreshold ? keyFrequency * c : keyFrequency * coarseRatio.of(c);
     const double f =
-        std::pow(kSemitone, modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
+        pitchRatio.of(modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
     lastFrequency = f;
     if (waves) table = waves->selectTable(operatorIndex, f, sampleRate);
     const double x = clampValue(f * rateReciprocal, 0.0, kMaxIncrementFraction);
@@ -154,14 +155,35 @@ void COperator::updateBasePhase() {
     basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
 }
 
+namespace {
+bool sameBits(double a, double b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+bool sameBits(float a, float b) {
+    return std::memcmp(&a, &b, sizeof a) == 0;
+}
+} // namespace
+
+// A ramp that stands still at the target it would get again is left alone
+// (retargeting it would change nothing); held notes spend most ticks so.
 void COperator::updateAmplitude(float r, bool firstTick) {
-    amplitudeValue.retarget(on ? float(modulation.amplitude) : 0.0f, r, firstTick);
+    const float target = on ? float(modulation.amplitude) : 0.0f;
+    if (!firstTick && amplitudeValue.standsStill() &&
+        sameBits(flushDenormal(target), amplitudeValue.target))
+        return;
+    amplitudeValue.retarget(target, r, firstTick);
 }
 
 void COperator::updateGains(float r, bool firstTick) {
     const double s = modulation.mixLevel;
+    const double panSum = pan + modulation.pan;
+    if (!firstTick && sameBits(s, gainsMixLevel) && sameBits(panSum, gainsPan) &&
+        leftGain.standsStill() && rightGain.standsStill())
+        return; // the same targets as last tick, already reached
+    gainsMixLevel = s;
+    gainsPan = panSum;
     const double m = s * std::fabs(s);
-    const double p = clampValue((pan + modulation.pan + 1.0) * 0.5, 0.0, 1.0);
+    const double p = clampValue((panSum + 1.0) * 0.5, 0.0, 1.0);
     leftGain.retarget(float((1.0 - p) * m), r, firstTick);
     rightGain.retarget(float(p * m), r, firstTick);
 }

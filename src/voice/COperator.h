@@ -14,6 +14,7 @@
 
 #include "voice/CRamp.h"
 #include "voice/FastClamp.h"
+#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 #include <cstring>
@@ -155,6 +156,14 @@ private:
     double matrixRow[kMatrixDestinations] = {};
     bool on = true;
     bool rowChangedFlag = false;
+
+    // The mix level and pan sum the gain ramps were last aimed from.
+    double gainsMixLevel = 0.0;
+    double gainsPan = 0.0;
+
+    // Control-rate powers, kept while their semitones stay the same.
+    SemitoneRatio pitchRatio;
+    SemitoneRatio coarseRatio;
 
     // Parameters.
     double coarse = 1.0;

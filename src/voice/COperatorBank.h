@@ -85,14 +85,14 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         const __m128i ph = _mm_add_epi32(before, offset);
         _mm_store_si128(
             acc, _mm_add_epi32(before, _mm_load_si128(reinterpret_cast<__m128i*>(increment + g))));
-        // Segment starts as float indices (4 coefficients per segment).
-        alignas(16) int32_t at[kGroupLanes];
-        _mm_store_si128(reinterpret_cast<__m128i*>(at),
-                        _mm_slli_epi32(_mm_srli_epi32(ph, COperator::kSegmentShift), 2));
-        __m128 c0 = _mm_loadu_ps(table[g] + at[0]);
-        __m128 c1 = _mm_loadu_ps(table[g + 1] + at[1]);
-        __m128 c2 = _mm_loadu_ps(table[g + 2] + at[2]);
-        __m128 c3 = _mm_loadu_ps(table[g + 3] + at[3]);
+        // Segment starts as float indices (4 coefficients per segment). They
+        // fit 16 bits, so each lane's low word is its whole index.
+        const __m128i at = _mm_slli_epi32(_mm_srli_epi32(ph, COperator::kSegmentShift), 2);
+        static_assert(((0xFFFFFFFFu >> COperator::kSegmentShift) << 2) <= 0xFFFFu);
+        __m128 c0 = _mm_loadu_ps(table[g] + uint32_t(_mm_extract_epi16(at, 0)));
+        __m128 c1 = _mm_loadu_ps(table[g + 1] + uint32_t(_mm_extract_epi16(at, 2)));
+        __m128 c2 = _mm_loadu_ps(table[g + 2] + uint32_t(_mm_extract_epi16(at, 4)));
+        __m128 c3 = _mm_loadu_ps(table[g + 3] + uint32_t(_mm_extract_epi16(at, 6)));
         _MM_TRANSPOSE4_PS(c0, c1, c2, c3); // now c0..c3 hold one coefficient of 4 lanes
         __m128 w;
         if constexpr (Interpolate) {
@@ -125,7 +125,10 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         _mm_store_pd(in + g + 2, b1);
         const __m128 gl = _mm_load_ps(leftGain + g);
         const __m128 gr = _mm_load_ps(rightGain + g);
-        mix.add(s, gl, gr);
+        if (AllRunning && g == 0) // the sums start here
+            mix.first(s, gl, gr);
+        else
+            mix.add(s, gl, gr);
         _mm_store_ps(amplitude + g, _mm_add_ps(amp, _mm_load_ps(amplitudeStep + g)));
         _mm_store_ps(leftGain + g, _mm_add_ps(gl, _mm_load_ps(leftGainStep + g)));
         _mm_store_ps(rightGain + g, _mm_add_ps(gr, _mm_load_ps(rightGainStep + g)));

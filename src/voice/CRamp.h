@@ -21,6 +21,10 @@ struct CRamp {
         target = newTarget;
     }
 
+    // Whether the ramp stands still at its target, so that retargeting it to
+    // the same target (bit for bit) after the first tick would change nothing.
+    bool standsStill() const { return increment == 0.0f && current == target; }
+
     // Holds a fixed value with no movement.
     void set(float value) {
         current = target = flushDenormal(value);

@@ -18,6 +18,12 @@ struct CStereoSum {
         left = _mm_add_ps(left, _mm_mul_ps(s, leftGain));
         right = _mm_add_ps(right, _mm_mul_ps(s, rightGain));
     }
+    // The first contribution of a sample: as add into the empty sums (the
+    // only difference: a -0 product stays -0 instead of becoming +0).
+    void first(__m128 s, __m128 leftGain, __m128 rightGain) {
+        left = _mm_mul_ps(s, leftGain);
+        right = _mm_mul_ps(s, rightGain);
+    }
     // Writes the two totals.
     void total(float& l, float& r) const {
         // [l0 + l2, r0 + r2, l1 + l3, r1 + r3], then the two halves.

@@ -13,9 +13,9 @@ constexpr double kReferenceNote = 69.0;
 constexpr double kReferenceHz = 440.0;
 constexpr double kMaxNote = 127.0;
 constexpr double kTickSeconds = 0.001;
-// A released voice whose output stays audible this long (seconds) ends anyway.
+// A released voice whose output stays audible this long (seconds) ends anyway
+// (audible: CVoice::kAudibleLevel).
 constexpr double kLoudLimitSeconds = 1.5;
-constexpr float kAudibleLevel = 0.00001f;
 // Controller smoothing per tick.
 constexpr double kControllerSmoothing = 0.05;
 constexpr int32_t kPitchBendController = 1;
@@ -275,56 +275,100 @@ void CVoice::rebuildRoutingIfNeeded() {
     matrix.rebuild(rows);
 }
 
+namespace {
+// The envelope helpers below add or multiply one envelope value into the sums
+// of every destination its kind may use; the kind is resolved once per
+// envelope, not per destination.
+template <double COperator::Modulation::*Sum>
+void addToOperators(COperator* operators, double value, const double* depths) {
+    for (int32_t d = 0; d < CVoice::kOperatorCount; ++d)
+        operators[d].modulation.*Sum += value * depths[d];
+}
+
+// A multiplying envelope leaves the destinations it does not use alone
+// (CEnvelope::isDestinationUsed, inline here).
+bool used(const double* depths, int32_t d) {
+    return std::fabs(depths[d]) > CEnvelope::kUsedDepthThreshold;
+}
+
+template <double COperator::Modulation::*Sum>
+void multiplyOperators(COperator* operators, double value, const double* depths) {
+    for (int32_t d = 0; d < CVoice::kOperatorCount; ++d)
+        if (used(depths, d)) operators[d].modulation.*Sum *= value * depths[d];
+}
+
+// The destinations each kind drives below.
+static_assert(kTargetKindDestinations[kTargetAmplitude] ==
+              (kDestinationOperators | kDestinationSample));
+static_assert(kTargetKindDestinations[kTargetAmplitudeMult] ==
+              (kDestinationOperators | kDestinationSample));
+static_assert(kTargetKindDestinations[kTargetMixLevel] ==
+              (kDestinationOperators | kDestinationFilters));
+static_assert(kTargetKindDestinations[kTargetMixLevelMult] ==
+              (kDestinationOperators | kDestinationFilters));
+static_assert(kTargetKindDestinations[kTargetPanning] ==
+              (kDestinationOperators | kDestinationFilters | kDestinationSample));
+static_assert(kTargetKindDestinations[kTargetPitch] ==
+              (kDestinationOperators | kDestinationSample));
+static_assert(kTargetKindDestinations[kTargetFrequency] == kDestinationOperators);
+static_assert(kTargetKindDestinations[kTargetPhase] == kDestinationOperators);
+static_assert(kTargetKindDestinations[kTargetCutoff] == kDestinationFilters);
+static_assert(kTargetKindDestinations[kTargetResonance] == kDestinationFilters);
+
+template <double CVoiceFilter::Modulation::*Sum>
+void addToFilters(CVoiceFilter* filters, double value, const double* depths) {
+    for (int32_t f = 0; f < CVoice::kFilterCount; ++f)
+        filters[f].modulation.*Sum += value * depths[kEnvelopeFilterDestination + f];
+}
+} // namespace
+
 void CVoice::applyEnvelope(const CEnvelope& e, double value) {
-    const int32_t kind = e.targetKind;
-    if (kind < 0 || kind >= kTargetKindCount) return;
-    const uint32_t allowed = kTargetKindDestinations[kind];
-    const bool multiply = isMultiplyingTargetKind(kind);
-    for (int32_t d = 0; d < kEnvelopeDestinationCount; ++d) {
-        if (!(allowed & (1u << d))) continue;
-        double* sum = nullptr;
-        COperator::Modulation* om = d < kOperatorCount ? &operators[d].modulation : nullptr;
-        CVoiceFilter::Modulation* fm = d >= kOperatorCount && d < kMatrixSize
-                                           ? &filters[d - kOperatorCount].modulation
-                                           : nullptr;
-        const bool layer = d == kEnvelopeSampleDestination;
-        switch (kind) {
-        case kTargetAmplitude:
-        case kTargetAmplitudeMult:
-            sum = om ? &om->amplitude : layer ? &sampleLayer.modulation.amplitude : nullptr;
-            break;
-        case kTargetMixLevel:
-        case kTargetMixLevelMult:
-            sum = om ? &om->mixLevel : fm ? &fm->level : nullptr;
-            break;
-        case kTargetPanning:
-            sum = om ? &om->pan : fm ? &fm->pan : layer ? &sampleLayer.modulation.pan : nullptr;
-            break;
-        case kTargetPitch:
-            sum = om ? &om->pitch : layer ? &sampleLayer.modulation.pitch : nullptr;
-            break;
-        case kTargetFrequency:
-            sum = om ? &om->frequency : nullptr;
-            break;
-        case kTargetPhase:
-            sum = om ? &om->phase : nullptr;
-            break;
-        case kTargetCutoff:
-            sum = fm ? &fm->cutoff : nullptr;
-            break;
-        case kTargetResonance:
-            sum = fm ? &fm->resonance : nullptr;
-            break;
-        default:
-            break;
-        }
-        if (!sum) continue;
-        const double amount = value * e.depths[d];
-        if (multiply) {
-            if (e.isDestinationUsed(d)) *sum *= amount;
-        } else {
-            *sum += kind == kTargetFrequency ? amount * kFrequencyDepthHz : amount;
-        }
+    const double* depths = e.depths;
+    CSampleLayer::Modulation& layer = sampleLayer.modulation;
+    switch (e.targetKind) {
+    case kTargetAmplitude:
+        addToOperators<&COperator::Modulation::amplitude>(operators, value, depths);
+        layer.amplitude += value * depths[kEnvelopeSampleDestination];
+        break;
+    case kTargetAmplitudeMult:
+        multiplyOperators<&COperator::Modulation::amplitude>(operators, value, depths);
+        if (used(depths, kEnvelopeSampleDestination))
+            layer.amplitude *= value * depths[kEnvelopeSampleDestination];
+        break;
+    case kTargetMixLevel:
+        addToOperators<&COperator::Modulation::mixLevel>(operators, value, depths);
+        addToFilters<&CVoiceFilter::Modulation::level>(filters, value, depths);
+        break;
+    case kTargetMixLevelMult:
+        multiplyOperators<&COperator::Modulation::mixLevel>(operators, value, depths);
+        for (int32_t f = 0; f < kFilterCount; ++f)
+            if (used(depths, kEnvelopeFilterDestination + f))
+                filters[f].modulation.level *= value * depths[kEnvelopeFilterDestination + f];
+        break;
+    case kTargetPanning:
+        addToOperators<&COperator::Modulation::pan>(operators, value, depths);
+        addToFilters<&CVoiceFilter::Modulation::pan>(filters, value, depths);
+        layer.pan += value * depths[kEnvelopeSampleDestination];
+        break;
+    case kTargetPitch:
+        addToOperators<&COperator::Modulation::pitch>(operators, value, depths);
+        layer.pitch += value * depths[kEnvelopeSampleDestination];
+        break;
+    case kTargetFrequency:
+        for (int32_t d = 0; d < kOperatorCount; ++d)
+            operators[d].modulation.frequency += value * depths[d] * kFrequencyDepthHz;
+        break;
+    case kTargetPhase:
+        addToOperators<&COperator::Modulation::phase>(operators, value, depths);
+        break;
+    case kTargetCutoff:
+        addToFilters<&CVoiceFilter::Modulation::cutoff>(filters, value, depths);
+        break;
+    case kTargetResonance:
+        addToFilters<&CVoiceFilter::Modulation::resonance>(filters, value, depths);
+        break;
+    default: // an unknown kind drives nothing
+        break;
     }
 }
 
@@ -362,7 +406,7 @@ void CVoice::controlTick(int32_t n) {
     const double bend = pitchBendSemitones();
     const double tuning = tuningFactor(currentNoteValue);
     keyFrequencyValue =
-        std::pow(kSemitone, bend + currentNoteValue - kReferenceNote) * kReferenceHz * tuning;
+        keyRatio.of(bend + currentNoteValue - kReferenceNote) * kReferenceHz * tuning;
     // 4. Envelopes.
     applyEnvelopes(n);
     // 5. Operators: ramps every tick, pitch and table every second tick.
@@ -402,28 +446,38 @@ void CVoice::controlTick(int32_t n) {
 template <bool Interpolate, bool AllRunning>
 void CVoice::runSamples(float* left, float* right, int32_t n) {
     double* in = nodeInput;
-    double* out = nodeOutput;
+    double* out = nodeOutput();
     double* filterIn = in + kOperatorCount;
     double* filterOut = out + kOperatorCount;
     const bool layer = sampleLayer.playing();
-    const int32_t releasedStep = released ? 1 : 0;
+    const bool countLoud = released != 0;
     int32_t loud = loudAfterRelease;
     // Local copies: the compiler can keep their state in registers, since the
     // output buffers cannot alias them.
     COperatorBank ops = bank;
     CFilterPair pair = filterPair;
+    const CModulationMatrix::Pass propagate = matrix.pass();
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
-        ops.produce<Interpolate, AllRunning>(in, out, mix);
+        ops.template produce<Interpolate, AllRunning>(in, out, mix);
         pair.process(filterIn, filterOut, mix);
         float l, r;
         mix.total(l, r);
-        if (layer && sampleLayer.playing()) sampleLayer.process(l, r, filterIn[0], filterIn[1]);
+        if (layer && sampleLayer.playing()) {
+            // Through copies, so that l and r need no memory on the usual path.
+            float layerLeft = l, layerRight = r;
+            sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
+            l = layerLeft;
+            r = layerRight;
+        }
         left[i] += l;
         right[i] += r;
-        matrix.propagate(in, out);
-        const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
-        loud = audible ? loud + releasedStep : 0;
+        propagate(in, out);
+        // Before release the count stays 0 (it is cleared at every start).
+        if (countLoud) {
+            const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+            loud = audible ? loud + 1 : 0;
+        }
     }
     loudAfterRelease = loud;
     bank = ops;
@@ -433,9 +487,9 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
 // The per-sample state moves into the lanes for the chunk and back after it;
 // the matrix cells are read once per chunk.
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    bank.load(operators, runningOperators, nodeInput, nodeOutput);
-    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
-    matrix.prepare(nodeInput, nodeOutput);
+    bank.load(operators, runningOperators, nodeInput, nodeOutput());
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput());
     const bool all = bank.allRunning();
     if (noInterpolation) {
         if (all)
@@ -448,8 +502,8 @@ void CVoice::runChunk(float* left, float* right, int32_t n) {
         else
             runSamples<true, false>(left, right, n);
     }
-    bank.store(operators, nodeInput, nodeOutput);
-    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput + kOperatorCount);
+    bank.store(operators, nodeInput, nodeOutput());
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
 void CVoice::render(float* left, float* right, int32_t frames) {

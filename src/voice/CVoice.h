@@ -26,6 +26,7 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
+#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 
@@ -44,6 +45,8 @@ public:
     static constexpr int32_t kMaxRoutes = kMatrixSize * kMatrixSize;
     static constexpr int32_t kTicksPerRoutingCheck = 5;
     static constexpr double kDefaultSampleRate = 44100.0;
+    // Output at or above this magnitude counts as audible after release.
+    static constexpr float kAudibleLevel = 0.00001f;
 
     CVoice();
 
@@ -132,6 +135,7 @@ private:
     void applyEnvelope(const CEnvelope& e, double value);
     double readController(int32_t index) const;
     double tuningFactor(double note) const;
+    // AllRunning: every operator is on.
     template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
     void runChunk(float* left, float* right, int32_t n);
@@ -147,6 +151,7 @@ private:
     double targetNoteValue = 0.0;
     double glideStep = 0.0;
     double keyFrequencyValue = 0.0;
+    SemitoneRatio keyRatio; // of the key frequency
     uint8_t keyStack[kKeyStackSize];
     int32_t released = 0;
     int32_t hardRetrigger = 0;
@@ -174,13 +179,17 @@ private:
     // Compiled matrix, the operators that run this tick (bit k: operator k),
     // and the sample loop's lanes. Matrix nodes 0..7 are the operators' phase
     // inputs and outputs, 8..9 the filters' input accumulators and outputs;
-    // they live in nodeInput and nodeOutput while a chunk runs.
+    // they live in nodeInput and nodeOutput() while a chunk runs.
     CModulationMatrix matrix;
     uint32_t runningOperators = 0;
     COperatorBank bank;
     CFilterPair filterPair;
-    alignas(16) double nodeInput[kMatrixSize] = {};
-    alignas(16) double nodeOutput[kMatrixSize] = {};
+    // Laid out as the matrix wants them: scratch inputs after the real ones,
+    // zero pads around the outputs (nodeOutput() is past the front pad).
+    alignas(16) double nodeInput[CModulationMatrix::kPaddedNodes] = {};
+    alignas(16) double paddedOutput[CModulationMatrix::kOutputPad + kMatrixSize +
+                                    CModulationMatrix::kOutputPad] = {};
+    double* nodeOutput() { return paddedOutput + CModulationMatrix::kOutputPad; }
 
     CSampleLayer sampleLayer;
 

@@ -128,8 +128,14 @@ double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
 void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                               bool firstTick) {
     smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
-    cutoffFrequency = cutoffHz(smoothedCutoff + modulation.cutoff,
-                               (pitchBend + note - kKeyTrackingCentre) * keyTracking);
+    // exp2 only when its inputs moved; a held note's cutoff settles.
+    const double cutoff = smoothedCutoff + modulation.cutoff;
+    const double keyOffset = (pitchBend + note - kKeyTrackingCentre) * keyTracking;
+    if (!(cutoff == hzForCutoff && keyOffset == hzForKeyOffset)) {
+        hzForCutoff = cutoff;
+        hzForKeyOffset = keyOffset;
+        cutoffFrequency = cutoffHz(cutoff, keyOffset);
+    }
     double resonance = clampValue(baseResonance + modulation.resonance, 0.0, 1.0);
     float k = float(sampleRateReciprocal * cutoffFrequency);
     k = k < kMaxCoefficient ? k : kMaxCoefficient;

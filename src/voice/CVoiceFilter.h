@@ -20,6 +20,7 @@
 
 #include <cmath>
 #include <cstdint>
+#include <limits>
 
 class CVoiceFilter {
 public:
@@ -129,6 +130,9 @@ private:
     double baseLevel = 0.0;
     double pan = 0.0;
     double cutoffFrequency = 0.0;
+    // The inputs cutoffFrequency was last worked out for (none yet).
+    double hzForCutoff = std::numeric_limits<double>::quiet_NaN();
+    double hzForKeyOffset = std::numeric_limits<double>::quiet_NaN();
     double matrixRow[kMatrixDestinations] = {};
     bool rowChangedFlag = false;
 };

@@ -1,0 +1,24 @@
+// 1.059463094359295 ^ semitones (the equal-tempered ratio), worked out again
+// only when the semitones change. The same argument gives the same result, so
+// only time is saved: a held note's pitches mostly stay put from one control
+// tick to the next, and std::pow is the dearest call of the tick.
+//
+// Threads: audio thread only (control tick): no allocation, no locks.
+#pragma once
+
+#include <cmath>
+
+struct SemitoneRatio {
+    static constexpr double kSemitone = 1.059463094359295;
+
+    double semitones = 0.0;
+    double ratio = 1.0; // kSemitone ^ 0
+
+    double of(double x) {
+        if (x != semitones) { // a NaN argument is worked out every time
+            semitones = x;
+            ratio = std::pow(kSemitone, x);
+        }
+        return ratio;
+    }
+};
