@@ -470,15 +470,18 @@ void CSoundRenderer::noteOn(int32_t key, int32_t velocity) {
     }
     glideFrom = clampKey(glideFrom);
 
+    // Velocity and key curves scale the envelopes the voices copy; the result
+    // is the same for every voice of the note, so it is worked out once.
+    for (int32_t j = 0; j < programData->envelopeCount && j < CVoice::kMaxEnvelopes; ++j) {
+        CEnvelope& velocityCurve = programData->velocityCurves[j];
+        velocityCurve.start(velocity / kMidiMax);
+        programData->envelopes[j].depth = velocityCurve.evaluate(0.0, false);
+        std::memcpy(programData->envelopes[j].keyTable, programData->keyCurves[j].keyTable,
+                    sizeof programData->envelopes[j].keyTable);
+    }
+
     for (int32_t i = 0; i < voiceCountValue; ++i) {
         CVoice& r = unisonOn ? voices[i] : voices[chooseVoice()];
-        for (int32_t j = 0; j < programData->envelopeCount && j < CVoice::kMaxEnvelopes; ++j) {
-            CEnvelope& velocityCurve = programData->velocityCurves[j];
-            velocityCurve.start(velocity / kMidiMax);
-            programData->envelopes[j].depth = velocityCurve.evaluate(0.0, false);
-            std::memcpy(programData->envelopes[j].keyTable, programData->keyCurves[j].keyTable,
-                        sizeof programData->envelopes[j].keyTable);
-        }
         if (unisonOn) {
             if (glideFromHeld && r.active && r.isReleased()) glideFrom = transposed;
             if (r.active && !r.isReleased()) glideFrom = -1;
