@@ -3,7 +3,8 @@
 //
 // Typical: 8 operators on, 10 matrix cells, both filters low-pass with
 // resonance, 4 envelopes (amplitude, pitch, cutoff, pan). Full matrix: the
-// same with all 100 cells non-zero.
+// same with all 100 cells non-zero. The voice uses the 256-bit loop where the
+// processor has it; the plain-loop variant shows the other.
 #include "voice/CVoice.h"
 #include "waves/CWaveManager.h"
 
@@ -75,8 +76,9 @@ struct Patch {
     }
 };
 
-void renderVoice(benchmark::State& state, bool fullMatrix) {
+void renderVoice(benchmark::State& state, bool fullMatrix, bool wide = true) {
     Patch patch(fullMatrix);
+    patch.voice->setWideLanes(wide);
     std::vector<float> left(kBlock), right(kBlock);
     for (auto _ : state) {
         patch.voice->render(left.data(), right.data(), kBlock);
@@ -96,8 +98,13 @@ void BM_VoiceTypicalPatch(benchmark::State& state) {
 void BM_VoiceFullMatrix(benchmark::State& state) {
     renderVoice(state, true);
 }
+// The plain 128-bit loop, for comparison where the wide one runs.
+void BM_VoiceTypicalPatchPlainLoop(benchmark::State& state) {
+    renderVoice(state, false, false);
+}
 } // namespace
 
 BENCHMARK(BM_VoiceTypicalPatch);
+BENCHMARK(BM_VoiceTypicalPatchPlainLoop);
 BENCHMARK(BM_VoiceFullMatrix);
 BENCHMARK_MAIN();

@@ -15,6 +15,7 @@
 
 #include "voice/CStereoSum.h"
 #include "voice/CVoiceFilter.h"
+#include "voice/NodeLoad.h"
 
 #include <cstdint>
 
@@ -53,7 +54,7 @@ private:
 #if defined(QUELLOR_HAS_SSE2)
 inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
     const __m128 u = _mm_min_ps(
-        _mm_max_ps(_mm_cvtpd_ps(_mm_load_pd(in)), _mm_set1_ps(-CVoiceFilter::kInputLimit)),
+        _mm_max_ps(_mm_cvtpd_ps(loadNodePair(in)), _mm_set1_ps(-CVoiceFilter::kInputLimit)),
         _mm_set1_ps(CVoiceFilter::kInputLimit));
     const __m128 k = _mm_load_ps(coefficient);
     __m128 s1 = _mm_load_ps(stage[0]);

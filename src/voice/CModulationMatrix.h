@@ -17,6 +17,7 @@
 #pragma once
 
 #include "voice/FastClamp.h"
+#include "voice/NodeLoad.h"
 
 #include <cstdint>
 
@@ -129,15 +130,17 @@ private:
 };
 
 inline void CModulationMatrix::Pass::blocks() const {
-    for (const BlockRoute* b = block; b != block + blockCount; ++b) {
+    // The bounds are read once: the stores below may alias anything.
+    const BlockRoute* const end = block + blockCount;
+    for (const BlockRoute* b = block; b != end; ++b) {
         // Locals first: the vector stores below may alias anything.
         double* d = b->destination;
         const double* s = b->source;
 #if defined(QUELLOR_HAS_SSE2)
-        const __m128d p0 = _mm_mul_pd(_mm_loadu_pd(s), _mm_load_pd(b->amount));
-        const __m128d p1 = _mm_mul_pd(_mm_loadu_pd(s + 2), _mm_load_pd(b->amount + 2));
-        _mm_store_pd(d, _mm_add_pd(_mm_load_pd(d), p0));
-        _mm_store_pd(d + 2, _mm_add_pd(_mm_load_pd(d + 2), p1));
+        const __m128d p0 = _mm_mul_pd(loadNodePair(s), _mm_load_pd(b->amount));
+        const __m128d p1 = _mm_mul_pd(loadNodePair(s + 2), _mm_load_pd(b->amount + 2));
+        _mm_store_pd(d, _mm_add_pd(loadNodePair(d), p0));
+        _mm_store_pd(d + 2, _mm_add_pd(loadNodePair(d + 2), p1));
 #else
         for (int32_t i = 0; i < kBlockLanes; ++i)
             d[i] += s[i] * b->amount[i];
@@ -199,11 +202,11 @@ QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
 inline void CModulationMatrix::Pass::dense(double* in, const double* out) const {
 #if defined(QUELLOR_HAS_SSE2)
     static_assert(kNodes == 10, "five pairs of destinations");
-    __m128d a0 = _mm_load_pd(in);
-    __m128d a1 = _mm_load_pd(in + 2);
-    __m128d a2 = _mm_load_pd(in + 4);
-    __m128d a3 = _mm_load_pd(in + 6);
-    __m128d a4 = _mm_load_pd(in + 8);
+    __m128d a0 = loadNodePair(in);
+    __m128d a1 = loadNodePair(in + 2);
+    __m128d a2 = loadNodePair(in + 4);
+    __m128d a3 = loadNodePair(in + 6);
+    __m128d a4 = loadNodePair(in + 8);
     for (int32_t j = 0; j < sourceCount; ++j) {
         const __m128d o = _mm_set1_pd(out[sources[j]]);
         const double* m = rows[j];

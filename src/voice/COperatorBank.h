@@ -19,6 +19,8 @@
 
 #include "voice/COperator.h"
 #include "voice/CStereoSum.h"
+#include "voice/NodeLoad.h"
+#include "voice/WideLanes.h"
 
 #include <cstdint>
 
@@ -43,20 +45,27 @@ public:
     // mix. AllRunning: every operator is on (no lane keeps its state).
     template <bool Interpolate, bool AllRunning>
     void produce(double* in, double* out, CStereoSum& mix);
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    // The same with all eight lanes in one 256-bit vector: output, lanes and
+    // mix bit for bit as produce.
+    template <bool Interpolate, bool AllRunning>
+    QUELLOR_WIDE_TARGET void produceWide(double* in, double* out, CStereoSum& mix);
+#endif
 
 private:
-    alignas(16) double basePhase[kLanes] = {}; // cycles
-    alignas(16) uint32_t accumulator[kLanes] = {};
-    alignas(16) uint32_t increment[kLanes] = {};
-    alignas(16) float amplitude[kLanes] = {};
-    alignas(16) float amplitudeStep[kLanes] = {};
-    alignas(16) float leftGain[kLanes] = {};
-    alignas(16) float leftGainStep[kLanes] = {};
-    alignas(16) float rightGain[kLanes] = {};
-    alignas(16) float rightGainStep[kLanes] = {};
+    alignas(32) double basePhase[kLanes] = {}; // cycles
+    alignas(32) uint32_t accumulator[kLanes] = {};
+    alignas(32) uint32_t increment[kLanes] = {};
+    alignas(32) float amplitude[kLanes] = {};
+    alignas(32) float amplitudeStep[kLanes] = {};
+    alignas(32) float leftGain[kLanes] = {};
+    alignas(32) float leftGainStep[kLanes] = {};
+    alignas(32) float rightGain[kLanes] = {};
+    alignas(32) float rightGainStep[kLanes] = {};
     // All bits set in the lanes of running operators (as 64-bit lanes, for
-    // the double phase inputs and outputs).
-    alignas(16) uint64_t runningLanes[kLanes] = {};
+    // the double phase inputs and outputs). 32-byte alignment for the wide
+    // loop.
+    alignas(32) uint64_t runningLanes[kLanes] = {};
     const float* table[kLanes] = {};
     uint32_t runningMask = 0;
 };
@@ -72,8 +81,8 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         if (!AllRunning && !((runningMask >> g) & 0xFu)) continue;
         // Phase input -> nearest 2^-32 cycle, as COperator::produce (the low
         // 32 bits of each rounded double, gathered into one integer vector).
-        const __m128d in0 = _mm_load_pd(in + g);
-        const __m128d in1 = _mm_load_pd(in + g + 2);
+        const __m128d in0 = loadNodePair(in + g);
+        const __m128d in1 = loadNodePair(in + g + 2);
         __m128d p0 = _mm_min_pd(_mm_max_pd(in0, lo), hi); // NaN -> lo, as clampFast
         __m128d p1 = _mm_min_pd(_mm_max_pd(in1, lo), hi);
         p0 = _mm_add_pd(_mm_mul_pd(p0, scale), magic);
@@ -161,5 +170,112 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         rightGain[k] += rightGainStep[k];
         in[k] = basePhase[k];
     }
+}
+#endif
+
+#if defined(QUELLOR_HAS_WIDE_LANES)
+// Nodes p[0..3], in 8-byte halves as loadNodePair.
+QUELLOR_WIDE_TARGET inline __m256d loadNodes(const double* p) {
+    return _mm256_insertf128_pd(_mm256_castpd128_pd256(loadNodePair(p)), loadNodePair(p + 2), 1);
+}
+
+// Stores p[0..3] as two 16-byte pieces, the width the matrix reads whole.
+QUELLOR_WIDE_TARGET inline void storePieces(double* p, __m256d v) {
+    _mm_storeu_pd(p, _mm256_castpd256_pd128(v));
+    _mm_storeu_pd(p + 2, _mm256_extractf128_pd(v, 1));
+}
+
+template <bool Interpolate, bool AllRunning>
+QUELLOR_WIDE_TARGET inline void COperatorBank::produceWide(double* in, double* out,
+                                                           CStereoSum& mix) {
+    const __m256d lo = _mm256_set1_pd(-COperator::kPhaseInputLimit);
+    const __m256d hi = _mm256_set1_pd(COperator::kPhaseInputLimit);
+    const __m256d scale = _mm256_set1_pd(COperator::kPhaseScale);
+    const __m256d magic = _mm256_set1_pd(COperator::kRoundingMagic);
+    // Phase input -> nearest 2^-32 cycle, as produce: the low 32 bits of the
+    // eight rounded doubles, packed in lane order into one integer vector.
+    const __m256d in0 = loadNodes(in);
+    const __m256d in1 = loadNodes(in + 4);
+    __m256d p0 = _mm256_min_pd(_mm256_max_pd(in0, lo), hi); // NaN -> lo, as clampFast
+    __m256d p1 = _mm256_min_pd(_mm256_max_pd(in1, lo), hi);
+    p0 = _mm256_add_pd(_mm256_mul_pd(p0, scale), magic);
+    p1 = _mm256_add_pd(_mm256_mul_pd(p1, scale), magic);
+    // Per 128-bit half [l0 l1 h0 h1]; the 64-bit permute puts halves in order.
+    const __m256 packed =
+        _mm256_shuffle_ps(_mm256_castpd_ps(p0), _mm256_castpd_ps(p1), _MM_SHUFFLE(2, 0, 2, 0));
+    const __m256i offset = _mm256_castpd_si256(
+        _mm256_permute4x64_pd(_mm256_castps_pd(packed), _MM_SHUFFLE(3, 1, 2, 0)));
+    __m256i* acc = reinterpret_cast<__m256i*>(accumulator);
+    const __m256i before = _mm256_load_si256(acc);
+    const __m256i ph = _mm256_add_epi32(before, offset);
+    _mm256_store_si256(
+        acc, _mm256_add_epi32(before, _mm256_load_si256(reinterpret_cast<__m256i*>(increment))));
+    // Segment starts as float indices (4 coefficients per segment).
+    alignas(32) uint32_t at[kLanes];
+    _mm256_store_si256(reinterpret_cast<__m256i*>(at),
+                       _mm256_slli_epi32(_mm256_srli_epi32(ph, COperator::kSegmentShift), 2));
+    // Lane k and lane k + 4 share one 256-bit row; the in-half transpose then
+    // leaves one coefficient of all eight lanes in each of c0..c3.
+    __m256 c0 = _mm256_set_m128(_mm_loadu_ps(table[4] + at[4]), _mm_loadu_ps(table[0] + at[0]));
+    __m256 c1 = _mm256_set_m128(_mm_loadu_ps(table[5] + at[5]), _mm_loadu_ps(table[1] + at[1]));
+    __m256 c2 = _mm256_set_m128(_mm_loadu_ps(table[6] + at[6]), _mm_loadu_ps(table[2] + at[2]));
+    __m256 c3 = _mm256_set_m128(_mm_loadu_ps(table[7] + at[7]), _mm_loadu_ps(table[3] + at[3]));
+    {
+        const __m256 t0 = _mm256_unpacklo_ps(c0, c1);
+        const __m256 t1 = _mm256_unpacklo_ps(c2, c3);
+        const __m256 t2 = _mm256_unpackhi_ps(c0, c1);
+        const __m256 t3 = _mm256_unpackhi_ps(c2, c3);
+        c0 = _mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(1, 0, 1, 0));
+        c1 = _mm256_shuffle_ps(t0, t1, _MM_SHUFFLE(3, 2, 3, 2));
+        c2 = _mm256_shuffle_ps(t2, t3, _MM_SHUFFLE(1, 0, 1, 0));
+        c3 = _mm256_shuffle_ps(t2, t3, _MM_SHUFFLE(3, 2, 3, 2));
+    }
+    __m256 w;
+    if constexpr (Interpolate) {
+        const __m256 f = _mm256_mul_ps(
+            _mm256_cvtepi32_ps(_mm256_and_si256(ph, _mm256_set1_epi32(COperator::kFractionMask))),
+            _mm256_set1_ps(COperator::kFractionScale));
+        w = _mm256_add_ps(
+            _mm256_mul_ps(
+                _mm256_add_ps(_mm256_mul_ps(_mm256_add_ps(_mm256_mul_ps(c3, f), c2), f), c1), f),
+            c0);
+    } else {
+        w = c0;
+    }
+    const __m256 amp = _mm256_load_ps(amplitude);
+    const __m256 s = _mm256_mul_ps(w, amp);
+    __m256d s0 = _mm256_cvtps_pd(_mm256_castps256_ps128(s));
+    __m256d s1 = _mm256_cvtps_pd(_mm256_extractf128_ps(s, 1));
+    __m256d b0 = _mm256_load_pd(basePhase);
+    __m256d b1 = _mm256_load_pd(basePhase + 4);
+    if constexpr (!AllRunning) { // a lane that is off keeps its output and phase input
+        const __m256d m0 = _mm256_load_pd(reinterpret_cast<const double*>(runningLanes));
+        const __m256d m1 = _mm256_load_pd(reinterpret_cast<const double*>(runningLanes + 4));
+        s0 = _mm256_blendv_pd(_mm256_loadu_pd(out), s0, m0);
+        s1 = _mm256_blendv_pd(_mm256_loadu_pd(out + 4), s1, m1);
+        b0 = _mm256_blendv_pd(in0, b0, m0);
+        b1 = _mm256_blendv_pd(in1, b1, m1);
+    }
+    storePieces(out, s0);
+    storePieces(out + 4, s1);
+    storePieces(in, b0);
+    storePieces(in + 4, b1);
+    // Lane k of the mix takes operator k, then operator k + 4, as produce.
+    const __m256 gl = _mm256_load_ps(leftGain);
+    const __m256 gr = _mm256_load_ps(rightGain);
+    const __m256 l = _mm256_mul_ps(s, gl);
+    const __m256 r = _mm256_mul_ps(s, gr);
+    const __m128 left = _mm_add_ps(_mm256_castps256_ps128(l), _mm256_extractf128_ps(l, 1));
+    const __m128 right = _mm_add_ps(_mm256_castps256_ps128(r), _mm256_extractf128_ps(r, 1));
+    if constexpr (AllRunning) {
+        mix.left = left;
+        mix.right = right;
+    } else {
+        mix.left = _mm_add_ps(mix.left, left);
+        mix.right = _mm_add_ps(mix.right, right);
+    }
+    _mm256_store_ps(amplitude, _mm256_add_ps(amp, _mm256_load_ps(amplitudeStep)));
+    _mm256_store_ps(leftGain, _mm256_add_ps(gl, _mm256_load_ps(leftGainStep)));
+    _mm256_store_ps(rightGain, _mm256_add_ps(gr, _mm256_load_ps(rightGainStep)));
 }
 #endif

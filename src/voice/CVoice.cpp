@@ -443,49 +443,90 @@ void CVoice::controlTick(int32_t n) {
 
 // ---- rendering ----
 
-template <bool Interpolate, bool AllRunning>
-void CVoice::runSamples(float* left, float* right, int32_t n) {
-    double* in = nodeInput;
-    double* out = nodeOutput();
-    double* filterIn = in + kOperatorCount;
-    double* filterOut = out + kOperatorCount;
-    const bool layer = sampleLayer.playing();
-    const bool countLoud = released != 0;
-    int32_t loud = loudAfterRelease;
-    // Local copies: the compiler can keep their state in registers, since the
-    // output buffers cannot alias them.
-    COperatorBank ops = bank;
-    CFilterPair pair = filterPair;
-    const CModulationMatrix::Pass propagate = matrix.pass();
-    for (int32_t i = 0; i < n; ++i) {
-        CStereoSum mix;
-        ops.template produce<Interpolate, AllRunning>(in, out, mix);
-        pair.process(filterIn, filterOut, mix);
-        float l, r;
-        mix.total(l, r);
-        if (layer && sampleLayer.playing()) {
-            // Through copies, so that l and r need no memory on the usual path.
-            float layerLeft = l, layerRight = r;
-            sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
-            l = layerLeft;
-            r = layerRight;
-        }
-        left[i] += l;
-        right[i] += r;
-        propagate(in, out);
-        // Before release the count stays 0 (it is cleared at every start).
-        if (countLoud) {
-            const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
-            loud = audible ? loud + 1 : 0;
-        }
-    }
-    loudAfterRelease = loud;
-    bank = ops;
-    filterPair = pair;
+// The per-sample loop runs on local copies of the lanes: the compiler can
+// keep their state in registers, since the output buffers cannot alias them.
+struct CVoice::SampleLoop {
+    double* in;
+    double* out;
+    COperatorBank ops;
+    CFilterPair pair;
+    CModulationMatrix::Pass propagate;
+    bool layer;
+    bool countLoud;
+    int32_t loud;
+};
+
+QUELLOR_ALWAYS_INLINE CVoice::SampleLoop CVoice::beginSamples() {
+    return {nodeInput,     nodeOutput(),          bank,          filterPair,
+            matrix.pass(), sampleLayer.playing(), released != 0, loudAfterRelease};
 }
 
-// The per-sample state moves into the lanes for the chunk and back after it;
-// the matrix cells are read once per chunk.
+QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop) {
+    loudAfterRelease = loop.loud;
+    bank = loop.ops;
+    filterPair = loop.pair;
+}
+
+// Everything of one sample after the operators: filters, the sample layer, the
+// output, the matrix and the loudness count.
+QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mix, float& left,
+                                                float& right) {
+    double* filterIn = loop.in + kOperatorCount;
+    loop.pair.process(filterIn, loop.out + kOperatorCount, mix);
+    float l, r;
+    mix.total(l, r);
+    if (loop.layer && sampleLayer.playing()) {
+        // Through copies, so that l and r need no memory on the usual path.
+        float layerLeft = l, layerRight = r;
+        sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
+        l = layerLeft;
+        r = layerRight;
+    }
+    left += l;
+    right += r;
+    loop.propagate(loop.in, loop.out);
+    // Before release the count stays 0 (it is cleared at every start).
+    if (loop.countLoud) {
+        const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+        loop.loud = audible ? loop.loud + 1 : 0;
+    }
+}
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runSamples(float* left, float* right, int32_t n) {
+    SampleLoop loop = beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mix;
+        loop.ops.template produce<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        finishSample(loop, mix, left[i], right[i]);
+    }
+    endSamples(loop);
+}
+
+#if defined(QUELLOR_HAS_WIDE_LANES)
+template <bool Interpolate, bool AllRunning>
+QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32_t n) {
+    SampleLoop loop = beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mix;
+        loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        finishSample(loop, mix, left[i], right[i]);
+    }
+    endSamples(loop);
+}
+#endif
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runLanes(float* left, float* right, int32_t n) {
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    if (wideLanes) {
+        runSamplesWide<Interpolate, AllRunning>(left, right, n);
+        return;
+    }
+#endif
+    runSamples<Interpolate, AllRunning>(left, right, n);
+}
+
 void CVoice::runChunk(float* left, float* right, int32_t n) {
     bank.load(operators, runningOperators, nodeInput, nodeOutput());
     filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
@@ -493,14 +534,14 @@ void CVoice::runChunk(float* left, float* right, int32_t n) {
     const bool all = bank.allRunning();
     if (noInterpolation) {
         if (all)
-            runSamples<false, true>(left, right, n);
+            runLanes<false, true>(left, right, n);
         else
-            runSamples<false, false>(left, right, n);
+            runLanes<false, false>(left, right, n);
     } else {
         if (all)
-            runSamples<true, true>(left, right, n);
+            runLanes<true, true>(left, right, n);
         else
-            runSamples<true, false>(left, right, n);
+            runLanes<true, false>(left, right, n);
     }
     bank.store(operators, nodeInput, nodeOutput());
     filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);

@@ -27,6 +27,7 @@
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
 #include "voice/SemitoneRatio.h"
+#include "voice/WideLanes.h"
 
 #include <cstdint>
 
@@ -98,6 +99,10 @@ public:
     CVoiceFilter* filter(int32_t index);
     const COperator* oper(int32_t index) const;
     const CVoiceFilter* filter(int32_t index) const;
+    // The 256-bit sample loop is used where the processor has it; off, the
+    // plain loop runs (same output bit for bit).
+    void setWideLanes(bool on) { wideLanes = on && wideLanesAvailable(); }
+    bool usesWideLanes() const { return wideLanes; }
     // When set, operators read each wave segment's constant term only.
     void setNoInterpolation(bool off) { noInterpolation = off; }
     void setSampleAmplitudeBase(double amplitude); // 0..1
@@ -135,9 +140,20 @@ private:
     void applyEnvelope(const CEnvelope& e, double value);
     double readController(int32_t index) const;
     double tuningFactor(double note) const;
-    // AllRunning: every operator is on.
+    // The sample loop of one chunk, plain or wide. AllRunning: every operator
+    // is on.
+    struct SampleLoop;
+    SampleLoop beginSamples();
+    void endSamples(const SampleLoop& loop);
+    void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
+    template <bool Interpolate, bool AllRunning>
+    void runLanes(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    template <bool Interpolate, bool AllRunning>
+    QUELLOR_WIDE_TARGET void runSamplesWide(float* left, float* right, int32_t n);
+#endif
     void runChunk(float* left, float* right, int32_t n);
 
     CSoundRenderer* renderer = nullptr;
@@ -170,6 +186,7 @@ private:
     bool firstTick = false;
     int32_t age = 0;
     bool noInterpolation = false;
+    bool wideLanes = wideLanesAvailable();
 
     // Modules.
     COperator operators[kOperatorCount];
@@ -189,7 +206,9 @@ private:
     alignas(16) double nodeInput[CModulationMatrix::kPaddedNodes] = {};
     alignas(16) double paddedOutput[CModulationMatrix::kOutputPad + kMatrixSize +
                                     CModulationMatrix::kOutputPad] = {};
-    double* nodeOutput() { return paddedOutput + CModulationMatrix::kOutputPad; }
+    double* nodeOutput() {
+        return paddedOutput + CModulationMatrix::kOutputPad;
+    }
 
     CSampleLayer sampleLayer;
 

@@ -104,6 +104,57 @@ TEST_F(VoiceFixture, BlockSizeDoesNotChangeTheOutput) {
     EXPECT_EQ(whole, left);
 }
 
+// The 256-bit sample loop (where the processor has it) and the plain one
+// give the same output bit for bit, for every form the matrix routes take
+// and with operators off.
+TEST_F(VoiceFixture, WideAndPlainLoopsGiveTheSameOutput) {
+    if (!wideLanesAvailable()) GTEST_SKIP() << "no 256-bit loop on this processor";
+    struct Case {
+        const char* name;
+        int operatorsOn;
+        int cells; // 0: operator stacks and feedback; 1: every cell
+        bool interpolate;
+        uint8_t filterMode;
+    };
+    const Case cases[] = {{"stacks", 8, 0, true, CVoiceFilter::kLowPass},
+                          {"three off", 5, 0, true, CVoiceFilter::kBandPass},
+                          {"every cell", 8, 1, true, CVoiceFilter::kLowPass},
+                          {"stepped", 6, 1, false, CVoiceFilter::kOff}};
+    for (const Case& c : cases) {
+        std::vector<float> outputs[2];
+        for (int wide = 0; wide < 2; ++wide) {
+            auto v = std::make_unique<CVoice>();
+            v->attach(nullptr, &waves);
+            v->setWideLanes(wide != 0);
+            ASSERT_EQ(v->usesWideLanes(), wide != 0);
+            v->setNoInterpolation(!c.interpolate);
+            for (int op = 0; op < 8; ++op) {
+                sound(*v, op, 0.3 + 0.05 * op);
+                v->oper(op)->setOn(op < c.operatorsOn ? 1.0 : 0.0);
+                v->oper(op)->setPan(op % 2 ? -0.4 : 0.6);
+                v->oper(op)->setCoarse(1.0 + op, 0.0);
+                for (int d = 0; d < 10; ++d)
+                    if (c.cells == 1 || d == op - 4 || d == op || (op < 4 && d == 8 + op / 2))
+                        v->oper(op)->setMatrixCell(d, 0.15 + 0.02 * d - 0.03 * op);
+            }
+            for (int f = 0; f < 2; ++f) {
+                v->filter(f)->setMode(c.filterMode);
+                v->filter(f)->setCutoff(0.5);
+                v->filter(f)->setResonance(0.8f);
+                v->filter(f)->setLevel(0.7);
+                if (c.cells == 1) v->filter(f)->setMatrixCell(1 - f, 0.3);
+            }
+            start(*v, 57.0);
+            render(*v, 2000, 300);
+            v->oper(2)->setOn(1.0); // a running set that changes mid-note
+            ASSERT_GT(render(*v, 1000, 300), 0.01f) << c.name;
+            outputs[wide] = left;
+            outputs[wide].insert(outputs[wide].end(), right.begin(), right.end());
+        }
+        EXPECT_EQ(outputs[0], outputs[1]) << c.name;
+    }
+}
+
 TEST_F(VoiceFixture, KeyStackGlidesBackAndReleasesWhenEmpty) {
     sound(*voice, 0, 1.0);
     start(*voice, 60.0);
