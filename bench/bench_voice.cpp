@@ -98,6 +98,34 @@ void BM_VoiceTypicalPatch(benchmark::State& state) {
 void BM_VoiceFullMatrix(benchmark::State& state) {
     renderVoice(state, true);
 }
+// Two voices of the typical patch a fifth apart, rendered side by side or
+// one after the other. Items are voice frames.
+void renderTwo(benchmark::State& state, bool together) {
+    Patch a(false), b(false);
+    b.voice->start(67.0, 100, b.envelopes, 4, 0.0);
+    std::vector<float> left(kBlock), right(kBlock);
+    for (auto _ : state) {
+        if (together) {
+            CVoice::renderTogether(*a.voice, *b.voice, left.data(), right.data(), kBlock);
+        } else {
+            a.voice->render(left.data(), right.data(), kBlock);
+            b.voice->render(left.data(), right.data(), kBlock);
+        }
+        benchmark::DoNotOptimize(left.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(int64_t(state.iterations()) * kBlock * 2);
+    state.counters["ns_per_frame"] =
+        benchmark::Counter(double(state.iterations()) * kBlock * 2,
+                           benchmark::Counter::kIsRate | benchmark::Counter::kInvert);
+}
+void BM_TwoVoicesTogether(benchmark::State& state) {
+    renderTwo(state, true);
+}
+void BM_TwoVoicesOneAfterTheOther(benchmark::State& state) {
+    renderTwo(state, false);
+}
+
 // The plain 128-bit loop, for comparison where the wide one runs.
 void BM_VoiceTypicalPatchPlainLoop(benchmark::State& state) {
     renderVoice(state, false, false);
@@ -107,4 +135,6 @@ void BM_VoiceTypicalPatchPlainLoop(benchmark::State& state) {
 BENCHMARK(BM_VoiceTypicalPatch);
 BENCHMARK(BM_VoiceTypicalPatchPlainLoop);
 BENCHMARK(BM_VoiceFullMatrix);
+BENCHMARK(BM_TwoVoicesTogether);
+BENCHMARK(BM_TwoVoicesOneAfterTheOther);
 BENCHMARK_MAIN();

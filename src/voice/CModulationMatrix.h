@@ -130,20 +130,33 @@ private:
 };
 
 inline void CModulationMatrix::Pass::blocks() const {
-    // The bounds are read once: the stores below may alias anything.
+    // The blocks of one destination block are summed in registers and stored
+    // once: a store and a reload per block would put the store-to-load delay
+    // on the sample loop's chain once per block.
+    const BlockRoute* b = block;
     const BlockRoute* const end = block + blockCount;
-    for (const BlockRoute* b = block; b != end; ++b) {
-        // Locals first: the vector stores below may alias anything.
+    while (b != end) {
         double* d = b->destination;
-        const double* s = b->source;
 #if defined(QUELLOR_HAS_SSE2)
-        const __m128d p0 = _mm_mul_pd(loadNodePair(s), _mm_load_pd(b->amount));
-        const __m128d p1 = _mm_mul_pd(loadNodePair(s + 2), _mm_load_pd(b->amount + 2));
-        _mm_store_pd(d, _mm_add_pd(loadNodePair(d), p0));
-        _mm_store_pd(d + 2, _mm_add_pd(loadNodePair(d + 2), p1));
+        __m128d a0 = loadNodePair(d);
+        __m128d a1 = loadNodePair(d + 2);
+        do {
+            const double* s = b->source;
+            a0 = _mm_add_pd(a0, _mm_mul_pd(loadNodePair(s), _mm_load_pd(b->amount)));
+            a1 = _mm_add_pd(a1, _mm_mul_pd(loadNodePair(s + 2), _mm_load_pd(b->amount + 2)));
+            ++b;
+        } while (b != end && b->destination == d);
+        _mm_store_pd(d, a0);
+        _mm_store_pd(d + 2, a1);
 #else
+        double a[kBlockLanes] = {d[0], d[1], d[2], d[3]};
+        do {
+            for (int32_t i = 0; i < kBlockLanes; ++i)
+                a[i] += b->source[i] * b->amount[i];
+            ++b;
+        } while (b != end && b->destination == d);
         for (int32_t i = 0; i < kBlockLanes; ++i)
-            d[i] += s[i] * b->amount[i];
+            d[i] = a[i];
 #endif
     }
 }

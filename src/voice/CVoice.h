@@ -87,6 +87,9 @@ public:
     // Audio thread: adds frames samples of the voice into left and right (the
     // buffers are accumulated, never overwritten). Does nothing when inactive.
     void render(float* left, float* right, int32_t frames);
+    // a.render then b.render, the same output bit for bit, with both voices'
+    // sample loops run side by side (faster: see CVoiceSampleLoop.cpp).
+    static void renderTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames);
 
     // ---- parameters (renderer, any thread) ----
     // The renderer's apply step for one value ID with normalised value x: the
@@ -140,21 +143,34 @@ private:
     void applyEnvelope(const CEnvelope& e, double value);
     double readController(int32_t index) const;
     double tuningFactor(double note) const;
-    // The sample loop of one chunk, plain or wide. AllRunning: every operator
-    // is on.
+    // The sample loop (CVoiceSampleLoop.cpp): chunks of at most one tick,
+    // plain or wide, one voice or two. AllRunning: every operator is on.
     struct SampleLoop;
     SampleLoop beginSamples();
     void endSamples(const SampleLoop& loop);
     void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     template <bool Interpolate, bool AllRunning>
-    void runLanes(float* left, float* right, int32_t n);
-    template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
+    template <bool Interpolate, bool AllRunning>
+    static void runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
 #if defined(QUELLOR_HAS_WIDE_LANES)
     template <bool Interpolate, bool AllRunning>
     QUELLOR_WIDE_TARGET void runSamplesWide(float* left, float* right, int32_t n);
+    template <bool Interpolate, bool AllRunning>
+    QUELLOR_WIDE_TARGET static void runPairWide(CVoice& a, CVoice& b, float* left, float* right,
+                                                int32_t n);
 #endif
+    template <bool Interpolate, bool AllRunning>
+    void runLanes(float* left, float* right, int32_t n);
+    template <bool Interpolate, bool AllRunning>
+    static void runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
+    void loadChunk();
+    void storeChunk();
+    void runLoaded(float* left, float* right, int32_t n);
     void runChunk(float* left, float* right, int32_t n);
+    static void runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
+    int32_t beginChunk(int32_t frames);
+    void endChunk(int32_t n);
 
     CSoundRenderer* renderer = nullptr;
     const CWaveManager* waves = nullptr;

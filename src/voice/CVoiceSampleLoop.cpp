@@ -1,0 +1,253 @@
+// The voice's sample loop: a chunk of at most one control tick, run over the
+// operators, filters and matrix sample by sample. Two loops exist, the plain
+// one (128-bit lanes) and the wide one (256-bit, chosen at run time where the
+// processor has AVX2), each for one voice or for two voices side by side.
+//
+// Two voices side by side: one voice's sample is a long chain of dependent
+// steps (phase input, table, polynomial, matrix, the filters' ladder), and the
+// processor cannot reach far enough ahead to start the next sample before the
+// chain ends. A second voice's chain in the same loop is independent work it
+// can run meanwhile. The output is the same bit for bit as the two voices
+// rendered one after the other: each voice's arithmetic is unchanged, and each
+// output sample still takes the first voice's sum before the second's.
+#include "voice/CVoice.h"
+
+#include <cmath>
+
+// The per-sample loop runs on local copies of the lanes: the compiler can
+// keep their state in registers, since the output buffers cannot alias them.
+struct CVoice::SampleLoop {
+    double* in;
+    double* out;
+    COperatorBank ops;
+    CFilterPair pair;
+    CModulationMatrix::Pass propagate;
+    bool layer;
+    bool countLoud;
+    int32_t loud;
+};
+
+QUELLOR_ALWAYS_INLINE CVoice::SampleLoop CVoice::beginSamples() {
+    return {nodeInput,     nodeOutput(),          bank,          filterPair,
+            matrix.pass(), sampleLayer.playing(), released != 0, loudAfterRelease};
+}
+
+QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop) {
+    loudAfterRelease = loop.loud;
+    bank = loop.ops;
+    filterPair = loop.pair;
+}
+
+// Everything of one sample after the operators: filters, the sample layer, the
+// output, the matrix and the loudness count.
+QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mix, float& left,
+                                                float& right) {
+    double* filterIn = loop.in + kOperatorCount;
+    loop.pair.process(filterIn, loop.out + kOperatorCount, mix);
+    float l, r;
+    mix.total(l, r);
+    if (loop.layer && sampleLayer.playing()) {
+        // Through copies, so that l and r need no memory on the usual path.
+        float layerLeft = l, layerRight = r;
+        sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
+        l = layerLeft;
+        r = layerRight;
+    }
+    left += l;
+    right += r;
+    loop.propagate(loop.in, loop.out);
+    // Before release the count stays 0 (it is cleared at every start).
+    if (loop.countLoud) {
+        const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
+        loop.loud = audible ? loop.loud + 1 : 0;
+    }
+}
+
+// ---- the loops ----
+// The wide loops cannot share a body with the plain ones: code for the wider
+// instruction set may only be inlined into functions compiled for it.
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runSamples(float* left, float* right, int32_t n) {
+    SampleLoop loop = beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mix;
+        loop.ops.template produce<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        finishSample(loop, mix, left[i], right[i]);
+    }
+    endSamples(loop);
+}
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
+    SampleLoop x = a.beginSamples();
+    SampleLoop y = b.beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mixA, mixB;
+        x.ops.template produce<Interpolate, AllRunning>(x.in, x.out, mixA);
+        y.ops.template produce<Interpolate, AllRunning>(y.in, y.out, mixB);
+        a.finishSample(x, mixA, left[i], right[i]);
+        b.finishSample(y, mixB, left[i], right[i]);
+    }
+    a.endSamples(x);
+    b.endSamples(y);
+}
+
+#if defined(QUELLOR_HAS_WIDE_LANES)
+template <bool Interpolate, bool AllRunning>
+QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32_t n) {
+    SampleLoop loop = beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mix;
+        loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        finishSample(loop, mix, left[i], right[i]);
+    }
+    endSamples(loop);
+}
+
+template <bool Interpolate, bool AllRunning>
+QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, float* right,
+                                             int32_t n) {
+    SampleLoop x = a.beginSamples();
+    SampleLoop y = b.beginSamples();
+    for (int32_t i = 0; i < n; ++i) {
+        CStereoSum mixA, mixB;
+        x.ops.template produceWide<Interpolate, AllRunning>(x.in, x.out, mixA);
+        y.ops.template produceWide<Interpolate, AllRunning>(y.in, y.out, mixB);
+        a.finishSample(x, mixA, left[i], right[i]);
+        b.finishSample(y, mixB, left[i], right[i]);
+    }
+    a.endSamples(x);
+    b.endSamples(y);
+}
+#endif
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runLanes(float* left, float* right, int32_t n) {
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    if (wideLanes) {
+        runSamplesWide<Interpolate, AllRunning>(left, right, n);
+        return;
+    }
+#endif
+    runSamples<Interpolate, AllRunning>(left, right, n);
+}
+
+template <bool Interpolate, bool AllRunning>
+void CVoice::runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    if (a.wideLanes) {
+        runPairWide<Interpolate, AllRunning>(a, b, left, right, n);
+        return;
+    }
+#endif
+    runPair<Interpolate, AllRunning>(a, b, left, right, n);
+}
+
+namespace {
+// The loop for each interpolation and running set: [interpolate][all running].
+using Runner = void (CVoice::*)(float*, float*, int32_t);
+} // namespace
+
+// ---- chunks ----
+
+void CVoice::loadChunk() {
+    bank.load(operators, runningOperators, nodeInput, nodeOutput());
+    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    matrix.prepare(nodeInput, nodeOutput());
+}
+
+void CVoice::storeChunk() {
+    bank.store(operators, nodeInput, nodeOutput());
+    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+}
+
+void CVoice::runLoaded(float* left, float* right, int32_t n) {
+    static constexpr Runner kRunners[2][2] = {
+        {&CVoice::runLanes<false, false>, &CVoice::runLanes<false, true>},
+        {&CVoice::runLanes<true, false>, &CVoice::runLanes<true, true>}};
+    (this->*kRunners[!noInterpolation][bank.allRunning()])(left, right, n);
+}
+
+void CVoice::runChunk(float* left, float* right, int32_t n) {
+    loadChunk();
+    runLoaded(left, right, n);
+    storeChunk();
+}
+
+void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
+    using PairRunner = void (*)(CVoice&, CVoice&, float*, float*, int32_t);
+    static constexpr PairRunner kPairRunners[2][2] = {
+        {&CVoice::runPairLanes<false, false>, &CVoice::runPairLanes<false, true>},
+        {&CVoice::runPairLanes<true, false>, &CVoice::runPairLanes<true, true>}};
+    a.loadChunk();
+    b.loadChunk();
+    const bool interpolate = !a.noInterpolation;
+    const bool all = a.bank.allRunning();
+    if (interpolate == !b.noInterpolation && all == b.bank.allRunning() &&
+        a.wideLanes == b.wideLanes) {
+        kPairRunners[interpolate][all](a, b, left, right, n);
+    } else { // loops that differ run one after the other
+        a.runLoaded(left, right, n);
+        b.runLoaded(left, right, n);
+    }
+    a.storeChunk();
+    b.storeChunk();
+}
+
+// Chunk start: the control tick when one is due. Returns the chunk length, at
+// most frames and at most the rest of the tick.
+int32_t CVoice::beginChunk(int32_t frames) {
+    if (positionInTick >= tickSamples) positionInTick = 0;
+    if (positionInTick == 0) {
+        if (tickCounter == 0) rebuildRoutingIfNeeded();
+        controlTick(tickSamples);
+        firstTick = false;
+    }
+    const int32_t rest = tickSamples - positionInTick;
+    return rest < frames ? rest : frames;
+}
+
+void CVoice::endChunk(int32_t n) {
+    for (CVoiceFilter& f : filters)
+        f.flushStates();
+    positionInTick += n;
+    if (positionInTick >= tickSamples) {
+        positionInTick = 0;
+        if (++tickCounter >= kTicksPerRoutingCheck) tickCounter = 0;
+    }
+}
+
+// ---- rendering ----
+
+void CVoice::render(float* left, float* right, int32_t frames) {
+    if (!active || !left || !right) return;
+    while (frames > 0) {
+        const int32_t chunk = beginChunk(frames);
+        runChunk(left, right, chunk);
+        endChunk(chunk);
+        left += chunk;
+        right += chunk;
+        frames -= chunk;
+    }
+}
+
+void CVoice::renderTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames) {
+    if (!a.active || !b.active || !left || !right || &a == &b) {
+        a.render(left, right, frames);
+        b.render(left, right, frames);
+        return;
+    }
+    while (frames > 0) {
+        // Each voice keeps its own ticks; a chunk ends at whichever comes first.
+        const int32_t chunkA = a.beginChunk(frames);
+        const int32_t chunkB = b.beginChunk(frames);
+        const int32_t chunk = chunkA < chunkB ? chunkA : chunkB;
+        runChunkTogether(a, b, left, right, chunk);
+        a.endChunk(chunk);
+        b.endChunk(chunk);
+        left += chunk;
+        right += chunk;
+        frames -= chunk;
+    }
+}
