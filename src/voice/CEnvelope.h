@@ -224,5 +224,9 @@ public:
 
 private:
     int clampIndex(int index) const;
-    int32_t safePointCount() const;
+    // Called by every evaluation, hence inline.
+    int32_t safePointCount() const {
+        if (pointCount < kCurveMinimumPoints) return kCurveMinimumPoints;
+        return pointCount > kEnvelopeMaxPoints ? kEnvelopeMaxPoints : pointCount;
+    }
 };
