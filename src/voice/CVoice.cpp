@@ -4,8 +4,10 @@
 #include "engine/CSoundRenderer.h"
 #include "engine/ToRange.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 constexpr double kSemitone = 1.059463094359295;
@@ -76,8 +78,11 @@ void CVoice::setSampleRate(double rate) {
 
 // ---- renderer services (defaults for a voice without a renderer) ----
 
-double CVoice::readController(int32_t index) const {
-    return renderer ? renderer->controllerValue(index, keyValue) : 0.0;
+void CVoice::readControllers(double* values) const {
+    if (renderer)
+        renderer->controllerValues(keyValue, values);
+    else
+        std::fill(values, values + kControllerCount, 0.0);
 }
 
 double CVoice::tuningFactor(double note) const {
@@ -143,8 +148,8 @@ void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnve
     released = hardRetrigger = 0;
     positionInTick = tickCounter = age = finished = 0;
     sampleLayer.clear();
-    for (int32_t i = 0; i < kControllerCount; ++i)
-        controllers[i] = readController(i);
+    readControllers(controllers);
+    keyScaleNote = std::numeric_limits<double>::quiet_NaN(); // new key tables
     for (CVoiceFilter& f : filters)
         f.resetForNote();
     for (COperator& op : operators)
@@ -379,11 +384,17 @@ void CVoice::applyEnvelopes(int32_t n) {
         f.beginModulation();
     sampleLayer.beginModulation();
     const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
+    // The key tables are fixed for the note: their values move only with the
+    // note itself (glide).
+    if (!(currentNoteValue == keyScaleNote)) {
+        for (int32_t i = 0; i < envelopeCountValue; ++i)
+            keyScales[i] = envelopes[i].keyTableLookup(currentNoteValue);
+        keyScaleNote = currentNoteValue;
+    }
     for (int32_t i = 0; i < envelopeCountValue; ++i) {
         CEnvelope& e = envelopes[i];
         if (e.tempoSync) e.rate = tempo / kSecondsPerMinute;
-        double value = e.evaluate(n * e.rate * sampleRateReciprocal, true) *
-                       e.keyTableLookup(currentNoteValue) * e.depth;
+        double value = e.evaluate(n * e.rate * sampleRateReciprocal, true) * keyScales[i] * e.depth;
         if (e.controller >= 0 && e.controller < kControllerCount)
             value *= controllers[e.controller];
         if (e.mustFinish && !e.finishedCounted && e.isFinished()) {
@@ -400,8 +411,10 @@ void CVoice::controlTick(int32_t n) {
     if (released && finished >= mustFinish) active = false;
     if (loudAfterRelease > loudLimit) active = false;
     // 2. Controllers, smoothed.
+    double now[kControllerCount];
+    readControllers(now);
     for (int32_t i = 0; i < kControllerCount; ++i)
-        controllers[i] += (readController(i) - controllers[i]) * kControllerSmoothing;
+        controllers[i] += (now[i] - controllers[i]) * kControllerSmoothing;
     // 3. Pitch.
     const double bend = pitchBendSemitones();
     const double tuning = tuningFactor(currentNoteValue);

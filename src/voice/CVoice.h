@@ -29,6 +29,7 @@
 #include "voice/SemitoneRatio.h"
 
 #include <cstdint>
+#include <limits>
 
 class CSoundRenderer;
 class CWaveManager;
@@ -133,7 +134,8 @@ private:
     void controlTick(int32_t n);
     void applyEnvelopes(int32_t n);
     void applyEnvelope(const CEnvelope& e, double value);
-    double readController(int32_t index) const;
+    // Controllers 0..10 as the renderer gives them now (all 0 without one).
+    void readControllers(double* values) const;
     double tuningFactor(double note) const;
     // AllRunning: every operator is on.
     template <bool Interpolate, bool AllRunning>
@@ -159,6 +161,9 @@ private:
     int32_t mustFinish = 0;
     int32_t finished = 0;
     double controllers[kControllerCount] = {};
+    // Each envelope's key-table value at keyScaleNote (none yet).
+    double keyScales[kMaxEnvelopes] = {};
+    double keyScaleNote = std::numeric_limits<double>::quiet_NaN();
 
     // Timing.
     double sampleRate = kDefaultSampleRate;
