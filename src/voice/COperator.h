@@ -18,6 +18,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 class CWaveManager;
 
@@ -85,15 +86,34 @@ public:
 
     // Starts a control tick's modulation sums from the parameter bases; the
     // voice's envelopes then add or multiply into `modulation`.
-    void beginModulation();
+    void beginModulation() {
+        modulation.amplitude = amplitude;
+        modulation.pitch = 0.0;
+        modulation.frequency = 0.0;
+        modulation.mixLevel = mixLevel;
+        modulation.pan = 0.0;
+        modulation.phase = 0.0;
+    }
 
     // Every second tick: frequency from the key frequency (Hz), table choice,
     // phase increment.
     void updateFrequency(double keyFrequency, const CWaveManager* waves);
     void updateBasePhase();
-    // Every tick, r = 1 / tick length.
-    void updateAmplitude(float r, bool firstTick);
-    void updateGains(float r, bool firstTick);
+    // Every tick, r = 1 / tick length. A ramp that stands still at the target
+    // it would get again is left alone (retargeting it would change nothing);
+    // held notes spend most ticks so, hence the checks inline here.
+    void updateAmplitude(float r, bool firstTick) {
+        const float target = on ? float(modulation.amplitude) : 0.0f;
+        if (firstTick || !amplitudeValue.keeps(target))
+            amplitudeValue.retarget(target, r, firstTick);
+    }
+    void updateGains(float r, bool firstTick) {
+        const double s = modulation.mixLevel;
+        const double panSum = pan + modulation.pan;
+        if (firstTick || !sameBits(s, gainsMixLevel) || !sameBits(panSum, gainsPan) ||
+            !leftGain.standsStill() || !rightGain.standsStill())
+            retargetGains(s, panSum, r, firstTick);
+    }
 
     // Per sample, only while on: produces s (amplitude applied, mix level and
     // pan not), adds s * left gain and s * right gain into left and right,
@@ -136,6 +156,8 @@ private:
 
     // Played until the first table choice, so an operator never reads null.
     static const float kSilentTable[];
+    // Aims both gain ramps at mix level s (before its square law) and pan panSum.
+    void retargetGains(double s, double panSum, float r, bool firstTick);
 
     // Hot per-sample state first.
     double phaseInput = 0.0; // cycles; reset to the base phase every sample
@@ -153,6 +175,10 @@ private:
     double rateReciprocal = 1.0 / 44100.0;
     double sampleRate = 44100.0;
     double lastFrequency = 0.0;
+    // The frequency the table level was last chosen for (none yet), and that
+    // level: a held pitch keeps its level.
+    double levelFrequency = std::numeric_limits<double>::quiet_NaN();
+    int32_t tableLevel = 0;
     double matrixRow[kMatrixDestinations] = {};
     bool on = true;
     bool rowChangedFlag = false;
