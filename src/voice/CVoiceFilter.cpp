@@ -108,16 +108,10 @@ void CVoiceFilter::resetForNote() {
     output = 0.0;
     leftGain.clear();
     rightGain.clear();
+    gainsAimed = false;
     coefficient.clear();
     smoothedCutoff = cutoffTarget;
     rowChangedFlag = false;
-}
-
-void CVoiceFilter::beginModulation() {
-    modulation.cutoff = 0.0;
-    modulation.resonance = 0.0;
-    modulation.level = baseLevel;
-    modulation.pan = 0.0;
 }
 
 double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
@@ -139,7 +133,9 @@ void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateRe
     double resonance = clampValue(baseResonance + modulation.resonance, 0.0, 1.0);
     float k = float(sampleRateReciprocal * cutoffFrequency);
     k = k < kMaxCoefficient ? k : kMaxCoefficient;
-    coefficient.retarget(k, r, firstTick);
+    // A ramp that stands still at the target it would get again is left alone
+    // (retargeting it would change nothing); a held note's filter settles so.
+    if (firstTick || !coefficient.keeps(k)) coefficient.retarget(k, r, firstTick);
 
     switch (modeValue) {
     case kOff:
@@ -163,8 +159,15 @@ void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateRe
     feedback = float(resonance);
 
     const double level = modulation.level;
+    const double panSum = pan + modulation.pan;
+    if (!firstTick && gainsAimed && sameBits(level, gainsLevel) && sameBits(panSum, gainsPan) &&
+        leftGain.standsStill() && rightGain.standsStill())
+        return; // the same gain targets as last tick, already reached
+    gainsAimed = true;
+    gainsLevel = level;
+    gainsPan = panSum;
     const double g = clampValue(level * std::fabs(level), -1.0, 1.0);
-    const double p = clampValue((pan + modulation.pan + 1.0) * 0.5, 0.0, 1.0);
+    const double p = clampValue((panSum + 1.0) * 0.5, 0.0, 1.0);
     leftGain.retarget(float((1.0 - p) * g), r, firstTick);
     rightGain.retarget(float(p * g), r, firstTick);
 }

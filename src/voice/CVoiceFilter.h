@@ -66,7 +66,12 @@ public:
     // cutoff jumps to its target; the row-changed flag is cleared.
     void resetForNote();
     // Starts a tick's modulation sums from the parameter bases.
-    void beginModulation();
+    void beginModulation() {
+        modulation.cutoff = 0.0;
+        modulation.resonance = 0.0;
+        modulation.level = baseLevel;
+        modulation.pan = 0.0;
+    }
     // Every control tick. pitchBend and note in semitones, r = 1 / tick length.
     void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                     bool firstTick);
@@ -133,6 +138,11 @@ private:
     // The inputs cutoffFrequency was last worked out for (none yet).
     double hzForCutoff = std::numeric_limits<double>::quiet_NaN();
     double hzForKeyOffset = std::numeric_limits<double>::quiet_NaN();
+    // The level and pan sum the gain ramps were last aimed from (none since
+    // the last reset while gainsAimed is false).
+    bool gainsAimed = false;
+    double gainsLevel = 0.0;
+    double gainsPan = 0.0;
     double matrixRow[kMatrixDestinations] = {};
     bool rowChangedFlag = false;
 };
