@@ -337,30 +337,37 @@ double CEnvelope::evaluate(double dt, bool allowLoop) {
     if (!released && looping && currentSegment == loopStart && currentSegment == loopEnd) {
         value = points[currentSegment].level; // sustain on a single point
     } else {
+        // The value is taken at the time before the step; the walk below changes neither the
+        // segment's record nor the loop-back one.
         const EnvelopePoint& seg =
             (looping && currentSegment == loopStart) ? loopBack : points[currentSegment];
+        const double t = timeInSegment;
+        timeInSegment += step;
+        if (points[currentSegment].delta < timeInSegment) walkSegments(allowLoop);
         // A level segment keeps its level whatever its curve: the shape stays finite inside the
         // segment, so the full form adds exactly 0 (+ 0.0 gives a zero level the sign it gives).
         value = seg.startLevel == seg.level
                     ? seg.level + 0.0
-                    : segmentShape(seg.startLevel, seg.level, seg.curve, timeInSegment / seg.delta);
-        timeInSegment += step;
-        while (currentSegment < count && points[currentSegment].delta < timeInSegment) {
-            timeInSegment -= points[currentSegment].delta;
-            ++currentSegment;
-            if (!released && allowLoop && currentSegment > loopEnd) {
-                currentSegment = loopStart;
-                looping = true;
-                // Whole loop turns change nothing; dropping them bounds this walk for any step.
-                const double loopLength =
-                    points[loopEnd].endTime - points[loopStart].endTime + points[loopStart].delta;
-                if (timeInSegment > loopLength)
-                    timeInSegment = std::fmod(timeInSegment, loopLength);
-            }
-        }
+                    : segmentShape(seg.startLevel, seg.level, seg.curve, t / seg.delta);
     }
     currentLevel = value;
     return bipolar ? 2.0 * value - 1.0 : value;
+}
+
+void CEnvelope::walkSegments(bool allowLoop) {
+    const int count = safePointCount();
+    while (currentSegment < count && points[currentSegment].delta < timeInSegment) {
+        timeInSegment -= points[currentSegment].delta;
+        ++currentSegment;
+        if (!released && allowLoop && currentSegment > loopEnd) {
+            currentSegment = loopStart;
+            looping = true;
+            // Whole loop turns change nothing; dropping them bounds this walk for any step.
+            const double loopLength =
+                points[loopEnd].endTime - points[loopStart].endTime + points[loopStart].delta;
+            if (timeInSegment > loopLength) timeInSegment = std::fmod(timeInSegment, loopLength);
+        }
+    }
 }
 
 void CEnvelope::release() {

@@ -224,6 +224,9 @@ public:
 
 private:
     int clampIndex(int index) const;
+    // Moves on through the segments (looping back where allowed) while the time in the current
+    // one exceeds its length; the evaluation's rarer half, kept apart to keep the usual one lean.
+    void walkSegments(bool allowLoop);
     // Called by every evaluation, hence inline.
     int32_t safePointCount() const {
         if (pointCount < kCurveMinimumPoints) return kCurveMinimumPoints;

@@ -150,10 +150,6 @@ void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) 
     increment = uint32_t(x * kPhaseScale);
 }
 
-void COperator::updateBasePhase() {
-    basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
-}
-
 void COperator::retargetGains(double s, double panSum, float r, bool firstTick) {
     gainsMixLevel = s;
     gainsPan = panSum;

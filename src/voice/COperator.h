@@ -14,6 +14,7 @@
 
 #include "voice/CRamp.h"
 #include "voice/FastClamp.h"
+#include "voice/SameBits.h"
 #include "voice/SemitoneRatio.h"
 
 #include <cstdint>
@@ -87,18 +88,24 @@ public:
     // Starts a control tick's modulation sums from the parameter bases; the
     // voice's envelopes then add or multiply into `modulation`.
     void beginModulation() {
-        modulation.amplitude = amplitude;
+        modulation.amplitude = startedAmplitude = amplitude;
         modulation.pitch = 0.0;
         modulation.frequency = 0.0;
-        modulation.mixLevel = mixLevel;
+        modulation.mixLevel = startedMixLevel = mixLevel;
         modulation.pan = 0.0;
         modulation.phase = 0.0;
+    }
+    // Whether beginModulation would start from other bases than last time.
+    bool basesMoved() const {
+        return !sameBits(amplitude, startedAmplitude) || !sameBits(mixLevel, startedMixLevel);
     }
 
     // Every second tick: frequency from the key frequency (Hz), table choice,
     // phase increment.
     void updateFrequency(double keyFrequency, const CWaveManager* waves);
-    void updateBasePhase();
+    void updateBasePhase() {
+        basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
+    }
     // Every tick, r = 1 / tick length. A ramp that stands still at the target
     // it would get again is left alone (retargeting it would change nothing);
     // held notes spend most ticks so, hence the checks inline here.
@@ -200,6 +207,9 @@ private:
     double startPhase = 0.0;
     double amplitude = 0.0;
     uint8_t freeRunning = 1;
+    // The bases the modulation sums were last started from.
+    double startedAmplitude = 0.0;
+    double startedMixLevel = 0.0;
 };
 
 template <bool Interpolate> inline void COperator::produce(float& left, float& right) {

@@ -10,6 +10,7 @@
 #pragma once
 
 #include "voice/CRamp.h"
+#include "voice/SameBits.h"
 
 #include <cstdint>
 
@@ -58,7 +59,15 @@ public:
         double pitch = 0.0; // semitones
     };
     Modulation modulation;
-    void beginModulation() { modulation = {amplitudeBase, panBase, 0.0}; }
+    void beginModulation() {
+        startedAmplitude = amplitudeBase;
+        startedPan = panBase;
+        modulation = {startedAmplitude, startedPan, 0.0};
+    }
+    // Whether beginModulation would start from other bases than last time.
+    bool basesMoved() const {
+        return !sameBits(amplitudeBase, startedAmplitude) || !sameBits(panBase, startedPan);
+    }
 
 private:
     double targetStep(double outputRateReciprocal, double rateFactor, double bendPlusNote) const;
@@ -74,4 +83,7 @@ private:
     CRamp leftGain;
     CRamp rightGain;
     bool stereo = false;
+    // The bases the modulation sums were last started from.
+    double startedAmplitude = 1.0;
+    double startedPan = 0.0;
 };

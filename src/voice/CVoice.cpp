@@ -378,11 +378,6 @@ void CVoice::applyEnvelope(const CEnvelope& e, double value) {
 }
 
 void CVoice::applyEnvelopes(int32_t n) {
-    for (COperator& op : operators)
-        op.beginModulation();
-    for (CVoiceFilter& f : filters)
-        f.beginModulation();
-    sampleLayer.beginModulation();
     const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
     // The key tables are fixed for the note: their values move only with the
     // note itself (glide).
@@ -391,6 +386,10 @@ void CVoice::applyEnvelopes(int32_t n) {
             keyScales[i] = envelopes[i].keyTableLookup(currentNoteValue);
         keyScaleNote = currentNoteValue;
     }
+    // The sums depend on nothing but the envelope values and the modules'
+    // bases (kinds and depths are fixed for the note), so they are rebuilt
+    // only when one of those moved; a held note's envelopes mostly stand still.
+    bool moved = firstTick;
     for (int32_t i = 0; i < envelopeCountValue; ++i) {
         CEnvelope& e = envelopes[i];
         if (e.tempoSync) e.rate = tempo / kSecondsPerMinute;
@@ -401,8 +400,23 @@ void CVoice::applyEnvelopes(int32_t n) {
             e.finishedCounted = true;
             ++finished;
         }
-        applyEnvelope(e, value);
+        moved = moved || !sameBits(value, envelopeValues[i]);
+        envelopeValues[i] = value;
     }
+    for (const COperator& op : operators)
+        moved = moved || op.basesMoved();
+    for (const CVoiceFilter& f : filters)
+        moved = moved || f.basesMoved();
+    moved = moved || sampleLayer.basesMoved();
+    if (!moved) return;
+
+    for (COperator& op : operators)
+        op.beginModulation();
+    for (CVoiceFilter& f : filters)
+        f.beginModulation();
+    sampleLayer.beginModulation();
+    for (int32_t i = 0; i < envelopeCountValue; ++i)
+        applyEnvelope(envelopes[i], envelopeValues[i]);
 }
 
 void CVoice::controlTick(int32_t n) {

@@ -26,6 +26,7 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
+#include "voice/SameBits.h"
 #include "voice/SemitoneRatio.h"
 
 #include <cstdint>
@@ -164,6 +165,8 @@ private:
     // Each envelope's key-table value at keyScaleNote (none yet).
     double keyScales[kMaxEnvelopes] = {};
     double keyScaleNote = std::numeric_limits<double>::quiet_NaN();
+    // Each envelope's value as last applied to the modulation sums.
+    double envelopeValues[kMaxEnvelopes] = {};
 
     // Timing.
     double sampleRate = kDefaultSampleRate;

@@ -17,6 +17,7 @@
 
 #include "voice/CRamp.h"
 #include "voice/FastClamp.h"
+#include "voice/SameBits.h"
 
 #include <cmath>
 #include <cstdint>
@@ -69,9 +70,11 @@ public:
     void beginModulation() {
         modulation.cutoff = 0.0;
         modulation.resonance = 0.0;
-        modulation.level = baseLevel;
+        modulation.level = startedLevel = baseLevel;
         modulation.pan = 0.0;
     }
+    // Whether beginModulation would start from another base than last time.
+    bool basesMoved() const { return !sameBits(baseLevel, startedLevel); }
     // Every control tick. pitchBend and note in semitones, r = 1 / tick length.
     void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                     bool firstTick);
@@ -133,6 +136,7 @@ private:
     double smoothedCutoff = 0.0;
     double baseResonance = 0.0;
     double baseLevel = 0.0;
+    double startedLevel = 0.0; // the base level the sums were last started from
     double pan = 0.0;
     double cutoffFrequency = 0.0;
     // The inputs cutoffFrequency was last worked out for (none yet).
