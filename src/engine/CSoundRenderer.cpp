@@ -425,7 +425,7 @@ void CSoundRenderer::resetControllers() {
 }
 
 double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
-    if (index == kPolyAftertouchIndex) return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
+    if (index == kPolyAftertouchIndex) return polyAftertouchOf(key);
     if (index >= 0 && index < kControllerCount) return controllers[index];
     return 1.0;
 }
@@ -446,7 +446,7 @@ double CSoundRenderer::keyFrequencyFactor(double key) const {
 
 void CSoundRenderer::controllerValues(int32_t key, double* values) const {
     std::memcpy(values, controllers, sizeof controllers);
-    values[kPolyAftertouchIndex] = controllerValue(kPolyAftertouchIndex, key);
+    values[kPolyAftertouchIndex] = polyAftertouchOf(key);
 }
 
 void CSoundRenderer::stopVoices(bool hard) {

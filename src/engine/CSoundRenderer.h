@@ -232,6 +232,9 @@ private:
     float volumeValue = 1.0f;
     float panValue = 0.5f;
     double polyAftertouch[128] = {};
+    double polyAftertouchOf(int32_t key) const {
+        return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
+    }
     // The fine-tune setting keyFrequencyFactor last worked its factor out for
     // (none yet), and that factor: the setting seldom moves, so the voices'
     // tuning needs no power per tick. Audio thread only, like its reader.

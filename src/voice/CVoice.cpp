@@ -77,15 +77,17 @@ void CVoice::setSampleRate(double rate) {
 }
 
 // ---- renderer services (defaults for a voice without a renderer) ----
+// The two the control tick calls are used in this file only; inline lets the
+// tick take them without a call.
 
-void CVoice::readControllers(double* values) const {
+inline void CVoice::readControllers(double* values) const {
     if (renderer)
         renderer->controllerValues(keyValue, values);
     else
         std::fill(values, values + kControllerCount, 0.0);
 }
 
-double CVoice::tuningFactor(double note) const {
+inline double CVoice::tuningFactor(double note) const {
     return renderer ? renderer->keyFrequencyFactor(note) : 1.0;
 }
 
@@ -445,7 +447,7 @@ void CVoice::controlTick(int32_t n) {
             op.updateFrequency(keyFrequencyValue, waves);
             op.updateBasePhase();
         }
-        if (op.isOn()) runningOperators |= 1u << op.index();
+        runningOperators |= uint32_t(op.isOn()) << op.index();
     }
     tickParity = !tickParity;
     // 6. Filters.
