@@ -320,7 +320,7 @@ void CEnvelope::start(double t0) {
     finishedCounted = false;
 }
 
-double CEnvelope::evaluate(double dt, bool allowLoop) {
+double CEnvelope::evaluateAndAdvance(double dt, bool allowLoop) {
     const int count = safePointCount();
     double step = dt * kTimeStepScale;
     if (!(step >= 0.0)) step = 0.0; // NaN and backward steps stand still
