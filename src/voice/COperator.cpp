@@ -118,12 +118,15 @@ void COperator::setSampleRate(double rate) {
     sampleRate = rate;
     rateReciprocal = 1.0 / rate;
     levelFrequency = std::numeric_limits<double>::quiet_NaN(); // the level depends on the rate
+    frequencyHeld = false;                                     // and so does the increment
 }
 
 void COperator::resetForNote() {
     amplitudeValue.clear();
     leftGain.clear();
     rightGain.clear();
+    rampsSettled = false;
+    frequencyHeld = false; // the increment is cleared below
     phaseInput = 0.0;
     rowChangedFlag = true;
     basePhaseCycles = kBasePhaseCycles;

@@ -103,6 +103,23 @@ public:
     // Every second tick: frequency from the key frequency (Hz), table choice,
     // phase increment.
     void updateFrequency(double keyFrequency, const CWaveManager* waves);
+    // updateFrequency, left out when nothing it reads has moved since its last
+    // run here: the key frequency, the wave manager (which rebuilds its tables
+    // in place, so the chosen table stays valid), the tuning parameters and,
+    // sumsMoved telling, the modulation sums.
+    void updateFrequencyIfMoved(double keyFrequency, const CWaveManager* waves, bool sumsMoved) {
+        if (frequencyHeld && !sumsMoved && sameBits(keyFrequency, heldKeyFrequency) &&
+            waves == heldWaves && sameBits(coarse, heldCoarse) &&
+            sameBits(coarseMode, heldCoarseMode) && sameBits(frequencyOffset, heldOffset))
+            return;
+        frequencyHeld = true; // taken before updateFrequency reads them: a change after shows
+        heldKeyFrequency = keyFrequency;
+        heldWaves = waves;
+        heldCoarse = coarse;
+        heldCoarseMode = coarseMode;
+        heldOffset = frequencyOffset;
+        updateFrequency(keyFrequency, waves);
+    }
     void updateBasePhase() {
         basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
     }
@@ -120,6 +137,22 @@ public:
         if (firstTick || !sameBits(s, gainsMixLevel) || !sameBits(panSum, gainsPan) ||
             !leftGain.standsStill() || !rightGain.standsStill())
             retargetGains(s, panSum, r, firstTick);
+    }
+    // Both of the above. sumsMoved: whether `modulation` may differ from the
+    // last tick's. Ramps that stood still at their targets after the last
+    // update still do (the sample loop moves a ramp only by its increment), so
+    // with the same sums, switch and pan they would get the same targets again
+    // and the two updates would change nothing.
+    void updateRamps(float r, bool firstTick, bool sumsMoved) {
+        if (!firstTick && !sumsMoved && rampsSettled && on == settledOn &&
+            sameBits(pan, settledPan))
+            return;
+        settledOn = on; // taken before the updates read them: a change after still shows
+        settledPan = pan;
+        updateAmplitude(r, firstTick);
+        updateGains(r, firstTick);
+        rampsSettled =
+            amplitudeValue.standsStill() && leftGain.standsStill() && rightGain.standsStill();
     }
 
     // Per sample, only while on: produces s (amplitude applied, mix level and
@@ -193,6 +226,19 @@ private:
     // The mix level and pan sum the gain ramps were last aimed from.
     double gainsMixLevel = 0.0;
     double gainsPan = 0.0;
+    // After updateRamps' last full update: whether all three ramps stood still,
+    // and the switch and pan it read.
+    bool rampsSettled = false;
+    bool settledOn = true;
+    double settledPan = 0.0;
+    // What updateFrequencyIfMoved's last full update read (none while
+    // frequencyHeld is false).
+    bool frequencyHeld = false;
+    double heldKeyFrequency = 0.0;
+    const CWaveManager* heldWaves = nullptr;
+    double heldCoarse = 0.0;
+    double heldCoarseMode = 0.0;
+    double heldOffset = 0.0;
 
     // Control-rate powers, kept while their semitones stay the same.
     SemitoneRatio pitchRatio;

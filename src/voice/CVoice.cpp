@@ -379,7 +379,7 @@ void CVoice::applyEnvelope(const CEnvelope& e, double value) {
     }
 }
 
-void CVoice::applyEnvelopes(int32_t n) {
+bool CVoice::applyEnvelopes(int32_t n) {
     const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
     // The key tables are fixed for the note: their values move only with the
     // note itself (glide).
@@ -410,7 +410,7 @@ void CVoice::applyEnvelopes(int32_t n) {
     for (const CVoiceFilter& f : filters)
         moved = moved || f.basesMoved();
     moved = moved || sampleLayer.basesMoved();
-    if (!moved) return;
+    if (!moved) return false;
 
     for (COperator& op : operators)
         op.beginModulation();
@@ -419,6 +419,7 @@ void CVoice::applyEnvelopes(int32_t n) {
     sampleLayer.beginModulation();
     for (int32_t i = 0; i < envelopeCountValue; ++i)
         applyEnvelope(envelopes[i], envelopeValues[i]);
+    return true;
 }
 
 void CVoice::controlTick(int32_t n) {
@@ -437,18 +438,19 @@ void CVoice::controlTick(int32_t n) {
     keyFrequencyValue =
         keyRatio.of(bend + currentNoteValue - kReferenceNote) * kReferenceHz * tuning;
     // 4. Envelopes.
-    applyEnvelopes(n);
+    const bool sumsMoved = applyEnvelopes(n);
+    sumsMovedSincePitch = sumsMovedSincePitch || sumsMoved;
     // 5. Operators: ramps every tick, pitch and table every second tick.
     runningOperators = 0;
     for (COperator& op : operators) {
-        op.updateAmplitude(r, firstTick);
-        op.updateGains(r, firstTick);
+        op.updateRamps(r, firstTick, sumsMoved);
         if (!tickParity) {
-            op.updateFrequency(keyFrequencyValue, waves);
+            op.updateFrequencyIfMoved(keyFrequencyValue, waves, sumsMovedSincePitch);
             op.updateBasePhase();
         }
         runningOperators |= uint32_t(op.isOn()) << op.index();
     }
+    if (!tickParity) sumsMovedSincePitch = false;
     tickParity = !tickParity;
     // 6. Filters.
     for (CVoiceFilter& f : filters)

@@ -133,7 +133,8 @@ private:
     double rateFactor(const CEnvelope& e, double n, uint8_t velocity) const;
     void rebuildRoutingIfNeeded();
     void controlTick(int32_t n);
-    void applyEnvelopes(int32_t n);
+    // Returns whether the modulation sums may have moved since the last tick.
+    bool applyEnvelopes(int32_t n);
     void applyEnvelope(const CEnvelope& e, double value);
     // Controllers 0..10 as the renderer gives them now (all 0 without one).
     void readControllers(double* values) const;
@@ -175,6 +176,8 @@ private:
     int32_t positionInTick = 0;
     int32_t tickCounter = 0;
     bool tickParity = false;
+    // Whether the modulation sums moved since the operators' last pitch tick.
+    bool sumsMovedSincePitch = true;
     bool firstTick = false;
     int32_t age = 0;
     bool noInterpolation = false;
