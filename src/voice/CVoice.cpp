@@ -454,7 +454,7 @@ void CVoice::controlTick(int32_t n) {
     tickParity = !tickParity;
     // 6. Filters.
     for (CVoiceFilter& f : filters)
-        f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick);
+        f.updateTickIfMoved(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
     // 7. Sample layer.
     if (firstTick)
         sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,

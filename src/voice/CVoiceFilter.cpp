@@ -109,6 +109,7 @@ void CVoiceFilter::resetForNote() {
     leftGain.clear();
     rightGain.clear();
     gainsAimed = false;
+    targetsSettled = false;
     coefficient.clear();
     smoothedCutoff = cutoffTarget;
     rowChangedFlag = false;
@@ -122,6 +123,33 @@ double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
 void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                               bool firstTick) {
     smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
+    updateTargets(pitchBend, note, sampleRateReciprocal, r, firstTick);
+}
+
+void CVoiceFilter::updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal,
+                                     float r, bool firstTick, bool sumsMoved) {
+    smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
+    if (!firstTick && !sumsMoved && targetsSettled && sameBits(smoothedCutoff, settledCutoff) &&
+        sameBits(pitchBend, settledBend) && sameBits(note, settledNote) &&
+        sameBits(sampleRateReciprocal, settledRate) && sameBits(keyTracking, settledKeyTracking) &&
+        sameBits(baseResonance, settledResonance) && sameBits(pan, settledPan) &&
+        modeValue == settledMode)
+        return;
+    // Taken before updateTargets reads them: a change after still shows next tick.
+    settledCutoff = smoothedCutoff;
+    settledBend = pitchBend;
+    settledNote = note;
+    settledRate = sampleRateReciprocal;
+    settledKeyTracking = keyTracking;
+    settledResonance = baseResonance;
+    settledPan = pan;
+    settledMode = modeValue;
+    updateTargets(pitchBend, note, sampleRateReciprocal, r, firstTick);
+    targetsSettled = coefficient.standsStill() && leftGain.standsStill() && rightGain.standsStill();
+}
+
+void CVoiceFilter::updateTargets(double pitchBend, double note, double sampleRateReciprocal,
+                                 float r, bool firstTick) {
     // exp2 only when its inputs moved; a held note's cutoff settles.
     const double cutoff = smoothedCutoff + modulation.cutoff;
     const double keyOffset = (pitchBend + note - kKeyTrackingCentre) * keyTracking;

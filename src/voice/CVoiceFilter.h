@@ -78,6 +78,13 @@ public:
     // Every control tick. pitchBend and note in semitones, r = 1 / tick length.
     void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                     bool firstTick);
+    // updateTick, its work after the cutoff smoothing left out when nothing it
+    // reads has moved since its last full run here (sumsMoved telling for the
+    // modulation sums) and its three ramps stood still then: they still do (the
+    // sample loop moves a ramp only by its increment) and would get the same
+    // targets again.
+    void updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal, float r,
+                           bool firstTick, bool sumsMoved);
     // Per sample: filters the input accumulator, adds y * left gain and
     // y * right gain into left and right, stores y as the output, clears the
     // accumulator and advances the ramps.
@@ -142,6 +149,22 @@ private:
     // The inputs cutoffFrequency was last worked out for (none yet).
     double hzForCutoff = std::numeric_limits<double>::quiet_NaN();
     double hzForKeyOffset = std::numeric_limits<double>::quiet_NaN();
+    // updateTick after the smoothing: cutoff, coefficient, mode weights,
+    // resonance and gains.
+    void updateTargets(double pitchBend, double note, double sampleRateReciprocal, float r,
+                       bool firstTick);
+
+    // What updateTickIfMoved's last full run read, and whether its ramps stood
+    // still after it (none while targetsSettled is false).
+    bool targetsSettled = false;
+    uint8_t settledMode = kOff;
+    double settledCutoff = 0.0;
+    double settledBend = 0.0;
+    double settledNote = 0.0;
+    double settledRate = 0.0;
+    double settledKeyTracking = 0.0;
+    double settledResonance = 0.0;
+    double settledPan = 0.0;
     // The level and pan sum the gain ramps were last aimed from (none since
     // the last reset while gainsAimed is false).
     bool gainsAimed = false;
