@@ -11,6 +11,7 @@
 
 #include "voice/CRamp.h"
 #include "voice/SameBits.h"
+#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 
@@ -70,7 +71,7 @@ public:
     }
 
 private:
-    double targetStep(double outputRateReciprocal, double rateFactor, double bendPlusNote) const;
+    double targetStep(double outputRateReciprocal, double rateFactor, double bendPlusNote);
     void retargetGains(float r, bool firstTick);
 
     const CSamplerSlot* slotPointer = nullptr;
@@ -83,6 +84,7 @@ private:
     CRamp leftGain;
     CRamp rightGain;
     bool stereo = false;
+    SemitoneRatio pitchRatio; // of the step's semitones, kept while they hold
     // The bases the modulation sums were last started from.
     double startedAmplitude = 1.0;
     double startedPan = 0.0;
