@@ -436,7 +436,7 @@ void CSoundRenderer::resetControllers() {
 }
 
 double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
-    if (index == kPolyAftertouchIndex) return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
+    if (index == kPolyAftertouchIndex) return polyAftertouchOf(key);
     if (index >= 0 && index < kControllerCount) return controllers[index];
     return 1.0;
 }
@@ -446,9 +446,18 @@ double CSoundRenderer::keyFrequencyFactor(double key) const {
     if (std::isnan(key) || key < 0.0) return t[0];
     if (key >= 127.0) return t[127];
     const int32_t i = int32_t(key);
-    const int32_t cents =
-        toRange(settingsObject ? settingsObject->fineTune : 0.5, -kFineTuneCents, kFineTuneCents);
-    return (t[i] + (t[i + 1] - t[i]) * (key - i)) * std::pow(2.0, cents / 1200.0);
+    const double setting = settingsObject ? settingsObject->fineTune : 0.5;
+    if (!(setting == fineTuneSetting)) {
+        fineTuneSetting = setting;
+        const int32_t cents = toRange(setting, -kFineTuneCents, kFineTuneCents);
+        fineTuneFactor = std::pow(2.0, cents / 1200.0);
+    }
+    return (t[i] + (t[i + 1] - t[i]) * (key - i)) * fineTuneFactor;
+}
+
+void CSoundRenderer::controllerValues(int32_t key, double* values) const {
+    std::memcpy(values, controllers, sizeof controllers);
+    values[kPolyAftertouchIndex] = polyAftertouchOf(key);
 }
 
 void CSoundRenderer::stopVoices(bool hard) {

@@ -24,6 +24,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <memory>
 #include <mutex>
 
@@ -126,6 +127,8 @@ public:
     const CSamplerSlot* slotForKey(int32_t key) const;
     // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
     double controllerValue(int32_t index, int32_t key) const;
+    // All of controllerValue's sources 0..10 for one key, into values[0..10].
+    void controllerValues(int32_t key, double* values) const;
     // Tuning factor of a fractional key from the program's per-key ratios and
     // the process-wide fine tune.
     double keyFrequencyFactor(double key) const;
@@ -229,6 +232,14 @@ private:
     float volumeValue = 1.0f;
     float panValue = 0.5f;
     double polyAftertouch[128] = {};
+    double polyAftertouchOf(int32_t key) const {
+        return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
+    }
+    // The fine-tune setting keyFrequencyFactor last worked its factor out for
+    // (none yet), and that factor: the setting seldom moves, so the voices'
+    // tuning needs no power per tick. Audio thread only, like its reader.
+    mutable double fineTuneSetting = std::numeric_limits<double>::quiet_NaN();
+    mutable double fineTuneFactor = 1.0;
     CEventQueue events;
     float highPassK[3] = {};
     // Per channel: input 2 back, previous input, output 2 back, previous output.

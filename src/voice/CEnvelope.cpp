@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <limits>
 
 namespace {
 
@@ -13,6 +14,7 @@ constexpr double kCurveSteepness = 40.0;
 // keeps the segment walk finite whatever time step arrives.
 constexpr double kMaxStep = kEnvelopeMaxPoints * CEnvelope::kMaxDelta;
 constexpr double kLevelStep = 1.0 / CEnvelope::kLevelResolution;
+constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 // NaN takes the low end: a damaged value must never reach the audio path.
 double clampValue(double v, double lo, double hi) {
@@ -61,10 +63,6 @@ CEnvelope::CEnvelope() {
     loopEnabled = true;
     keyTableCurve = false;
     reset(true);
-}
-
-int32_t CEnvelope::safePointCount() const {
-    return clampInt(pointCount, kCurveMinimumPoints, kEnvelopeMaxPoints);
 }
 
 int CEnvelope::clampIndex(int index) const {
@@ -296,7 +294,9 @@ void CEnvelope::pointText(char* text, size_t capacity, char decimalSeparator) co
 double CEnvelope::segmentShape(double a, double b, double c, double x) {
     const double d = 0.5 - c;
     double y;
-    if (d > 0.0) {
+    if (d == 0.0 && std::fabs(x) != kInfinity) {
+        y = 1.0 - (1.0 - x); // a straight segment: the power below is 10^0 = 1
+    } else if (d > 0.0) {
         y = x * std::pow(10.0, kCurveSteepness * d * d * (x - 1.0));
     } else {
         y = 1.0 - (1.0 - x) * std::pow(10.0, -kCurveSteepness * d * d * x);
@@ -320,7 +320,7 @@ void CEnvelope::start(double t0) {
     finishedCounted = false;
 }
 
-double CEnvelope::evaluate(double dt, bool allowLoop) {
+double CEnvelope::evaluateAndAdvance(double dt, bool allowLoop) {
     const int count = safePointCount();
     double step = dt * kTimeStepScale;
     if (!(step >= 0.0)) step = 0.0; // NaN and backward steps stand still
@@ -337,26 +337,37 @@ double CEnvelope::evaluate(double dt, bool allowLoop) {
     if (!released && looping && currentSegment == loopStart && currentSegment == loopEnd) {
         value = points[currentSegment].level; // sustain on a single point
     } else {
+        // The value is taken at the time before the step; the walk below changes neither the
+        // segment's record nor the loop-back one.
         const EnvelopePoint& seg =
             (looping && currentSegment == loopStart) ? loopBack : points[currentSegment];
-        value = segmentShape(seg.startLevel, seg.level, seg.curve, timeInSegment / seg.delta);
+        const double t = timeInSegment;
         timeInSegment += step;
-        while (currentSegment < count && points[currentSegment].delta < timeInSegment) {
-            timeInSegment -= points[currentSegment].delta;
-            ++currentSegment;
-            if (!released && allowLoop && currentSegment > loopEnd) {
-                currentSegment = loopStart;
-                looping = true;
-                // Whole loop turns change nothing; dropping them bounds this walk for any step.
-                const double loopLength =
-                    points[loopEnd].endTime - points[loopStart].endTime + points[loopStart].delta;
-                if (timeInSegment > loopLength)
-                    timeInSegment = std::fmod(timeInSegment, loopLength);
-            }
-        }
+        if (points[currentSegment].delta < timeInSegment) walkSegments(allowLoop);
+        // A level segment keeps its level whatever its curve: the shape stays finite inside the
+        // segment, so the full form adds exactly 0 (+ 0.0 gives a zero level the sign it gives).
+        value = seg.startLevel == seg.level
+                    ? seg.level + 0.0
+                    : segmentShape(seg.startLevel, seg.level, seg.curve, t / seg.delta);
     }
     currentLevel = value;
     return bipolar ? 2.0 * value - 1.0 : value;
+}
+
+void CEnvelope::walkSegments(bool allowLoop) {
+    const int count = safePointCount();
+    while (currentSegment < count && points[currentSegment].delta < timeInSegment) {
+        timeInSegment -= points[currentSegment].delta;
+        ++currentSegment;
+        if (!released && allowLoop && currentSegment > loopEnd) {
+            currentSegment = loopStart;
+            looping = true;
+            // Whole loop turns change nothing; dropping them bounds this walk for any step.
+            const double loopLength =
+                points[loopEnd].endTime - points[loopStart].endTime + points[loopStart].delta;
+            if (timeInSegment > loopLength) timeInSegment = std::fmod(timeInSegment, loopLength);
+        }
+    }
 }
 
 void CEnvelope::release() {

@@ -207,8 +207,16 @@ public:
     // Starts at time t0 (time units from the envelope's start).
     void start(double t0);
     // Value at the current time, then advances by dt time units (scaled by kTimeStepScale).
-    // Returns 0..1, or -1..1 when bipolar.
-    double evaluate(double dt, bool allowLoop);
+    // Returns 0..1, or -1..1 when bipolar. Sustain on a single point, where a held note's
+    // envelopes spend most of their time, is answered here without a call.
+    double evaluate(double dt, bool allowLoop) {
+        if (!released && looping && currentSegment == loopStart && currentSegment == loopEnd &&
+            currentSegment >= 0 && currentSegment < safePointCount()) {
+            currentLevel = points[currentSegment].level;
+            return bipolar ? 2.0 * currentLevel - 1.0 : currentLevel;
+        }
+        return evaluateAndAdvance(dt, allowLoop);
+    }
     // Note off: jumps to the segment after loop end, starting from the current level.
     void release();
     // Legato restart from wherever the envelope is.
@@ -224,5 +232,14 @@ public:
 
 private:
     int clampIndex(int index) const;
-    int32_t safePointCount() const;
+    // evaluate() beyond the sustain on a single point.
+    double evaluateAndAdvance(double dt, bool allowLoop);
+    // Moves on through the segments (looping back where allowed) while the time in the current
+    // one exceeds its length; the evaluation's rarer half, kept apart to keep the usual one lean.
+    void walkSegments(bool allowLoop);
+    // Called by every evaluation, hence inline.
+    int32_t safePointCount() const {
+        if (pointCount < kCurveMinimumPoints) return kCurveMinimumPoints;
+        return pointCount > kEnvelopeMaxPoints ? kEnvelopeMaxPoints : pointCount;
+    }
 };

@@ -23,7 +23,7 @@ void CModulationMatrix::rebuild(const double* const* rows) {
         }
     }
     count = n;
-    boundInput = nullptr; // the sparse list is laid out again at the next prepare
+    boundInput = nullptr; // the routes are laid out again at the next prepare
     boundOutput = nullptr;
     denseSourceCount = 0;
     for (int32_t s = 0; s < kNodes; ++s)
@@ -66,35 +66,34 @@ void CModulationMatrix::rebuild(const double* const* rows) {
 }
 
 void CModulationMatrix::prepare(double* in, const double* out) {
+    if (in != boundInput || out != boundOutput) bind(in, out);
+    for (int32_t j = 0; j < count; ++j)
+        *amountSlot[j] = *routes[j].amount;
+}
+
+void CModulationMatrix::bind(double* in, const double* out) {
     if (mode == Mode::kBlocks) {
-        if (in != boundInput || out != boundOutput) {
-            for (int32_t j = 0; j < count; ++j) {
-                const int32_t d = routes[j].destination;
-                BlockRoute& b = blockRoutes[blockOf[j]];
-                b.destination = in + (d - d % kBlockLanes);
-                b.source = out + (routes[j].source - d % kBlockLanes);
-            }
-            for (int32_t k = 0; k < blockCount; ++k) // lanes without a route stay 0
-                for (double& a : blockRoutes[k].amount)
-                    a = 0.0;
-            boundInput = in;
-            boundOutput = out;
+        for (int32_t j = 0; j < count; ++j) {
+            const int32_t d = routes[j].destination;
+            BlockRoute& b = blockRoutes[blockOf[j]];
+            b.destination = in + (d - d % kBlockLanes);
+            b.source = out + (routes[j].source - d % kBlockLanes);
+            amountSlot[j] = &b.amount[blockLane[j]];
         }
-        for (int32_t j = 0; j < count; ++j)
-            blockRoutes[blockOf[j]].amount[blockLane[j]] = *routes[j].amount;
+        for (int32_t k = 0; k < blockCount; ++k) // lanes without a route stay 0
+            for (double& a : blockRoutes[k].amount)
+                a = 0.0;
     } else if (mode == Mode::kDense) {
         for (int32_t j = 0; j < count; ++j)
-            dense[denseRowOf[routes[j].source]][routes[j].destination] = *routes[j].amount;
-    } else if (in == boundInput && out == boundOutput) { // only the values may have moved
-        for (int32_t j = 0; j < count; ++j)
-            sparse[j].amount = *routes[j].amount;
+            amountSlot[j] = &dense[denseRowOf[routes[j].source]][routes[j].destination];
     } else {
-        for (int32_t j = 0; j < count; ++j)
-            sparse[j] =
-                SparseRoute{in + routes[j].destination, out + routes[j].source, *routes[j].amount};
+        for (int32_t j = 0; j < count; ++j) {
+            sparse[j] = SparseRoute{in + routes[j].destination, out + routes[j].source, 0.0};
+            amountSlot[j] = &sparse[j].amount;
+        }
         for (int32_t j = count; j % kRoutesPerStep; ++j)
             sparse[j] = SparseRoute{&spare, out, 0.0};
-        boundInput = in;
-        boundOutput = out;
     }
+    boundInput = in;
+    boundOutput = out;
 }

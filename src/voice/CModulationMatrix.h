@@ -110,9 +110,15 @@ private:
     static constexpr int32_t kRoutesPerStep = 2;
     SparseRoute sparse[kMaxRoutes + kRoutesPerStep] = {};
     double spare = 0.0; // the padding route's destination
-    // The node arrays the sparse list points into (null: not laid out).
+    // The node arrays the routes are laid out for (null: not laid out).
     const double* boundInput = nullptr;
     const double* boundOutput = nullptr;
+    // Where route j's cell value goes in the current form (set by bind), so
+    // that prepare only copies.
+    double* amountSlot[kMaxRoutes] = {};
+    // Lays the routes out for the node arrays in and out, after a rebuild or
+    // when the arrays move.
+    void bind(double* in, const double* out);
     alignas(16) double dense[kNodes][kNodes] = {};
     int32_t denseSources[kNodes] = {};
     int32_t denseRowOf[kNodes] = {}; // source -> its row in dense

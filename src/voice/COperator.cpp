@@ -117,26 +117,21 @@ bool COperator::applyValue(int32_t id, double x, int32_t selectedOperator) {
 void COperator::setSampleRate(double rate) {
     sampleRate = rate;
     rateReciprocal = 1.0 / rate;
+    levelFrequency = std::numeric_limits<double>::quiet_NaN(); // the level depends on the rate
+    frequencyHeld = false;                                     // and so does the increment
 }
 
 void COperator::resetForNote() {
     amplitudeValue.clear();
     leftGain.clear();
     rightGain.clear();
+    rampsSettled = false;
+    frequencyHeld = false; // the increment is cleared below
     phaseInput = 0.0;
     rowChangedFlag = true;
     basePhaseCycles = kBasePhaseCycles;
     increment = 0;
     if (!freeRunning) accumulator = 0;
-}
-
-void COperator::beginModulation() {
-    modulation.amplitude = amplitude;
-    modulation.pitch = 0.0;
-    modulation.frequency = 0.0;
-    modulation.mixLevel = mixLevel;
-    modulation.pan = 0.0;
-    modulation.phase = 0.0;
 }
 
 void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) {
@@ -146,40 +141,19 @@ void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) 
     const double f =
         pitchRatio.of(modulation.pitch) * (base + frequencyOffset) + modulation.frequency;
     lastFrequency = f;
-    if (waves) table = waves->selectTable(operatorIndex, f, sampleRate);
+    if (waves) {
+        // The same as waves->selectTable(operatorIndex, f, sampleRate).
+        if (!(f == levelFrequency)) {
+            levelFrequency = f;
+            tableLevel = CWaveManager::levelFor(f, sampleRate);
+        }
+        table = waves->levelTable(operatorIndex, tableLevel);
+    }
     const double x = clampValue(f * rateReciprocal, 0.0, kMaxIncrementFraction);
     increment = uint32_t(x * kPhaseScale);
 }
 
-void COperator::updateBasePhase() {
-    basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
-}
-
-namespace {
-bool sameBits(double a, double b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-bool sameBits(float a, float b) {
-    return std::memcmp(&a, &b, sizeof a) == 0;
-}
-} // namespace
-
-// A ramp that stands still at the target it would get again is left alone
-// (retargeting it would change nothing); held notes spend most ticks so.
-void COperator::updateAmplitude(float r, bool firstTick) {
-    const float target = on ? float(modulation.amplitude) : 0.0f;
-    if (!firstTick && amplitudeValue.standsStill() &&
-        sameBits(flushDenormal(target), amplitudeValue.target))
-        return;
-    amplitudeValue.retarget(target, r, firstTick);
-}
-
-void COperator::updateGains(float r, bool firstTick) {
-    const double s = modulation.mixLevel;
-    const double panSum = pan + modulation.pan;
-    if (!firstTick && sameBits(s, gainsMixLevel) && sameBits(panSum, gainsPan) &&
-        leftGain.standsStill() && rightGain.standsStill())
-        return; // the same targets as last tick, already reached
+void COperator::retargetGains(double s, double panSum, float r, bool firstTick) {
     gainsMixLevel = s;
     gainsPan = panSum;
     const double m = s * std::fabs(s);

@@ -14,10 +14,12 @@
 
 #include "voice/CRamp.h"
 #include "voice/FastClamp.h"
+#include "voice/SameBits.h"
 #include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 #include <cstring>
+#include <limits>
 
 class CWaveManager;
 
@@ -85,15 +87,73 @@ public:
 
     // Starts a control tick's modulation sums from the parameter bases; the
     // voice's envelopes then add or multiply into `modulation`.
-    void beginModulation();
+    void beginModulation() {
+        modulation.amplitude = startedAmplitude = amplitude;
+        modulation.pitch = 0.0;
+        modulation.frequency = 0.0;
+        modulation.mixLevel = startedMixLevel = mixLevel;
+        modulation.pan = 0.0;
+        modulation.phase = 0.0;
+    }
+    // Whether beginModulation would start from other bases than last time.
+    bool basesMoved() const {
+        return !sameBits(amplitude, startedAmplitude) || !sameBits(mixLevel, startedMixLevel);
+    }
 
     // Every second tick: frequency from the key frequency (Hz), table choice,
     // phase increment.
     void updateFrequency(double keyFrequency, const CWaveManager* waves);
-    void updateBasePhase();
-    // Every tick, r = 1 / tick length.
-    void updateAmplitude(float r, bool firstTick);
-    void updateGains(float r, bool firstTick);
+    // updateFrequency, left out when nothing it reads has moved since its last
+    // run here: the key frequency, the wave manager (which rebuilds its tables
+    // in place, so the chosen table stays valid), the tuning parameters and,
+    // sumsMoved telling, the modulation sums.
+    void updateFrequencyIfMoved(double keyFrequency, const CWaveManager* waves, bool sumsMoved) {
+        if (frequencyHeld && !sumsMoved && sameBits(keyFrequency, heldKeyFrequency) &&
+            waves == heldWaves && sameBits(coarse, heldCoarse) &&
+            sameBits(coarseMode, heldCoarseMode) && sameBits(frequencyOffset, heldOffset))
+            return;
+        frequencyHeld = true; // taken before updateFrequency reads them: a change after shows
+        heldKeyFrequency = keyFrequency;
+        heldWaves = waves;
+        heldCoarse = coarse;
+        heldCoarseMode = coarseMode;
+        heldOffset = frequencyOffset;
+        updateFrequency(keyFrequency, waves);
+    }
+    void updateBasePhase() {
+        basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
+    }
+    // Every tick, r = 1 / tick length. A ramp that stands still at the target
+    // it would get again is left alone (retargeting it would change nothing);
+    // held notes spend most ticks so, hence the checks inline here.
+    void updateAmplitude(float r, bool firstTick) {
+        const float target = on ? float(modulation.amplitude) : 0.0f;
+        if (firstTick || !amplitudeValue.keeps(target))
+            amplitudeValue.retarget(target, r, firstTick);
+    }
+    void updateGains(float r, bool firstTick) {
+        const double s = modulation.mixLevel;
+        const double panSum = pan + modulation.pan;
+        if (firstTick || !sameBits(s, gainsMixLevel) || !sameBits(panSum, gainsPan) ||
+            !leftGain.standsStill() || !rightGain.standsStill())
+            retargetGains(s, panSum, r, firstTick);
+    }
+    // Both of the above. sumsMoved: whether `modulation` may differ from the
+    // last tick's. Ramps that stood still at their targets after the last
+    // update still do (the sample loop moves a ramp only by its increment), so
+    // with the same sums, switch and pan they would get the same targets again
+    // and the two updates would change nothing.
+    void updateRamps(float r, bool firstTick, bool sumsMoved) {
+        if (!firstTick && !sumsMoved && rampsSettled && on == settledOn &&
+            sameBits(pan, settledPan))
+            return;
+        settledOn = on; // taken before the updates read them: a change after still shows
+        settledPan = pan;
+        updateAmplitude(r, firstTick);
+        updateGains(r, firstTick);
+        rampsSettled =
+            amplitudeValue.standsStill() && leftGain.standsStill() && rightGain.standsStill();
+    }
 
     // Per sample, only while on: produces s (amplitude applied, mix level and
     // pan not), adds s * left gain and s * right gain into left and right,
@@ -136,6 +196,8 @@ private:
 
     // Played until the first table choice, so an operator never reads null.
     static const float kSilentTable[];
+    // Aims both gain ramps at mix level s (before its square law) and pan panSum.
+    void retargetGains(double s, double panSum, float r, bool firstTick);
 
     // Hot per-sample state first.
     double phaseInput = 0.0; // cycles; reset to the base phase every sample
@@ -153,6 +215,10 @@ private:
     double rateReciprocal = 1.0 / 44100.0;
     double sampleRate = 44100.0;
     double lastFrequency = 0.0;
+    // The frequency the table level was last chosen for (none yet), and that
+    // level: a held pitch keeps its level.
+    double levelFrequency = std::numeric_limits<double>::quiet_NaN();
+    int32_t tableLevel = 0;
     double matrixRow[kMatrixDestinations] = {};
     bool on = true;
     bool rowChangedFlag = false;
@@ -160,6 +226,19 @@ private:
     // The mix level and pan sum the gain ramps were last aimed from.
     double gainsMixLevel = 0.0;
     double gainsPan = 0.0;
+    // After updateRamps' last full update: whether all three ramps stood still,
+    // and the switch and pan it read.
+    bool rampsSettled = false;
+    bool settledOn = true;
+    double settledPan = 0.0;
+    // What updateFrequencyIfMoved's last full update read (none while
+    // frequencyHeld is false).
+    bool frequencyHeld = false;
+    double heldKeyFrequency = 0.0;
+    const CWaveManager* heldWaves = nullptr;
+    double heldCoarse = 0.0;
+    double heldCoarseMode = 0.0;
+    double heldOffset = 0.0;
 
     // Control-rate powers, kept while their semitones stay the same.
     SemitoneRatio pitchRatio;
@@ -174,6 +253,9 @@ private:
     double startPhase = 0.0;
     double amplitude = 0.0;
     uint8_t freeRunning = 1;
+    // The bases the modulation sums were last started from.
+    double startedAmplitude = 0.0;
+    double startedMixLevel = 0.0;
 };
 
 template <bool Interpolate> inline void COperator::produce(float& left, float& right) {

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "engine/Denormal.h"
+#include "voice/SameBits.h"
 
 struct CRamp {
     float current = 0.0f;
@@ -24,6 +25,10 @@ struct CRamp {
     // Whether the ramp stands still at its target, so that retargeting it to
     // the same target (bit for bit) after the first tick would change nothing.
     bool standsStill() const { return increment == 0.0f && current == target; }
+    // Whether retarget(newTarget, r, false) would change nothing.
+    bool keeps(float newTarget) const {
+        return standsStill() && sameBits(flushDenormal(newTarget), target);
+    }
 
     // Holds a fixed value with no movement.
     void set(float value) {

@@ -33,11 +33,10 @@ void CSampleLayer::clear() {
 }
 
 double CSampleLayer::targetStep(double outputRateReciprocal, double rateFactor,
-                                double bendPlusNote) const {
+                                double bendPlusNote) {
     double e = modulation.pitch;
     if (slotPointer->keyboardFollow) e += bendPlusNote - slotPointer->rootKey;
-    const double step =
-        sample->sampleRate() * outputRateReciprocal * rateFactor * std::pow(kSemitone, e);
+    const double step = sample->sampleRate() * outputRateReciprocal * rateFactor * pitchRatio.of(e);
     return clampValue(step, 0.0, kMaxStep);
 }
 

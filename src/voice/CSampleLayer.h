@@ -10,6 +10,8 @@
 #pragma once
 
 #include "voice/CRamp.h"
+#include "voice/SameBits.h"
+#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 
@@ -58,10 +60,18 @@ public:
         double pitch = 0.0; // semitones
     };
     Modulation modulation;
-    void beginModulation() { modulation = {amplitudeBase, panBase, 0.0}; }
+    void beginModulation() {
+        startedAmplitude = amplitudeBase;
+        startedPan = panBase;
+        modulation = {startedAmplitude, startedPan, 0.0};
+    }
+    // Whether beginModulation would start from other bases than last time.
+    bool basesMoved() const {
+        return !sameBits(amplitudeBase, startedAmplitude) || !sameBits(panBase, startedPan);
+    }
 
 private:
-    double targetStep(double outputRateReciprocal, double rateFactor, double bendPlusNote) const;
+    double targetStep(double outputRateReciprocal, double rateFactor, double bendPlusNote);
     void retargetGains(float r, bool firstTick);
 
     const CSamplerSlot* slotPointer = nullptr;
@@ -74,4 +84,8 @@ private:
     CRamp leftGain;
     CRamp rightGain;
     bool stereo = false;
+    SemitoneRatio pitchRatio; // of the step's semitones, kept while they hold
+    // The bases the modulation sums were last started from.
+    double startedAmplitude = 1.0;
+    double startedPan = 0.0;
 };

@@ -4,8 +4,10 @@
 #include "engine/CSoundRenderer.h"
 #include "engine/ToRange.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <limits>
 
 namespace {
 constexpr double kSemitone = 1.059463094359295;
@@ -75,12 +77,17 @@ void CVoice::setSampleRate(double rate) {
 }
 
 // ---- renderer services (defaults for a voice without a renderer) ----
+// The two the control tick calls are used in this file only; inline lets the
+// tick take them without a call.
 
-double CVoice::readController(int32_t index) const {
-    return renderer ? renderer->controllerValue(index, keyValue) : 0.0;
+inline void CVoice::readControllers(double* values) const {
+    if (renderer)
+        renderer->controllerValues(keyValue, values);
+    else
+        std::fill(values, values + kControllerCount, 0.0);
 }
 
-double CVoice::tuningFactor(double note) const {
+inline double CVoice::tuningFactor(double note) const {
     return renderer ? renderer->keyFrequencyFactor(note) : 1.0;
 }
 
@@ -143,8 +150,8 @@ void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnve
     released = hardRetrigger = 0;
     positionInTick = tickCounter = age = finished = 0;
     sampleLayer.clear();
-    for (int32_t i = 0; i < kControllerCount; ++i)
-        controllers[i] = readController(i);
+    readControllers(controllers);
+    keyScaleNote = std::numeric_limits<double>::quiet_NaN(); // new key tables
     for (CVoiceFilter& f : filters)
         f.resetForNote();
     for (COperator& op : operators)
@@ -372,26 +379,47 @@ void CVoice::applyEnvelope(const CEnvelope& e, double value) {
     }
 }
 
-void CVoice::applyEnvelopes(int32_t n) {
-    for (COperator& op : operators)
-        op.beginModulation();
-    for (CVoiceFilter& f : filters)
-        f.beginModulation();
-    sampleLayer.beginModulation();
+bool CVoice::applyEnvelopes(int32_t n) {
     const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
+    // The key tables are fixed for the note: their values move only with the
+    // note itself (glide).
+    if (!(currentNoteValue == keyScaleNote)) {
+        for (int32_t i = 0; i < envelopeCountValue; ++i)
+            keyScales[i] = envelopes[i].keyTableLookup(currentNoteValue);
+        keyScaleNote = currentNoteValue;
+    }
+    // The sums depend on nothing but the envelope values and the modules'
+    // bases (kinds and depths are fixed for the note), so they are rebuilt
+    // only when one of those moved; a held note's envelopes mostly stand still.
+    bool moved = firstTick;
     for (int32_t i = 0; i < envelopeCountValue; ++i) {
         CEnvelope& e = envelopes[i];
         if (e.tempoSync) e.rate = tempo / kSecondsPerMinute;
-        double value = e.evaluate(n * e.rate * sampleRateReciprocal, true) *
-                       e.keyTableLookup(currentNoteValue) * e.depth;
+        double value = e.evaluate(n * e.rate * sampleRateReciprocal, true) * keyScales[i] * e.depth;
         if (e.controller >= 0 && e.controller < kControllerCount)
             value *= controllers[e.controller];
         if (e.mustFinish && !e.finishedCounted && e.isFinished()) {
             e.finishedCounted = true;
             ++finished;
         }
-        applyEnvelope(e, value);
+        moved = moved || !sameBits(value, envelopeValues[i]);
+        envelopeValues[i] = value;
     }
+    for (const COperator& op : operators)
+        moved = moved || op.basesMoved();
+    for (const CVoiceFilter& f : filters)
+        moved = moved || f.basesMoved();
+    moved = moved || sampleLayer.basesMoved();
+    if (!moved) return false;
+
+    for (COperator& op : operators)
+        op.beginModulation();
+    for (CVoiceFilter& f : filters)
+        f.beginModulation();
+    sampleLayer.beginModulation();
+    for (int32_t i = 0; i < envelopeCountValue; ++i)
+        applyEnvelope(envelopes[i], envelopeValues[i]);
+    return true;
 }
 
 void CVoice::controlTick(int32_t n) {
@@ -400,30 +428,33 @@ void CVoice::controlTick(int32_t n) {
     if (released && finished >= mustFinish) active = false;
     if (loudAfterRelease > loudLimit) active = false;
     // 2. Controllers, smoothed.
+    double now[kControllerCount];
+    readControllers(now);
     for (int32_t i = 0; i < kControllerCount; ++i)
-        controllers[i] += (readController(i) - controllers[i]) * kControllerSmoothing;
+        controllers[i] += (now[i] - controllers[i]) * kControllerSmoothing;
     // 3. Pitch.
     const double bend = pitchBendSemitones();
     const double tuning = tuningFactor(currentNoteValue);
     keyFrequencyValue =
         keyRatio.of(bend + currentNoteValue - kReferenceNote) * kReferenceHz * tuning;
     // 4. Envelopes.
-    applyEnvelopes(n);
+    const bool sumsMoved = applyEnvelopes(n);
+    sumsMovedSincePitch = sumsMovedSincePitch || sumsMoved;
     // 5. Operators: ramps every tick, pitch and table every second tick.
     runningOperators = 0;
     for (COperator& op : operators) {
-        op.updateAmplitude(r, firstTick);
-        op.updateGains(r, firstTick);
+        op.updateRamps(r, firstTick, sumsMoved);
         if (!tickParity) {
-            op.updateFrequency(keyFrequencyValue, waves);
+            op.updateFrequencyIfMoved(keyFrequencyValue, waves, sumsMovedSincePitch);
             op.updateBasePhase();
         }
-        if (op.isOn()) runningOperators |= 1u << op.index();
+        runningOperators |= uint32_t(op.isOn()) << op.index();
     }
+    if (!tickParity) sumsMovedSincePitch = false;
     tickParity = !tickParity;
     // 6. Filters.
     for (CVoiceFilter& f : filters)
-        f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick);
+        f.updateTickIfMoved(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
     // 7. Sample layer.
     if (firstTick)
         sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,

@@ -26,10 +26,12 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
+#include "voice/SameBits.h"
 #include "voice/SemitoneRatio.h"
 #include "voice/WideLanes.h"
 
 #include <cstdint>
+#include <limits>
 
 class CSoundRenderer;
 class CWaveManager;
@@ -139,9 +141,11 @@ private:
     double rateFactor(const CEnvelope& e, double n, uint8_t velocity) const;
     void rebuildRoutingIfNeeded();
     void controlTick(int32_t n);
-    void applyEnvelopes(int32_t n);
+    // Returns whether the modulation sums may have moved since the last tick.
+    bool applyEnvelopes(int32_t n);
     void applyEnvelope(const CEnvelope& e, double value);
-    double readController(int32_t index) const;
+    // Controllers 0..10 as the renderer gives them now (all 0 without one).
+    void readControllers(double* values) const;
     double tuningFactor(double note) const;
     // The sample loop (CVoiceSampleLoop.cpp): chunks of at most one tick,
     // plain or wide, one voice or two. AllRunning: every operator is on.
@@ -191,6 +195,11 @@ private:
     int32_t mustFinish = 0;
     int32_t finished = 0;
     double controllers[kControllerCount] = {};
+    // Each envelope's key-table value at keyScaleNote (none yet).
+    double keyScales[kMaxEnvelopes] = {};
+    double keyScaleNote = std::numeric_limits<double>::quiet_NaN();
+    // Each envelope's value as last applied to the modulation sums.
+    double envelopeValues[kMaxEnvelopes] = {};
 
     // Timing.
     double sampleRate = kDefaultSampleRate;
@@ -199,6 +208,8 @@ private:
     int32_t positionInTick = 0;
     int32_t tickCounter = 0;
     bool tickParity = false;
+    // Whether the modulation sums moved since the operators' last pitch tick.
+    bool sumsMovedSincePitch = true;
     bool firstTick = false;
     int32_t age = 0;
     bool noInterpolation = false;

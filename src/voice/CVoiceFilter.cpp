@@ -108,16 +108,11 @@ void CVoiceFilter::resetForNote() {
     output = 0.0;
     leftGain.clear();
     rightGain.clear();
+    gainsAimed = false;
+    targetsSettled = false;
     coefficient.clear();
     smoothedCutoff = cutoffTarget;
     rowChangedFlag = false;
-}
-
-void CVoiceFilter::beginModulation() {
-    modulation.cutoff = 0.0;
-    modulation.resonance = 0.0;
-    modulation.level = baseLevel;
-    modulation.pan = 0.0;
 }
 
 double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
@@ -128,6 +123,33 @@ double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
 void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                               bool firstTick) {
     smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
+    updateTargets(pitchBend, note, sampleRateReciprocal, r, firstTick);
+}
+
+void CVoiceFilter::updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal,
+                                     float r, bool firstTick, bool sumsMoved) {
+    smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
+    if (!firstTick && !sumsMoved && targetsSettled && sameBits(smoothedCutoff, settledCutoff) &&
+        sameBits(pitchBend, settledBend) && sameBits(note, settledNote) &&
+        sameBits(sampleRateReciprocal, settledRate) && sameBits(keyTracking, settledKeyTracking) &&
+        sameBits(baseResonance, settledResonance) && sameBits(pan, settledPan) &&
+        modeValue == settledMode)
+        return;
+    // Taken before updateTargets reads them: a change after still shows next tick.
+    settledCutoff = smoothedCutoff;
+    settledBend = pitchBend;
+    settledNote = note;
+    settledRate = sampleRateReciprocal;
+    settledKeyTracking = keyTracking;
+    settledResonance = baseResonance;
+    settledPan = pan;
+    settledMode = modeValue;
+    updateTargets(pitchBend, note, sampleRateReciprocal, r, firstTick);
+    targetsSettled = coefficient.standsStill() && leftGain.standsStill() && rightGain.standsStill();
+}
+
+void CVoiceFilter::updateTargets(double pitchBend, double note, double sampleRateReciprocal,
+                                 float r, bool firstTick) {
     // exp2 only when its inputs moved; a held note's cutoff settles.
     const double cutoff = smoothedCutoff + modulation.cutoff;
     const double keyOffset = (pitchBend + note - kKeyTrackingCentre) * keyTracking;
@@ -139,7 +161,9 @@ void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateRe
     double resonance = clampValue(baseResonance + modulation.resonance, 0.0, 1.0);
     float k = float(sampleRateReciprocal * cutoffFrequency);
     k = k < kMaxCoefficient ? k : kMaxCoefficient;
-    coefficient.retarget(k, r, firstTick);
+    // A ramp that stands still at the target it would get again is left alone
+    // (retargeting it would change nothing); a held note's filter settles so.
+    if (firstTick || !coefficient.keeps(k)) coefficient.retarget(k, r, firstTick);
 
     switch (modeValue) {
     case kOff:
@@ -163,8 +187,15 @@ void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateRe
     feedback = float(resonance);
 
     const double level = modulation.level;
+    const double panSum = pan + modulation.pan;
+    if (!firstTick && gainsAimed && sameBits(level, gainsLevel) && sameBits(panSum, gainsPan) &&
+        leftGain.standsStill() && rightGain.standsStill())
+        return; // the same gain targets as last tick, already reached
+    gainsAimed = true;
+    gainsLevel = level;
+    gainsPan = panSum;
     const double g = clampValue(level * std::fabs(level), -1.0, 1.0);
-    const double p = clampValue((pan + modulation.pan + 1.0) * 0.5, 0.0, 1.0);
+    const double p = clampValue((panSum + 1.0) * 0.5, 0.0, 1.0);
     leftGain.retarget(float((1.0 - p) * g), r, firstTick);
     rightGain.retarget(float(p * g), r, firstTick);
 }

@@ -17,6 +17,7 @@
 
 #include "voice/CRamp.h"
 #include "voice/FastClamp.h"
+#include "voice/SameBits.h"
 
 #include <cmath>
 #include <cstdint>
@@ -66,10 +67,24 @@ public:
     // cutoff jumps to its target; the row-changed flag is cleared.
     void resetForNote();
     // Starts a tick's modulation sums from the parameter bases.
-    void beginModulation();
+    void beginModulation() {
+        modulation.cutoff = 0.0;
+        modulation.resonance = 0.0;
+        modulation.level = startedLevel = baseLevel;
+        modulation.pan = 0.0;
+    }
+    // Whether beginModulation would start from another base than last time.
+    bool basesMoved() const { return !sameBits(baseLevel, startedLevel); }
     // Every control tick. pitchBend and note in semitones, r = 1 / tick length.
     void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
                     bool firstTick);
+    // updateTick, its work after the cutoff smoothing left out when nothing it
+    // reads has moved since its last full run here (sumsMoved telling for the
+    // modulation sums) and its three ramps stood still then: they still do (the
+    // sample loop moves a ramp only by its increment) and would get the same
+    // targets again.
+    void updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal, float r,
+                           bool firstTick, bool sumsMoved);
     // Per sample: filters the input accumulator, adds y * left gain and
     // y * right gain into left and right, stores y as the output, clears the
     // accumulator and advances the ramps.
@@ -128,11 +143,33 @@ private:
     double smoothedCutoff = 0.0;
     double baseResonance = 0.0;
     double baseLevel = 0.0;
+    double startedLevel = 0.0; // the base level the sums were last started from
     double pan = 0.0;
     double cutoffFrequency = 0.0;
     // The inputs cutoffFrequency was last worked out for (none yet).
     double hzForCutoff = std::numeric_limits<double>::quiet_NaN();
     double hzForKeyOffset = std::numeric_limits<double>::quiet_NaN();
+    // updateTick after the smoothing: cutoff, coefficient, mode weights,
+    // resonance and gains.
+    void updateTargets(double pitchBend, double note, double sampleRateReciprocal, float r,
+                       bool firstTick);
+
+    // What updateTickIfMoved's last full run read, and whether its ramps stood
+    // still after it (none while targetsSettled is false).
+    bool targetsSettled = false;
+    uint8_t settledMode = kOff;
+    double settledCutoff = 0.0;
+    double settledBend = 0.0;
+    double settledNote = 0.0;
+    double settledRate = 0.0;
+    double settledKeyTracking = 0.0;
+    double settledResonance = 0.0;
+    double settledPan = 0.0;
+    // The level and pan sum the gain ramps were last aimed from (none since
+    // the last reset while gainsAimed is false).
+    bool gainsAimed = false;
+    double gainsLevel = 0.0;
+    double gainsPan = 0.0;
     double matrixRow[kMatrixDestinations] = {};
     bool rowChangedFlag = false;
 };

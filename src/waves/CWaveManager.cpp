@@ -36,11 +36,6 @@ CWaveManager::CWaveManager() {
 
 CWaveManager::~CWaveManager() = default;
 
-int32_t CWaveManager::clampIndex(int32_t operatorIndex) {
-    if (operatorIndex < 0) return 0;
-    return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
-}
-
 void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                              double offset) {
     if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
@@ -110,7 +105,7 @@ int32_t CWaveManager::levelFor(double frequency, double sampleRate) {
 
 const float* CWaveManager::selectTable(int32_t operatorIndex, double frequency,
                                        double sampleRate) const {
-    return tables[clampIndex(operatorIndex)].get() + levelFor(frequency, sampleRate) * kLevelFloats;
+    return levelTable(operatorIndex, levelFor(frequency, sampleRate));
 }
 
 float CWaveManager::evaluate(int32_t operatorIndex, double phase) const {

@@ -49,6 +49,12 @@ public:
 
     // The level that selectTable picks: 0 (all 32 harmonics) .. 31 (fundamental).
     static int32_t levelFor(double frequency, double sampleRate);
+    // The first segment of one level (0..31) of an operator's table (index
+    // clamped as in selectTable), for callers that keep the level of a held
+    // frequency.
+    const float* levelTable(int32_t operatorIndex, int32_t level) const {
+        return tables[clampIndex(operatorIndex)].get() + level * kLevelFloats;
+    }
 
     // Any thread (editor's wave display): the full wave of table
     // min(operatorIndex, 7) at phase (cycles, 0..1).
@@ -60,7 +66,10 @@ public:
     }
 
 private:
-    static int32_t clampIndex(int32_t operatorIndex);
+    static int32_t clampIndex(int32_t operatorIndex) {
+        if (operatorIndex < 0) return 0;
+        return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
+    }
 
     std::unique_ptr<float[]> tables[kOperatorCount];
 };
