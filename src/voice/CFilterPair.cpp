@@ -37,3 +37,41 @@ void CFilterPair::store(CVoiceFilter* filters, const double* in, const double* o
         filter.rightGain.current = rightGain[f];
     }
 }
+
+CFilterPair CFilterPair::join(const CFilterPair& a, const CFilterPair& b) {
+    CFilterPair j = a;
+    for (int32_t f = 0; f < kLanes; ++f) {
+        const int32_t to = kLanes + f;
+        for (int32_t i = 0; i < 4; ++i)
+            j.stage[i][to] = b.stage[i][f];
+        j.coefficient[to] = b.coefficient[f];
+        j.coefficientStep[to] = b.coefficientStep[f];
+        j.feedback[to] = b.feedback[f];
+        j.w0[to] = b.w0[f];
+        j.w1[to] = b.w1[f];
+        j.w4[to] = b.w4[f];
+        j.leftGain[to] = b.leftGain[f];
+        j.leftGainStep[to] = b.leftGainStep[f];
+        j.rightGain[to] = b.rightGain[f];
+        j.rightGainStep[to] = b.rightGainStep[f];
+        j.passLanes[to] = b.passLanes[f];
+    }
+    j.anyPass = a.anyPass || b.anyPass;
+    return j;
+}
+
+void CFilterPair::split(CFilterPair& a, CFilterPair& b) const {
+    for (int32_t f = 0; f < kLanes; ++f) {
+        const int32_t from = kLanes + f;
+        for (int32_t i = 0; i < 4; ++i) {
+            a.stage[i][f] = stage[i][f];
+            b.stage[i][f] = stage[i][from];
+        }
+        a.coefficient[f] = coefficient[f];
+        b.coefficient[f] = coefficient[from];
+        a.leftGain[f] = leftGain[f];
+        b.leftGain[f] = leftGain[from];
+        a.rightGain[f] = rightGain[f];
+        b.rightGain[f] = rightGain[from];
+    }
+}

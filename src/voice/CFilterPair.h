@@ -22,7 +22,7 @@
 class CFilterPair {
 public:
     static constexpr int32_t kLanes = 2;
-    static constexpr int32_t kVectorLanes = 4; // lanes 2 and 3 stay silent
+    static constexpr int32_t kVectorLanes = 4; // 2 and 3 silent, or a joined pair
 
     // Chunk start: copies both filters' per-sample state into the lanes, and
     // their inputs and outputs into in[0..1] and out[0..1].
@@ -34,7 +34,24 @@ public:
     // output out[f], in[f] := 0, y * gains added into mix.
     void process(double* in, double* out, CStereoSum& mix);
 
+    // Two voices' pairs in one set of lanes (a in lanes 0 and 1, b in 2 and
+    // 3), for voices rendered side by side: one vector does the work of both.
+    static CFilterPair join(const CFilterPair& a, const CFilterPair& b);
+    void split(CFilterPair& a, CFilterPair& b) const;
+    // Per sample on a joined pair: process for a, then for b, with the same
+    // results bit for bit.
+    void processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB, double* outB,
+                       CStereoSum& mixB);
+
 private:
+#if defined(QUELLOR_HAS_SSE2)
+    // The ladder on four lanes of input u: returns the output y and steps the
+    // coefficient and gain ramps.
+    __m128 ladder(__m128 u);
+#else
+    void processLanes(int32_t first, double* in, double* out, CStereoSum& mix);
+#endif
+
     alignas(16) float stage[4][kVectorLanes] = {};
     alignas(16) float coefficient[kVectorLanes] = {};
     alignas(16) float coefficientStep[kVectorLanes] = {};
@@ -52,10 +69,9 @@ private:
 };
 
 #if defined(QUELLOR_HAS_SSE2)
-inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
-    const __m128 u = _mm_min_ps(
-        _mm_max_ps(_mm_cvtpd_ps(loadNodePair(in)), _mm_set1_ps(-CVoiceFilter::kInputLimit)),
-        _mm_set1_ps(CVoiceFilter::kInputLimit));
+inline __m128 CFilterPair::ladder(__m128 u) {
+    u = _mm_min_ps(_mm_max_ps(u, _mm_set1_ps(-CVoiceFilter::kInputLimit)),
+                   _mm_set1_ps(CVoiceFilter::kInputLimit));
     const __m128 k = _mm_load_ps(coefficient);
     __m128 s1 = _mm_load_ps(stage[0]);
     __m128 s2 = _mm_load_ps(stage[1]);
@@ -85,6 +101,11 @@ inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
         const __m128 pass = _mm_load_ps(reinterpret_cast<const float*>(passLanes));
         y = _mm_or_ps(_mm_and_ps(pass, u), _mm_andnot_ps(pass, y));
     }
+    return y;
+}
+
+inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
+    const __m128 y = ladder(_mm_cvtpd_ps(loadNodePair(in)));
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
     mix.add(y, gl, gr);
@@ -93,12 +114,35 @@ inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
     _mm_store_pd(out, _mm_cvtps_pd(y));
     _mm_store_pd(in, _mm_setzero_pd());
 }
+
+inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB,
+                                       double* outB, CStereoSum& mixB) {
+    const __m128 y =
+        ladder(_mm_movelh_ps(_mm_cvtpd_ps(loadNodePair(inA)), _mm_cvtpd_ps(loadNodePair(inB))));
+    const __m128 gl = _mm_load_ps(leftGain);
+    const __m128 gr = _mm_load_ps(rightGain);
+    // Each voice's sums take its own two lanes; the other two add 0, as the
+    // silent lanes of a pair of its own would.
+    const __m128 l = _mm_mul_ps(y, gl);
+    const __m128 r = _mm_mul_ps(y, gr);
+    const auto low = [](__m128 x) { return _mm_castsi128_ps(_mm_move_epi64(_mm_castps_si128(x))); };
+    mixA.left = _mm_add_ps(mixA.left, low(l));
+    mixA.right = _mm_add_ps(mixA.right, low(r));
+    mixB.left = _mm_add_ps(mixB.left, low(_mm_movehl_ps(l, l)));
+    mixB.right = _mm_add_ps(mixB.right, low(_mm_movehl_ps(r, r)));
+    _mm_store_ps(leftGain, _mm_add_ps(gl, _mm_load_ps(leftGainStep)));
+    _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
+    _mm_store_pd(outA, _mm_cvtps_pd(y));
+    _mm_store_pd(outB, _mm_cvtps_pd(_mm_movehl_ps(y, y)));
+    _mm_store_pd(inA, _mm_setzero_pd());
+    _mm_store_pd(inB, _mm_setzero_pd());
+}
 #else
 // Portable path: the same arithmetic lane by lane.
-inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
-    for (int32_t f = 0; f < kLanes; ++f) {
+inline void CFilterPair::processLanes(int32_t first, double* in, double* out, CStereoSum& mix) {
+    for (int32_t f = first; f < first + kLanes; ++f) {
         const float u =
-            clampFast(float(in[f]), -CVoiceFilter::kInputLimit, CVoiceFilter::kInputLimit);
+            clampFast(float(in[f - first]), -CVoiceFilter::kInputLimit, CVoiceFilter::kInputLimit);
         float y = u;
         if (!passLanes[f]) {
             const float k = coefficient[f];
@@ -116,8 +160,18 @@ inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
         mix.add(y, leftGain[f], rightGain[f]);
         leftGain[f] += leftGainStep[f];
         rightGain[f] += rightGainStep[f];
-        out[f] = y;
-        in[f] = 0.0;
+        out[f - first] = y;
+        in[f - first] = 0.0;
     }
+}
+
+inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
+    processLanes(0, in, out, mix);
+}
+
+inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB,
+                                       double* outB, CStereoSum& mixB) {
+    processLanes(0, inA, outA, mixA);
+    processLanes(kLanes, inB, outB, mixB);
 }
 #endif

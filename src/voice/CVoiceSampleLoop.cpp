@@ -7,7 +7,8 @@
 // steps (phase input, table, polynomial, matrix, the filters' ladder), and the
 // processor cannot reach far enough ahead to start the next sample before the
 // chain ends. A second voice's chain in the same loop is independent work it
-// can run meanwhile. The output is the same bit for bit as the two voices
+// can run meanwhile, and the two voices' filters share one vector. The
+// output is the same bit for bit as the two voices
 // rendered one after the other: each voice's arithmetic is unchanged, and each
 // output sample still takes the first voice's sum before the second's.
 #include "voice/CVoice.h"
@@ -38,12 +39,11 @@ QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop) {
     filterPair = loop.pair;
 }
 
-// Everything of one sample after the operators: filters, the sample layer, the
-// output, the matrix and the loudness count.
+// Everything of one sample after the operators and filters: the sample
+// layer, the output, the matrix and the loudness count.
 QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mix, float& left,
                                                 float& right) {
     double* filterIn = loop.in + kOperatorCount;
-    loop.pair.process(filterIn, loop.out + kOperatorCount, mix);
     float l, r;
     mix.total(l, r);
     if (loop.layer && sampleLayer.playing()) {
@@ -73,6 +73,7 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produce<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
     endSamples(loop);
@@ -82,13 +83,17 @@ template <bool Interpolate, bool AllRunning>
 void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
     SampleLoop x = a.beginSamples();
     SampleLoop y = b.beginSamples();
+    CFilterPair filters = CFilterPair::join(x.pair, y.pair);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         x.ops.template produce<Interpolate, AllRunning>(x.in, x.out, mixA);
         y.ops.template produce<Interpolate, AllRunning>(y.in, y.out, mixB);
+        filters.processJoined(x.in + kOperatorCount, x.out + kOperatorCount, mixA,
+                              y.in + kOperatorCount, y.out + kOperatorCount, mixB);
         a.finishSample(x, mixA, left[i], right[i]);
         b.finishSample(y, mixB, left[i], right[i]);
     }
+    filters.split(x.pair, y.pair);
     a.endSamples(x);
     b.endSamples(y);
 }
@@ -100,6 +105,7 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
+        loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
     endSamples(loop);
@@ -110,13 +116,17 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
                                              int32_t n) {
     SampleLoop x = a.beginSamples();
     SampleLoop y = b.beginSamples();
+    CFilterPair filters = CFilterPair::join(x.pair, y.pair);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         x.ops.template produceWide<Interpolate, AllRunning>(x.in, x.out, mixA);
         y.ops.template produceWide<Interpolate, AllRunning>(y.in, y.out, mixB);
+        filters.processJoined(x.in + kOperatorCount, x.out + kOperatorCount, mixA,
+                              y.in + kOperatorCount, y.out + kOperatorCount, mixB);
         a.finishSample(x, mixA, left[i], right[i]);
         b.finishSample(y, mixB, left[i], right[i]);
     }
+    filters.split(x.pair, y.pair);
     a.endSamples(x);
     b.endSamples(y);
 }
