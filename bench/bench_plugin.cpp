@@ -12,6 +12,7 @@
 #include <benchmark/benchmark.h>
 #include <dlfcn.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <vector>
@@ -129,5 +130,15 @@ void BM_PluginTwentyFourVoices(benchmark::State& state) {
 
 } // namespace
 
-BENCHMARK(BM_PluginTwentyFourVoices)->Unit(benchmark::kMillisecond);
+// This machine is shared: other work slows single repetitions by up to a
+// third, so the run repeats and reports the spread. In the _max row the
+// realtime_factor is the fastest repetition's (the time columns there are the
+// slowest repetition's).
+BENCHMARK(BM_PluginTwentyFourVoices)
+    ->Unit(benchmark::kMillisecond)
+    ->MinTime(1.0)
+    ->Repetitions(7)
+    ->ComputeStatistics("max", [](const std::vector<double>& v) {
+        return *std::max_element(v.begin(), v.end());
+    });
 BENCHMARK_MAIN();

@@ -24,21 +24,19 @@ public:
     static constexpr int32_t kLanes = 2;
     static constexpr int32_t kVectorLanes = 4; // 2 and 3 silent, or a joined pair
 
-    // Chunk start: copies both filters' per-sample state into the lanes, and
-    // their inputs and outputs into in[0..1] and out[0..1].
-    void load(const CVoiceFilter* filters, double* in, double* out);
+    // Chunk start: copies both filters' per-sample state into lanes first and
+    // first + 1, and their inputs and outputs into in[0..1] and out[0..1].
+    // Lanes 0 and 1 are one voice's; 2 and 3 take a second voice's when two
+    // voices run side by side (joined: one vector does the work of both).
+    void load(const CVoiceFilter* filters, double* in, double* out, int32_t first = 0);
     // Chunk end: stages, ramp values, inputs and outputs go back.
-    void store(CVoiceFilter* filters, const double* in, const double* out) const;
+    void store(CVoiceFilter* filters, const double* in, const double* out, int32_t first = 0) const;
 
     // Per sample, as CVoiceFilter::process for both filters: input in[f],
     // output out[f], in[f] := 0, y * gains added into mix.
     void process(double* in, double* out, CStereoSum& mix);
 
-    // Two voices' pairs in one set of lanes (a in lanes 0 and 1, b in 2 and
-    // 3), for voices rendered side by side: one vector does the work of both.
-    static CFilterPair join(const CFilterPair& a, const CFilterPair& b);
-    void split(CFilterPair& a, CFilterPair& b) const;
-    // Per sample on a joined pair: process for a, then for b, with the same
+    // Per sample on joined lanes: process for a, then for b, with the same
     // results bit for bit.
     void processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB, double* outB,
                        CStereoSum& mixB);

@@ -28,6 +28,7 @@ class COperatorBank {
 public:
     static constexpr int32_t kLanes = 8;
     static constexpr int32_t kGroupLanes = 4;
+    static constexpr uint32_t kAllLanes = (1u << kLanes) - 1;
 
     // Chunk start: copies the operators' per-sample state into the lanes, and
     // their phase inputs and outputs into in[0..7] and out[0..7]. running:
@@ -37,7 +38,7 @@ public:
     // to the operators.
     void store(COperator* operators, const double* in, const double* out) const;
 
-    bool allRunning() const { return runningMask == (1u << kLanes) - 1; }
+    bool allRunning() const { return runningMask == kAllLanes; }
 
     // Per sample: every running lane produces its sample exactly as
     // COperator::produce does, from phase input in[k] into output out[k]

@@ -150,8 +150,8 @@ private:
     // The sample loop (CVoiceSampleLoop.cpp): chunks of at most one tick,
     // plain or wide, one voice or two. AllRunning: every operator is on.
     struct SampleLoop;
-    SampleLoop beginSamples();
-    void endSamples(const SampleLoop& loop);
+    void beginSamples(SampleLoop& loop, bool filtersToo);
+    void endSamples(const SampleLoop& loop, bool filtersToo);
     void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
@@ -169,7 +169,9 @@ private:
     template <bool Interpolate, bool AllRunning>
     static void runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
     void loadChunk();
-    void storeChunk();
+    bool allRunning() const {
+        return (runningOperators & COperatorBank::kAllLanes) == COperatorBank::kAllLanes;
+    }
     void runLoaded(float* left, float* right, int32_t n);
     void runChunk(float* left, float* right, int32_t n);
     static void runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
@@ -220,14 +222,12 @@ private:
     CVoiceFilter filters[kFilterCount];
     CEnvelope envelopes[kMaxEnvelopes];
 
-    // Compiled matrix, the operators that run this tick (bit k: operator k),
-    // and the sample loop's lanes. Matrix nodes 0..7 are the operators' phase
+    // Compiled matrix and the operators that run this tick (bit k: operator
+    // k). Matrix nodes 0..7 are the operators' phase
     // inputs and outputs, 8..9 the filters' input accumulators and outputs;
     // they live in nodeInput and nodeOutput() while a chunk runs.
     CModulationMatrix matrix;
     uint32_t runningOperators = 0;
-    COperatorBank bank;
-    CFilterPair filterPair;
     // Laid out as the matrix wants them: scratch inputs after the real ones,
     // zero pads around the outputs (nodeOutput() is past the front pad).
     alignas(16) double nodeInput[CModulationMatrix::kPaddedNodes] = {};

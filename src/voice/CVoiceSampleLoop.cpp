@@ -15,7 +15,8 @@
 
 #include <cmath>
 
-// The per-sample loop runs on local copies of the lanes: the compiler can
+// The per-sample loop keeps the lanes in locals, loaded from the operators
+// and filters at the chunk start and stored back at its end: the compiler can
 // keep their state in registers, since the output buffers cannot alias them.
 struct CVoice::SampleLoop {
     double* in;
@@ -28,15 +29,25 @@ struct CVoice::SampleLoop {
     int32_t loud;
 };
 
-QUELLOR_ALWAYS_INLINE CVoice::SampleLoop CVoice::beginSamples() {
-    return {nodeInput,     nodeOutput(),          bank,          filterPair,
-            matrix.pass(), sampleLayer.playing(), released != 0, loudAfterRelease};
+// Filters: false when the caller runs this voice's filters joined with
+// another voice's.
+QUELLOR_ALWAYS_INLINE void CVoice::beginSamples(SampleLoop& loop, bool filtersToo) {
+    loop.in = nodeInput;
+    loop.out = nodeOutput();
+    loop.ops.load(operators, runningOperators, nodeInput, nodeOutput());
+    if (filtersToo)
+        loop.pair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
+    loop.propagate = matrix.pass();
+    loop.layer = sampleLayer.playing();
+    loop.countLoud = released != 0;
+    loop.loud = loudAfterRelease;
 }
 
-QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop) {
+QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop, bool filtersToo) {
     loudAfterRelease = loop.loud;
-    bank = loop.ops;
-    filterPair = loop.pair;
+    loop.ops.store(operators, nodeInput, nodeOutput());
+    if (filtersToo)
+        loop.pair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
 // Everything of one sample after the operators and filters: the sample
@@ -69,21 +80,25 @@ QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mi
 
 template <bool Interpolate, bool AllRunning>
 void CVoice::runSamples(float* left, float* right, int32_t n) {
-    SampleLoop loop = beginSamples();
+    SampleLoop loop;
+    beginSamples(loop, true);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produce<Interpolate, AllRunning>(loop.in, loop.out, mix);
         loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
-    endSamples(loop);
+    endSamples(loop, true);
 }
 
 template <bool Interpolate, bool AllRunning>
 void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
-    SampleLoop x = a.beginSamples();
-    SampleLoop y = b.beginSamples();
-    CFilterPair filters = CFilterPair::join(x.pair, y.pair);
+    SampleLoop x, y;
+    a.beginSamples(x, false);
+    b.beginSamples(y, false);
+    CFilterPair filters; // a's in lanes 0 and 1, b's in 2 and 3
+    filters.load(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
+    filters.load(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         x.ops.template produce<Interpolate, AllRunning>(x.in, x.out, mixA);
@@ -93,30 +108,35 @@ void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n)
         a.finishSample(x, mixA, left[i], right[i]);
         b.finishSample(y, mixB, left[i], right[i]);
     }
-    filters.split(x.pair, y.pair);
-    a.endSamples(x);
-    b.endSamples(y);
+    filters.store(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
+    filters.store(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
+    a.endSamples(x, false);
+    b.endSamples(y, false);
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
 template <bool Interpolate, bool AllRunning>
 QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32_t n) {
-    SampleLoop loop = beginSamples();
+    SampleLoop loop;
+    beginSamples(loop, true);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
         loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
-    endSamples(loop);
+    endSamples(loop, true);
 }
 
 template <bool Interpolate, bool AllRunning>
 QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, float* right,
                                              int32_t n) {
-    SampleLoop x = a.beginSamples();
-    SampleLoop y = b.beginSamples();
-    CFilterPair filters = CFilterPair::join(x.pair, y.pair);
+    SampleLoop x, y;
+    a.beginSamples(x, false);
+    b.beginSamples(y, false);
+    CFilterPair filters; // a's in lanes 0 and 1, b's in 2 and 3
+    filters.load(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
+    filters.load(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         x.ops.template produceWide<Interpolate, AllRunning>(x.in, x.out, mixA);
@@ -126,9 +146,10 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
         a.finishSample(x, mixA, left[i], right[i]);
         b.finishSample(y, mixB, left[i], right[i]);
     }
-    filters.split(x.pair, y.pair);
-    a.endSamples(x);
-    b.endSamples(y);
+    filters.store(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
+    filters.store(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
+    a.endSamples(x, false);
+    b.endSamples(y, false);
 }
 #endif
 
@@ -162,27 +183,19 @@ using Runner = void (CVoice::*)(float*, float*, int32_t);
 // ---- chunks ----
 
 void CVoice::loadChunk() {
-    bank.load(operators, runningOperators, nodeInput, nodeOutput());
-    filterPair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
     matrix.prepare(nodeInput, nodeOutput());
-}
-
-void CVoice::storeChunk() {
-    bank.store(operators, nodeInput, nodeOutput());
-    filterPair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
 void CVoice::runLoaded(float* left, float* right, int32_t n) {
     static constexpr Runner kRunners[2][2] = {
         {&CVoice::runLanes<false, false>, &CVoice::runLanes<false, true>},
         {&CVoice::runLanes<true, false>, &CVoice::runLanes<true, true>}};
-    (this->*kRunners[!noInterpolation][bank.allRunning()])(left, right, n);
+    (this->*kRunners[!noInterpolation][allRunning()])(left, right, n);
 }
 
 void CVoice::runChunk(float* left, float* right, int32_t n) {
     loadChunk();
     runLoaded(left, right, n);
-    storeChunk();
 }
 
 void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
@@ -193,16 +206,13 @@ void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, i
     a.loadChunk();
     b.loadChunk();
     const bool interpolate = !a.noInterpolation;
-    const bool all = a.bank.allRunning();
-    if (interpolate == !b.noInterpolation && all == b.bank.allRunning() &&
-        a.wideLanes == b.wideLanes) {
+    const bool all = a.allRunning();
+    if (interpolate == !b.noInterpolation && all == b.allRunning() && a.wideLanes == b.wideLanes) {
         kPairRunners[interpolate][all](a, b, left, right, n);
     } else { // loops that differ run one after the other
         a.runLoaded(left, right, n);
         b.runLoaded(left, right, n);
     }
-    a.storeChunk();
-    b.storeChunk();
 }
 
 // Chunk start: the control tick when one is due. Returns the chunk length, at
