@@ -334,22 +334,19 @@ double CEnvelope::evaluateAndAdvance(double dt, bool allowLoop) {
     }
     if (!loopEnabled) allowLoop = false;
 
-    if (!released && looping && currentSegment == loopStart && currentSegment == loopEnd) {
-        value = points[currentSegment].level; // sustain on a single point
-    } else {
-        // The value is taken at the time before the step; the walk below changes neither the
-        // segment's record nor the loop-back one.
-        const EnvelopePoint& seg =
-            (looping && currentSegment == loopStart) ? loopBack : points[currentSegment];
-        const double t = timeInSegment;
-        timeInSegment += step;
-        if (points[currentSegment].delta < timeInSegment) walkSegments(allowLoop);
-        // A level segment keeps its level whatever its curve: the shape stays finite inside the
-        // segment, so the full form adds exactly 0 (+ 0.0 gives a zero level the sign it gives).
-        value = seg.startLevel == seg.level
-                    ? seg.level + 0.0
-                    : segmentShape(seg.startLevel, seg.level, seg.curve, t / seg.delta);
-    }
+    // Sustain on a single point never gets here: evaluate() answers it.
+    // The value is taken at the time before the step; the walk below changes neither the
+    // segment's record nor the loop-back one.
+    const EnvelopePoint& seg =
+        (looping && currentSegment == loopStart) ? loopBack : points[currentSegment];
+    const double t = timeInSegment;
+    timeInSegment += step;
+    if (points[currentSegment].delta < timeInSegment) walkSegments(allowLoop);
+    // A level segment keeps its level whatever its curve: the shape stays finite inside the
+    // segment, so the full form adds exactly 0 (+ 0.0 gives a zero level the sign it gives).
+    value = seg.startLevel == seg.level
+                ? seg.level + 0.0
+                : segmentShape(seg.startLevel, seg.level, seg.curve, t / seg.delta);
     currentLevel = value;
     return bipolar ? 2.0 * value - 1.0 : value;
 }

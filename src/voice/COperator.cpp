@@ -134,7 +134,7 @@ void COperator::resetForNote() {
     if (!freeRunning) accumulator = 0;
 }
 
-void COperator::updateFrequency(double keyFrequency, const CWaveManager* waves) {
+void COperator::workOutFrequency(double keyFrequency, const CWaveManager* waves) {
     const double c = coarse;
     const double base =
         coarseMode < kSwitchThreshold ? keyFrequency * c : keyFrequency * coarseRatio.of(c);

@@ -101,24 +101,22 @@ public:
     }
 
     // Every second tick: frequency from the key frequency (Hz), table choice,
-    // phase increment.
-    void updateFrequency(double keyFrequency, const CWaveManager* waves);
-    // updateFrequency, left out when nothing it reads has moved since its last
+    // phase increment. Left out when nothing it reads has moved since its last
     // run here: the key frequency, the wave manager (which rebuilds its tables
     // in place, so the chosen table stays valid), the tuning parameters and,
     // sumsMoved telling, the modulation sums.
-    void updateFrequencyIfMoved(double keyFrequency, const CWaveManager* waves, bool sumsMoved) {
+    void updateFrequency(double keyFrequency, const CWaveManager* waves, bool sumsMoved = true) {
         if (frequencyHeld && !sumsMoved && sameBits(keyFrequency, heldKeyFrequency) &&
             waves == heldWaves && sameBits(coarse, heldCoarse) &&
             sameBits(coarseMode, heldCoarseMode) && sameBits(frequencyOffset, heldOffset))
             return;
-        frequencyHeld = true; // taken before updateFrequency reads them: a change after shows
+        frequencyHeld = true; // taken before the work reads them: a change after shows
         heldKeyFrequency = keyFrequency;
         heldWaves = waves;
         heldCoarse = coarse;
         heldCoarseMode = coarseMode;
         heldOffset = frequencyOffset;
-        updateFrequency(keyFrequency, waves);
+        workOutFrequency(keyFrequency, waves);
     }
     void updateBasePhase() {
         basePhaseCycles = float(kBasePhaseCycles + startPhase + modulation.phase);
@@ -196,6 +194,8 @@ private:
 
     // Played until the first table choice, so an operator never reads null.
     static const float kSilentTable[];
+    // updateFrequency's work: frequency, table and increment.
+    void workOutFrequency(double keyFrequency, const CWaveManager* waves);
     // Aims both gain ramps at mix level s (before its square law) and pan panSum.
     void retargetGains(double s, double panSum, float r, bool firstTick);
 
@@ -231,7 +231,7 @@ private:
     bool rampsSettled = false;
     bool settledOn = true;
     double settledPan = 0.0;
-    // What updateFrequencyIfMoved's last full update read (none while
+    // What updateFrequency's last full update read (none while
     // frequencyHeld is false).
     bool frequencyHeld = false;
     double heldKeyFrequency = 0.0;

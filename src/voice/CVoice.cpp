@@ -445,7 +445,7 @@ void CVoice::controlTick(int32_t n) {
     for (COperator& op : operators) {
         op.updateRamps(r, firstTick, sumsMoved);
         if (!tickParity) {
-            op.updateFrequencyIfMoved(keyFrequencyValue, waves, sumsMovedSincePitch);
+            op.updateFrequency(keyFrequencyValue, waves, sumsMovedSincePitch);
             op.updateBasePhase();
         }
         runningOperators |= uint32_t(op.isOn()) << op.index();
@@ -454,7 +454,7 @@ void CVoice::controlTick(int32_t n) {
     tickParity = !tickParity;
     // 6. Filters.
     for (CVoiceFilter& f : filters)
-        f.updateTickIfMoved(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
+        f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
     // 7. Sample layer.
     if (firstTick)
         sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,

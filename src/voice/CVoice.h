@@ -152,7 +152,13 @@ private:
     struct SampleLoop;
     void beginSamples(SampleLoop& loop, bool filtersToo);
     void endSamples(const SampleLoop& loop, bool filtersToo);
+    void finishAfterFilters(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
+    struct PairLoop;
+    static void beginPair(CVoice& a, CVoice& b, PairLoop& p);
+    static void endPair(CVoice& a, CVoice& b, const PairLoop& p);
+    static void finishPair(CVoice& a, CVoice& b, PairLoop& p, CStereoSum& mixA, CStereoSum& mixB,
+                           float& left, float& right);
     template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
@@ -168,7 +174,6 @@ private:
     void runLanes(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
     static void runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
-    void loadChunk();
     bool allRunning() const {
         return (runningOperators & COperatorBank::kAllLanes) == COperatorBank::kAllLanes;
     }
@@ -223,9 +228,9 @@ private:
     CEnvelope envelopes[kMaxEnvelopes];
 
     // Compiled matrix and the operators that run this tick (bit k: operator
-    // k). Matrix nodes 0..7 are the operators' phase
-    // inputs and outputs, 8..9 the filters' input accumulators and outputs;
-    // they live in nodeInput and nodeOutput() while a chunk runs.
+    // k). Matrix nodes 0..7 are the operators' phase inputs and outputs, 8..9
+    // the filters' input accumulators and outputs; they live in nodeInput and
+    // nodeOutput() while a chunk runs.
     CModulationMatrix matrix;
     uint32_t runningOperators = 0;
     // Laid out as the matrix wants them: scratch inputs after the real ones,

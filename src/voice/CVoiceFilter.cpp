@@ -121,13 +121,7 @@ double CVoiceFilter::cutoffHz(double cutoff, double keyOffset) {
 }
 
 void CVoiceFilter::updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
-                              bool firstTick) {
-    smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
-    updateTargets(pitchBend, note, sampleRateReciprocal, r, firstTick);
-}
-
-void CVoiceFilter::updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal,
-                                     float r, bool firstTick, bool sumsMoved) {
+                              bool firstTick, bool sumsMoved) {
     smoothedCutoff += (cutoffTarget - smoothedCutoff) * kCutoffSmoothing;
     if (!firstTick && !sumsMoved && targetsSettled && sameBits(smoothedCutoff, settledCutoff) &&
         sameBits(pitchBend, settledBend) && sameBits(note, settledNote) &&

@@ -76,15 +76,13 @@ public:
     // Whether beginModulation would start from another base than last time.
     bool basesMoved() const { return !sameBits(baseLevel, startedLevel); }
     // Every control tick. pitchBend and note in semitones, r = 1 / tick length.
-    void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
-                    bool firstTick);
-    // updateTick, its work after the cutoff smoothing left out when nothing it
-    // reads has moved since its last full run here (sumsMoved telling for the
+    // The work after the cutoff smoothing is left out when nothing it reads
+    // has moved since its last full run here (sumsMoved telling for the
     // modulation sums) and its three ramps stood still then: they still do (the
     // sample loop moves a ramp only by its increment) and would get the same
     // targets again.
-    void updateTickIfMoved(double pitchBend, double note, double sampleRateReciprocal, float r,
-                           bool firstTick, bool sumsMoved);
+    void updateTick(double pitchBend, double note, double sampleRateReciprocal, float r,
+                    bool firstTick, bool sumsMoved = true);
     // Per sample: filters the input accumulator, adds y * left gain and
     // y * right gain into left and right, stores y as the output, clears the
     // accumulator and advances the ramps.
@@ -154,7 +152,7 @@ private:
     void updateTargets(double pitchBend, double note, double sampleRateReciprocal, float r,
                        bool firstTick);
 
-    // What updateTickIfMoved's last full run read, and whether its ramps stood
+    // What updateTick's last full run read, and whether its ramps stood
     // still after it (none while targetsSettled is false).
     bool targetsSettled = false;
     uint8_t settledMode = kOff;

@@ -52,8 +52,8 @@ QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop, bool filte
 
 // Everything of one sample after the operators and filters: the sample
 // layer, the output, the matrix and the loudness count.
-QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mix, float& left,
-                                                float& right) {
+QUELLOR_ALWAYS_INLINE void CVoice::finishAfterFilters(SampleLoop& loop, CStereoSum& mix,
+                                                      float& left, float& right) {
     double* filterIn = loop.in + kOperatorCount;
     float l, r;
     mix.total(l, r);
@@ -74,6 +74,45 @@ QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mi
     }
 }
 
+// Everything of one sample after the operators, for a voice with its own
+// filters.
+QUELLOR_ALWAYS_INLINE void CVoice::finishSample(SampleLoop& loop, CStereoSum& mix, float& left,
+                                                float& right) {
+    loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
+    finishAfterFilters(loop, mix, left, right);
+}
+
+// Two voices' loops, their filters joined in one set of lanes.
+struct CVoice::PairLoop {
+    SampleLoop x, y;
+    CFilterPair filters; // a's in lanes 0 and 1, b's in 2 and 3
+};
+
+QUELLOR_ALWAYS_INLINE void CVoice::beginPair(CVoice& a, CVoice& b, PairLoop& p) {
+    a.beginSamples(p.x, false);
+    b.beginSamples(p.y, false);
+    p.filters.load(a.filters, p.x.in + kOperatorCount, p.x.out + kOperatorCount);
+    p.filters.load(b.filters, p.y.in + kOperatorCount, p.y.out + kOperatorCount,
+                   CFilterPair::kLanes);
+}
+
+QUELLOR_ALWAYS_INLINE void CVoice::endPair(CVoice& a, CVoice& b, const PairLoop& p) {
+    p.filters.store(a.filters, p.x.in + kOperatorCount, p.x.out + kOperatorCount);
+    p.filters.store(b.filters, p.y.in + kOperatorCount, p.y.out + kOperatorCount,
+                    CFilterPair::kLanes);
+    a.endSamples(p.x, false);
+    b.endSamples(p.y, false);
+}
+
+// Everything of one sample after both voices' operators.
+QUELLOR_ALWAYS_INLINE void CVoice::finishPair(CVoice& a, CVoice& b, PairLoop& p, CStereoSum& mixA,
+                                              CStereoSum& mixB, float& left, float& right) {
+    p.filters.processJoined(p.x.in + kOperatorCount, p.x.out + kOperatorCount, mixA,
+                            p.y.in + kOperatorCount, p.y.out + kOperatorCount, mixB);
+    a.finishAfterFilters(p.x, mixA, left, right);
+    b.finishAfterFilters(p.y, mixB, left, right);
+}
+
 // ---- the loops ----
 // The wide loops cannot share a body with the plain ones: code for the wider
 // instruction set may only be inlined into functions compiled for it.
@@ -85,7 +124,6 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produce<Interpolate, AllRunning>(loop.in, loop.out, mix);
-        loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
     endSamples(loop, true);
@@ -93,25 +131,15 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
 
 template <bool Interpolate, bool AllRunning>
 void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
-    SampleLoop x, y;
-    a.beginSamples(x, false);
-    b.beginSamples(y, false);
-    CFilterPair filters; // a's in lanes 0 and 1, b's in 2 and 3
-    filters.load(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
-    filters.load(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
+    PairLoop p;
+    beginPair(a, b, p);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
-        x.ops.template produce<Interpolate, AllRunning>(x.in, x.out, mixA);
-        y.ops.template produce<Interpolate, AllRunning>(y.in, y.out, mixB);
-        filters.processJoined(x.in + kOperatorCount, x.out + kOperatorCount, mixA,
-                              y.in + kOperatorCount, y.out + kOperatorCount, mixB);
-        a.finishSample(x, mixA, left[i], right[i]);
-        b.finishSample(y, mixB, left[i], right[i]);
+        p.x.ops.template produce<Interpolate, AllRunning>(p.x.in, p.x.out, mixA);
+        p.y.ops.template produce<Interpolate, AllRunning>(p.y.in, p.y.out, mixB);
+        finishPair(a, b, p, mixA, mixB, left[i], right[i]);
     }
-    filters.store(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
-    filters.store(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
-    a.endSamples(x, false);
-    b.endSamples(y, false);
+    endPair(a, b, p);
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
@@ -122,7 +150,6 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
-        loop.pair.process(loop.in + kOperatorCount, loop.out + kOperatorCount, mix);
         finishSample(loop, mix, left[i], right[i]);
     }
     endSamples(loop, true);
@@ -131,25 +158,15 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
 template <bool Interpolate, bool AllRunning>
 QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, float* right,
                                              int32_t n) {
-    SampleLoop x, y;
-    a.beginSamples(x, false);
-    b.beginSamples(y, false);
-    CFilterPair filters; // a's in lanes 0 and 1, b's in 2 and 3
-    filters.load(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
-    filters.load(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
+    PairLoop p;
+    beginPair(a, b, p);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
-        x.ops.template produceWide<Interpolate, AllRunning>(x.in, x.out, mixA);
-        y.ops.template produceWide<Interpolate, AllRunning>(y.in, y.out, mixB);
-        filters.processJoined(x.in + kOperatorCount, x.out + kOperatorCount, mixA,
-                              y.in + kOperatorCount, y.out + kOperatorCount, mixB);
-        a.finishSample(x, mixA, left[i], right[i]);
-        b.finishSample(y, mixB, left[i], right[i]);
+        p.x.ops.template produceWide<Interpolate, AllRunning>(p.x.in, p.x.out, mixA);
+        p.y.ops.template produceWide<Interpolate, AllRunning>(p.y.in, p.y.out, mixB);
+        finishPair(a, b, p, mixA, mixB, left[i], right[i]);
     }
-    filters.store(a.filters, x.in + kOperatorCount, x.out + kOperatorCount);
-    filters.store(b.filters, y.in + kOperatorCount, y.out + kOperatorCount, CFilterPair::kLanes);
-    a.endSamples(x, false);
-    b.endSamples(y, false);
+    endPair(a, b, p);
 }
 #endif
 
@@ -175,18 +192,11 @@ void CVoice::runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32
     runPair<Interpolate, AllRunning>(a, b, left, right, n);
 }
 
-namespace {
-// The loop for each interpolation and running set: [interpolate][all running].
-using Runner = void (CVoice::*)(float*, float*, int32_t);
-} // namespace
-
 // ---- chunks ----
 
-void CVoice::loadChunk() {
-    matrix.prepare(nodeInput, nodeOutput());
-}
-
+// The loop for the voice's interpolation and running set, the matrix prepared.
 void CVoice::runLoaded(float* left, float* right, int32_t n) {
+    using Runner = void (CVoice::*)(float*, float*, int32_t);
     static constexpr Runner kRunners[2][2] = {
         {&CVoice::runLanes<false, false>, &CVoice::runLanes<false, true>},
         {&CVoice::runLanes<true, false>, &CVoice::runLanes<true, true>}};
@@ -194,7 +204,7 @@ void CVoice::runLoaded(float* left, float* right, int32_t n) {
 }
 
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    loadChunk();
+    matrix.prepare(nodeInput, nodeOutput());
     runLoaded(left, right, n);
 }
 
@@ -203,8 +213,8 @@ void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, i
     static constexpr PairRunner kPairRunners[2][2] = {
         {&CVoice::runPairLanes<false, false>, &CVoice::runPairLanes<false, true>},
         {&CVoice::runPairLanes<true, false>, &CVoice::runPairLanes<true, true>}};
-    a.loadChunk();
-    b.loadChunk();
+    a.matrix.prepare(a.nodeInput, a.nodeOutput());
+    b.matrix.prepare(b.nodeInput, b.nodeOutput());
     const bool interpolate = !a.noInterpolation;
     const bool all = a.allRunning();
     if (interpolate == !b.noInterpolation && all == b.allRunning() && a.wideLanes == b.wideLanes) {
