@@ -56,6 +56,7 @@ void CModulationMatrix::rebuild(const double* const* rows) {
         blockOf[j] = uint8_t(blockAt[d / kBlockLanes][routes[j].source - d + kNodes - 1]);
         blockLane[j] = uint8_t(d % kBlockLanes);
     }
+    buildPicks();
     const int32_t sparseCost = count * kSparseRouteCost;
     const int32_t denseCost = denseSourceCount * kDenseRowCost + kDenseFixedCost;
     const int32_t blockCost = blockCount * kBlockRouteCost + kBlockFixedCost;
@@ -96,4 +97,48 @@ void CModulationMatrix::bind(double* in, const double* out) {
     }
     boundInput = in;
     boundOutput = out;
+}
+
+void CModulationMatrix::buildPicks() {
+    // Per destination: how many sources it has so far of each kind, which is
+    // also the rank of its next one (routes come in ascending source order).
+    int32_t fromOperators[kPaddedNodes] = {};
+    int32_t fromFilters[kPaddedNodes] = {};
+    for (int32_t j = 0; j < count; ++j) {
+        const Route& r = routes[j];
+        (r.source < kOperatorNodes ? fromOperators : fromFilters)[r.destination]++;
+    }
+    anyFromFilters = false;
+    for (int32_t b = 0; b < kPickBlocks; ++b) {
+        PickBlock& block = pickBlocks[b];
+        block.operatorPicks = block.filterPicks = 0;
+        for (int32_t i = 0; i < kBlockLanes; ++i) {
+            const int32_t d = b * kBlockLanes + i;
+            if (fromOperators[d] > block.operatorPicks) block.operatorPicks = fromOperators[d];
+            if (fromFilters[d] > block.filterPicks) block.filterPicks = fromFilters[d];
+        }
+        if (block.filterPicks > 0) anyFromFilters = true;
+        for (Pick& p : block.fromOperators) // lanes without a route add 0
+            p = Pick{};
+        for (Pick& p : block.fromFilters)
+            p = Pick{};
+    }
+    int32_t rank[kPaddedNodes] = {};
+    int32_t filterRank[kPaddedNodes] = {};
+    for (int32_t j = 0; j < count; ++j) {
+        const Route& r = routes[j];
+        PickBlock& block = pickBlocks[r.destination / kBlockLanes];
+        const int32_t i = r.destination % kBlockLanes;
+        Pick& p =
+            r.source < kOperatorNodes
+                ? block.fromOperators[kOperatorNodes - block.operatorPicks + rank[r.destination]++]
+                : block.fromFilters[kFilterNodes - block.filterPicks + filterRank[r.destination]++];
+        p.lane[i] = r.source < kOperatorNodes ? r.source : r.source - kOperatorNodes;
+        pickSlot[j] = &p.amount[i];
+    }
+}
+
+void CModulationMatrix::preparePicks() {
+    for (int32_t j = 0; j < count; ++j)
+        *pickSlot[j] = *routes[j].amount;
 }

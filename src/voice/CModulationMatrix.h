@@ -18,6 +18,7 @@
 
 #include "voice/FastClamp.h"
 #include "voice/NodeLoad.h"
+#include "voice/WideLanes.h"
 
 #include <cstdint>
 
@@ -94,6 +95,55 @@ public:
         return p;
     }
 
+    // The routes as picks, for the wide loop, which keeps the operators'
+    // nodes in registers. Destination blocks: phase inputs of operators 0..3
+    // and 4..7, and the filter inputs (lanes 0 and 1 of the third block).
+    // Pick j of a block gives each of its lanes that lane's j-th source in
+    // ascending order, taken from the operators' eight outputs or from the
+    // two filter outputs, with that route's cell; a lane with fewer sources
+    // takes a cell of 0. So every destination still takes its sources in
+    // ascending order.
+    static constexpr int32_t kPickBlocks = 3;
+    static constexpr int32_t kOperatorNodes = 8;
+    static constexpr int32_t kFilterNodes = kNodes - kOperatorNodes;
+    struct Pick {
+        alignas(16) int32_t lane[kBlockLanes]; // source lane per destination lane
+        alignas(32) double amount[kBlockLanes];
+    };
+    struct PickBlock {
+        // A block's picks are the last ones of each array, so that the pass,
+        // entered at the count, runs them in order.
+        Pick fromOperators[kOperatorNodes];
+        Pick fromFilters[kFilterNodes];
+        int32_t operatorPicks = 0;
+        int32_t filterPicks = 0;
+    };
+    // Chunk start, for the wide loop: takes the cells' current values.
+    void preparePicks();
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    // The wide loop's propagation of one chunk, valid until the next rebuild.
+    class PickPass {
+    public:
+        // Per sample: in0 and in1 (phase inputs of operators 0..3 and 4..7)
+        // and filterIn[0..1] take out * cell over every route, the outputs
+        // being ops (operators 0..7) and filterOut[0..1].
+        QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void operator()(__m256d& in0, __m256d& in1,
+                                                                  double* filterIn, __m256 ops,
+                                                                  const double* filterOut) const;
+
+    private:
+        friend class CModulationMatrix;
+        const PickBlock* block = nullptr;
+        bool fromFilters = false;
+    };
+    PickPass pickPass() const {
+        PickPass p;
+        p.block = pickBlocks;
+        p.fromFilters = anyFromFilters;
+        return p;
+    }
+#endif
+
 private:
     struct Route {
         int32_t destination;
@@ -133,6 +183,10 @@ private:
     uint8_t blockLane[kMaxRoutes] = {};
     enum class Mode : uint8_t { kSparse, kDense, kBlocks };
     Mode mode = Mode::kSparse;
+    PickBlock pickBlocks[kPickBlocks];
+    double* pickSlot[kMaxRoutes] = {}; // where route j's cell goes in the picks
+    bool anyFromFilters = false;
+    void buildPicks();
 };
 
 inline void CModulationMatrix::Pass::blocks() const {
@@ -248,3 +302,102 @@ inline void CModulationMatrix::Pass::dense(double* in, const double* out) const 
     }
 #endif
 }
+
+#if defined(QUELLOR_HAS_WIDE_LANES)
+namespace matrix_picks {
+// acc + ops[lane] * amount, on the four lanes of an operators' block.
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d operatorsInto(__m256d acc,
+                                                                const CModulationMatrix::Pick& p,
+                                                                __m256 ops) {
+    const __m256i lane =
+        _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
+    const __m128 picked = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(ops, lane));
+    return _mm256_add_pd(acc, _mm256_mul_pd(_mm256_cvtps_pd(picked), _mm256_load_pd(p.amount)));
+}
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d filtersInto(__m256d acc,
+                                                              const CModulationMatrix::Pick& p,
+                                                              __m128 filters) {
+    const __m128 picked =
+        _mm_permutevar_ps(filters, _mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
+    return _mm256_add_pd(acc, _mm256_mul_pd(_mm256_cvtps_pd(picked), _mm256_load_pd(p.amount)));
+}
+// The same on the two lanes of the filters' block.
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d
+operatorsIntoPair(__m128d acc, const CModulationMatrix::Pick& p, __m256 ops) {
+    const __m256i lane =
+        _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
+    const __m128 picked = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(ops, lane));
+    return _mm_add_pd(acc, _mm_mul_pd(_mm_cvtps_pd(picked), _mm_load_pd(p.amount)));
+}
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d filtersIntoPair(__m128d acc,
+                                                                  const CModulationMatrix::Pick& p,
+                                                                  __m128 filters) {
+    const __m128 picked =
+        _mm_permutevar_ps(filters, _mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
+    return _mm_add_pd(acc, _mm_mul_pd(_mm_cvtps_pd(picked), _mm_load_pd(p.amount)));
+}
+
+// Runs a block's last n picks in order: entered at n, straight code.
+template <typename Acc, typename Sources, Acc (*Into)(Acc, const CModulationMatrix::Pick&, Sources)>
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc run(Acc acc, const CModulationMatrix::Pick* end,
+                                                  int32_t n, Sources sources) {
+    static_assert(CModulationMatrix::kOperatorNodes == 8, "eight entries");
+    switch (n) {
+    case 8:
+        acc = Into(acc, end[-8], sources);
+        [[fallthrough]];
+    case 7:
+        acc = Into(acc, end[-7], sources);
+        [[fallthrough]];
+    case 6:
+        acc = Into(acc, end[-6], sources);
+        [[fallthrough]];
+    case 5:
+        acc = Into(acc, end[-5], sources);
+        [[fallthrough]];
+    case 4:
+        acc = Into(acc, end[-4], sources);
+        [[fallthrough]];
+    case 3:
+        acc = Into(acc, end[-3], sources);
+        [[fallthrough]];
+    case 2:
+        acc = Into(acc, end[-2], sources);
+        [[fallthrough]];
+    case 1:
+        acc = Into(acc, end[-1], sources);
+        [[fallthrough]];
+    default:
+        break;
+    }
+    return acc;
+}
+} // namespace matrix_picks
+
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void
+CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, double* filterIn, __m256 ops,
+                                        const double* filterOut) const {
+    using namespace matrix_picks;
+    const PickBlock& b0 = block[0];
+    const PickBlock& b1 = block[1];
+    const PickBlock& b2 = block[2];
+    __m256d a0 = run<__m256d, __m256, operatorsInto>(in0, b0.fromOperators + kOperatorNodes,
+                                                     b0.operatorPicks, ops);
+    __m256d a1 = run<__m256d, __m256, operatorsInto>(in1, b1.fromOperators + kOperatorNodes,
+                                                     b1.operatorPicks, ops);
+    __m128d a2 = run<__m128d, __m256, operatorsIntoPair>(
+        _mm_load_pd(filterIn), b2.fromOperators + kOperatorNodes, b2.operatorPicks, ops);
+    if (fromFilters) { // filter outputs are float samples too
+        const __m128 filters = _mm_cvtpd_ps(_mm_load_pd(filterOut));
+        a0 = run<__m256d, __m128, filtersInto>(a0, b0.fromFilters + kFilterNodes, b0.filterPicks,
+                                               filters);
+        a1 = run<__m256d, __m128, filtersInto>(a1, b1.fromFilters + kFilterNodes, b1.filterPicks,
+                                               filters);
+        a2 = run<__m128d, __m128, filtersIntoPair>(a2, b2.fromFilters + kFilterNodes,
+                                                   b2.filterPicks, filters);
+    }
+    in0 = a0;
+    in1 = a1;
+    _mm_store_pd(filterIn, a2);
+}
+#endif

@@ -11,6 +11,7 @@ void COperatorBank::load(COperator* operators, uint32_t running, double* in, dou
         table[k] = op.table;
         if ((runningMask >> k) & 1u) {
             runningLanes[k] = ~uint64_t(0);
+            runningFloatLanes[k] = ~uint32_t(0);
             increment[k] = op.increment;
             amplitude[k] = op.amplitudeValue.current;
             amplitudeStep[k] = op.amplitudeValue.increment;
@@ -20,6 +21,7 @@ void COperatorBank::load(COperator* operators, uint32_t running, double* in, dou
             rightGainStep[k] = op.rightGain.increment;
         } else { // still, silent and untouched
             runningLanes[k] = 0;
+            runningFloatLanes[k] = 0;
             increment[k] = 0;
             amplitude[k] = amplitudeStep[k] = 0.0f;
             leftGain[k] = leftGainStep[k] = rightGain[k] = rightGainStep[k] = 0.0f;

@@ -47,10 +47,19 @@ public:
     template <bool Interpolate, bool AllRunning>
     void produce(double* in, double* out, CStereoSum& mix);
 #if defined(QUELLOR_HAS_WIDE_LANES)
-    // The same with all eight lanes in one 256-bit vector: output, lanes and
-    // mix bit for bit as produce.
+    // The wide loop keeps the operators' nodes in registers for a chunk: the
+    // phase inputs of lanes 0..3 and 4..7, and the eight outputs as floats
+    // (every output is a float sample, so the conversion is exact).
+    struct WideNodes {
+        __m256d in0, in1;
+        __m256 out;
+    };
+    QUELLOR_WIDE_TARGET static WideNodes loadWide(const double* in, const double* out);
+    QUELLOR_WIDE_TARGET static void storeWide(const WideNodes& nodes, double* in, double* out);
+    // The same as produce with all eight lanes in one 256-bit vector, on the
+    // nodes in registers: output, lanes and mix bit for bit as produce.
     template <bool Interpolate, bool AllRunning>
-    QUELLOR_WIDE_TARGET void produceWide(double* in, double* out, CStereoSum& mix);
+    QUELLOR_WIDE_TARGET void produceWide(WideNodes& nodes, CStereoSum& mix);
 #endif
 
 private:
@@ -67,6 +76,7 @@ private:
     // the double phase inputs and outputs). 32-byte alignment for the wide
     // loop.
     alignas(32) uint64_t runningLanes[kLanes] = {};
+    alignas(32) uint32_t runningFloatLanes[kLanes] = {}; // the same as 32-bit lanes
     const float* table[kLanes] = {};
     uint32_t runningMask = 0;
 };
@@ -175,30 +185,34 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
 #endif
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
-// Nodes p[0..3], in 8-byte halves as loadNodePair.
-QUELLOR_WIDE_TARGET inline __m256d loadNodes(const double* p) {
-    return _mm256_insertf128_pd(_mm256_castpd128_pd256(loadNodePair(p)), loadNodePair(p + 2), 1);
+QUELLOR_WIDE_TARGET inline COperatorBank::WideNodes COperatorBank::loadWide(const double* in,
+                                                                            const double* out) {
+    WideNodes n;
+    n.in0 = _mm256_loadu_pd(in);
+    n.in1 = _mm256_loadu_pd(in + 4);
+    n.out = _mm256_set_m128(_mm256_cvtpd_ps(_mm256_loadu_pd(out + 4)),
+                            _mm256_cvtpd_ps(_mm256_loadu_pd(out)));
+    return n;
 }
 
-// Stores p[0..3] as two 16-byte pieces, the width the matrix reads whole.
-QUELLOR_WIDE_TARGET inline void storePieces(double* p, __m256d v) {
-    _mm_storeu_pd(p, _mm256_castpd256_pd128(v));
-    _mm_storeu_pd(p + 2, _mm256_extractf128_pd(v, 1));
+QUELLOR_WIDE_TARGET inline void COperatorBank::storeWide(const WideNodes& n, double* in,
+                                                         double* out) {
+    _mm256_storeu_pd(in, n.in0);
+    _mm256_storeu_pd(in + 4, n.in1);
+    _mm256_storeu_pd(out, _mm256_cvtps_pd(_mm256_castps256_ps128(n.out)));
+    _mm256_storeu_pd(out + 4, _mm256_cvtps_pd(_mm256_extractf128_ps(n.out, 1)));
 }
 
 template <bool Interpolate, bool AllRunning>
-QUELLOR_WIDE_TARGET inline void COperatorBank::produceWide(double* in, double* out,
-                                                           CStereoSum& mix) {
+QUELLOR_WIDE_TARGET inline void COperatorBank::produceWide(WideNodes& nodes, CStereoSum& mix) {
     const __m256d lo = _mm256_set1_pd(-COperator::kPhaseInputLimit);
     const __m256d hi = _mm256_set1_pd(COperator::kPhaseInputLimit);
     const __m256d scale = _mm256_set1_pd(COperator::kPhaseScale);
     const __m256d magic = _mm256_set1_pd(COperator::kRoundingMagic);
     // Phase input -> nearest 2^-32 cycle, as produce: the low 32 bits of the
     // eight rounded doubles, packed in lane order into one integer vector.
-    const __m256d in0 = loadNodes(in);
-    const __m256d in1 = loadNodes(in + 4);
-    __m256d p0 = _mm256_min_pd(_mm256_max_pd(in0, lo), hi); // NaN -> lo, as clampFast
-    __m256d p1 = _mm256_min_pd(_mm256_max_pd(in1, lo), hi);
+    __m256d p0 = _mm256_min_pd(_mm256_max_pd(nodes.in0, lo), hi); // NaN -> lo, as clampFast
+    __m256d p1 = _mm256_min_pd(_mm256_max_pd(nodes.in1, lo), hi);
     p0 = _mm256_add_pd(_mm256_mul_pd(p0, scale), magic);
     p1 = _mm256_add_pd(_mm256_mul_pd(p1, scale), magic);
     // Per 128-bit half [l0 l1 h0 h1]; the 64-bit permute puts halves in order.
@@ -245,22 +259,18 @@ QUELLOR_WIDE_TARGET inline void COperatorBank::produceWide(double* in, double* o
     }
     const __m256 amp = _mm256_load_ps(amplitude);
     const __m256 s = _mm256_mul_ps(w, amp);
-    __m256d s0 = _mm256_cvtps_pd(_mm256_castps256_ps128(s));
-    __m256d s1 = _mm256_cvtps_pd(_mm256_extractf128_ps(s, 1));
-    __m256d b0 = _mm256_load_pd(basePhase);
-    __m256d b1 = _mm256_load_pd(basePhase + 4);
-    if constexpr (!AllRunning) { // a lane that is off keeps its output and phase input
+    if constexpr (AllRunning) {
+        nodes.out = s;
+        nodes.in0 = _mm256_load_pd(basePhase);
+        nodes.in1 = _mm256_load_pd(basePhase + 4);
+    } else { // a lane that is off keeps its output and phase input
         const __m256d m0 = _mm256_load_pd(reinterpret_cast<const double*>(runningLanes));
         const __m256d m1 = _mm256_load_pd(reinterpret_cast<const double*>(runningLanes + 4));
-        s0 = _mm256_blendv_pd(_mm256_loadu_pd(out), s0, m0);
-        s1 = _mm256_blendv_pd(_mm256_loadu_pd(out + 4), s1, m1);
-        b0 = _mm256_blendv_pd(in0, b0, m0);
-        b1 = _mm256_blendv_pd(in1, b1, m1);
+        nodes.out = _mm256_blendv_ps(
+            nodes.out, s, _mm256_load_ps(reinterpret_cast<const float*>(runningFloatLanes)));
+        nodes.in0 = _mm256_blendv_pd(nodes.in0, _mm256_load_pd(basePhase), m0);
+        nodes.in1 = _mm256_blendv_pd(nodes.in1, _mm256_load_pd(basePhase + 4), m1);
     }
-    storePieces(out, s0);
-    storePieces(out + 4, s1);
-    storePieces(in, b0);
-    storePieces(in + 4, b1);
     // Lane k of the mix takes operator k, then operator k + 4, as produce.
     const __m256 gl = _mm256_load_ps(leftGain);
     const __m256 gr = _mm256_load_ps(rightGain);

@@ -152,6 +152,7 @@ private:
     struct SampleLoop;
     void beginSamples(SampleLoop& loop, bool filtersToo);
     void endSamples(const SampleLoop& loop, bool filtersToo);
+    void outputSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     void finishAfterFilters(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     struct PairLoop;
@@ -178,6 +179,7 @@ private:
         return (runningOperators & COperatorBank::kAllLanes) == COperatorBank::kAllLanes;
     }
     void runLoaded(float* left, float* right, int32_t n);
+    void prepareMatrix();
     void runChunk(float* left, float* right, int32_t n);
     static void runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
     int32_t beginChunk(int32_t frames);

@@ -3,6 +3,11 @@
 // one (128-bit lanes) and the wide one (256-bit, chosen at run time where the
 // processor has AVX2), each for one voice or for two voices side by side.
 //
+// The wide loops keep the operators' phase inputs and outputs in registers
+// and run the matrix as picks from them (CModulationMatrix::PickPass): the
+// operators' chain from one sample to the next then never goes through
+// memory.
+//
 // Two voices side by side: one voice's sample is a long chain of dependent
 // steps (phase input, table, polynomial, matrix, the filters' ladder), and the
 // processor cannot reach far enough ahead to start the next sample before the
@@ -24,6 +29,9 @@ struct CVoice::SampleLoop {
     COperatorBank ops;
     CFilterPair pair;
     CModulationMatrix::Pass propagate;
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    CModulationMatrix::PickPass picks;
+#endif
     bool layer;
     bool countLoud;
     int32_t loud;
@@ -38,6 +46,9 @@ QUELLOR_ALWAYS_INLINE void CVoice::beginSamples(SampleLoop& loop, bool filtersTo
     if (filtersToo)
         loop.pair.load(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
     loop.propagate = matrix.pass();
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    loop.picks = matrix.pickPass();
+#endif
     loop.layer = sampleLayer.playing();
     loop.countLoud = released != 0;
     loop.loud = loudAfterRelease;
@@ -50,10 +61,10 @@ QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop, bool filte
         loop.pair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
 }
 
-// Everything of one sample after the operators and filters: the sample
-// layer, the output, the matrix and the loudness count.
-QUELLOR_ALWAYS_INLINE void CVoice::finishAfterFilters(SampleLoop& loop, CStereoSum& mix,
-                                                      float& left, float& right) {
+// Everything of one sample after the operators and filters but the matrix:
+// the sample layer, the output and the loudness count.
+QUELLOR_ALWAYS_INLINE void CVoice::outputSample(SampleLoop& loop, CStereoSum& mix, float& left,
+                                                float& right) {
     double* filterIn = loop.in + kOperatorCount;
     float l, r;
     mix.total(l, r);
@@ -66,12 +77,17 @@ QUELLOR_ALWAYS_INLINE void CVoice::finishAfterFilters(SampleLoop& loop, CStereoS
     }
     left += l;
     right += r;
-    loop.propagate(loop.in, loop.out);
     // Before release the count stays 0 (it is cleared at every start).
     if (loop.countLoud) {
         const bool audible = std::fabs(l) >= kAudibleLevel || std::fabs(r) >= kAudibleLevel;
         loop.loud = audible ? loop.loud + 1 : 0;
     }
+}
+
+QUELLOR_ALWAYS_INLINE void CVoice::finishAfterFilters(SampleLoop& loop, CStereoSum& mix,
+                                                      float& left, float& right) {
+    outputSample(loop, mix, left, right);
+    loop.propagate(loop.in, loop.out);
 }
 
 // Everything of one sample after the operators, for a voice with its own
@@ -147,11 +163,17 @@ template <bool Interpolate, bool AllRunning>
 QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32_t n) {
     SampleLoop loop;
     beginSamples(loop, true);
+    COperatorBank::WideNodes nodes = COperatorBank::loadWide(loop.in, loop.out);
+    double* filterIn = loop.in + kOperatorCount;
+    double* filterOut = loop.out + kOperatorCount;
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
-        loop.ops.template produceWide<Interpolate, AllRunning>(loop.in, loop.out, mix);
-        finishSample(loop, mix, left[i], right[i]);
+        loop.ops.template produceWide<Interpolate, AllRunning>(nodes, mix);
+        loop.pair.process(filterIn, filterOut, mix);
+        outputSample(loop, mix, left[i], right[i]);
+        loop.picks(nodes.in0, nodes.in1, filterIn, nodes.out, filterOut);
     }
+    COperatorBank::storeWide(nodes, loop.in, loop.out);
     endSamples(loop, true);
 }
 
@@ -160,12 +182,24 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
                                              int32_t n) {
     PairLoop p;
     beginPair(a, b, p);
+    COperatorBank::WideNodes x = COperatorBank::loadWide(p.x.in, p.x.out);
+    COperatorBank::WideNodes y = COperatorBank::loadWide(p.y.in, p.y.out);
+    double* filterInA = p.x.in + kOperatorCount;
+    double* filterOutA = p.x.out + kOperatorCount;
+    double* filterInB = p.y.in + kOperatorCount;
+    double* filterOutB = p.y.out + kOperatorCount;
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
-        p.x.ops.template produceWide<Interpolate, AllRunning>(p.x.in, p.x.out, mixA);
-        p.y.ops.template produceWide<Interpolate, AllRunning>(p.y.in, p.y.out, mixB);
-        finishPair(a, b, p, mixA, mixB, left[i], right[i]);
+        p.x.ops.template produceWide<Interpolate, AllRunning>(x, mixA);
+        p.y.ops.template produceWide<Interpolate, AllRunning>(y, mixB);
+        p.filters.processJoined(filterInA, filterOutA, mixA, filterInB, filterOutB, mixB);
+        a.outputSample(p.x, mixA, left[i], right[i]);
+        p.x.picks(x.in0, x.in1, filterInA, x.out, filterOutA);
+        b.outputSample(p.y, mixB, left[i], right[i]);
+        p.y.picks(y.in0, y.in1, filterInB, y.out, filterOutB);
     }
+    COperatorBank::storeWide(x, p.x.in, p.x.out);
+    COperatorBank::storeWide(y, p.y.in, p.y.out);
     endPair(a, b, p);
 }
 #endif
@@ -203,8 +237,16 @@ void CVoice::runLoaded(float* left, float* right, int32_t n) {
     (this->*kRunners[!noInterpolation][allRunning()])(left, right, n);
 }
 
+// Chunk start: the cells' current values into the form the voice's loop runs.
+void CVoice::prepareMatrix() {
+    if (wideLanes)
+        matrix.preparePicks();
+    else
+        matrix.prepare(nodeInput, nodeOutput());
+}
+
 void CVoice::runChunk(float* left, float* right, int32_t n) {
-    matrix.prepare(nodeInput, nodeOutput());
+    prepareMatrix();
     runLoaded(left, right, n);
 }
 
@@ -213,8 +255,8 @@ void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, i
     static constexpr PairRunner kPairRunners[2][2] = {
         {&CVoice::runPairLanes<false, false>, &CVoice::runPairLanes<false, true>},
         {&CVoice::runPairLanes<true, false>, &CVoice::runPairLanes<true, true>}};
-    a.matrix.prepare(a.nodeInput, a.nodeOutput());
-    b.matrix.prepare(b.nodeInput, b.nodeOutput());
+    a.prepareMatrix();
+    b.prepareMatrix();
     const bool interpolate = !a.noInterpolation;
     const bool all = a.allRunning();
     if (interpolate == !b.noInterpolation && all == b.allRunning() && a.wideLanes == b.wideLanes) {
