@@ -40,6 +40,12 @@ public:
     // results bit for bit.
     void processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB, double* outB,
                        CStereoSum& mixB);
+#if defined(QUELLOR_HAS_SSE2)
+    // The same with the inputs in registers, which the caller clears.
+    void process(__m128d in, double* out, CStereoSum& mix);
+    void processJoined(__m128d inA, double* outA, CStereoSum& mixA, __m128d inB, double* outB,
+                       CStereoSum& mixB);
+#endif
 
 private:
 #if defined(QUELLOR_HAS_SSE2)
@@ -103,20 +109,30 @@ inline __m128 CFilterPair::ladder(__m128 u) {
 }
 
 inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
-    const __m128 y = ladder(_mm_cvtpd_ps(loadNodePair(in)));
+    process(loadNodePair(in), out, mix);
+    _mm_store_pd(in, _mm_setzero_pd());
+}
+
+inline void CFilterPair::process(__m128d in, double* out, CStereoSum& mix) {
+    const __m128 y = ladder(_mm_cvtpd_ps(in));
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
     mix.add(y, gl, gr);
     _mm_store_ps(leftGain, _mm_add_ps(gl, _mm_load_ps(leftGainStep)));
     _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
     _mm_store_pd(out, _mm_cvtps_pd(y));
-    _mm_store_pd(in, _mm_setzero_pd());
 }
 
 inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB,
                                        double* outB, CStereoSum& mixB) {
-    const __m128 y =
-        ladder(_mm_movelh_ps(_mm_cvtpd_ps(loadNodePair(inA)), _mm_cvtpd_ps(loadNodePair(inB))));
+    processJoined(loadNodePair(inA), outA, mixA, loadNodePair(inB), outB, mixB);
+    _mm_store_pd(inA, _mm_setzero_pd());
+    _mm_store_pd(inB, _mm_setzero_pd());
+}
+
+inline void CFilterPair::processJoined(__m128d inA, double* outA, CStereoSum& mixA, __m128d inB,
+                                       double* outB, CStereoSum& mixB) {
+    const __m128 y = ladder(_mm_movelh_ps(_mm_cvtpd_ps(inA), _mm_cvtpd_ps(inB)));
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
     // Each voice's sums take its own two lanes; the other two add 0, as the
@@ -132,8 +148,6 @@ inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mi
     _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
     _mm_store_pd(outA, _mm_cvtps_pd(y));
     _mm_store_pd(outB, _mm_cvtps_pd(_mm_movehl_ps(y, y)));
-    _mm_store_pd(inA, _mm_setzero_pd());
-    _mm_store_pd(inB, _mm_setzero_pd());
 }
 #else
 // Portable path: the same arithmetic lane by lane.

@@ -125,10 +125,10 @@ public:
     class PickPass {
     public:
         // Per sample: in0 and in1 (phase inputs of operators 0..3 and 4..7)
-        // and filterIn[0..1] take out * cell over every route, the outputs
-        // being ops (operators 0..7) and filterOut[0..1].
+        // and filterIn (the filters' inputs) take out * cell over every
+        // route, the outputs being ops (operators 0..7) and filterOut[0..1].
         QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void operator()(__m256d& in0, __m256d& in1,
-                                                                  double* filterIn, __m256 ops,
+                                                                  __m128d& filterIn, __m256 ops,
                                                                   const double* filterOut) const;
 
     private:
@@ -367,15 +367,17 @@ QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc run(Acc acc, const CModulationMatr
     case 1:
         acc = Into(acc, end[-1], sources);
         [[fallthrough]];
-    default:
+    case 0:
         break;
+    default: // a block has at most eight picks
+        __builtin_unreachable();
     }
     return acc;
 }
 } // namespace matrix_picks
 
 QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void
-CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, double* filterIn, __m256 ops,
+CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, __m128d& filterIn, __m256 ops,
                                         const double* filterOut) const {
     using namespace matrix_picks;
     const PickBlock& b0 = block[0];
@@ -386,7 +388,7 @@ CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, double* filt
     __m256d a1 = run<__m256d, __m256, operatorsInto>(in1, b1.fromOperators + kOperatorNodes,
                                                      b1.operatorPicks, ops);
     __m128d a2 = run<__m128d, __m256, operatorsIntoPair>(
-        _mm_load_pd(filterIn), b2.fromOperators + kOperatorNodes, b2.operatorPicks, ops);
+        filterIn, b2.fromOperators + kOperatorNodes, b2.operatorPicks, ops);
     if (fromFilters) { // filter outputs are float samples too
         const __m128 filters = _mm_cvtpd_ps(_mm_load_pd(filterOut));
         a0 = run<__m256d, __m128, filtersInto>(a0, b0.fromFilters + kFilterNodes, b0.filterPicks,
@@ -398,6 +400,6 @@ CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, double* filt
     }
     in0 = a0;
     in1 = a1;
-    _mm_store_pd(filterIn, a2);
+    filterIn = a2;
 }
 #endif

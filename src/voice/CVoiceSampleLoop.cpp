@@ -159,6 +159,19 @@ void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n)
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
+// The filters' inputs of the wide loop, in a register through the chunk. The
+// node array's pair stays 0 but for what the sample layer adds in a sample.
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d takeFilterInput(double* filterIn) {
+    const __m128d in = _mm_load_pd(filterIn);
+    _mm_store_pd(filterIn, _mm_setzero_pd());
+    return in;
+}
+
+// Matrix start for the filters' inputs: 0, or what the sample layer added.
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d layerInput(bool layer, double* filterIn) {
+    return layer ? takeFilterInput(filterIn) : _mm_setzero_pd();
+}
+
 template <bool Interpolate, bool AllRunning>
 QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32_t n) {
     SampleLoop loop;
@@ -166,13 +179,16 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
     COperatorBank::WideNodes nodes = COperatorBank::loadWide(loop.in, loop.out);
     double* filterIn = loop.in + kOperatorCount;
     double* filterOut = loop.out + kOperatorCount;
+    __m128d filterInput = takeFilterInput(filterIn);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produceWide<Interpolate, AllRunning>(nodes, mix);
-        loop.pair.process(filterIn, filterOut, mix);
+        loop.pair.process(filterInput, filterOut, mix);
         outputSample(loop, mix, left[i], right[i]);
-        loop.picks(nodes.in0, nodes.in1, filterIn, nodes.out, filterOut);
+        filterInput = layerInput(loop.layer, filterIn);
+        loop.picks(nodes.in0, nodes.in1, filterInput, nodes.out, filterOut);
     }
+    _mm_store_pd(filterIn, filterInput);
     COperatorBank::storeWide(nodes, loop.in, loop.out);
     endSamples(loop, true);
 }
@@ -188,16 +204,22 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
     double* filterOutA = p.x.out + kOperatorCount;
     double* filterInB = p.y.in + kOperatorCount;
     double* filterOutB = p.y.out + kOperatorCount;
+    __m128d filterInputA = takeFilterInput(filterInA);
+    __m128d filterInputB = takeFilterInput(filterInB);
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         p.x.ops.template produceWide<Interpolate, AllRunning>(x, mixA);
         p.y.ops.template produceWide<Interpolate, AllRunning>(y, mixB);
-        p.filters.processJoined(filterInA, filterOutA, mixA, filterInB, filterOutB, mixB);
+        p.filters.processJoined(filterInputA, filterOutA, mixA, filterInputB, filterOutB, mixB);
         a.outputSample(p.x, mixA, left[i], right[i]);
-        p.x.picks(x.in0, x.in1, filterInA, x.out, filterOutA);
+        filterInputA = layerInput(p.x.layer, filterInA);
+        p.x.picks(x.in0, x.in1, filterInputA, x.out, filterOutA);
         b.outputSample(p.y, mixB, left[i], right[i]);
-        p.y.picks(y.in0, y.in1, filterInB, y.out, filterOutB);
+        filterInputB = layerInput(p.y.layer, filterInB);
+        p.y.picks(y.in0, y.in1, filterInputB, y.out, filterOutB);
     }
+    _mm_store_pd(filterInA, filterInputA);
+    _mm_store_pd(filterInB, filterInputB);
     COperatorBank::storeWide(x, p.x.in, p.x.out);
     COperatorBank::storeWide(y, p.y.in, p.y.out);
     endPair(a, b, p);
