@@ -1,9 +1,14 @@
 // Whole-voice behaviour on a voice without a renderer (controllers at 0,
 // standard tuning, glide at once, no sample layer).
 #include "voice/CVoice.h"
+#include "engine/CSoundRenderer.h"
+#include "patch/CPluginFile.h"
+#include "patch/ValueIds.h"
+#include "support/ScriptedPlatform.h"
 #include "waves/CWaveManager.h"
 
 #include <gtest/gtest.h>
+#include <sndfile.h>
 
 #include <cmath>
 #include <memory>
@@ -142,7 +147,10 @@ TEST_F(VoiceFixture, WideAndPlainLoopsGiveTheSameOutput) {
                 v->filter(f)->setCutoff(0.5);
                 v->filter(f)->setResonance(0.8f);
                 v->filter(f)->setLevel(0.7);
-                if (c.cells == 1) v->filter(f)->setMatrixCell(1 - f, 0.3);
+                if (c.cells == 1) {
+                    v->filter(f)->setMatrixCell(1 - f, 0.3);
+                    v->filter(f)->setMatrixCell(9 - f, 0.2);
+                }
             }
             start(*v, 57.0);
             render(*v, 2000, 300);
@@ -153,6 +161,82 @@ TEST_F(VoiceFixture, WideAndPlainLoopsGiveTheSameOutput) {
         }
         EXPECT_EQ(outputs[0], outputs[1]) << c.name;
     }
+}
+
+// The sample layer adds into the filters' inputs in the middle of a sample;
+// both loops, alone and side by side, hear the same. The layer's own level is
+// 0, so it is heard only through the filters.
+TEST_F(VoiceFixture, SampleLayerIntoTheFiltersSoundsTheSameThroughEveryLoop) {
+    if (!wideLanesAvailable()) GTEST_SKIP() << "no 256-bit loop on this processor";
+    const std::string path = testing::TempDir() + "quellor-voice-layer-saw.wav";
+    {
+        SF_INFO info = {};
+        info.samplerate = 44100;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr);
+        std::vector<float> frames(2 * 4410);
+        for (size_t i = 0; i < frames.size(); i += 2) {
+            frames[i] = 0.8f * float((i / 2) % 100) / 100.0f - 0.4f;
+            frames[i + 1] = -0.5f * frames[i];
+        }
+        sf_writef_float(f, frames.data(), sf_count_t(frames.size() / 2));
+        sf_close(f);
+    }
+    ScriptedPlatform platform;
+    CPluginFile settings{platform};
+    CSoundRenderer renderer{&settings, nullptr};
+    renderer.loadSample(0, path.c_str());
+    ASSERT_TRUE(renderer.slotHasSample(0));
+    const int32_t slot = kSampleSlotFirstId;
+    renderer.setParameter(slot + kSampleSlotLowKeyOffset, 0.0);
+    renderer.setParameter(slot + kSampleSlotLoopOffset, 1.0);
+    renderer.setParameter(slot + kSampleSlotSendFilter1Offset, 0.9);  // +0.8
+    renderer.setParameter(slot + kSampleSlotSendFilter2Offset, 0.25); // -0.5
+    renderer.setParameter(slot + kSampleSlotLevelOffset, 0.5);        // 0: not heard directly
+    renderer.setParameter(kSampleLevelId, 1.0);
+
+    auto make = [&](double note, bool wide) {
+        auto v = std::make_unique<CVoice>();
+        v->attach(&renderer, &waves);
+        v->setWideLanes(wide);
+        v->oper(0)->setOn(1.0); // a quiet modulator of filter 0, not in the mix
+        v->oper(0)->setAmplitude(0.2);
+        v->oper(0)->setMatrixCell(8, 0.3);
+        for (int f = 0; f < 2; ++f) {
+            v->filter(f)->setMode(f == 0 ? CVoiceFilter::kLowPass : CVoiceFilter::kBandPass);
+            v->filter(f)->setCutoff(0.6);
+            v->filter(f)->setResonance(0.5f);
+            v->filter(f)->setLevel(0.8);
+        }
+        v->filter(1)->setMatrixCell(2, 0.4); // back into an operator
+        start(*v, note);
+        return v;
+    };
+    std::vector<float> outputs[3];
+    for (int run = 0; run < 3; ++run) { // plain alone, wide alone, wide side by side
+        auto a = make(60.0, run > 0);
+        auto b = make(67.0, run > 0);
+        std::vector<float> l(6000, 0.0f), r(6000, 0.0f);
+        for (int at = 0; at < 6000; at += 256) {
+            const int n = std::min(256, 6000 - at);
+            if (run == 2) {
+                CVoice::renderTogether(*a, *b, &l[at], &r[at], n);
+            } else {
+                a->render(&l[at], &r[at], n);
+                b->render(&l[at], &r[at], n);
+            }
+        }
+        outputs[run] = l;
+        outputs[run].insert(outputs[run].end(), r.begin(), r.end());
+    }
+    float peak = 0.0f;
+    for (float x : outputs[0])
+        peak = std::max(peak, std::fabs(x));
+    EXPECT_GT(peak, 0.01f);
+    EXPECT_EQ(outputs[0], outputs[1]) << "wide alone";
+    EXPECT_EQ(outputs[0], outputs[2]) << "wide side by side";
 }
 
 // Two voices rendered side by side give what they give one after the other,
