@@ -41,10 +41,11 @@ public:
     void processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB, double* outB,
                        CStereoSum& mixB);
 #if defined(QUELLOR_HAS_SSE2)
-    // The same with the inputs in registers, which the caller clears.
-    void process(__m128d in, double* out, CStereoSum& mix);
-    void processJoined(__m128d inA, double* outA, CStereoSum& mixA, __m128d inB, double* outB,
-                       CStereoSum& mixB);
+    // The same with the inputs and outputs in registers (the caller clears
+    // the inputs): returns the outputs, in lanes 0 and 1 (joined: a's in 0
+    // and 1, b's in 2 and 3).
+    __m128 process(__m128d in, CStereoSum& mix);
+    __m128 processJoined(__m128d inA, CStereoSum& mixA, __m128d inB, CStereoSum& mixB);
 #endif
 
 private:
@@ -109,29 +110,31 @@ inline __m128 CFilterPair::ladder(__m128 u) {
 }
 
 inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
-    process(loadNodePair(in), out, mix);
+    _mm_store_pd(out, _mm_cvtps_pd(process(loadNodePair(in), mix)));
     _mm_store_pd(in, _mm_setzero_pd());
 }
 
-inline void CFilterPair::process(__m128d in, double* out, CStereoSum& mix) {
+inline __m128 CFilterPair::process(__m128d in, CStereoSum& mix) {
     const __m128 y = ladder(_mm_cvtpd_ps(in));
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
     mix.add(y, gl, gr);
     _mm_store_ps(leftGain, _mm_add_ps(gl, _mm_load_ps(leftGainStep)));
     _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
-    _mm_store_pd(out, _mm_cvtps_pd(y));
+    return y;
 }
 
 inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB,
                                        double* outB, CStereoSum& mixB) {
-    processJoined(loadNodePair(inA), outA, mixA, loadNodePair(inB), outB, mixB);
+    const __m128 y = processJoined(loadNodePair(inA), mixA, loadNodePair(inB), mixB);
+    _mm_store_pd(outA, _mm_cvtps_pd(y));
+    _mm_store_pd(outB, _mm_cvtps_pd(_mm_movehl_ps(y, y)));
     _mm_store_pd(inA, _mm_setzero_pd());
     _mm_store_pd(inB, _mm_setzero_pd());
 }
 
-inline void CFilterPair::processJoined(__m128d inA, double* outA, CStereoSum& mixA, __m128d inB,
-                                       double* outB, CStereoSum& mixB) {
+inline __m128 CFilterPair::processJoined(__m128d inA, CStereoSum& mixA, __m128d inB,
+                                         CStereoSum& mixB) {
     const __m128 y = ladder(_mm_movelh_ps(_mm_cvtpd_ps(inA), _mm_cvtpd_ps(inB)));
     const __m128 gl = _mm_load_ps(leftGain);
     const __m128 gr = _mm_load_ps(rightGain);
@@ -146,8 +149,7 @@ inline void CFilterPair::processJoined(__m128d inA, double* outA, CStereoSum& mi
     mixB.right = _mm_add_ps(mixB.right, low(_mm_movehl_ps(r, r)));
     _mm_store_ps(leftGain, _mm_add_ps(gl, _mm_load_ps(leftGainStep)));
     _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
-    _mm_store_pd(outA, _mm_cvtps_pd(y));
-    _mm_store_pd(outB, _mm_cvtps_pd(_mm_movehl_ps(y, y)));
+    return y;
 }
 #else
 // Portable path: the same arithmetic lane by lane.

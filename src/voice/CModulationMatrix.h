@@ -126,10 +126,10 @@ public:
     public:
         // Per sample: in0 and in1 (phase inputs of operators 0..3 and 4..7)
         // and filterIn (the filters' inputs) take out * cell over every
-        // route, the outputs being ops (operators 0..7) and filterOut[0..1].
-        QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void operator()(__m256d& in0, __m256d& in1,
-                                                                  __m128d& filterIn, __m256 ops,
-                                                                  const double* filterOut) const;
+        // route, the outputs being ops (operators 0..7) and lanes 0 and 1 of
+        // filters.
+        QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void
+        operator()(__m256d& in0, __m256d& in1, __m128d& filterIn, __m256 ops, __m128 filters) const;
 
     private:
         friend class CModulationMatrix;
@@ -378,7 +378,7 @@ QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc run(Acc acc, const CModulationMatr
 
 QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void
 CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, __m128d& filterIn, __m256 ops,
-                                        const double* filterOut) const {
+                                        __m128 filters) const {
     using namespace matrix_picks;
     const PickBlock& b0 = block[0];
     const PickBlock& b1 = block[1];
@@ -389,8 +389,7 @@ CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, __m128d& fil
                                                      b1.operatorPicks, ops);
     __m128d a2 = run<__m128d, __m256, operatorsIntoPair>(
         filterIn, b2.fromOperators + kOperatorNodes, b2.operatorPicks, ops);
-    if (fromFilters) { // filter outputs are float samples too
-        const __m128 filters = _mm_cvtpd_ps(_mm_load_pd(filterOut));
+    if (fromFilters) {
         a0 = run<__m256d, __m128, filtersInto>(a0, b0.fromFilters + kFilterNodes, b0.filterPicks,
                                                filters);
         a1 = run<__m256d, __m128, filtersInto>(a1, b1.fromFilters + kFilterNodes, b1.filterPicks,

@@ -180,15 +180,17 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
     double* filterIn = loop.in + kOperatorCount;
     double* filterOut = loop.out + kOperatorCount;
     __m128d filterInput = takeFilterInput(filterIn);
+    __m128 filterOutput = _mm_cvtpd_ps(_mm_load_pd(filterOut)); // float samples, exact
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mix;
         loop.ops.template produceWide<Interpolate, AllRunning>(nodes, mix);
-        loop.pair.process(filterInput, filterOut, mix);
+        filterOutput = loop.pair.process(filterInput, mix);
         outputSample(loop, mix, left[i], right[i]);
         filterInput = layerInput(loop.layer, filterIn);
-        loop.picks(nodes.in0, nodes.in1, filterInput, nodes.out, filterOut);
+        loop.picks(nodes.in0, nodes.in1, filterInput, nodes.out, filterOutput);
     }
     _mm_store_pd(filterIn, filterInput);
+    _mm_store_pd(filterOut, _mm_cvtps_pd(filterOutput));
     COperatorBank::storeWide(nodes, loop.in, loop.out);
     endSamples(loop, true);
 }
@@ -206,20 +208,25 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
     double* filterOutB = p.y.out + kOperatorCount;
     __m128d filterInputA = takeFilterInput(filterInA);
     __m128d filterInputB = takeFilterInput(filterInB);
+    // a's filter outputs in lanes 0 and 1, b's in 2 and 3 (float samples, exact).
+    __m128 filterOutput =
+        _mm_movelh_ps(_mm_cvtpd_ps(_mm_load_pd(filterOutA)), _mm_cvtpd_ps(_mm_load_pd(filterOutB)));
     for (int32_t i = 0; i < n; ++i) {
         CStereoSum mixA, mixB;
         p.x.ops.template produceWide<Interpolate, AllRunning>(x, mixA);
         p.y.ops.template produceWide<Interpolate, AllRunning>(y, mixB);
-        p.filters.processJoined(filterInputA, filterOutA, mixA, filterInputB, filterOutB, mixB);
+        filterOutput = p.filters.processJoined(filterInputA, mixA, filterInputB, mixB);
         a.outputSample(p.x, mixA, left[i], right[i]);
         filterInputA = layerInput(p.x.layer, filterInA);
-        p.x.picks(x.in0, x.in1, filterInputA, x.out, filterOutA);
+        p.x.picks(x.in0, x.in1, filterInputA, x.out, filterOutput);
         b.outputSample(p.y, mixB, left[i], right[i]);
         filterInputB = layerInput(p.y.layer, filterInB);
-        p.y.picks(y.in0, y.in1, filterInputB, y.out, filterOutB);
+        p.y.picks(y.in0, y.in1, filterInputB, y.out, _mm_movehl_ps(filterOutput, filterOutput));
     }
     _mm_store_pd(filterInA, filterInputA);
     _mm_store_pd(filterInB, filterInputB);
+    _mm_store_pd(filterOutA, _mm_cvtps_pd(filterOutput));
+    _mm_store_pd(filterOutB, _mm_cvtps_pd(_mm_movehl_ps(filterOutput, filterOutput)));
     COperatorBank::storeWide(x, p.x.in, p.x.out);
     COperatorBank::storeWide(y, p.y.in, p.y.out);
     endPair(a, b, p);
