@@ -31,6 +31,7 @@ cross: deps
 
 test: test-build cross fuzz-check
 	@cd $(TEST_BUILD) && ctest --output-on-failure
+	@bash scripts/wine-test.sh $(WIN_BUILD) $(TEST_BUILD)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUELLOR_BENCH=ON >/dev/null

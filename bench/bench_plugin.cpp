@@ -122,7 +122,9 @@ void BM_PluginTwentyFourVoices(benchmark::State& state) {
     e->processReplacing(e, nullptr, outputs, kBlock);
 
     // Each block's own time as well: its median leaves out the blocks that
-    // other work on this shared machine held up.
+    // other work on this shared machine held up, and its fastest tenth shows
+    // the speed when nothing else shares the core (every block does the same
+    // work once the notes sustain).
     std::vector<double> blockSeconds;
     blockSeconds.reserve(1 << 20);
     for (auto _ : state) {
@@ -143,6 +145,9 @@ void BM_PluginTwentyFourVoices(benchmark::State& state) {
         auto middle = blockSeconds.begin() + blockSeconds.size() / 2;
         std::nth_element(blockSeconds.begin(), middle, blockSeconds.end());
         state.counters["median_block_realtime_factor"] = kBlock / kRate / *middle;
+        auto tenth = blockSeconds.begin() + blockSeconds.size() / 10;
+        std::nth_element(blockSeconds.begin(), tenth, middle);
+        state.counters["fastest_tenth_block_realtime_factor"] = kBlock / kRate / *tenth;
     }
 }
 

@@ -9,6 +9,7 @@ packages=(
     libsndfile1-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-i686
+    wine wine32:i386
 )
 
 missing=()
@@ -26,6 +27,10 @@ echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
+# The Windows build runs under 32-bit Wine.
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    $SUDO dpkg --add-architecture i386
+fi
 $SUDO apt-get update -qq -o DPkg::Lock::Timeout=300
 $SUDO apt-get install -y -qq --no-install-recommends --no-upgrade \
     -o DPkg::Lock::Timeout=300 "${missing[@]}"
