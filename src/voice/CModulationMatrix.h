@@ -10,7 +10,8 @@
 // as dense rows of the matrix when there are many, where the cells without a
 // route count as 0, or as shifted blocks: four destinations d..d+3 taking
 // sources d+k..d+k+3 for one offset k, the pattern of operator stacks, where
-// again the cells without a route count as 0).
+// again the cells without a route count as 0). The wide loop runs them as
+// picks from the nodes in its registers (PickPass), in the same order.
 //
 // Threads: audio thread only (the voice's control tick and render): no
 // allocation, no locks.
@@ -133,6 +134,18 @@ public:
 
     private:
         friend class CModulationMatrix;
+        // acc + source[lane] * amount, on the four lanes of an operators'
+        // block or the two of the filters' block, the sources being the
+        // operators' outputs or the filters'.
+        QUELLOR_WIDE_TARGET static __m256d operatorsInto(__m256d acc, const Pick& p, __m256 ops);
+        QUELLOR_WIDE_TARGET static __m256d filtersInto(__m256d acc, const Pick& p, __m128 filters);
+        QUELLOR_WIDE_TARGET static __m128d operatorsIntoPair(__m128d acc, const Pick& p,
+                                                             __m256 ops);
+        QUELLOR_WIDE_TARGET static __m128d filtersIntoPair(__m128d acc, const Pick& p,
+                                                           __m128 filters);
+        // A block's last n picks, in order.
+        template <typename Acc, typename Sources, Acc (*Into)(Acc, const Pick&, Sources)>
+        QUELLOR_WIDE_TARGET static Acc run(Acc acc, const Pick* end, int32_t n, Sources sources);
         const PickBlock* block = nullptr;
         bool fromFilters = false;
     };
@@ -304,44 +317,41 @@ inline void CModulationMatrix::Pass::dense(double* in, const double* out) const 
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
-namespace matrix_picks {
-// acc + ops[lane] * amount, on the four lanes of an operators' block.
-QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d operatorsInto(__m256d acc,
-                                                                const CModulationMatrix::Pick& p,
-                                                                __m256 ops) {
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d
+CModulationMatrix::PickPass::operatorsInto(__m256d acc, const Pick& p, __m256 ops) {
     const __m256i lane =
         _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
     const __m128 picked = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(ops, lane));
     return _mm256_add_pd(acc, _mm256_mul_pd(_mm256_cvtps_pd(picked), _mm256_load_pd(p.amount)));
 }
-QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d filtersInto(__m256d acc,
-                                                              const CModulationMatrix::Pick& p,
-                                                              __m128 filters) {
+
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m256d
+CModulationMatrix::PickPass::filtersInto(__m256d acc, const Pick& p, __m128 filters) {
     const __m128 picked =
         _mm_permutevar_ps(filters, _mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
     return _mm256_add_pd(acc, _mm256_mul_pd(_mm256_cvtps_pd(picked), _mm256_load_pd(p.amount)));
 }
-// The same on the two lanes of the filters' block.
+
 QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d
-operatorsIntoPair(__m128d acc, const CModulationMatrix::Pick& p, __m256 ops) {
+CModulationMatrix::PickPass::operatorsIntoPair(__m128d acc, const Pick& p, __m256 ops) {
     const __m256i lane =
         _mm256_castsi128_si256(_mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
     const __m128 picked = _mm256_castps256_ps128(_mm256_permutevar8x32_ps(ops, lane));
     return _mm_add_pd(acc, _mm_mul_pd(_mm_cvtps_pd(picked), _mm_load_pd(p.amount)));
 }
-QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d filtersIntoPair(__m128d acc,
-                                                                  const CModulationMatrix::Pick& p,
-                                                                  __m128 filters) {
+
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128d
+CModulationMatrix::PickPass::filtersIntoPair(__m128d acc, const Pick& p, __m128 filters) {
     const __m128 picked =
         _mm_permutevar_ps(filters, _mm_load_si128(reinterpret_cast<const __m128i*>(p.lane)));
     return _mm_add_pd(acc, _mm_mul_pd(_mm_cvtps_pd(picked), _mm_load_pd(p.amount)));
 }
 
-// Runs a block's last n picks in order: entered at n, straight code.
+// Entered at n, straight code (end is one past the block's last pick).
 template <typename Acc, typename Sources, Acc (*Into)(Acc, const CModulationMatrix::Pick&, Sources)>
-QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc run(Acc acc, const CModulationMatrix::Pick* end,
-                                                  int32_t n, Sources sources) {
-    static_assert(CModulationMatrix::kOperatorNodes == 8, "eight entries");
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc
+CModulationMatrix::PickPass::run(Acc acc, const Pick* end, int32_t n, Sources sources) {
+    static_assert(kOperatorNodes == 8, "eight entries");
     switch (n) {
     case 8:
         acc = Into(acc, end[-8], sources);
@@ -374,12 +384,10 @@ QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE Acc run(Acc acc, const CModulationMatr
     }
     return acc;
 }
-} // namespace matrix_picks
 
 QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE void
 CModulationMatrix::PickPass::operator()(__m256d& in0, __m256d& in1, __m128d& filterIn, __m256 ops,
                                         __m128 filters) const {
-    using namespace matrix_picks;
     const PickBlock& b0 = block[0];
     const PickBlock& b1 = block[1];
     const PickBlock& b2 = block[2];

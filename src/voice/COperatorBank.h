@@ -9,7 +9,8 @@
 // lane contributes nothing.
 //
 // The phase inputs and outputs live in the voice's matrix node arrays
-// (inputs and outputs of nodes 0..7), passed to every call.
+// (inputs and outputs of nodes 0..7), passed to every call; the wide loop
+// keeps them in registers through a chunk instead (WideNodes).
 //
 // Units as COperator: phases in cycles (phase input) and 2^-32 cycles
 // (accumulator, increment), levels linear.
