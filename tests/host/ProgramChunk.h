@@ -24,5 +24,10 @@ void runSequencer(CProgram& program, int which, const std::vector<int>& steps, i
 // Normalised value of a step: n <-> (n + 26) / 50 on -26..24.
 double stepValue(int n);
 
+// The benchmarks' typical patch: eight operators (0..3 in the mix, 4..7
+// modulating them), ten matrix cells, both filters low-pass with resonance,
+// four envelopes (amplitude, pitch, cutoff, pan), 24 voices.
+void makeTypicalPatch(CProgram& program);
+
 // The program as chunk bytes (empty if writing failed).
 std::vector<uint8_t> programChunk(CProgram& program);
