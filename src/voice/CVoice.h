@@ -156,6 +156,7 @@ private:
     void finishAfterFilters(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     void finishSample(SampleLoop& loop, CStereoSum& mix, float& left, float& right);
     struct PairLoop;
+    struct PairChunks;
     static void beginPair(CVoice& a, CVoice& b, PairLoop& p);
     static void endPair(CVoice& a, CVoice& b, const PairLoop& p);
     static void finishPair(CVoice& a, CVoice& b, PairLoop& p, CStereoSum& mixA, CStereoSum& mixB,
@@ -163,25 +164,31 @@ private:
     template <bool Interpolate, bool AllRunning>
     void runSamples(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
-    static void runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
+    static int32_t runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                           PairChunks& chunks);
+    template <bool Interpolate, bool AllRunning>
+    bool tickInPair(SampleLoop& loop, CFilterPair& filters, int32_t lane, int32_t frames,
+                    int32_t& rest, int32_t& run);
 #if defined(QUELLOR_HAS_WIDE_LANES)
     template <bool Interpolate, bool AllRunning>
     QUELLOR_WIDE_TARGET void runSamplesWide(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
-    QUELLOR_WIDE_TARGET static void runPairWide(CVoice& a, CVoice& b, float* left, float* right,
-                                                int32_t n);
+    QUELLOR_WIDE_TARGET static int32_t runPairWide(CVoice& a, CVoice& b, float* left, float* right,
+                                                   int32_t frames, PairChunks& chunks);
 #endif
     template <bool Interpolate, bool AllRunning>
     void runLanes(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
-    static void runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
+    static int32_t runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                                PairChunks& chunks);
     bool allRunning() const {
         return (runningOperators & COperatorBank::kAllLanes) == COperatorBank::kAllLanes;
     }
     void runLoaded(float* left, float* right, int32_t n);
     void prepareMatrix();
     void runChunk(float* left, float* right, int32_t n);
-    static void runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n);
+    static int32_t runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                                    PairChunks& chunks);
     int32_t beginChunk(int32_t frames);
     void endChunk(int32_t n);
 

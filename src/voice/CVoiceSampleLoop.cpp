@@ -129,6 +129,40 @@ QUELLOR_ALWAYS_INLINE void CVoice::finishPair(CVoice& a, CVoice& b, PairLoop& p,
     b.finishAfterFilters(p.y, mixB, left, right);
 }
 
+// Where two voices side by side stand in their open chunks: samples before
+// each one's next tick (at most the frames left), and samples run since its
+// chunk began.
+struct CVoice::PairChunks {
+    int32_t restA = 0, runA = 0;
+    int32_t restB = 0, runB = 0;
+    int32_t nearer() const { return restA < restB ? restA : restB; }
+    void advance(int32_t n) {
+        restA -= n;
+        runA += n;
+        restB -= n;
+        runB += n;
+    }
+};
+
+// The tick of one voice of a pair, due while the pair's loop goes on: its
+// lanes go back to it, its chunk ends and the next begins with the tick, and
+// its lanes come back, the other voice's lanes staying where they are. False
+// when the tick changed which loop the voice needs: the pair's loop then
+// stops here.
+template <bool Interpolate, bool AllRunning>
+bool CVoice::tickInPair(SampleLoop& loop, CFilterPair& pair, int32_t lane, int32_t frames,
+                        int32_t& rest, int32_t& run) {
+    pair.store(filters, loop.in + kOperatorCount, loop.out + kOperatorCount, lane);
+    endSamples(loop, false);
+    endChunk(run);
+    rest = beginChunk(frames);
+    run = 0;
+    prepareMatrix();
+    beginSamples(loop, false);
+    pair.load(filters, loop.in + kOperatorCount, loop.out + kOperatorCount, lane);
+    return noInterpolation != Interpolate && allRunning() == AllRunning;
+}
+
 // ---- the loops ----
 // The wide loops cannot share a body with the plain ones: code for the wider
 // instruction set may only be inlined into functions compiled for it.
@@ -145,17 +179,36 @@ void CVoice::runSamples(float* left, float* right, int32_t n) {
     endSamples(loop, true);
 }
 
+// The pair loops run on through either voice's ticks (tickInPair) until the
+// frames end, or until a tick changes the loop a voice needs. They return the
+// samples run.
 template <bool Interpolate, bool AllRunning>
-void CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
+int32_t CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                        PairChunks& c) {
     PairLoop p;
     beginPair(a, b, p);
-    for (int32_t i = 0; i < n; ++i) {
-        CStereoSum mixA, mixB;
-        p.x.ops.template produce<Interpolate, AllRunning>(p.x.in, p.x.out, mixA);
-        p.y.ops.template produce<Interpolate, AllRunning>(p.y.in, p.y.out, mixB);
-        finishPair(a, b, p, mixA, mixB, left[i], right[i]);
+    int32_t done = 0;
+    for (;;) {
+        const int32_t end = done + c.nearer();
+        for (int32_t i = done; i < end; ++i) {
+            CStereoSum mixA, mixB;
+            p.x.ops.template produce<Interpolate, AllRunning>(p.x.in, p.x.out, mixA);
+            p.y.ops.template produce<Interpolate, AllRunning>(p.y.in, p.y.out, mixB);
+            finishPair(a, b, p, mixA, mixB, left[i], right[i]);
+        }
+        c.advance(end - done);
+        done = end;
+        if (done == frames) break;
+        if (c.restA == 0 && !a.tickInPair<Interpolate, AllRunning>(p.x, p.filters, 0, frames - done,
+                                                                   c.restA, c.runA))
+            break;
+        if (c.restB == 0 &&
+            !b.tickInPair<Interpolate, AllRunning>(p.y, p.filters, CFilterPair::kLanes,
+                                                   frames - done, c.restB, c.runB))
+            break;
     }
     endPair(a, b, p);
+    return done;
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
@@ -196,8 +249,8 @@ QUELLOR_WIDE_TARGET void CVoice::runSamplesWide(float* left, float* right, int32
 }
 
 template <bool Interpolate, bool AllRunning>
-QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, float* right,
-                                             int32_t n) {
+QUELLOR_WIDE_TARGET int32_t CVoice::runPairWide(CVoice& a, CVoice& b, float* left, float* right,
+                                                int32_t frames, PairChunks& c) {
     PairLoop p;
     beginPair(a, b, p);
     COperatorBank::WideNodes x = COperatorBank::loadWide(p.x.in, p.x.out);
@@ -211,17 +264,33 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
     // a's filter outputs in lanes 0 and 1, b's in 2 and 3 (float samples, exact).
     __m128 filterOutput =
         _mm_movelh_ps(_mm_cvtpd_ps(_mm_load_pd(filterOutA)), _mm_cvtpd_ps(_mm_load_pd(filterOutB)));
-    for (int32_t i = 0; i < n; ++i) {
-        CStereoSum mixA, mixB;
-        p.x.ops.template produceWide<Interpolate, AllRunning>(x, mixA);
-        p.y.ops.template produceWide<Interpolate, AllRunning>(y, mixB);
-        filterOutput = p.filters.processJoined(filterInputA, mixA, filterInputB, mixB);
-        a.outputSample(p.x, mixA, left[i], right[i]);
-        filterInputA = layerInput(p.x.layer, filterInA);
-        p.x.picks(x.in0, x.in1, filterInputA, x.out, filterOutput);
-        b.outputSample(p.y, mixB, left[i], right[i]);
-        filterInputB = layerInput(p.y.layer, filterInB);
-        p.y.picks(y.in0, y.in1, filterInputB, y.out, _mm_movehl_ps(filterOutput, filterOutput));
+    // The registers stay the truth through a voice's tick: the tick reads
+    // none of the nodes.
+    int32_t done = 0;
+    for (;;) {
+        const int32_t end = done + c.nearer();
+        for (int32_t i = done; i < end; ++i) {
+            CStereoSum mixA, mixB;
+            p.x.ops.template produceWide<Interpolate, AllRunning>(x, mixA);
+            p.y.ops.template produceWide<Interpolate, AllRunning>(y, mixB);
+            filterOutput = p.filters.processJoined(filterInputA, mixA, filterInputB, mixB);
+            a.outputSample(p.x, mixA, left[i], right[i]);
+            filterInputA = layerInput(p.x.layer, filterInA);
+            p.x.picks(x.in0, x.in1, filterInputA, x.out, filterOutput);
+            b.outputSample(p.y, mixB, left[i], right[i]);
+            filterInputB = layerInput(p.y.layer, filterInB);
+            p.y.picks(y.in0, y.in1, filterInputB, y.out, _mm_movehl_ps(filterOutput, filterOutput));
+        }
+        c.advance(end - done);
+        done = end;
+        if (done == frames) break;
+        if (c.restA == 0 && !a.tickInPair<Interpolate, AllRunning>(p.x, p.filters, 0, frames - done,
+                                                                   c.restA, c.runA))
+            break;
+        if (c.restB == 0 &&
+            !b.tickInPair<Interpolate, AllRunning>(p.y, p.filters, CFilterPair::kLanes,
+                                                   frames - done, c.restB, c.runB))
+            break;
     }
     _mm_store_pd(filterInA, filterInputA);
     _mm_store_pd(filterInB, filterInputB);
@@ -230,6 +299,7 @@ QUELLOR_WIDE_TARGET void CVoice::runPairWide(CVoice& a, CVoice& b, float* left, 
     COperatorBank::storeWide(x, p.x.in, p.x.out);
     COperatorBank::storeWide(y, p.y.in, p.y.out);
     endPair(a, b, p);
+    return done;
 }
 #endif
 
@@ -245,14 +315,12 @@ void CVoice::runLanes(float* left, float* right, int32_t n) {
 }
 
 template <bool Interpolate, bool AllRunning>
-void CVoice::runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
+int32_t CVoice::runPairLanes(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                             PairChunks& chunks) {
 #if defined(QUELLOR_HAS_WIDE_LANES)
-    if (a.wideLanes) {
-        runPairWide<Interpolate, AllRunning>(a, b, left, right, n);
-        return;
-    }
+    if (a.wideLanes) return runPairWide<Interpolate, AllRunning>(a, b, left, right, frames, chunks);
 #endif
-    runPair<Interpolate, AllRunning>(a, b, left, right, n);
+    return runPair<Interpolate, AllRunning>(a, b, left, right, frames, chunks);
 }
 
 // ---- chunks ----
@@ -279,8 +347,12 @@ void CVoice::runChunk(float* left, float* right, int32_t n) {
     runLoaded(left, right, n);
 }
 
-void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t n) {
-    using PairRunner = void (*)(CVoice&, CVoice&, float*, float*, int32_t);
+// Both voices' chunks open: runs the pair's loop, or the two voices' own loops
+// one after the other up to the nearer tick when they differ. Returns the
+// samples run.
+int32_t CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames,
+                                 PairChunks& c) {
+    using PairRunner = int32_t (*)(CVoice&, CVoice&, float*, float*, int32_t, PairChunks&);
     static constexpr PairRunner kPairRunners[2][2] = {
         {&CVoice::runPairLanes<false, false>, &CVoice::runPairLanes<false, true>},
         {&CVoice::runPairLanes<true, false>, &CVoice::runPairLanes<true, true>}};
@@ -288,12 +360,13 @@ void CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right, i
     b.prepareMatrix();
     const bool interpolate = !a.noInterpolation;
     const bool all = a.allRunning();
-    if (interpolate == !b.noInterpolation && all == b.allRunning() && a.wideLanes == b.wideLanes) {
-        kPairRunners[interpolate][all](a, b, left, right, n);
-    } else { // loops that differ run one after the other
-        a.runLoaded(left, right, n);
-        b.runLoaded(left, right, n);
-    }
+    if (interpolate == !b.noInterpolation && all == b.allRunning() && a.wideLanes == b.wideLanes)
+        return kPairRunners[interpolate][all](a, b, left, right, frames, c);
+    const int32_t n = c.nearer();
+    a.runLoaded(left, right, n);
+    b.runLoaded(left, right, n);
+    c.advance(n);
+    return n;
 }
 
 // Chunk start: the control tick when one is due. Returns the chunk length, at
@@ -339,16 +412,29 @@ void CVoice::renderTogether(CVoice& a, CVoice& b, float* left, float* right, int
         b.render(left, right, frames);
         return;
     }
-    while (frames > 0) {
-        // Each voice keeps its own ticks; a chunk ends at whichever comes first.
-        const int32_t chunkA = a.beginChunk(frames);
-        const int32_t chunkB = b.beginChunk(frames);
-        const int32_t chunk = chunkA < chunkB ? chunkA : chunkB;
-        runChunkTogether(a, b, left, right, chunk);
-        a.endChunk(chunk);
-        b.endChunk(chunk);
-        left += chunk;
-        right += chunk;
-        frames -= chunk;
+    // Each voice keeps its own ticks and chunks, as alone: the pair's loop
+    // runs on through either voice's tick, and only that voice's lanes leave
+    // it for the tick.
+    PairChunks c;
+    c.restA = a.beginChunk(frames);
+    c.restB = b.beginChunk(frames);
+    for (;;) {
+        const int32_t n = runChunkTogether(a, b, left, right, frames, c);
+        left += n;
+        right += n;
+        frames -= n;
+        if (frames == 0) break;
+        if (c.restA == 0) { // a tick the pair's loop left to here
+            a.endChunk(c.runA);
+            c.restA = a.beginChunk(frames);
+            c.runA = 0;
+        }
+        if (c.restB == 0) {
+            b.endChunk(c.runB);
+            c.restB = b.beginChunk(frames);
+            c.runB = 0;
+        }
     }
+    a.endChunk(c.runA);
+    b.endChunk(c.runB);
 }

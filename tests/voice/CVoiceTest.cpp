@@ -241,7 +241,8 @@ TEST_F(VoiceFixture, SampleLayerIntoTheFiltersSoundsTheSameThroughEveryLoop) {
 
 // Two voices rendered side by side give what they give one after the other,
 // bit for bit: voices whose ticks fall at different samples, whose running
-// sets differ, one of them released and ending, and one not active at all.
+// sets differ or change at a tick in the middle of a call, one of them
+// released and ending, and one not active at all.
 TEST_F(VoiceFixture, TwoVoicesTogetherSoundAsOneAfterTheOther) {
     amplitudeEnvelope();
     auto make = [&](double note, int operatorsOn, bool wide) {
@@ -266,13 +267,16 @@ TEST_F(VoiceFixture, TwoVoicesTogetherSoundAsOneAfterTheOther) {
         bool wideA, wideB;
         int offsetB; // samples rendered by b alone first: its ticks fall elsewhere
         bool releaseA;
+        int switchAt = -1; // a's operator 7 goes off here, heard from a's next tick
     };
     const Case cases[] = {{"in step", 8, 8, true, true, 0, false},
                           {"ticks apart", 8, 8, true, true, 17, false},
                           {"running sets differ", 8, 5, true, true, 30, false},
                           {"plain loops", 6, 6, false, false, 5, false},
                           {"loops differ", 8, 8, true, false, 0, false},
-                          {"one ends", 8, 8, true, true, 9, true}};
+                          {"one ends", 8, 8, true, true, 9, true},
+                          {"running set changes", 8, 8, true, true, 23, false, 1500},
+                          {"running set changes, plain", 8, 8, false, false, 23, false, 1500}};
     for (const Case& c : cases) {
         std::vector<float> outputs[2];
         for (int together = 0; together < 2; ++together) {
@@ -283,6 +287,7 @@ TEST_F(VoiceFixture, TwoVoicesTogetherSoundAsOneAfterTheOther) {
             std::vector<float> l(5000, 0.0f), r(5000, 0.0f);
             for (int at = 0; at < 5000; at += 300) {
                 const int n = std::min(300, 5000 - at);
+                if (at == c.switchAt) a->oper(7)->setOn(0.0);
                 if (together) {
                     CVoice::renderTogether(*a, *b, &l[at], &r[at], n);
                 } else {
