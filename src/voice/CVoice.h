@@ -169,6 +169,8 @@ private:
     template <bool Interpolate, bool AllRunning>
     bool tickInPair(SampleLoop& loop, CFilterPair& filters, int32_t lane, int32_t frames,
                     int32_t& rest, int32_t& run);
+    template <bool Interpolate, bool AllRunning>
+    static bool ticksInPair(CVoice& a, CVoice& b, PairLoop& p, PairChunks& chunks, int32_t frames);
 #if defined(QUELLOR_HAS_WIDE_LANES)
     template <bool Interpolate, bool AllRunning>
     QUELLOR_WIDE_TARGET void runSamplesWide(float* left, float* right, int32_t n);

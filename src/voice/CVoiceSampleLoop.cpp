@@ -163,6 +163,17 @@ bool CVoice::tickInPair(SampleLoop& loop, CFilterPair& pair, int32_t lane, int32
     return noInterpolation != Interpolate && allRunning() == AllRunning;
 }
 
+// The ticks due after a stretch of the pair's loop, each voice alone. False
+// when the loop stops here.
+template <bool Interpolate, bool AllRunning>
+bool CVoice::ticksInPair(CVoice& a, CVoice& b, PairLoop& p, PairChunks& c, int32_t frames) {
+    if (c.restA == 0 &&
+        !a.tickInPair<Interpolate, AllRunning>(p.x, p.filters, 0, frames, c.restA, c.runA))
+        return false;
+    return c.restB != 0 || b.tickInPair<Interpolate, AllRunning>(
+                               p.y, p.filters, CFilterPair::kLanes, frames, c.restB, c.runB);
+}
+
 // ---- the loops ----
 // The wide loops cannot share a body with the plain ones: code for the wider
 // instruction set may only be inlined into functions compiled for it.
@@ -198,13 +209,7 @@ int32_t CVoice::runPair(CVoice& a, CVoice& b, float* left, float* right, int32_t
         }
         c.advance(end - done);
         done = end;
-        if (done == frames) break;
-        if (c.restA == 0 && !a.tickInPair<Interpolate, AllRunning>(p.x, p.filters, 0, frames - done,
-                                                                   c.restA, c.runA))
-            break;
-        if (c.restB == 0 &&
-            !b.tickInPair<Interpolate, AllRunning>(p.y, p.filters, CFilterPair::kLanes,
-                                                   frames - done, c.restB, c.runB))
+        if (done == frames || !ticksInPair<Interpolate, AllRunning>(a, b, p, c, frames - done))
             break;
     }
     endPair(a, b, p);
@@ -283,13 +288,7 @@ QUELLOR_WIDE_TARGET int32_t CVoice::runPairWide(CVoice& a, CVoice& b, float* lef
         }
         c.advance(end - done);
         done = end;
-        if (done == frames) break;
-        if (c.restA == 0 && !a.tickInPair<Interpolate, AllRunning>(p.x, p.filters, 0, frames - done,
-                                                                   c.restA, c.runA))
-            break;
-        if (c.restB == 0 &&
-            !b.tickInPair<Interpolate, AllRunning>(p.y, p.filters, CFilterPair::kLanes,
-                                                   frames - done, c.restB, c.runB))
+        if (done == frames || !ticksInPair<Interpolate, AllRunning>(a, b, p, c, frames - done))
             break;
     }
     _mm_store_pd(filterInA, filterInputA);
