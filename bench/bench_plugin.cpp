@@ -4,7 +4,6 @@
 // four envelopes), effects off. The real-time factor is audio seconds rendered
 // per CPU second on one core.
 #include "host/ProgramChunk.h"
-#include "patch/CProgram.h"
 #include "vst/VstAbi.h"
 
 #include <benchmark/benchmark.h>
@@ -24,12 +23,6 @@ constexpr int kVoices = 24;
 
 VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-std::vector<uint8_t> typicalPatchChunk() {
-    CProgram p;
-    makeTypicalPatch(p);
-    return programChunk(p);
 }
 
 struct Plugin {

@@ -100,8 +100,8 @@ void CModulationMatrix::bind(double* in, const double* out) {
 }
 
 void CModulationMatrix::buildPicks() {
-    // Per destination: how many sources it has so far of each kind, which is
-    // also the rank of its next one (routes come in ascending source order).
+    // Per destination: how many sources it has of each kind; a block takes
+    // as many picks as its busiest lane.
     int32_t fromOperators[kPaddedNodes] = {};
     int32_t fromFilters[kPaddedNodes] = {};
     for (int32_t j = 0; j < count; ++j) {
@@ -123,6 +123,8 @@ void CModulationMatrix::buildPicks() {
         for (Pick& p : block.fromFilters)
             p = Pick{};
     }
+    // Routes come in ascending source order, so a destination's sources so
+    // far are the rank of its next one.
     int32_t rank[kPaddedNodes] = {};
     int32_t filterRank[kPaddedNodes] = {};
     for (int32_t j = 0; j < count; ++j) {

@@ -193,6 +193,7 @@ private:
                                     PairChunks& chunks);
     int32_t beginChunk(int32_t frames);
     void endChunk(int32_t n);
+    int32_t nextChunk(int32_t run, int32_t frames);
 
     CSoundRenderer* renderer = nullptr;
     const CWaveManager* waves = nullptr;

@@ -154,8 +154,7 @@ bool CVoice::tickInPair(SampleLoop& loop, CFilterPair& pair, int32_t lane, int32
                         int32_t& rest, int32_t& run) {
     pair.store(filters, loop.in + kOperatorCount, loop.out + kOperatorCount, lane);
     endSamples(loop, false);
-    endChunk(run);
-    rest = beginChunk(frames);
+    rest = nextChunk(run, frames);
     run = 0;
     prepareMatrix();
     beginSamples(loop, false);
@@ -381,6 +380,12 @@ int32_t CVoice::beginChunk(int32_t frames) {
     return rest < frames ? rest : frames;
 }
 
+// Ends the open chunk of run samples and begins the next one, with its tick.
+int32_t CVoice::nextChunk(int32_t run, int32_t frames) {
+    endChunk(run);
+    return beginChunk(frames);
+}
+
 void CVoice::endChunk(int32_t n) {
     for (CVoiceFilter& f : filters)
         f.flushStates();
@@ -424,13 +429,11 @@ void CVoice::renderTogether(CVoice& a, CVoice& b, float* left, float* right, int
         frames -= n;
         if (frames == 0) break;
         if (c.restA == 0) { // a tick the pair's loop left to here
-            a.endChunk(c.runA);
-            c.restA = a.beginChunk(frames);
+            c.restA = a.nextChunk(c.runA, frames);
             c.runA = 0;
         }
         if (c.restB == 0) {
-            b.endChunk(c.runB);
-            c.restB = b.beginChunk(frames);
+            c.restB = b.nextChunk(c.runB, frames);
             c.runB = 0;
         }
     }

@@ -6,9 +6,9 @@
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
 #include "support/ScriptedPlatform.h"
+#include "support/SndfileWriter.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <atomic>
 #include <cmath>
@@ -24,18 +24,12 @@ namespace fs = std::filesystem;
 namespace {
 
 void writeSine(const std::string& path, int frames, int channels = 1) {
-    SF_INFO info = {};
-    info.samplerate = 44100;
-    info.channels = channels;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    ASSERT_NE(f, nullptr) << path;
     std::vector<float> data(size_t(frames * channels));
     for (int i = 0; i < frames; ++i)
         for (int c = 0; c < channels; ++c)
             data[size_t(i * channels + c)] = 0.5f * std::sin(i * 0.05f);
-    sf_writef_float(f, data.data(), frames);
-    sf_close(f);
+    ASSERT_TRUE(writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, channels, 44100, data))
+        << path;
 }
 
 struct DataFolder {

@@ -8,6 +8,7 @@
 #include "host/VoiceHost.h"
 #include "host/VstTestHost.h"
 #include "patch/ValueIds.h"
+#include "support/SndfileWriter.h"
 
 #include <atomic>
 #include <cmath>
@@ -15,7 +16,6 @@
 #include <cstdlib>
 #include <gtest/gtest.h>
 #include <new>
-#include <sndfile.h>
 #include <string>
 #include <vector>
 
@@ -140,17 +140,11 @@ namespace {
 // A short looping WAV file for the sample layer.
 std::string writeLoopWav() {
     const std::string path = testing::TempDir() + "quellor-host-allocation.wav";
-    SF_INFO info = {};
-    info.samplerate = 44100;
-    info.channels = 2;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) return std::string();
     std::vector<float> frames(2 * 4410);
     for (size_t i = 0; i < frames.size(); ++i)
         frames[i] = 0.3f * float(std::sin(0.05 * double(i / 2)));
-    sf_writef_float(f, frames.data(), 4410);
-    sf_close(f);
+    if (!writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames))
+        return std::string();
     return path;
 }
 

@@ -122,3 +122,9 @@ void makeTypicalPatch(CProgram& p) {
     p.setValue(kVoiceCountId, 1.0);
     p.setValue(kMasterLevelId, 0.3);
 }
+
+std::vector<uint8_t> typicalPatchChunk() {
+    CProgram p;
+    makeTypicalPatch(p);
+    return programChunk(p);
+}

@@ -28,6 +28,7 @@ double stepValue(int n);
 // modulating them), ten matrix cells, both filters low-pass with resonance,
 // four envelopes (amplitude, pitch, cutoff, pan), 24 voices.
 void makeTypicalPatch(CProgram& program);
+std::vector<uint8_t> typicalPatchChunk();
 
 // The program as chunk bytes (empty if writing failed).
 std::vector<uint8_t> programChunk(CProgram& program);

@@ -2,11 +2,11 @@
 // is loaded through a program chunk whose sampler slot names it.
 #include "host/VoiceHost.h"
 #include "patch/ValueIds.h"
+#include "support/SndfileWriter.h"
 
 #include <cmath>
 #include <cstdio>
 #include <gtest/gtest.h>
-#include <sndfile.h>
 #include <string>
 #include <vector>
 
@@ -21,17 +21,11 @@ constexpr int kRootKey = 60;
 
 std::string writeSineWav() {
     const std::string path = testing::TempDir() + "quellor-host-sine441.wav";
-    SF_INFO info = {};
-    info.samplerate = int(kRate);
-    info.channels = 1;
-    info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) return std::string();
     std::vector<float> frames(kSampleFrames);
     for (int i = 0; i < kSampleFrames; ++i)
         frames[size_t(i)] = kSampleAmplitude * float(std::sin(2.0 * M_PI * i / 100.0));
-    sf_writef_float(f, frames.data(), kSampleFrames);
-    sf_close(f);
+    if (!writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, int(kRate), frames))
+        return std::string();
     return path;
 }
 

@@ -6,6 +6,7 @@
 #include "patch/CProgram.h"
 #include "patch/ProgramFormat.h"
 #include "patch/ValueIds.h"
+#include "support/SndfileWriter.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -54,17 +55,10 @@ struct ProgramRenderTest : ::testing::Test {
     }
 
     static void writeTone(const std::string& p) {
-        SF_INFO info = {};
-        info.samplerate = 44100;
-        info.channels = 1;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* f = sf_open(p.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr);
         std::vector<float> tone(44100);
         for (size_t i = 0; i < tone.size(); ++i)
             tone[i] = 0.5f * std::sin(float(i) * 0.0627f);
-        sf_writef_float(f, tone.data(), sf_count_t(tone.size()));
-        sf_close(f);
+        ASSERT_TRUE(writeSndfile(p, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, tone));
     }
 
     // A program whose only sound is the sample layer playing slot 0.

@@ -5,10 +5,10 @@
 #include "patch/CPluginFile.h"
 #include "patch/ValueIds.h"
 #include "support/ScriptedPlatform.h"
+#include "support/SndfileWriter.h"
 #include "waves/CWaveManager.h"
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include <cmath>
 #include <memory>
@@ -169,21 +169,12 @@ TEST_F(VoiceFixture, WideAndPlainLoopsGiveTheSameOutput) {
 TEST_F(VoiceFixture, SampleLayerIntoTheFiltersSoundsTheSameThroughEveryLoop) {
     if (!wideLanesAvailable()) GTEST_SKIP() << "no 256-bit loop on this processor";
     const std::string path = testing::TempDir() + "quellor-voice-layer-saw.wav";
-    {
-        SF_INFO info = {};
-        info.samplerate = 44100;
-        info.channels = 2;
-        info.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
-        SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-        ASSERT_NE(f, nullptr);
-        std::vector<float> frames(2 * 4410);
-        for (size_t i = 0; i < frames.size(); i += 2) {
-            frames[i] = 0.8f * float((i / 2) % 100) / 100.0f - 0.4f;
-            frames[i + 1] = -0.5f * frames[i];
-        }
-        sf_writef_float(f, frames.data(), sf_count_t(frames.size() / 2));
-        sf_close(f);
+    std::vector<float> frames(2 * 4410);
+    for (size_t i = 0; i < frames.size(); i += 2) {
+        frames[i] = 0.8f * float((i / 2) % 100) / 100.0f - 0.4f;
+        frames[i + 1] = -0.5f * frames[i];
     }
+    ASSERT_TRUE(writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames));
     ScriptedPlatform platform;
     CPluginFile settings{platform};
     CSoundRenderer renderer{&settings, nullptr};

@@ -2,6 +2,7 @@
 // libsndfile cannot write the chunk layout wanted) and read back by our readers;
 // libsndfile's own reading of the same file is the reference.
 #include "waves/CWaveSample.h"
+#include "support/SndfileWriter.h"
 
 #include <gtest/gtest.h>
 #include <sndfile.h>
@@ -32,19 +33,6 @@ std::vector<float> testSignal(int frames, int channels) {
                 0.6f * std::sin(0.05f * i * (c + 1)) + 0.3f * noise + (i == 7 ? 0.05f : 0.0f);
         }
     return v;
-}
-
-bool writeSndfile(const std::string& path, int format, int channels, int rate,
-                  const std::vector<float>& interleaved) {
-    SF_INFO info = {};
-    info.channels = channels;
-    info.samplerate = rate;
-    info.format = format;
-    SNDFILE* f = sf_open(path.c_str(), SFM_WRITE, &info);
-    if (!f) return false;
-    sf_writef_float(f, interleaved.data(), sf_count_t(interleaved.size() / channels));
-    sf_close(f);
-    return true;
 }
 
 std::vector<float> readSndfile(const std::string& path, SF_INFO& info) {

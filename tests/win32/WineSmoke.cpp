@@ -9,7 +9,6 @@
 // the output's RMS and peak, which scripts/wine-test.sh compares with the
 // Linux build's.
 #include "host/ProgramChunk.h"
-#include "patch/CProgram.h"
 #include "vst/VstAbi.h"
 
 #if defined(_WIN32)
@@ -32,12 +31,6 @@ constexpr int kVoices = 24;
 
 VstIntPtr VSTCALLBACK host(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
     return opcode == audioMasterVersion ? 2400 : 0;
-}
-
-std::vector<uint8_t> patchChunk() {
-    CProgram p;
-    makeTypicalPatch(p);
-    return programChunk(p);
 }
 
 using Entry = AEffect* (*)(audioMasterCallback);
@@ -131,7 +124,7 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "cannot load %s\n", argv[1]);
         return 1;
     }
-    const std::vector<uint8_t> chunk = patchChunk();
+    const std::vector<uint8_t> chunk = typicalPatchChunk();
     const std::vector<float> aligned = render(entry, chunk, false);
     const std::vector<float> misaligned = render(entry, chunk, true);
     if (aligned.empty() || aligned != misaligned) {
