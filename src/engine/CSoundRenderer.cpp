@@ -442,16 +442,18 @@ double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
 }
 
 double CSoundRenderer::keyFrequencyFactor(double key) const {
-    const double* t = programData->tuningRatios;
-    if (std::isnan(key) || key < 0.0) return t[0];
-    if (key >= 127.0) return t[127];
-    const int32_t i = int32_t(key);
     const double setting = settingsObject ? settingsObject->fineTune : 0.5;
     if (!(setting == fineTuneSetting)) {
         fineTuneSetting = setting;
         const int32_t cents = toRange(setting, -kFineTuneCents, kFineTuneCents);
         fineTuneFactor = std::pow(2.0, cents / 1200.0);
     }
+    // The fine tune moves every key, the table's ends included, so that the
+    // top key keeps its interval to the one below it.
+    const double* t = programData->tuningRatios;
+    if (std::isnan(key) || key < 0.0) return t[0] * fineTuneFactor;
+    if (key >= 127.0) return t[127] * fineTuneFactor;
+    const int32_t i = int32_t(key);
     return (t[i] + (t[i + 1] - t[i]) * (key - i)) * fineTuneFactor;
 }
 

@@ -87,7 +87,14 @@ void CVstWrapper::process(float** inputs, float** outputs, VstInt32 frames) {
 }
 
 void CVstWrapper::renderBlock(float** outputs, VstInt32 frames, bool replace) {
-    if (!renderer || !outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
+    if (!renderer || frames < 0) return;
+    // A block of no frames renders nothing, but the events queued for it are
+    // used up as for any block, so they do not sound late in the next one.
+    if (frames == 0) {
+        renderer->processBlock(outputs, 0, replace);
+        return;
+    }
+    if (!outputs || !outputs[0] || !outputs[1]) return;
     CDenormalGuard flushToZero;
     // Without a valid tempo from the host the engine keeps its last one.
     const VstTimeInfo* time = getTimeInfo(kVstTempoValid);

@@ -42,13 +42,15 @@ VstIntPtr VSTCALLBACK AudioEffect::dispatchEffect(AEffect* e, VstInt32 opcode, V
 void VSTCALLBACK AudioEffect::processEffect(AEffect* e, float** inputs, float** outputs,
                                             VstInt32 frames) {
     AudioEffect* self = objectOf(e);
-    if (self && outputs && frames > 0) self->process(inputs, outputs, frames);
+    // A block of 0 frames still goes to the plug-in, which uses up the events
+    // queued for it; a negative count is no block at all.
+    if (self && frames >= 0) self->process(inputs, outputs, frames);
 }
 
 void VSTCALLBACK AudioEffect::processReplacingEffect(AEffect* e, float** inputs, float** outputs,
                                                      VstInt32 frames) {
     AudioEffect* self = objectOf(e);
-    if (self && outputs && frames > 0) self->processReplacing(inputs, outputs, frames);
+    if (self && frames >= 0) self->processReplacing(inputs, outputs, frames);
 }
 
 // A host can only address the parameters it was told about, and a NaN would

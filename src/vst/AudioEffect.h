@@ -42,8 +42,9 @@ public:
     virtual void setBlockSize(VstInt32 frames) { blockSize = frames; }
 
     // ---- audio thread: no allocation, no locks ----
-    // outputs is never null and frames always above 0 when these are called.
     // process adds to the host's buffers, processReplacing overwrites them.
+    // frames is never negative when these are called; a call with 0 frames
+    // renders nothing and may come with null outputs.
     virtual void process(float** inputs, float** outputs, VstInt32 frames);
     virtual void processReplacing(float** inputs, float** outputs, VstInt32 frames);
 

@@ -227,11 +227,16 @@ TEST_F(RendererFixture, KeyFrequencyFactorFromTuningRatiosAndFineTune) {
     EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(-3.0), 0.5);
     EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(std::nan("")), 0.5);
 
-    settings.fineTune = 1.0; // +99 cents inside the range, not at its ends
-    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), std::pow(2.0, 99 / 1200.0));
-    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(127.0), 3.0);
+    // The fine tune moves every key, the table's ends and beyond included.
+    const double up = std::pow(2.0, 99 / 1200.0);
+    settings.fineTune = 1.0;
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), up);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(127.0), 3.0 * up);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(200.0), 3.0 * up);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(-3.0), 0.5 * up);
     settings.fineTune = 0.0;
-    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), std::pow(2.0, -99 / 1200.0));
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(60.0), 1.0 / up);
+    EXPECT_DOUBLE_EQ(renderer.keyFrequencyFactor(127.0), 3.0 / up);
 }
 
 TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {

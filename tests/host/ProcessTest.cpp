@@ -96,6 +96,37 @@ TEST(HostProcess, EmptyAndNegativeBlocksRenderNothing) {
     host.effect()->processReplacing(host.effect(), nullptr, missing, kBlock);
 }
 
+// A block of 0 frames renders nothing but still takes the events queued for
+// it: a note sent before such a call must not sound in the next block. A
+// negative count is no block at all and leaves the queue alone.
+TEST(HostProcess, EmptyBlockDropsTheEventsQueuedForIt) {
+    struct Case {
+        const char* call;
+        VstInt32 frames;
+        bool replacing;
+        bool sounds;
+    };
+    for (const Case& c :
+         {Case{"processReplacing", 0, true, false}, Case{"process", 0, false, false},
+          Case{"processReplacing", -1, true, true}}) {
+        VstTestHost host;
+        ASSERT_NE(host.open(), nullptr);
+        host.start(44100.0f, kBlock);
+        ASSERT_TRUE(host.loadSoundingProgram());
+        EventList events = noteOn(60);
+        host.dispatch(effProcessEvents, 0, 0, events.record());
+        Buffers none(kBlock);
+        if (c.replacing)
+            host.effect()->processReplacing(host.effect(), nullptr, none.pointers(), c.frames);
+        else
+            host.effect()->process(host.effect(), nullptr, none.pointers(), c.frames);
+        Buffers next(kBlock);
+        host.effect()->processReplacing(host.effect(), nullptr, next.pointers(), kBlock);
+        EXPECT_EQ(!silent(next), c.sounds) << c.call << " with " << c.frames << " frames";
+        host.close();
+    }
+}
+
 TEST(HostProcess, BlocksLargerThanAnnouncedAreRenderedWhole) {
     VstTestHost host;
     ASSERT_NE(host.open(), nullptr);
