@@ -2,11 +2,12 @@
 BUILD      ?= build
 TEST_BUILD ?= build-test
 WIN_BUILD  ?= build-win32
+WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build cross bench install clean fuzz fuzz-build fuzz-check
+.PHONY: all deps build demo test test-build cross bench bench-wine install clean fuzz fuzz-build fuzz-check
 
 all: build
 
@@ -24,19 +25,30 @@ test-build: deps
 	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
 
+# The Windows plug-ins: 64-bit (build-win64/Quellor.dll) and 32-bit
+# (build-win32/Quellor.dll), each with the smoke host that Wine runs.
 cross: deps
+	@cmake -S . -B $(WIN64_BUILD) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-x86_64.cmake \
+	    -DCMAKE_BUILD_TYPE=Release -DQUELLOR_CROSS_CHECK=ON >/dev/null
+	@cmake --build $(WIN64_BUILD)
 	@cmake -S . -B $(WIN_BUILD) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
 	    -DCMAKE_BUILD_TYPE=Release -DQUELLOR_CROSS_CHECK=ON >/dev/null
 	@cmake --build $(WIN_BUILD)
 
 test: test-build cross fuzz-check
 	@cd $(TEST_BUILD) && ctest --output-on-failure
-	@bash scripts/wine-test.sh $(WIN_BUILD) $(TEST_BUILD)
+	@bash scripts/wine-test.sh $(TEST_BUILD) $(WIN64_BUILD) $(WIN_BUILD)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUELLOR_BENCH=ON >/dev/null
 	@cmake --build $(BENCH_BUILD)
 	@for b in $(BENCH_BUILD)/bench_*; do [ -x "$$b" ] && "$$b"; done
+
+# The 64-bit Windows plug-in's speed under Wine beside the Linux plug-in's.
+bench-wine: cross
+	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUELLOR_BENCH=ON >/dev/null
+	@cmake --build $(BENCH_BUILD) --target quellor_wine_smoke
+	@bash scripts/wine-bench.sh $(BENCH_BUILD) $(WIN64_BUILD)
 
 install: build
 	@mkdir -p $(HOME)/.vst
@@ -45,7 +57,7 @@ install: build
 	@echo "Installed Quellor.so into $(HOME)/.vst/"
 
 clean:
-	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
+	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(WIN64_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
 
 # Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
 # of its seed corpus. make test runs them for 20 seconds each.

@@ -8,8 +8,8 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
     clang libclang-rt-14-dev
-    g++-mingw-w64-i686
-    wine wine32:i386
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686
+    wine wine64 wine32:i386
 )
 
 missing=()
@@ -27,7 +27,8 @@ echo "install-deps: installing ${missing[*]}"
 SUDO=""
 if [ "$(id -u)" -ne 0 ]; then SUDO="sudo"; fi
 export DEBIAN_FRONTEND=noninteractive
-# The Windows build runs under 32-bit Wine.
+# The 32-bit Windows build runs under 32-bit Wine where the machine can
+# execute 32-bit programs; its packages install everywhere.
 if ! dpkg --print-foreign-architectures | grep -qx i386; then
     $SUDO dpkg --add-architecture i386
 fi
