@@ -58,14 +58,24 @@ void labelledKey(Canvas& c, double w, double h, KeyState state, const std::strin
            font);
 }
 
-// A small lamp in the middle of a key.
-void lamp(Canvas& c, double cx, double cy, double w, double h, bool on) {
+// A round lamp in the middle of a key.
+void lamp(Canvas& c, double cx, double cy, double r, bool on) {
+    cairo_t* cr = c.cr();
+    cairo_new_path(cr);
     if (on) {
-        c.fillRoundRect(cx - w / 2 - 1.5, cy - h / 2 - 1.5, w + 3, h + 3, 3, rgb(0xffffff, 0.35));
-        c.fillRoundRect(cx - w / 2, cy - h / 2, w, h, 1.5, rgb(0xf4fbff));
+        cairo_arc(cr, cx, cy, r + 1.5, 0, 2 * M_PI);
+        c.setColour(rgb(0xffffff, 0.35));
+        cairo_fill(cr);
+        cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+        c.setColour(rgb(0xf4fbff));
+        cairo_fill(cr);
     } else {
-        c.fillRoundRect(cx - w / 2, cy - h / 2, w, h, 1.5, rgb(0x0b0e11));
-        c.fillRoundRect(cx - w / 2, cy + h / 2 - 1, w, 1, 0, rgb(0xffffff, 0.08));
+        cairo_arc(cr, cx, cy + 0.5, r, 0, 2 * M_PI);
+        c.setColour(rgb(0xffffff, 0.08));
+        cairo_fill(cr);
+        cairo_arc(cr, cx, cy, r, 0, 2 * M_PI);
+        c.setColour(rgb(0x0b0e11));
+        cairo_fill(cr);
     }
 }
 
@@ -315,7 +325,7 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
     case 144:
     case 177:
         keyFace(c, w, h, state);
-        lamp(c, w / 2, h / 2, std::fmin(w - 8, 10), 4, on);
+        lamp(c, w / 2, h / 2, 2.5, on);
         return;
     case 186:
         keyFace(c, w, h, KeyState::Off);

@@ -48,10 +48,10 @@ inline const Colour wellSheen = rgb(0xffffff, 0.07);
 struct Paper {
     Colour top, bottom, dimTop, dimBottom;
 };
-inline const Paper paperOperator{rgb(0xd8ecf6), rgb(0xaacfe2), rgb(0x55616c), rgb(0x49535d)};
-inline const Paper paperFilter{rgb(0xf3e5c4), rgb(0xd8c095), rgb(0x5f5a51), rgb(0x514c44)};
-inline const Paper paperSample{rgb(0xd6efd6), rgb(0xa8d2ab), rgb(0x56615a), rgb(0x4a544d)};
-inline const Paper paperNeutral{rgb(0xe2e7ec), rgb(0xb7c0c9), rgb(0x59616a), rgb(0x4c535b)};
+inline const Paper paperOperator{rgb(0xd8ecf6), rgb(0xaacfe2), rgb(0x4d5762), rgb(0x424a53)};
+inline const Paper paperFilter{rgb(0xf3e5c4), rgb(0xd8c095), rgb(0x58534a), rgb(0x4a463f)};
+inline const Paper paperSample{rgb(0xd6efd6), rgb(0xa8d2ab), rgb(0x4e5953), rgb(0x434c46)};
+inline const Paper paperNeutral{rgb(0xe2e7ec), rgb(0xb7c0c9), rgb(0x515a63), rgb(0x454c54)};
 
 // Dark fields under white text
 inline const Colour fieldTop = rgb(0x080a0d);

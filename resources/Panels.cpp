@@ -47,15 +47,42 @@ void title(Canvas& c, double x, double y, const std::string& s, Align a = Align:
     c.text(x, y, s, kTitleSize, p::title, a, Font::Bold, kTitleTracking);
 }
 
+// A control's label; narrowed where it would crowd its neighbours.
 void label(Canvas& c, double x, double y, const std::string& s, Align a = Align::Centre,
-           const Colour& col = p::label) {
-    c.text(x, y, s, kLabelSize, col, a, Font::Bold, kLabelTracking);
+           const Colour& col = p::label, double room = 1000) {
+    if (c.textWidth(s, kLabelSize, Font::Bold, kLabelTracking) <= room)
+        c.text(x, y, s, kLabelSize, col, a, Font::Bold, kLabelTracking);
+    else
+        c.text(x, y, s, kLabelSize, col, a, Font::CondensedBold, 0.2);
 }
 
 // A recess one and a half pixels around a rectangle, lit on its lower edge.
 void recess(Canvas& c, double x, double y, double w, double h, double margin = 1.5) {
     c.fillRoundRect(x - margin, y - margin, w + 2 * margin, h + 2 * margin, 2.5, p::well);
     c.fillRoundRect(x - margin + 2, y + h + margin, w + 2 * margin - 4, 1, 0, p::wellSheen);
+}
+
+void hatch(Canvas& c, double x, double y, double w, double h) {
+    cairo_t* cr = c.cr();
+    cairo_save(cr);
+    c.roundRect(x, y, w, h, 2);
+    cairo_clip(cr);
+    c.fillRoundRect(x, y, w, h, 0, rgb(0x14181d));
+    for (double d = -h; d < w; d += 4)
+        c.line(x + d, y + h, x + d + h, y, rgb(0xffffff, 0.06));
+    cairo_restore(cr);
+}
+
+// How the controls are handled, along the bottom edge.
+void footer(Canvas& c) {
+    const double y = 579;
+    c.fillRoundRectV(0, y, l::kWindowWidth, l::kWindowHeight - y, 0, p::topBar, rgb(0x080a0c));
+    c.fillRoundRect(0, y - 1, l::kWindowWidth, 1, 0, rgb(0x000000));
+    c.text(l::kWindowWidth / 2.0, y + 13.5,
+           "Drag up or down to change a value   ·   Alt: fine steps   ·   Right-click or "
+           "Ctrl-click: default value   ·   Envelope: right-click adds or deletes a point, "
+           "Alt keeps its level, Ctrl its time",
+           7, p::labelDim, Align::Centre, Font::Regular, 0.1);
 }
 
 void topBar(Canvas& c) {
@@ -112,10 +139,9 @@ void oscillatorMatrixLabels(Canvas& c) {
         c.text(43, y + 9.5, f == 0 ? "FILTER 1" : "FILTER 2", 6.5, kFilterHue, Align::Centre,
                Font::CondensedBold, 0.3);
     }
-    // The diagonal: an operator's feedback onto itself.
-    for (int k = 0; k < 8; ++k)
-        c.fillRoundRect(l::modulationColumnX(k) + 0.5, l::matrixRowY(k) + 0.5, 25, 13, 2.5,
-                        p::accent.withAlpha(0.5));
+    // A filter does not feed itself: hatch the two empty places.
+    hatch(c, l::kSendF1X + 1, l::kFilter1RowY + 1, 24, 12);
+    hatch(c, l::kSendF2X + 1, l::kFilter2RowY + 1, 24, 12);
 }
 
 void samplerMatrixLabels(Canvas& c) {
@@ -217,7 +243,7 @@ void effectsLabels(Canvas& c) {
     title(c, 62, 430, "CHORUS");
     const char* const chorus[5] = {"TIME", "SPEED", "STEREO", "DRY", "WET"};
     for (int i = 0; i < 5; ++i)
-        label(c, 22 + 30 * i + 11, knobLabelY, chorus[i]);
+        label(c, 22 + 30 * i + 11, knobLabelY, chorus[i], Align::Centre, p::label, 26);
     label(c, 194, knobLabelY, "INVERT");
     vDivider(c, 215, 410, 494);
     // Delay
@@ -287,7 +313,8 @@ void drawBackground(Canvas& c, bool samplerLayout) {
     panel(c, 8, 211, 470, 185);   // envelope
     panel(c, 482, 211, 480, 155); // routing
     panel(c, 8, 407, 954, 90);    // effects and master
-    panel(c, 8, 500, 954, 75);    // sequencers
+    panel(c, 8, 500, 954, 74);    // sequencers
+    footer(c);
 
     if (samplerLayout)
         samplerMatrixLabels(c);
@@ -329,7 +356,7 @@ void drawSplash(Canvas& c) {
             const double t = i / 600.0;
             const double ph = 2 * M_PI * t * 5 + (0.3 + 3.2 * index) * std::sin(2 * M_PI * t * 2);
             const double x = 60 + t * (w - 120);
-            const double y = 250 + (n - 13.5) * 6 + 26 * std::sin(M_PI * t) * std::sin(ph);
+            const double y = 268 + (n - 13.5) * 6 + 26 * std::sin(M_PI * t) * std::sin(ph);
             if (i == 0)
                 cairo_move_to(cr, x, y);
             else
@@ -351,7 +378,7 @@ void drawSplash(Canvas& c) {
     for (int i = 0; i < 4; ++i)
         c.text(w / 2, 380 + 18 * i, lines[i], 10.5, p::label, Align::Centre, Font::Regular);
     c.text(w / 2, 486, "VST 2.4 INSTRUMENT", 8, p::labelDim, Align::Centre, Font::Bold, 2);
-    c.text(w / 2, 560, "Click anywhere to return to the editor.", 9, p::labelDim, Align::Centre,
+    c.text(w / 2, 560, "Click to return to the editor.", 9, p::labelDim, Align::Centre,
            Font::Regular);
 }
 
