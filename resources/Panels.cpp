@@ -82,7 +82,7 @@ void footer(Canvas& c) {
            "Drag up or down to change a value   ·   Alt: fine steps   ·   Right-click or "
            "Ctrl-click: default value   ·   Envelope: right-click adds or deletes a point, "
            "Alt keeps its level, Ctrl its time",
-           7, p::labelDim, Align::Centre, Font::Regular, 0.1);
+           7.5, p::label.withAlpha(0.85), Align::Centre, Font::Regular, 0.1);
 }
 
 void topBar(Canvas& c) {
@@ -191,7 +191,19 @@ void operatorPanelLabels(Canvas& c) {
     label(c, 938, 188, "BEND −");
 }
 
+// A title that runs up the narrow margin beside a section's screen, ending
+// level with its top.
+void sideTitle(Canvas& c, double x, double top, const std::string& s) {
+    cairo_t* cr = c.cr();
+    cairo_save(cr);
+    cairo_translate(cr, x, top + c.textWidth(s, 7, Font::Bold, 1.4));
+    cairo_rotate(cr, -M_PI / 2);
+    c.text(0, 0, s, 7, p::title, Align::Left, Font::Bold, 1.4);
+    cairo_restore(cr);
+}
+
 void envelopeLabels(Canvas& c) {
+    sideTitle(c, 16.5, l::kEnvelopeEditor.y + 2, "ENVELOPE");
     recess(c, l::kEnvelopeEditor.x, l::kEnvelopeEditor.y, l::kEnvelopeEditor.w,
            l::kEnvelopeEditor.h, 1);
     label(c, 378, 387.5, "KBD", Align::Left);
