@@ -244,6 +244,12 @@ void drawKnobFrame(Canvas& c, double size, double value) {
         cairo_arc(cr, cx, cy, ring, kKnobStart, angle);
         c.setColour(p::accent);
         cairo_stroke(cr);
+        // A brighter tip where the arc ends, to read the value exactly.
+        cairo_new_path(cr);
+        cairo_arc(cr, cx + std::cos(angle) * ring, cy + std::sin(angle) * ring, ringWidth * 0.6, 0,
+                  2 * M_PI);
+        c.setColour(p::accentBright);
+        cairo_fill(cr);
     }
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 

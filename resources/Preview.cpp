@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 
 namespace artwork {
 
@@ -58,10 +59,11 @@ void envelopeCurve(Canvas& c, const l::Control& k) {
         c.fillRoundRect(X(px[i]) - 4, Y(lv[i]) - 4, 8, 8, 0, i == 2 ? selected : curve);
     c.text(X(0.25) + 2, bottom - 5, "S", 8, curve);
     c.text(X(0.55) - 8, bottom - 5, "E", 8, curve);
-    for (int i = 0; i < 9; ++i)
-        c.text(left + i * 55, bottom + 13,
-               std::to_string(i * 125 / 100) + "." + std::to_string(i * 125 % 100 / 10) + "0", 8,
-               rgb(0), Align::Left, Font::Regular);
+    for (int i = 0; i < 8; ++i) {
+        char axis[16];
+        std::snprintf(axis, sizeof axis, "%.2f", i * 1.25);
+        c.text(left + i * 55, bottom + 13, axis, 8, rgb(0), Align::Left, Font::Regular);
+    }
 }
 
 } // namespace
