@@ -1,0 +1,18 @@
+#pragma once
+// Writes the C++ source that embeds the PNG files in the plug-in and
+// answers VSTGUI::findEmbeddedPng.
+
+#include <string>
+#include <vector>
+
+namespace artwork {
+
+struct EncodedPng {
+    int id;
+    int scale;
+    std::vector<unsigned char> bytes;
+};
+
+bool writeEmbedSource(const std::string& path, const std::vector<EncodedPng>& pngs);
+
+} // namespace artwork

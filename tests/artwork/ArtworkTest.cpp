@@ -1,0 +1,288 @@
+// The embedded editor bitmaps, decoded with libpng as the editor decodes them.
+
+#include "gui/EmbeddedBitmaps.h"
+
+#include <gtest/gtest.h>
+#include <png.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Image {
+    int width = 0, height = 0;
+    std::vector<unsigned char> rgba;
+    const unsigned char* at(int x, int y) const { return &rgba[(std::size_t(y) * width + x) * 4]; }
+    double luminance(int x, int y) const {
+        const unsigned char* p = at(x, y);
+        return (0.2126 * p[0] + 0.7152 * p[1] + 0.0722 * p[2]) / 255.0 * (p[3] / 255.0);
+    }
+};
+
+Image decode(const VSTGUI::EmbeddedPng& png) {
+    png_image image{};
+    image.version = PNG_IMAGE_VERSION;
+    Image out;
+    if (!png_image_begin_read_from_memory(&image, png.bytes, png.size)) return out;
+    image.format = PNG_FORMAT_RGBA;
+    out.rgba.resize(PNG_IMAGE_SIZE(image));
+    if (!png_image_finish_read(&image, nullptr, out.rgba.data(), 0, nullptr)) {
+        png_image_free(&image);
+        out.rgba.clear();
+        return out;
+    }
+    out.width = int(image.width);
+    out.height = int(image.height);
+    return out;
+}
+
+Image load(int id, int scale) {
+    const VSTGUI::EmbeddedPng* png = VSTGUI::findEmbeddedPng(id, scale);
+    if (!png) {
+        ADD_FAILURE() << "bitmap " << id << " at scale " << scale << " is not embedded";
+        return {};
+    }
+    return decode(*png);
+}
+
+// The bitmaps of the editor: size in window pixels and filmstrip frames.
+struct Entry {
+    int id, width, height, frames;
+    bool sideBySide;
+};
+
+const Entry kBitmaps[] = {
+    {120, 970, 600, 1, false},  {176, 970, 600, 1, false},  {191, 970, 600, 1, false},
+    {121, 52, 28, 2, false},    {122, 52, 28, 2, false},    {123, 52, 28, 2, false},
+    {127, 52, 28, 2, false},    {158, 52, 28, 2, false},    {124, 29, 24, 2, false},
+    {125, 55, 28, 2, false},    {128, 55, 28, 2, false},    {126, 39, 26, 2, false},
+    {130, 44, 28, 2, false},    {131, 44, 28, 2, false},    {132, 44, 28, 2, false},
+    {133, 44, 28, 2, false},    {134, 44, 28, 2, false},    {135, 44, 28, 2, false},
+    {136, 44, 28, 2, false},    {137, 44, 28, 2, false},    {139, 34, 44, 2, false},
+    {140, 34, 44, 2, false},    {143, 34, 44, 2, false},    {144, 34, 44, 2, false},
+    {141, 34, 40, 2, false},    {142, 34, 44, 2, false},    {145, 34, 28, 2, false},
+    {146, 26, 28, 2, false},    {147, 34, 28, 2, false},    {148, 26, 28, 2, false},
+    {149, 22, 1210, 55, false}, {150, 22, 1210, 55, false}, {151, 22, 1210, 55, false},
+    {198, 16, 880, 55, false},  {152, 302, 50, 100, true},  {153, 180, 46, 180, true},
+    {154, 43, 48, 4, false},    {156, 416, 112, 8, true},   {157, 453, 130, 1, false},
+    {159, 1092, 12, 4, true},   {160, 86, 10, 1, false},    {161, 82, 42, 3, false},
+    {162, 148, 10, 1, false},   {164, 387, 12, 3, true},    {165, 111, 11, 1, false},
+    {167, 52, 28, 2, false},    {168, 52, 28, 2, false},    {169, 66, 30, 2, false},
+    {170, 26, 15, 1, false},    {171, 95, 13, 1, false},    {172, 16, 13, 1, false},
+    {173, 18, 13, 1, false},    {174, 16, 13, 1, false},    {175, 18, 13, 1, false},
+    {177, 19, 28, 2, false},    {178, 150, 28, 2, false},   {179, 150, 28, 2, false},
+    {180, 150, 28, 2, false},   {181, 150, 28, 2, false},   {182, 150, 28, 2, false},
+    {183, 150, 28, 2, false},   {184, 150, 28, 2, false},   {185, 150, 28, 2, false},
+    {186, 14, 28, 2, false},    {187, 60, 48, 2, false},    {188, 66, 30, 2, false},
+    {190, 34, 28, 2, false},    {194, 135, 10, 1, false},   {199, 26, 28, 2, false},
+};
+
+const Entry& entry(int id) {
+    for (const Entry& e : kBitmaps)
+        if (e.id == id) return e;
+    std::abort();
+}
+
+// Frame f of a filmstrip, as a rectangle of the decoded image.
+struct Frame {
+    const Image* image;
+    int x0, y0, w, h;
+    double luminance(int x, int y) const { return image->luminance(x0 + x, y0 + y); }
+    double meanLuminance() const {
+        double sum = 0;
+        for (int y = 0; y < h; ++y)
+            for (int x = 0; x < w; ++x)
+                sum += luminance(x, y);
+        return sum / (w * h);
+    }
+};
+
+Frame frame(const Image& img, const Entry& e, int f, int scale) {
+    // The spectrum editors read their level images at width / frames whole pixels.
+    const int fw = e.sideBySide ? (e.width / e.frames) * scale : img.width;
+    const int fh = e.sideBySide ? img.height : img.height / e.frames;
+    return e.sideBySide ? Frame{&img, f * fw, 0, fw, fh} : Frame{&img, 0, f * fh, fw, fh};
+}
+
+// Mean difference of the colour channels, 0..1.
+double meanDifference(const Frame& a, const Frame& b) {
+    double sum = 0;
+    for (int y = 0; y < a.h; ++y)
+        for (int x = 0; x < a.w; ++x) {
+            const unsigned char* p = a.image->at(a.x0 + x, a.y0 + y);
+            const unsigned char* q = b.image->at(b.x0 + x, b.y0 + y);
+            for (int ch = 0; ch < 3; ++ch)
+                sum += std::abs(p[ch] * p[3] - q[ch] * q[3]) / (255.0 * 255.0 * 3);
+        }
+    return sum / (a.w * a.h);
+}
+
+TEST(Artwork, EveryBitmapIsEmbeddedAtBothScalesWithItsSizeAndFrames) {
+    EXPECT_EQ(std::size(kBitmaps), 69u);
+    for (const Entry& e : kBitmaps) {
+        for (int scale : {1, 2}) {
+            SCOPED_TRACE("bitmap " + std::to_string(e.id) + " at scale " + std::to_string(scale));
+            const Image img = load(e.id, scale);
+            ASSERT_FALSE(img.rgba.empty()) << "does not decode";
+            EXPECT_EQ(img.width, e.width * scale);
+            EXPECT_EQ(img.height, e.height * scale);
+            if (e.id == 152)
+                EXPECT_LE(100 * (e.width / 100), e.width);
+            else if (e.sideBySide)
+                EXPECT_EQ(e.width % e.frames, 0);
+            else
+                EXPECT_EQ(e.height % e.frames, 0);
+        }
+    }
+    EXPECT_EQ(VSTGUI::findEmbeddedPng(119, 1), nullptr);
+    EXPECT_EQ(VSTGUI::findEmbeddedPng(120, 3), nullptr);
+    EXPECT_EQ(VSTGUI::findEmbeddedPng(189, 1), nullptr);
+}
+
+TEST(Artwork, KnobFramesTurnStepByStep) {
+    for (int id : {149, 150, 151, 198}) {
+        for (int scale : {1, 2}) {
+            SCOPED_TRACE("knob " + std::to_string(id) + " at scale " + std::to_string(scale));
+            const Image img = load(id, scale);
+            ASSERT_FALSE(img.rgba.empty());
+            const Entry& e = entry(id);
+            for (int f = 0; f + 1 < 55; ++f)
+                EXPECT_GT(meanDifference(frame(img, e, f, scale), frame(img, e, f + 1, scale)), 0)
+                    << "frames " << f << " and " << f + 1 << " are the same";
+            EXPECT_GT(meanDifference(frame(img, e, 0, scale), frame(img, e, 54, scale)), 0.05);
+        }
+    }
+}
+
+TEST(Artwork, EveryFrameOfAButtonOrSelectorLooksDifferent) {
+    // Switches must show their state at a glance: the frames differ by a clear
+    // amount over the whole face, not by a few pixels.
+    for (const Entry& e : kBitmaps) {
+        if (e.frames < 2 || e.frames > 8 || e.id == 186) continue;
+        const Image img = load(e.id, 1);
+        ASSERT_FALSE(img.rgba.empty());
+        for (int a = 0; a < e.frames; ++a)
+            for (int b = a + 1; b < e.frames; ++b)
+                EXPECT_GT(meanDifference(frame(img, e, a, 1), frame(img, e, b, 1)), 0.04)
+                    << "bitmap " << e.id << " frames " << a << " and " << b;
+    }
+    // The clear button only brightens its mark when the slot holds a sample.
+    const Image clear = load(186, 1);
+    EXPECT_GT(meanDifference(frame(clear, entry(186), 0, 1), frame(clear, entry(186), 1, 1)), 0);
+}
+
+TEST(Artwork, TextGroundsSuitTheTextColourTheControlsDraw) {
+    // Number cells, menus and the point display draw black text; the top bar's
+    // fields draw white text. Dimmed cells (frame 0) are darker than active ones.
+    for (int id : {145, 146, 147, 148, 190, 199, 161, 178, 185}) {
+        const Image img = load(id, 1);
+        const Entry& e = entry(id);
+        const double dimmed = frame(img, e, 0, 1).meanLuminance();
+        const double active = frame(img, e, 1, 1).meanLuminance();
+        EXPECT_GT(active, 0.5) << "bitmap " << id;
+        EXPECT_LT(dimmed, active - 0.2) << "bitmap " << id;
+    }
+    for (int id : {160, 162, 165, 170, 194})
+        EXPECT_GT(frame(load(id, 1), entry(id), 0, 1).meanLuminance(), 0.5) << "bitmap " << id;
+    EXPECT_LT(frame(load(171, 1), entry(171), 0, 1).meanLuminance(), 0.15);
+}
+
+TEST(Artwork, LevelImagesRiseWithTheirLevel) {
+    // Spectrum bars: more lit pixels the higher the level.
+    const Image bars = load(152, 1);
+    auto lit = [&](int level) {
+        const Frame f = frame(bars, entry(152), level, 1);
+        int n = 0;
+        for (int y = 0; y < f.h; ++y)
+            for (int x = 0; x < f.w; ++x)
+                n += f.luminance(x, y) > 0.3;
+        return n;
+    };
+    for (int level = 0; level + 10 <= 99; level += 10)
+        EXPECT_LT(lit(level), lit(level + 10)) << "level " << level;
+    EXPECT_GT(lit(99), 2 * bars.height * 9 / 10);
+
+    // Wave columns: the brightest row climbs as the level rises (level 0 is the
+    // bottom of the wave, level 179 its top).
+    const Image wave = load(153, 1);
+    auto brightestRow = [&](int level) {
+        const Frame f = frame(wave, entry(153), level, 1);
+        int best = 0;
+        for (int y = 1; y < f.h; ++y)
+            if (f.luminance(0, y) > f.luminance(0, best)) best = y;
+        return best;
+    };
+    EXPECT_GE(brightestRow(0), wave.height - 3);
+    EXPECT_LE(brightestRow(179), 2);
+    for (int level = 0; level + 20 < 180; level += 20)
+        EXPECT_GT(brightestRow(level), brightestRow(level + 20)) << "level " << level;
+}
+
+TEST(Artwork, BackgroundsAreOpaqueAndDifferOnlyInTheMatrix) {
+    for (int scale : {1, 2}) {
+        const Image mixer = load(120, scale), sampler = load(176, scale);
+        ASSERT_EQ(mixer.rgba.size(), sampler.rgba.size());
+        int outside = 0, inside = 0;
+        for (int y = 0; y < mixer.height; ++y)
+            for (int x = 0; x < mixer.width; ++x) {
+                ASSERT_EQ(mixer.at(x, y)[3], 255);
+                ASSERT_EQ(sampler.at(x, y)[3], 255);
+                const bool differs = std::memcmp(mixer.at(x, y), sampler.at(x, y), 4) != 0;
+                // The upper-left matrix: up to the operator selector, above the envelopes.
+                const bool inMatrix = x < 405 * scale && y < 209 * scale;
+                (inMatrix ? inside : outside) += differs;
+            }
+        EXPECT_EQ(outside, 0) << "scale " << scale;
+        EXPECT_GT(inside, 1000) << "scale " << scale;
+    }
+}
+
+TEST(Artwork, ScaleTwoIsDrawnAnewNotEnlarged) {
+    // An enlarged image is made of uniform 2 x 2 blocks; a redrawn one has
+    // edges and text that fall inside them.
+    for (int id : {120, 150, 146}) {
+        const Image img = load(id, 2);
+        int mixed = 0, blocks = 0;
+        for (int y = 0; y + 1 < img.height; y += 2)
+            for (int x = 0; x + 1 < img.width; x += 2, ++blocks)
+                mixed += std::memcmp(img.at(x, y), img.at(x + 1, y), 4) != 0 ||
+                         std::memcmp(img.at(x, y), img.at(x, y + 1), 4) != 0 ||
+                         std::memcmp(img.at(x, y), img.at(x + 1, y + 1), 4) != 0;
+        EXPECT_GT(mixed, blocks / 20) << "bitmap " << id;
+    }
+}
+
+std::vector<unsigned char> readFile(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+TEST(Artwork, TheGeneratorDrawsTheSameBytesEveryRun) {
+    char folder[] = "/tmp/quellor-artwork-XXXXXX";
+    ASSERT_NE(mkdtemp(folder), nullptr);
+    const std::string out = folder;
+    const std::string command = std::string(QUELLOR_ARTWORK_GENERATOR) + " " + out;
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    for (const Entry& e : kBitmaps)
+        for (int scale : {1, 2}) {
+            char name[64];
+            std::snprintf(name, sizeof name, "/%dx/bmp%05d.png", scale, e.id);
+            const std::vector<unsigned char> again = readFile(out + name);
+            const VSTGUI::EmbeddedPng* png = VSTGUI::findEmbeddedPng(e.id, scale);
+            ASSERT_NE(png, nullptr);
+            EXPECT_TRUE(again.size() == png->size &&
+                        std::equal(again.begin(), again.end(), png->bytes))
+                << name << " differs from the embedded file";
+        }
+    std::system(("rm -rf " + out).c_str());
+}
+
+} // namespace
