@@ -1,6 +1,6 @@
 #include "effects/CChorus.h"
 
-#include "effects/SampleGuard.h"
+#include "base/SampleGuard.h"
 
 #include <cmath>
 

@@ -1,7 +1,7 @@
 #include "effects/CEq.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
 
 #include <cmath>
 

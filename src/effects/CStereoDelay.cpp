@@ -1,7 +1,7 @@
 #include "effects/CStereoDelay.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
 
 namespace {
 constexpr double kDefaultRate = 44100.0;

@@ -1,6 +1,6 @@
 #include "engine/CPatternSequencer.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #include "engine/CSamplerSlot.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
 #include "waves/CWaveSample.h"
 
 namespace {

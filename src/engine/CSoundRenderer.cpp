@@ -1,24 +1,23 @@
 #include "engine/CSoundRenderer.h"
 
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/ToRange.h"
 #include "engine/ParameterText.h"
-#include "engine/ToRange.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
 #include "patch/ProgramFormat.h"
 #include "patch/ValueIds.h"
 #include "platform/IPlatform.h"
+#include "plugin/CWrapperBase.h"
 #include "waves/CWaveSample.h"
 
-#include "plugin/CWrapperBase.h"
 #include <algorithm>
-#include <string>
-#include <vector>
-
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "plugin/CVstWrapper.h"
 
+#include "base/Denormal.h"
 #include "engine/CSoundRenderer.h"
-#include "engine/Denormal.h"
 #include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
 

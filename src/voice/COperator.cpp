@@ -1,6 +1,7 @@
 #include "voice/COperator.h"
 
-#include "engine/ToRange.h"
+#include "base/Clamp.h"
+#include "base/ToRange.h"
 #include "waves/CWaveManager.h"
 
 #include <cmath>
@@ -26,12 +27,6 @@ constexpr int32_t kTuneModeId = 329;
 // Bipolar values arrive as 0..1 and map to -1.00..1.00 in steps of 0.01.
 constexpr int32_t kBipolarSteps = 100;
 constexpr double kStep = 0.01;
-
-// Clamp that maps NaN to lo, so nothing undefined reaches the arithmetic.
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo;
-    return x < hi ? x : hi;
-}
 
 double bipolar(double x) {
     return toRange(x, -kBipolarSteps, kBipolarSteps) * kStep;

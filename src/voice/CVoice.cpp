@@ -1,8 +1,9 @@
 #include "voice/CVoice.h"
 
+#include "base/Clamp.h"
+#include "base/ToRange.h"
 #include "engine/CSamplerSlot.h"
 #include "engine/CSoundRenderer.h"
-#include "engine/ToRange.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +11,6 @@
 #include <limits>
 
 namespace {
-constexpr double kSemitone = 1.059463094359295;
 constexpr double kReferenceNote = 69.0;
 constexpr double kReferenceHz = 440.0;
 constexpr double kMaxNote = 127.0;
@@ -40,11 +40,6 @@ constexpr int32_t kLastSelectedOperatorId = 329;
 constexpr int32_t kPercentSteps = 100;
 constexpr double kStep = 0.01;
 constexpr double kSwitchThreshold = 0.5;
-
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo; // NaN included
-    return x < hi ? x : hi;
-}
 
 bool isMustFinishKind(int32_t kind) {
     return kind == kTargetAmplitude || kind == kTargetAmplitudeMult || kind == kTargetMixLevel ||

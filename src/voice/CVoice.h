@@ -19,6 +19,8 @@
 // non-zero at the next routing check, at most five ticks later).
 #pragma once
 
+#include "base/SameBits.h"
+#include "base/SemitoneRatio.h"
 #include "voice/CEnvelope.h"
 #include "voice/CFilterPair.h"
 #include "voice/CModulationMatrix.h"
@@ -26,8 +28,6 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
-#include "voice/SameBits.h"
-#include "voice/SemitoneRatio.h"
 #include "voice/WideLanes.h"
 
 #include <cstdint>

@@ -1,6 +1,7 @@
 #include "voice/CVoiceFilter.h"
 
-#include "engine/ToRange.h"
+#include "base/Clamp.h"
+#include "base/ToRange.h"
 
 namespace {
 // Smoothing of the cutoff per control tick.
@@ -32,10 +33,6 @@ constexpr int32_t kPercentSteps = 100;
 constexpr double kStep = 0.01;
 constexpr int32_t kMaxMode = 3;
 
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo; // NaN included
-    return x < hi ? x : hi;
-}
 } // namespace
 
 CVoiceFilter::CVoiceFilter(int32_t index) : filterIndex(index) {

@@ -5,17 +5,10 @@
 // output bit for bit: the wide loop runs all eight operators in one vector
 // where the plain one runs two vectors of four, with the same operations in
 // the same order and no fused multiply-adds.
-//
-// Only x86-64 builds outside Windows have it: there the stack of a function
-// that keeps 32-byte vectors is realigned by the compiler as needed, which
-// the Windows toolchains do not promise.
+// Where it is compiled at all: base/Simd.h.
 #pragma once
 
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__) && !defined(_WIN32)
-#include <immintrin.h>
-#define QUELLOR_HAS_WIDE_LANES 1
-#define QUELLOR_WIDE_TARGET __attribute__((target("avx2")))
-#endif
+#include "base/Simd.h"
 
 // Whether this processor and system can run the wide loop.
 inline bool wideLanesAvailable() {
