@@ -2,12 +2,12 @@
 
 #include "base/Denormal.h"
 #include "base/ToRange.h"
-#include "engine/ParameterText.h"
+#include "base/ValueIds.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/ParameterText.h"
 #include "patch/PatchFiles.h"
 #include "patch/ProgramFormat.h"
-#include "patch/ValueIds.h"
 #include "platform/IPlatform.h"
 #include "plugin/CWrapperBase.h"
 #include "waves/CWaveSample.h"
@@ -36,17 +36,6 @@ constexpr float kShaperFloor = 0.3f;
 constexpr float kShaperSpan = 0.7f;
 constexpr float kLn10 = 2.302585093f;
 
-// Renderer value IDs.
-constexpr int32_t kIdMasterLevel = 0;
-constexpr int32_t kIdMasterPitch = 1;
-constexpr int32_t kIdDistortion = 2;
-constexpr int32_t kIdUnisonSpread = 44;
-constexpr int32_t kIdUnison = 45;
-constexpr int32_t kIdGlideFromHeld = 46;
-constexpr int32_t kIdVoiceCount = 47;
-constexpr int32_t kIdGlide = 48;
-constexpr int32_t kIdBendUp = 49;
-constexpr int32_t kIdBendDown = 323;
 constexpr int32_t kMaxBendSemitones = 48;
 constexpr int32_t kMaxVoices = 24;
 constexpr int32_t kMasterPitchRange = 24;
@@ -182,7 +171,7 @@ void CSoundRenderer::setSampleRate(double rate) {
     eq.setSampleRate(rate);
     reverb.setSampleRate(rate);
     // The glide factor is per sample: follow the new rate.
-    applyRendererValue(kIdGlide, programData->getValue(kIdGlide, false));
+    applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
 }
 
 // ---------------------------------------------------------------- block loop
@@ -596,10 +585,8 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
     // filters, voice-global and sampler-slot values, operators.
-    if (sequencers[0].applyValue(id, x, CPatternSequencer::kIdRunning)) return;
-    if (sequencers[1].applyValue(id, x,
-                                 CPatternSequencer::kIdRunning + CPatternSequencer::kSecondOffset))
-        return;
+    if (sequencers[0].applyValue(id, x, kSequencer1FirstId)) return;
+    if (sequencers[1].applyValue(id, x, kSequencer2FirstId)) return;
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
@@ -611,7 +598,7 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
         voiceValue = v.applyValue(id, x, programData->selectedOperator);
     if (voiceValue) return;
     if (id >= kSampleSlotFirstId &&
-        id < kSampleSlotFirstId + kSamplerSlotCount * kSampleSlotIdStride) {
+        id < kSampleSlotFirstId + kSampleSlotCount * kSampleSlotIdStride) {
         const int32_t slot = (id - kSampleSlotFirstId) / kSampleSlotIdStride;
         samplerSlots[slot].applyValue((id - kSampleSlotFirstId) % kSampleSlotIdStride, x);
         return;
@@ -620,36 +607,36 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
 
 bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
     switch (id) {
-    case kIdMasterLevel:
+    case kMasterLevelId:
         masterLevelValue = float(x * x * 2.0);
         return true;
-    case kIdMasterPitch:
+    case kMasterPitchId:
         masterPitchValue = float(toRange(x, -kMasterPitchRange, kMasterPitchRange));
         return true;
-    case kIdDistortion:
+    case kDistortionId:
         distortionTargetValue = float(x * x * kDistortionRange);
         return true;
-    case kIdUnisonSpread:
+    case kUnisonSpreadId:
         unisonSpreadValue = float(x);
         return true;
-    case kIdUnison:
+    case kUnisonId:
         unisonOn = x > 0.5;
         return true;
-    case kIdGlideFromHeld:
+    case kGlideFromHeldId:
         glideFromHeld = x > 0.5;
         return true;
-    case kIdVoiceCount:
-        voiceCountValue = toRange(programData->getValue(kIdVoiceCount, false), 1, kMaxVoices);
+    case kVoiceCountId:
+        voiceCountValue = toRange(programData->getValue(kVoiceCountId, false), 1, kMaxVoices);
         return true;
-    case kIdGlide:
+    case kGlideFactorId:
         glideFactorValue = x < kGlideImmediateBelow || std::isnan(x)
                                ? kGlideImmediate
                                : float(std::pow(2.0, (1.0 - x) * kGlideOctaves) / sampleRateValue);
         return true;
-    case kIdBendUp:
+    case kPitchBendUpId:
         bendUp = float(toRange(x, 0, kMaxBendSemitones));
         return true;
-    case kIdBendDown:
+    case kPitchBendDownId:
         bendDown = float(toRange(x, 0, kMaxBendSemitones));
         return true;
     default:
@@ -665,13 +652,13 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
 void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
     stopVoices(true);
     reset();
-    for (int32_t id = 0; id < kAppliedValueIdCount; ++id) {
+    for (int32_t id = 0; id < kAppliedIdCount; ++id) {
         const double v = programData->getValue(id, false);
         applyValue(id, v);
         if (notifyHost && hostLink && id < kHostParameterCount)
             hostLink->automateParameter(id, float(v));
     }
-    for (int32_t s = 0; s < kSamplerSlotCount; ++s) {
+    for (int32_t s = 0; s < kSampleSlotCount; ++s) {
         char path[sizeof programData->sampleSlots[0].samplePath];
         std::snprintf(path, sizeof path, "%s", programData->sampleSlots[s].samplePath);
         clearSlotLocked(s);
@@ -850,7 +837,7 @@ void CSoundRenderer::loadSample(int32_t slot, const char* path) {
 }
 
 void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
-    if (slot < 0 || slot >= kSamplerSlotCount || !path || !path[0]) return;
+    if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
     CWaveSample* sample = new (std::nothrow) CWaveSample();
     if (!sample || !(sample->readWav(path) || sample->readAiff(path))) {
         delete sample;
@@ -873,7 +860,7 @@ void CSoundRenderer::clearSlot(int32_t slot) {
 }
 
 void CSoundRenderer::clearSlotLocked(int32_t slot) {
-    if (slot < 0 || slot >= kSamplerSlotCount) return;
+    if (slot < 0 || slot >= kSampleSlotCount) return;
     programData->sampleSlots[slot].samplePath[0] = 0;
     CWaveSample* sample = samplerSlots[slot].sample;
     if (!sample) return;
@@ -884,7 +871,7 @@ void CSoundRenderer::clearSlotLocked(int32_t slot) {
 }
 
 bool CSoundRenderer::slotHasSample(int32_t slot) const {
-    return slot >= 0 && slot < kSamplerSlotCount && samplerSlots[slot].sample != nullptr;
+    return slot >= 0 && slot < kSampleSlotCount && samplerSlots[slot].sample != nullptr;
 }
 
 const CSamplerSlot* CSoundRenderer::slotForKey(int32_t key) const {

@@ -11,14 +11,15 @@
 // lock, so the audio thread never waits.
 #pragma once
 
+#include "base/ValueIds.h"
 #include "effects/CChorus.h"
 #include "effects/CEq.h"
 #include "effects/CReverb.h"
 #include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
 #include "engine/CPatternSequencer.h"
-#include "engine/CSamplerSlot.h"
 #include "patch/CMemAssembler.h"
+#include "voice/CSamplerSlot.h"
 #include "voice/CVoice.h"
 #include "waves/CWaveManager.h"
 
@@ -35,14 +36,10 @@ class CWrapperBase;
 class CSoundRenderer : private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
-    static constexpr int32_t kControllerCount = 11;
-    static constexpr int32_t kHostParameterCount = 43;
-    static constexpr int32_t kAppliedValueIdCount = 324; // IDs 0..323 re-applied after a load
     static constexpr double kDefaultTempo = 140.0;
     static constexpr double kMinTempo = 10.0;
     static constexpr double kMaxTempo = 300.0;
     static constexpr double kDefaultSampleRate = 44100.0;
-    static constexpr int32_t kSamplerSlotCount = 8;
     static constexpr int32_t kVoiceCount = 24;
     static constexpr int32_t kMaxListEntries = 128;
     static constexpr int32_t kListEntryCapacity = 512;
@@ -245,7 +242,7 @@ private:
     // Per channel: input 2 back, previous input, output 2 back, previous output.
     float highPassState[8] = {};
 
-    CSamplerSlot samplerSlots[kSamplerSlotCount];
+    CSamplerSlot samplerSlots[kSampleSlotCount];
     // Bank folders (full paths) and the program files of the current folder.
     std::unique_ptr<char[]> folderList;
     std::unique_ptr<char[]> fileList;

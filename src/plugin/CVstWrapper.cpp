@@ -37,7 +37,7 @@ constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEven
 
 CVstWrapper::CVstWrapper(audioMasterCallback audioMaster, CPluginFile* settings)
     : AudioEffectX(audioMaster, kProgramCount, kParameterCount) {
-    static_assert(kParameterCount == CSoundRenderer::kHostParameterCount,
+    static_assert(kParameterCount == kHostParameterCount,
                   "the host sees exactly the renderer's host parameters");
     setNumOutputs(kOutputCount);
     setNumInputs(kInputCount);

@@ -1,7 +1,7 @@
 #include "voice/CSampleLayer.h"
 
 #include "base/Clamp.h"
-#include "engine/CSamplerSlot.h"
+#include "voice/CSamplerSlot.h"
 #include "waves/CWaveSample.h"
 
 #include <cmath>

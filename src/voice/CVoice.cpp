@@ -2,8 +2,9 @@
 
 #include "base/Clamp.h"
 #include "base/ToRange.h"
-#include "engine/CSamplerSlot.h"
+#include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
+#include "voice/CSamplerSlot.h"
 
 #include <algorithm>
 #include <cmath>
@@ -28,15 +29,6 @@ constexpr double kSecondsPerMinute = 60.0;
 // Without a renderer: glide at once and the renderer's default tempo.
 constexpr float kDetachedGlideFactor = 1.0f;
 constexpr double kDetachedTempo = 140.0;
-
-// Value IDs the voice takes besides its operators' and filters' own.
-constexpr int32_t kNoInterpolationId = 43;
-constexpr int32_t kSampleAmplitudeId = 176;
-constexpr int32_t kSamplePanId = 177;
-constexpr int32_t kFirstOperatorId = 72;
-constexpr int32_t kLastOperatorId = 175;
-constexpr int32_t kFirstSelectedOperatorId = 324;
-constexpr int32_t kLastSelectedOperatorId = 329;
 constexpr int32_t kPercentSteps = 100;
 constexpr double kStep = 0.01;
 constexpr double kSwitchThreshold = 0.5;
@@ -237,7 +229,7 @@ void CVoice::setSamplePanBase(double pan) {
 bool CVoice::applyValue(int32_t id, double x, int32_t selectedOperator) {
     for (CVoiceFilter& f : filters)
         if (f.applyValue(id, x)) return true;
-    if (id == kSampleAmplitudeId) {
+    if (id == kSampleLevelId) {
         setSampleAmplitudeBase(toRange(x, 0, kPercentSteps) * kStep);
         return true;
     }
@@ -252,8 +244,9 @@ bool CVoice::applyValue(int32_t id, double x, int32_t selectedOperator) {
     bool taken = false;
     for (COperator& op : operators)
         taken = op.applyValue(id, x, selectedOperator) || taken;
-    return taken || (id >= kFirstOperatorId && id <= kLastOperatorId) ||
-           (id >= kFirstSelectedOperatorId && id <= kLastSelectedOperatorId);
+    return taken ||
+           (id >= kOperatorFirstId && id < kOperatorFirstId + kOperatorCount * kOperatorIdStride) ||
+           (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId);
 }
 
 // ---- control tick ----

@@ -1,4 +1,4 @@
-#include "engine/ParameterText.h"
+#include "patch/ParameterText.h"
 
 #include "base/ToRange.h"
 #include "patch/CProgram.h"
