@@ -1,5 +1,7 @@
 #include "engine/CSoundRenderer.h"
 
+#include "engine/IRendererHost.h"
+
 #include "base/Denormal.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
@@ -9,7 +11,6 @@
 #include "patch/PatchFiles.h"
 #include "patch/ProgramFormat.h"
 #include "platform/IPlatform.h"
-#include "plugin/CWrapperBase.h"
 #include "waves/CWaveSample.h"
 
 #include <algorithm>
@@ -98,8 +99,8 @@ constexpr int32_t kFineTuneCents = 99;
 
 } // namespace
 
-CSoundRenderer::CSoundRenderer(CPluginFile* settings, CWrapperBase* link)
-    : settingsObject(settings), hostLink(link), programData(new CProgram()) {
+CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
+    : settingsObject(settings), host(hostShell), programData(new CProgram()) {
     if (settingsObject) programData->fineTune = &settingsObject->fineTune;
     for (CVoice& v : voices)
         v.attach(this, &waveManager);
@@ -185,6 +186,8 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
         events.empty();
         return;
     }
+    double bpm = 0.0;
+    if (host && host->hostTempo(bpm)) setTempo(bpm);
     float* hostLeft = out[0];
     float* hostRight = out[1];
 
@@ -560,6 +563,14 @@ double CSoundRenderer::getParameter(int32_t id) const {
     return programData->getValue(id, true);
 }
 
+void CSoundRenderer::beginEdit(int32_t id) {
+    if (host && id >= 0 && id < kHostParameterCount) host->beginValueEdit(id);
+}
+
+void CSoundRenderer::endEdit(int32_t id) {
+    if (host && id >= 0 && id < kHostParameterCount) host->endValueEdit(id);
+}
+
 void CSoundRenderer::getParameterName(int32_t id, char* text, size_t capacity) const {
     const char* name = hostParameterName(id);
     if (!name || !text || capacity == 0) return;
@@ -655,8 +666,7 @@ void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
     for (int32_t id = 0; id < kAppliedIdCount; ++id) {
         const double v = programData->getValue(id, false);
         applyValue(id, v);
-        if (notifyHost && hostLink && id < kHostParameterCount)
-            hostLink->automateParameter(id, float(v));
+        if (notifyHost && host && id < kHostParameterCount) host->announceValue(id, float(v));
     }
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {
         char path[sizeof programData->sampleSlots[0].samplePath];

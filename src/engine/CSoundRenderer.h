@@ -21,6 +21,7 @@
 #include "patch/CMemAssembler.h"
 #include "voice/CSamplerSlot.h"
 #include "voice/CVoice.h"
+#include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
 
 #include <cstddef>
@@ -31,9 +32,9 @@
 
 class CPluginFile;
 class CProgram;
-class CWrapperBase;
+class IRendererHost;
 
-class CSoundRenderer : private SequencerOutput {
+class CSoundRenderer : public IVoiceContext, private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
     static constexpr double kDefaultTempo = 140.0;
@@ -44,9 +45,9 @@ public:
     static constexpr int32_t kMaxListEntries = 128;
     static constexpr int32_t kListEntryCapacity = 512;
 
-    // Main thread. settings is the process-wide settings object, hostLink the
-    // plug-in object's automation side (may be null); neither is owned.
-    CSoundRenderer(CPluginFile* settings, CWrapperBase* hostLink);
+    // Main thread. settings is the process-wide settings object, host the
+    // plug-in shell (may be null); neither is owned.
+    CSoundRenderer(CPluginFile* settings, IRendererHost* host);
     virtual ~CSoundRenderer();
     CSoundRenderer(const CSoundRenderer&) = delete;
     CSoundRenderer& operator=(const CSoundRenderer&) = delete;
@@ -61,6 +62,7 @@ public:
 
     // Audio thread: no allocation, no waiting lock. out[0] left, out[1] right.
     // replace overwrites the host buffers, otherwise the output is added to them.
+    // Takes the host's tempo first, when it gives one.
     void processBlock(float** out, int32_t frames, bool replace);
     // Audio thread: one MIDI event of the coming block at its delta frame.
     void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
@@ -68,6 +70,10 @@ public:
     // Any thread: store the value in the program, then apply it to the engine.
     void setParameter(int32_t id, double value);
     double getParameter(int32_t id) const;
+    // UI thread: the editor's drag of a host parameter's control begins or
+    // ends (told to the host; other IDs are not the host's business).
+    void beginEdit(int32_t id);
+    void endEdit(int32_t id);
     // Name of host parameters 0..42; any other ID leaves text untouched.
     void getParameterName(int32_t id, char* text, size_t capacity) const;
     // Display text of any value ID, from the stored value.
@@ -118,21 +124,21 @@ public:
     bool slotHasSample(int32_t slot) const;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerSlots[slot & 7]; }
 
-    // ---- services the voices read at their control ticks (audio thread) ----
+    // ---- IVoiceContext: what the voices read at their control ticks (audio thread) ----
     // The slot that plays a key: the highest low key at or below it among the
     // slots holding a sample (the lower slot on equal low keys); null if none.
-    const CSamplerSlot* slotForKey(int32_t key) const;
+    const CSamplerSlot* slotForKey(int32_t key) const override;
     // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
     double controllerValue(int32_t index, int32_t key) const;
     // All of controllerValue's sources 0..10 for one key, into values[0..10].
-    void controllerValues(int32_t key, double* values) const;
+    void controllerValues(int32_t key, double* values) const override;
     // Tuning factor of a fractional key from the program's per-key ratios and
     // the process-wide fine tune.
-    double keyFrequencyFactor(double key) const;
-    float glideFactor() const { return glideFactorValue; }
-    float bendRangeUp() const { return bendUp; }
-    float bendRangeDown() const { return bendDown; }
-    double tempo() const { return tempoValue; }
+    double keyFrequencyFactor(double key) const override;
+    float glideFactor() const override { return glideFactorValue; }
+    float bendRangeUp() const override { return bendUp; }
+    float bendRangeDown() const override { return bendDown; }
+    double tempo() const override { return tempoValue; }
     double sampleRate() const { return sampleRateValue; }
 
     // The master distortion shaper: odd-symmetric, y(0) = 0, y(+-1) = +-g with
@@ -203,7 +209,7 @@ private:
     double sequencerRandom() override;
 
     CPluginFile* settingsObject;
-    CWrapperBase* hostLink;
+    IRendererHost* host;
     std::unique_ptr<CProgram> programData;
 
     int32_t voiceCountValue = 24;

@@ -57,9 +57,16 @@ CVstWrapper::~CVstWrapper() {
     renderer.reset();
 }
 
-void CVstWrapper::automateParameter(int32_t index, float value) {
-    if (!isHostParameter(index)) return;
-    callHost(audioMasterAutomate, index, 0, nullptr, value);
+void CVstWrapper::announceValue(int32_t id, float value) {
+    if (!isHostParameter(id)) return;
+    callHost(audioMasterAutomate, id, 0, nullptr, value);
+}
+
+bool CVstWrapper::hostTempo(double& bpm) {
+    const VstTimeInfo* time = getTimeInfo(kVstTempoValid);
+    if (!time || !(time->flags & kVstTempoValid) || !std::isfinite(time->tempo)) return false;
+    bpm = time->tempo;
+    return true;
 }
 
 void CVstWrapper::suspend() {
@@ -89,10 +96,6 @@ void CVstWrapper::process(float** inputs, float** outputs, VstInt32 frames) {
 void CVstWrapper::renderBlock(float** outputs, VstInt32 frames, bool replace) {
     if (!renderer || !outputs || !outputs[0] || !outputs[1] || frames <= 0) return;
     CDenormalGuard flushToZero;
-    // Without a valid tempo from the host the engine keeps its last one.
-    const VstTimeInfo* time = getTimeInfo(kVstTempoValid);
-    if (time && (time->flags & kVstTempoValid) && std::isfinite(time->tempo))
-        renderer->setTempo(time->tempo);
     renderer->processBlock(outputs, frames, replace);
 }
 

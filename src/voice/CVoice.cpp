@@ -3,8 +3,8 @@
 #include "base/Clamp.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
-#include "engine/CSoundRenderer.h"
 #include "voice/CSamplerSlot.h"
+#include "voice/IVoiceContext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -26,7 +26,7 @@ constexpr double kSemitonesPerGlideUnit = 12.0;
 // Rate factors are centred on key 64 and velocity 64.
 constexpr double kRateCentre = 64.0;
 constexpr double kSecondsPerMinute = 60.0;
-// Without a renderer: glide at once and the renderer's default tempo.
+// Without an engine: glide at once and the engine's default tempo.
 constexpr float kDetachedGlideFactor = 1.0f;
 constexpr double kDetachedTempo = 140.0;
 constexpr int32_t kPercentSteps = 100;
@@ -48,8 +48,8 @@ CVoice::CVoice() {
     setSampleRate(kDefaultSampleRate);
 }
 
-void CVoice::attach(CSoundRenderer* owner, const CWaveManager* waveTables) {
-    renderer = owner;
+void CVoice::attach(const IVoiceContext* engine, const CWaveManager* waveTables) {
+    context = engine;
     waves = waveTables;
 }
 
@@ -63,25 +63,25 @@ void CVoice::setSampleRate(double rate) {
     positionInTick = 0;
 }
 
-// ---- renderer services (defaults for a voice without a renderer) ----
+// ---- engine services (defaults for a voice without an engine) ----
 // The two the control tick calls are used in this file only; inline lets the
 // tick take them without a call.
 
 inline void CVoice::readControllers(double* values) const {
-    if (renderer)
-        renderer->controllerValues(keyValue, values);
+    if (context)
+        context->controllerValues(keyValue, values);
     else
         std::fill(values, values + kControllerCount, 0.0);
 }
 
 inline double CVoice::tuningFactor(double note) const {
-    return renderer ? renderer->keyFrequencyFactor(note) : 1.0;
+    return context ? context->keyFrequencyFactor(note) : 1.0;
 }
 
 double CVoice::pitchBendSemitones() const {
-    if (!renderer) return 0.0;
+    if (!context) return 0.0;
     const double bend = controllers[kPitchBendController];
-    return bend >= 0.0 ? bend * renderer->bendRangeUp() : bend * renderer->bendRangeDown();
+    return bend >= 0.0 ? bend * context->bendRangeUp() : bend * context->bendRangeDown();
 }
 
 // ---- notes ----
@@ -166,7 +166,7 @@ void CVoice::setCurrentNote(double note) {
 
 void CVoice::setTargetNote(double note) {
     targetNoteValue = clampValue(note, 0.0, kMaxNote);
-    const float factor = renderer ? renderer->glideFactor() : kDetachedGlideFactor;
+    const float factor = context ? context->glideFactor() : kDetachedGlideFactor;
     glideStep = tickSamples * kSemitonesPerGlideUnit * factor;
 }
 
@@ -368,7 +368,7 @@ void CVoice::applyEnvelope(const CEnvelope& e, double value) {
 }
 
 bool CVoice::applyEnvelopes(int32_t n) {
-    const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
+    const double tempo = context ? context->tempo() : kDetachedTempo;
     // The key tables are fixed for the note: their values move only with the
     // note itself (glide).
     if (!(currentNoteValue == keyScaleNote)) {
@@ -445,7 +445,7 @@ void CVoice::controlTick(int32_t n) {
         f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
     // 7. Sample layer.
     if (firstTick)
-        sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,
+        sampleLayer.begin(context ? context->slotForKey(playedKeyValue) : nullptr,
                           sampleRateReciprocal, tuning, bend + currentNoteValue);
     sampleLayer.updateTick(sampleRateReciprocal, tuning, bend + currentNoteValue, r, firstTick);
     // 8. Glide.

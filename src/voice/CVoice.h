@@ -33,7 +33,7 @@
 #include <cstdint>
 #include <limits>
 
-class CSoundRenderer;
+class IVoiceContext;
 class CWaveManager;
 class CWaveSample;
 
@@ -53,11 +53,9 @@ public:
 
     CVoice();
 
-    // Main thread, once: the owning renderer (controllers, tuning, glide, bend
-    // ranges, tempo, sampler slots) and the shared wave tables. A voice without
-    // a renderer plays with controllers at 0, standard tuning, glide at once,
-    // no pitch bend, 140 BPM and no sample layer.
-    void attach(CSoundRenderer* renderer, const CWaveManager* waves);
+    // Main thread, once: the engine it reads at its control ticks (see
+    // IVoiceContext, also for a voice without one) and the shared wave tables.
+    void attach(const IVoiceContext* context, const CWaveManager* waves);
 
     // Audio or host thread, while the voice is not rendering. Hz.
     void setSampleRate(double rate);
@@ -195,7 +193,7 @@ private:
     void endChunk(int32_t n);
     int32_t nextChunk(int32_t run, int32_t frames);
 
-    CSoundRenderer* renderer = nullptr;
+    const IVoiceContext* context = nullptr;
     const CWaveManager* waves = nullptr;
 
     // Note state.
