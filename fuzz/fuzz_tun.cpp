@@ -1,5 +1,5 @@
 // TUN microtuning reader.
-#include "voice/CTuningMap.h"
+#include "patch/CTuningMap.h"
 
 #include <cstddef>
 #include <cstdint>

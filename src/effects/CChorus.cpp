@@ -1,6 +1,7 @@
 #include "effects/CChorus.h"
 
-#include "effects/SampleGuard.h"
+#include "base/SampleGuard.h"
+#include "base/ValueIds.h"
 
 #include <cmath>
 
@@ -91,27 +92,28 @@ void CChorus::reset() {
 }
 
 bool CChorus::applyValue(int32_t id, double x) {
+    if (id < kChorusFirstId || id >= kChorusFirstId + kChorusIdCount) return false;
     const float v = float(x);
-    switch (id) {
-    case 13:
+    switch (id - kChorusFirstId) {
+    case kChorusTimeOffset:
         setTime(v);
         return true;
-    case 14:
+    case kChorusSpeedOffset:
         setSpeed(v);
         return true;
-    case 15:
+    case kChorusWetOffset:
         setWet(v);
         return true;
-    case 16:
+    case kChorusDryOffset:
         setDry(v);
         return true;
-    case 17:
+    case kChorusInvertOffset:
         setInvert(v);
         return true;
-    case 18:
+    case kChorusStereoOffset:
         setStereo(v);
         return true;
-    case 19:
+    case kChorusEnableOffset:
         setEnabled(v);
         return true;
     default:

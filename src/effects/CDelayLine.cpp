@@ -1,7 +1,7 @@
 #include "effects/CDelayLine.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,7 +1,8 @@
 #include "effects/CEq.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
+#include "base/ValueIds.h"
 
 #include <cmath>
 
@@ -10,7 +11,6 @@ constexpr double kTwoPi = 6.283185;
 constexpr double kMaxW = 3.0;   // radians per sample, about 0.477 x sample rate
 constexpr double kQSpan = 24.0; // cookbook Q = 1 + 24 q^2
 constexpr double kFreqBaseHz = 30.0, kFreqOctaves = 9.4;
-constexpr int32_t kQId = 20, kFrequencyId = 24, kLevelId = 28, kEnableId = 32;
 
 bool validBand(int band) {
     return band >= 0 && band < CEq::kBands;
@@ -56,13 +56,13 @@ void CEq::reset() {
 }
 
 bool CEq::applyValue(int32_t id, double x) {
-    if (id >= kQId && id < kQId + kBands) {
-        setQ(id - kQId, x);
-    } else if (id >= kFrequencyId && id < kFrequencyId + kBands) {
-        setFrequency(id - kFrequencyId, kFreqBaseHz * std::exp2(kFreqOctaves * x));
-    } else if (id >= kLevelId && id < kLevelId + kBands) {
-        setLevel(id - kLevelId, x);
-    } else if (id == kEnableId) {
+    if (id >= kEqQFirstId && id < kEqQFirstId + kBands) {
+        setQ(id - kEqQFirstId, x);
+    } else if (id >= kEqFrequencyFirstId && id < kEqFrequencyFirstId + kBands) {
+        setFrequency(id - kEqFrequencyFirstId, kFreqBaseHz * std::exp2(kFreqOctaves * x));
+    } else if (id >= kEqLevelFirstId && id < kEqLevelFirstId + kBands) {
+        setLevel(id - kEqLevelFirstId, x);
+    } else if (id == kEqEnableId) {
         setEnabled(float(x));
     } else {
         return false;

@@ -1,7 +1,8 @@
 #include "effects/CReverb.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
+#include "base/ValueIds.h"
 
 #include <algorithm>
 #include <cmath>
@@ -87,16 +88,16 @@ void CReverb::setSampleRate(double rate) {
 
 bool CReverb::applyValue(int32_t id, double x) {
     switch (id) {
-    case 33:
+    case kReverbEnableId:
         setEnabled(x);
         return true;
-    case 34:
+    case kReverbFeedbackId:
         setFeedback(x);
         return true;
-    case 35:
+    case kReverbColorId:
         setColor(x);
         return true;
-    case 36:
+    case kReverbWetId:
         setWet(x);
         return true;
     default:

@@ -1,7 +1,8 @@
 #include "effects/CStereoDelay.h"
 
-#include "effects/SampleGuard.h"
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
+#include "base/SampleGuard.h"
+#include "base/ValueIds.h"
 
 namespace {
 constexpr double kDefaultRate = 44100.0;
@@ -89,35 +90,36 @@ void CStereoDelay::reset() {
 }
 
 bool CStereoDelay::applyValue(int32_t id, double x) {
-    switch (id) {
-    case 3:
+    if (id < kDelayFirstId || id >= kDelayFirstId + kDelayIdCount) return false;
+    switch (id - kDelayFirstId) {
+    case kDelayPreTimeOffset:
         setPreTime(x);
         return true;
-    case 4:
+    case kDelayLeftTimeOffset:
         setLeftTime(x);
         return true;
-    case 5:
+    case kDelayLeftPanOffset:
         setLeftPan(x);
         return true;
-    case 6:
+    case kDelayRightTimeOffset:
         setRightTime(x);
         return true;
-    case 7:
+    case kDelayRightPanOffset:
         setRightPan(x);
         return true;
-    case 8:
+    case kDelayFeedbackOffset:
         setFeedback(x);
         return true;
-    case 9:
+    case kDelayBalanceOffset:
         setBalance(x);
         return true;
-    case 10:
+    case kDelayWetOffset:
         setWet(x);
         return true;
-    case 11:
+    case kDelaySyncOffset:
         setSync(x);
         return true;
-    case 12:
+    case kDelayOnOffset:
         setOn(x);
         return true;
     default:

@@ -1,6 +1,7 @@
 #include "engine/CPatternSequencer.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
+#include "base/ValueIds.h"
 
 #include <cmath>
 
@@ -54,40 +55,40 @@ CPatternSequencer::CPatternSequencer(SequencerOutput* output) : out(output) {
 }
 
 bool CPatternSequencer::applyValue(int32_t id, double x, int32_t firstId) {
-    constexpr int32_t kIdsPerSequencer = (kIdFirstStep - kIdRunning) + kStepCount;
-    if (id < firstId || id >= firstId + kIdsPerSequencer) return false;
-    const int32_t k = id - firstId; // 0 = running ... 5 = ping-pong, 6.. = steps
-    switch (k + kIdRunning) {
-    case kIdRunning:
+    static_assert(kSequencerStepCount == kStepCount, "one step per value ID");
+    if (id < firstId || id >= firstId + kSequencerStepsOffset + kSequencerStepCount) return false;
+    const int32_t k = id - firstId;
+    switch (k) {
+    case kSequencerRunningOffset:
         setRunning(x > 0.5);
         if (out) out->sequencerReleaseAllVoices();
         if (running && out) out->sequencerHoldEnded();
         return true;
-    case kIdLength: {
+    case kSequencerLengthOffset: {
         const int32_t n = toRange(x, 1, kStepCount);
         if (n != lengthSteps && position >= n) position = 0;
         lengthSteps = n;
         return true;
     }
-    case kIdTranspose:
+    case kSequencerTransposeOffset:
         transpose = int8_t(toRange(x, -kMaxTranspose, kMaxTranspose));
         return true;
-    case kIdSwing:
+    case kSequencerSwingOffset:
         // Held to 0..1: a larger swing would make alternate steps zero or
         // negative in length and the step check would never finish.
         swing = std::isnan(x) ? 0.0 : std::fmin(std::fmax(x, 0.0), 1.0);
         return true;
-    case kIdRandom:
+    case kSequencerRandomOffset:
         random = x > 0.5;
         return true;
-    case kIdPingPong: {
+    case kSequencerPingPongOffset: {
         const bool was = pingPong;
         pingPong = x > 0.5;
         if (was && !pingPong && position >= lengthSteps) position -= lengthSteps;
         return true;
     }
     default:
-        steps[k - (kIdFirstStep - kIdRunning)] = int8_t(toRange(x, kRest, kMaxTranspose));
+        steps[k - kSequencerStepsOffset] = int8_t(toRange(x, kRest, kMaxTranspose));
         return true;
     }
 }

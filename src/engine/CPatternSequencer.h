@@ -30,20 +30,11 @@ public:
     static constexpr int32_t kStepCount = 32;
     static constexpr int32_t kRest = -26;
     static constexpr int32_t kHold = -25;
-    // Value IDs of sequencer 1; sequencer 2 uses the same IDs + kSecondOffset.
-    static constexpr int32_t kIdRunning = 243;
-    static constexpr int32_t kIdLength = 244;
-    static constexpr int32_t kIdTranspose = 245;
-    static constexpr int32_t kIdSwing = 246;
-    static constexpr int32_t kIdRandom = 247;
-    static constexpr int32_t kIdPingPong = 248;
-    static constexpr int32_t kIdFirstStep = 249;
-    static constexpr int32_t kSecondOffset = 39;
-
     explicit CPatternSequencer(SequencerOutput* output);
 
-    // Applies value ID id (of this sequencer's ID block, first = 243 or 282);
-    // false when the ID is not one of this sequencer's.
+    // Applies value ID id of this sequencer's ID block, which starts at firstId
+    // (kSequencer1FirstId or kSequencer2FirstId); false when the ID is not one
+    // of this sequencer's.
     bool applyValue(int32_t id, double x, int32_t firstId);
 
     void setRunning(bool run);

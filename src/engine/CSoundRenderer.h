@@ -2,6 +2,12 @@
 // one and forwards every block, MIDI event, parameter, program-name and chunk
 // request to it; the editor talks to it directly.
 //
+// It owns the parts and runs the block loop: the voices and their allocator,
+// the master section, the effect chain, the pattern sequencers, the sampler
+// slots and the bank lists. Here live the MIDI dispatch, the value-ID dispatch
+// (each value stored in the program, then applied to the part that takes it),
+// and the program's chunks and files.
+//
 // Threads: the block call and queueMidiEvent run on the host's audio thread;
 // parameter changes come from the host's threads or the editor's; program and
 // chunk loading, sample loading and envelope restructuring come from the
@@ -11,15 +17,19 @@
 // lock, so the audio thread never waits.
 #pragma once
 
+#include "base/ValueIds.h"
 #include "effects/CChorus.h"
 #include "effects/CEq.h"
 #include "effects/CReverb.h"
 #include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
-#include "engine/CSamplerSlot.h"
+#include "engine/CVoiceAllocator.h"
+#include "patch/CBankList.h"
 #include "patch/CMemAssembler.h"
-#include "voice/CVoice.h"
+#include "voice/CSamplerSlot.h"
+#include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
 
 #include <cstddef>
@@ -30,69 +40,68 @@
 
 class CPluginFile;
 class CProgram;
-class CWrapperBase;
+class IRendererHost;
 
-class CSoundRenderer : private SequencerOutput {
+class CSoundRenderer : public IVoiceContext, private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
-    static constexpr int32_t kControllerCount = 11;
-    static constexpr int32_t kHostParameterCount = 43;
-    static constexpr int32_t kAppliedValueIdCount = 324; // IDs 0..323 re-applied after a load
     static constexpr double kDefaultTempo = 140.0;
     static constexpr double kMinTempo = 10.0;
     static constexpr double kMaxTempo = 300.0;
     static constexpr double kDefaultSampleRate = 44100.0;
-    static constexpr int32_t kSamplerSlotCount = 8;
-    static constexpr int32_t kVoiceCount = 24;
-    static constexpr int32_t kMaxListEntries = 128;
-    static constexpr int32_t kListEntryCapacity = 512;
 
-    // Main thread. settings is the process-wide settings object, hostLink the
-    // plug-in object's automation side (may be null); neither is owned.
-    CSoundRenderer(CPluginFile* settings, CWrapperBase* hostLink);
+    // Main thread. settings is the process-wide settings object, host the
+    // plug-in shell (may be null); neither is owned.
+    CSoundRenderer(CPluginFile* settings, IRendererHost* host);
     virtual ~CSoundRenderer();
     CSoundRenderer(const CSoundRenderer&) = delete;
     CSoundRenderer& operator=(const CSoundRenderer&) = delete;
 
+    // ---- lifecycle ----
     // Host threads (suspend/resume) or after a load: clears every running state.
     void reset();
-    // Host thread. Recomputes the output high-pass; a rate equal to the stored
-    // one recomputes nothing.
+    // Host thread. A rate equal to the stored one recomputes nothing.
     void setSampleRate(double rate);
     // Audio thread (from the host's time info) or host thread. Clamped to 10..300 BPM.
     void setTempo(double bpm);
 
-    // Audio thread: no allocation, no waiting lock. out[0] left, out[1] right.
-    // replace overwrites the host buffers, otherwise the output is added to them.
+    // ---- audio thread: no allocation, no waiting lock ----
+    // out[0] left, out[1] right. replace overwrites the host buffers, otherwise
+    // the output is added to them. Takes the host's tempo first, when it gives one.
     void processBlock(float** out, int32_t frames, bool replace);
-    // Audio thread: one MIDI event of the coming block at its delta frame.
+    // One MIDI event of the coming block at its delta frame.
     void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
 
-    // Any thread: store the value in the program, then apply it to the engine.
+    // ---- values (any thread unless stated) ----
+    // Store the value in the program, then apply it to the engine.
     void setParameter(int32_t id, double value);
     double getParameter(int32_t id) const;
+    // UI thread: the editor's drag of a host parameter's control begins or
+    // ends (told to the host; other IDs are not the host's business).
+    void beginEdit(int32_t id);
+    void endEdit(int32_t id);
     // Name of host parameters 0..42; any other ID leaves text untouched.
     void getParameterName(int32_t id, char* text, size_t capacity) const;
     // Display text of any value ID, from the stored value.
     void getParameterDisplay(int32_t id, char* text, size_t capacity) const;
-
     void getProgramName(char* text, size_t capacity) const;
     void setProgramName(const char* name);
-
     // Host or UI thread. Re-derives every engine value from the program
     // (IDs 0..323 in ascending order); notify tells the host about IDs 0..42.
     void applyAllParameters(bool notifyHost);
     // Audio or host thread. hard silences every voice at once; every voice is
     // then released.
     void stopVoices(bool hard);
-
     // UI or host thread: rebuilds the wave table of operator index from the
     // program's spectrum (-1: the selected operator; above 7: operator 8).
     void rebuildOperatorWave(int32_t index);
 
     // ---- program chunks and files (host or UI thread; take the structure lock) ----
     // Serialises the program; data stays owned by the renderer until the next
-    // call. 0 on failure.
+    // call. 0 on failure. Reading takes the lock too: the editor window adds and
+    // removes envelopes and replaces samples under it, and a chunk taken halfway
+    // through such a change would restore a program that never existed. (A
+    // block that arrives meanwhile renders silence, as during any load.)
     int32_t getChunk(void** data);
     // Loads the program from host bytes, applies it (telling the host) and
     // locates it in the banks; answers the parse result.
@@ -101,19 +110,10 @@ public:
     bool loadProgramFile(const char* path, const char* bankName);
 
     // ---- bank folders (UI thread) ----
-    void rescanBankFolders();
-    void selectBankFolder(int32_t index);
-    // "unknown" for index <= 0 of an empty list, null outside the list.
-    const char* bankFolderName(int32_t index) const;
-    const char* programFileName(int32_t index, char* text, size_t capacity) const;
-    // Full path of program file index of the current folder; false outside.
-    bool programFilePath(int32_t index, char* text, size_t capacity) const;
+    CBankList& banks() { return bankList; }
+    const CBankList& banks() const { return bankList; }
+    // Selects the bank folder that holds the current program (CBankList::locate).
     void locateProgram();
-    int32_t bankFolderCount() const { return folderCount; }
-    int32_t programFileCount() const { return fileCount; }
-    int32_t currentBankFolder() const { return currentFolder; }
-    int32_t currentProgramFile() const { return currentFile; }
-    void setCurrentProgramFile(int32_t index) { currentFile = index; }
 
     // ---- sampler slots (UI or host thread; take the structure lock) ----
     void loadSample(int32_t slot, const char* path);
@@ -121,60 +121,38 @@ public:
     bool slotHasSample(int32_t slot) const;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerSlots[slot & 7]; }
 
-    // ---- services the voices read at their control ticks (audio thread) ----
+    // ---- IVoiceContext: what the voices read at their control ticks (audio thread) ----
     // The slot that plays a key: the highest low key at or below it among the
     // slots holding a sample (the lower slot on equal low keys); null if none.
-    const CSamplerSlot* slotForKey(int32_t key) const;
-    // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
-    double controllerValue(int32_t index, int32_t key) const;
-    // All of controllerValue's sources 0..10 for one key, into values[0..10].
-    void controllerValues(int32_t key, double* values) const;
+    const CSamplerSlot* slotForKey(int32_t key) const override;
+    void controllerValues(int32_t key, double* values) const override;
     // Tuning factor of a fractional key from the program's per-key ratios and
     // the process-wide fine tune.
-    double keyFrequencyFactor(double key) const;
-    float glideFactor() const { return glideFactorValue; }
-    float bendRangeUp() const { return bendUp; }
-    float bendRangeDown() const { return bendDown; }
-    double tempo() const { return tempoValue; }
+    double keyFrequencyFactor(double key) const override;
+    float glideFactor() const override { return glideFactorValue; }
+    float bendRangeUp() const override { return bendUp; }
+    float bendRangeDown() const override { return bendDown; }
+    double tempo() const override { return tempoValue; }
+    // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
+    double controllerValue(int32_t index, int32_t key) const;
     double sampleRate() const { return sampleRateValue; }
-
-    // The master distortion shaper: odd-symmetric, y(0) = 0, y(+-1) = +-g with
-    // g = (1 - d/16)^8 * 0.7 + 0.3; amounts below 0.001 pass x unchanged.
-    static float distortionShaper(float x, float amount);
 
     // ---- state read by tests and the editor ----
     CProgram& program() { return *programData; }
     const CProgram& program() const { return *programData; }
     CPluginFile* settings() const { return settingsObject; }
     std::mutex& structureLock() { return structureMutex; }
-    float masterLevel() const { return masterLevelValue; }
+    const CMasterSection& master() const { return masterSection; }
+    const CVoiceAllocator& voices() const { return voiceAllocator; }
     float masterPitch() const { return masterPitchValue; }
-    float distortionTarget() const { return distortionTargetValue; }
-    float leftGain() const { return leftGainValue; }
-    float rightGain() const { return rightGainValue; }
-    float volume() const { return volumeValue; }
-    float pan() const { return panValue; }
     bool sustain() const { return sustainOn; }
-    int32_t voiceCount() const { return voiceCountValue; }
-    bool unison() const { return unisonOn; }
-    float unisonSpread() const { return unisonSpreadValue; }
-    bool glideFromHeldNote() const { return glideFromHeld; }
-    const float* highPassCoefficients() const { return highPassK; }
     int32_t queuedEvents() const { return events.size(); }
     const CPatternSequencer& sequencer(int32_t i) const { return sequencers[i & 1]; }
-    const CVoice& voice(int32_t i) const {
-        return voices[i < 0 ? 0 : (i >= kVoiceCount ? kVoiceCount - 1 : i)];
-    }
     const CWaveManager& waves() const { return waveManager; }
     const CStereoDelay& stereoDelay() const { return delay; }
     const CChorus& chorusUnit() const { return chorus; }
     const CEq& equaliser() const { return eq; }
     const CReverb& reverbUnit() const { return reverb; }
-
-    // Audio thread (MIDI dispatch and the sequencers): a note played into the
-    // voices, with master pitch, glide source and voice choice.
-    void noteOn(int32_t key, int32_t velocity);
-    void noteOff(int32_t key);
 
 private:
     // Apply one value to the engine without storing it (the fixed dispatch order).
@@ -183,20 +161,18 @@ private:
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
     void renderVoicesAndMaster(float* left, float* right, int32_t n);
-    void renderVoices(float* left, float* right, int32_t n);
-    void masterSection(float* left, float* right, int32_t n);
-    void voicesHoldEnded();
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
     void resetControllers();
     bool anySequencerRunning() const;
-    int32_t chooseVoice();
+    // A note played into the voices, with master pitch, glide source and
+    // voice choice (from the MIDI dispatch and the sequencers).
+    void noteOn(int32_t key, int32_t velocity);
+    void noteOff(int32_t key);
     void applyAllParametersLocked(bool notifyHost);
     void loadSampleLocked(int32_t slot, const char* path);
     void clearSlotLocked(int32_t slot);
-    char* folderEntry(int32_t i) const { return folderList.get() + size_t(i) * kListEntryCapacity; }
-    char* fileEntry(int32_t i) const { return fileList.get() + size_t(i) * kListEntryCapacity; }
 
     // What the pattern sequencers play into.
     void sequencerNoteOn(int32_t key, int32_t velocity) override { noteOn(key, velocity); }
@@ -206,31 +182,18 @@ private:
     double sequencerRandom() override;
 
     CPluginFile* settingsObject;
-    CWrapperBase* hostLink;
+    IRendererHost* host;
     std::unique_ptr<CProgram> programData;
 
-    int32_t voiceCountValue = 24;
-    bool glideFromHeld = false;
-    bool unisonOn = false;
-    float unisonSpreadValue = 0.0f;
-    float masterLevelValue = 1.0f;
     float masterPitchValue = 0.0f;
     float glideFactorValue = 0.25f;
     bool sustainOn = false;
-    float distortionTargetValue = 0.0f;
     float bendUp = 0.0f;
     float bendDown = 0.0f;
     double sampleRateValue = -1.0; // so that the first setting is applied
     double tempoValue = kDefaultTempo;
-    int32_t startCounter = 0;
-    float leftGainValue = 1.0f;
-    float rightGainValue = 1.0f;
-    float distortionAmount = 0.0f;
-    int32_t lastNote = 67;
     int32_t sequencerTickPosition = 0;
     double controllers[kControllerCount] = {};
-    float volumeValue = 1.0f;
-    float panValue = 0.5f;
     double polyAftertouch[128] = {};
     double polyAftertouchOf(int32_t key) const {
         return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
@@ -241,23 +204,15 @@ private:
     mutable double fineTuneSetting = std::numeric_limits<double>::quiet_NaN();
     mutable double fineTuneFactor = 1.0;
     CEventQueue events;
-    float highPassK[3] = {};
-    // Per channel: input 2 back, previous input, output 2 back, previous output.
-    float highPassState[8] = {};
 
-    CSamplerSlot samplerSlots[kSamplerSlotCount];
-    // Bank folders (full paths) and the program files of the current folder.
-    std::unique_ptr<char[]> folderList;
-    std::unique_ptr<char[]> fileList;
-    int32_t folderCount = 0;
-    int32_t fileCount = 0;
-    int32_t currentFolder = 0;
-    int32_t currentFile = 0;
+    CSamplerSlot samplerSlots[kSampleSlotCount];
+    CBankList bankList;
     CMemAssembler chunkStream;
 
     // Owned for the renderer's whole life, in construction order.
     CWaveManager waveManager;
-    CVoice voices[kVoiceCount];
+    CVoiceAllocator voiceAllocator;
+    CMasterSection masterSection;
     CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
     CStereoDelay delay;
     CChorus chorus;

@@ -1,6 +1,6 @@
 #include "patch/CProgram.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
 
 #include <algorithm>
 #include <cmath>

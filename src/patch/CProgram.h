@@ -10,7 +10,7 @@
 // Structural edits (envelope add/clone/delete/move, loads) are serialised by the owner.
 #pragma once
 
-#include "patch/ValueIds.h"
+#include "base/ValueIds.h"
 #include "voice/CEnvelope.h"
 
 #include <cstddef>

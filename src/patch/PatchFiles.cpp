@@ -1,12 +1,12 @@
 #include "patch/PatchFiles.h"
 
-#include "patch/CFileStreamer.h"
+#include "base/CFileStreamer.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/CTuningMap.h"
 #include "patch/ProgramFormat.h"
 #include "platform/IPlatform.h"
-#include "voice/CTuningMap.h"
 #include "waves/CWaveSample.h"
 
 #include <algorithm>

@@ -1,7 +1,7 @@
 #include "plugin/CVstWrapper.h"
 
+#include "base/Denormal.h"
 #include "engine/CSoundRenderer.h"
-#include "engine/Denormal.h"
 #include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
 
@@ -23,7 +23,7 @@ constexpr const char* kOutputLabelFormat = "Quellor %1d";
 constexpr const char* kKoreProductPrefix = "Kore";
 constexpr size_t kKoreProductPrefixLength = 4;
 // A bank folder's path, the separator and a file name.
-constexpr size_t kProgramPathCapacity = 2 * CSoundRenderer::kListEntryCapacity + 2;
+constexpr size_t kProgramPathCapacity = 2 * CBankList::kListEntryCapacity + 2;
 
 // The four on/off parameters the host may show as switches:
 // "Delay: On", "Chorus: Enable", "EQ: Enable", "Reverb: Enable".
@@ -37,7 +37,7 @@ constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEven
 
 CVstWrapper::CVstWrapper(audioMasterCallback audioMaster, CPluginFile* settings)
     : AudioEffectX(audioMaster, kProgramCount, kParameterCount) {
-    static_assert(kParameterCount == CSoundRenderer::kHostParameterCount,
+    static_assert(kParameterCount == kHostParameterCount,
                   "the host sees exactly the renderer's host parameters");
     setNumOutputs(kOutputCount);
     setNumInputs(kInputCount);
@@ -57,9 +57,16 @@ CVstWrapper::~CVstWrapper() {
     renderer.reset();
 }
 
-void CVstWrapper::automateParameter(int32_t index, float value) {
-    if (!isHostParameter(index)) return;
-    callHost(audioMasterAutomate, index, 0, nullptr, value);
+void CVstWrapper::announceValue(int32_t id, float value) {
+    if (!isHostParameter(id)) return;
+    callHost(audioMasterAutomate, id, 0, nullptr, value);
+}
+
+bool CVstWrapper::hostTempo(double& bpm) {
+    const VstTimeInfo* time = getTimeInfo(kVstTempoValid);
+    if (!time || !(time->flags & kVstTempoValid) || !std::isfinite(time->tempo)) return false;
+    bpm = time->tempo;
+    return true;
 }
 
 void CVstWrapper::suspend() {
@@ -96,10 +103,6 @@ void CVstWrapper::renderBlock(float** outputs, VstInt32 frames, bool replace) {
     }
     if (!outputs || !outputs[0] || !outputs[1]) return;
     CDenormalGuard flushToZero;
-    // Without a valid tempo from the host the engine keeps its last one.
-    const VstTimeInfo* time = getTimeInfo(kVstTempoValid);
-    if (time && (time->flags & kVstTempoValid) && std::isfinite(time->tempo))
-        renderer->setTempo(time->tempo);
     renderer->processBlock(outputs, frames, replace);
 }
 
@@ -168,12 +171,13 @@ bool CVstWrapper::endEdit(VstInt32 index) {
 void CVstWrapper::setProgram(VstInt32 program) {
     if (std::strncmp(hostProduct, kKoreProductPrefix, kKoreProductPrefixLength) != 0) return;
     // Under Kore, program is the index of a program file in the current bank folder.
-    if (!renderer || program < 0 || program >= renderer->programFileCount()) return;
+    if (!renderer || program < 0 || program >= renderer->banks().fileCount()) return;
     renderer->stopVoices(true);
     char path[kProgramPathCapacity];
-    if (!renderer->programFilePath(program, path, sizeof path)) return;
-    renderer->loadProgramFile(path, renderer->bankFolderName(renderer->currentBankFolder()));
-    renderer->setCurrentProgramFile(program);
+    if (!renderer->banks().filePath(program, path, sizeof path)) return;
+    renderer->loadProgramFile(path,
+                              renderer->banks().folderName(renderer->banks().currentFolder()));
+    renderer->banks().setCurrentFile(program);
 }
 
 void CVstWrapper::setProgramName(const char* name) {

@@ -9,7 +9,7 @@
 // main or user-interface thread.
 #pragma once
 
-#include "plugin/CWrapperBase.h"
+#include "engine/IRendererHost.h"
 #include "vst/AudioEffectX.h"
 
 #include <memory>
@@ -17,7 +17,7 @@
 class CPluginFile;
 class CSoundRenderer;
 
-class CVstWrapper : public AudioEffectX, public CWrapperBase {
+class CVstWrapper : public AudioEffectX, public IRendererHost {
 public:
     static constexpr VstInt32 kUniqueId = fourCharCode('Q', 'X', 'L', 'V');
     static constexpr VstInt32 kProgramCount = 1;
@@ -37,8 +37,12 @@ public:
     // The host's product name as it answered; "" when it gave none.
     const char* hostProductName() const { return hostProduct; }
 
-    // ---- CWrapperBase: the engine changed host parameter index itself ----
-    void automateParameter(int32_t index, float value) override;
+    // ---- IRendererHost: what the engine asks of the host ----
+    void announceValue(int32_t id, float value) override;
+    void beginValueEdit(int32_t id) override { beginEdit(id); }
+    void endValueEdit(int32_t id) override { endEdit(id); }
+    // The host's tempo when its time information holds a valid, finite one.
+    bool hostTempo(double& bpm) override;
 
     // ---- lifecycle: both reset the engine ----
     void suspend() override;
@@ -46,7 +50,7 @@ public:
     void setSampleRate(float rate) override;
 
     // ---- audio thread: no allocation, no locks ----
-    // Asks the host for its tempo, then renders frames into outputs[0] (left)
+    // Renders frames into outputs[0] (left)
     // and outputs[1] (right): processReplacing overwrites, process adds.
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
     void process(float** inputs, float** outputs, VstInt32 frames) override;

@@ -1,5 +1,7 @@
 #include "voice/CEnvelope.h"
 
+#include "base/Clamp.h"
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -15,13 +17,6 @@ constexpr double kCurveSteepness = 40.0;
 constexpr double kMaxStep = kEnvelopeMaxPoints * CEnvelope::kMaxDelta;
 constexpr double kLevelStep = 1.0 / CEnvelope::kLevelResolution;
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
-
-// NaN takes the low end: a damaged value must never reach the audio path.
-double clampValue(double v, double lo, double hi) {
-    if (std::isnan(v) || v < lo) return lo;
-    if (v > hi) return hi;
-    return v;
-}
 
 int clampInt(int v, int lo, int hi) {
     return v < lo ? lo : (v > hi ? hi : v);

@@ -17,19 +17,12 @@
 // allocation, no locks.
 #pragma once
 
-#include "voice/FastClamp.h"
+#include "base/FastClamp.h"
+#include "base/Simd.h"
 #include "voice/NodeLoad.h"
 #include "voice/WideLanes.h"
 
 #include <cstdint>
-
-// The sample loop's propagation must be inlined (a call would make the loop
-// spill its registers); compilers judge the unrolled switch too large.
-#if defined(__GNUC__)
-#define QUELLOR_ALWAYS_INLINE inline __attribute__((always_inline))
-#else
-#define QUELLOR_ALWAYS_INLINE inline
-#endif
 
 class CModulationMatrix {
 public:

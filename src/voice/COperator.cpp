@@ -1,6 +1,8 @@
 #include "voice/COperator.h"
 
-#include "engine/ToRange.h"
+#include "base/Clamp.h"
+#include "base/ToRange.h"
+#include "base/ValueIds.h"
 #include "waves/CWaveManager.h"
 
 #include <cmath>
@@ -9,29 +11,9 @@ namespace {
 constexpr double kSwitchThreshold = 0.5;
 constexpr double kMaxIncrementFraction = 0.5; // of the sample rate (Nyquist)
 
-// Value IDs: operator i owns 13 IDs from 72 + 13 i: mix, pan, enabled, then its
-// ten matrix cells. IDs 324..329 address the editor's selected operator.
-constexpr int32_t kFirstOperatorId = 72;
-constexpr int32_t kIdsPerOperator = 13;
-constexpr int32_t kMixOffset = 0;
-constexpr int32_t kPanOffset = 1;
-constexpr int32_t kEnabledOffset = 2;
-constexpr int32_t kFirstCellOffset = 3;
-constexpr int32_t kStartPhaseId = 324;
-constexpr int32_t kAuxSwitchId = 325;
-constexpr int32_t kCoarseTuneId = 326;
-constexpr int32_t kOffsetHzId = 327;
-constexpr int32_t kAmplitudeId = 328;
-constexpr int32_t kTuneModeId = 329;
 // Bipolar values arrive as 0..1 and map to -1.00..1.00 in steps of 0.01.
 constexpr int32_t kBipolarSteps = 100;
 constexpr double kStep = 0.01;
-
-// Clamp that maps NaN to lo, so nothing undefined reaches the arithmetic.
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo;
-    return x < hi ? x : hi;
-}
 
 double bipolar(double x) {
     return toRange(x, -kBipolarSteps, kBipolarSteps) * kStep;
@@ -76,37 +58,37 @@ void COperator::setFrequencyOffset(double hz) {
 }
 
 bool COperator::applyValue(int32_t id, double x, int32_t selectedOperator) {
-    const int32_t first = kFirstOperatorId + kIdsPerOperator * operatorIndex;
-    if (id >= first && id < first + kIdsPerOperator) {
+    const int32_t first = kOperatorFirstId + kOperatorIdStride * operatorIndex;
+    if (id >= first && id < first + kOperatorIdStride) {
         const int32_t k = id - first;
-        if (k == kMixOffset)
+        if (k == kOperatorMixOffset)
             setMixLevel(bipolar(x));
-        else if (k == kPanOffset)
+        else if (k == kOperatorPanOffset)
             setPan(bipolar(x));
-        else if (k == kEnabledOffset)
+        else if (k == kOperatorEnabledOffset)
             setOn(x);
         else
-            setMatrixCell(k - kFirstCellOffset, bipolar(x));
+            setMatrixCell(k - kOperatorModulationOffset, bipolar(x));
         return true;
     }
     if (selectedOperator != operatorIndex) return false;
     switch (id) {
-    case kStartPhaseId:
+    case kSelectedStartPhaseId:
         setPhase(x);
         return true;
-    case kAuxSwitchId:
+    case kSelectedAuxSwitchId:
         setFreeRunningPhase(x > kSwitchThreshold ? 1 : 0);
         return true;
-    case kCoarseTuneId:
+    case kSelectedCoarseTuneId:
         setCoarse(x, coarseMode);
         return true;
-    case kOffsetHzId:
+    case kSelectedOffsetHzId:
         setFrequencyOffset(x);
         return true;
-    case kAmplitudeId:
+    case kSelectedAmplitudeId:
         setAmplitude(x);
         return true;
-    case kTuneModeId:
+    case kSelectedTuneModeId:
         setCoarse(coarse, x);
         return true;
     default:

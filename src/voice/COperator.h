@@ -12,10 +12,10 @@
 // locks.
 #pragma once
 
+#include "base/FastClamp.h"
+#include "base/SameBits.h"
+#include "base/SemitoneRatio.h"
 #include "voice/CRamp.h"
-#include "voice/FastClamp.h"
-#include "voice/SameBits.h"
-#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 #include <cstring>
@@ -36,7 +36,6 @@ public:
     // modulation never comes near, but an operator that is switched off keeps
     // collecting matrix input, and the conversion must stay defined.
     static constexpr double kPhaseInputLimit = 262144.0;
-    static constexpr double kSemitone = 1.059463094359295;
     // Table reading: the top 8 phase bits pick one of 256 segments, the low 24
     // are the position inside it.
     static constexpr int kSegmentShift = 24;

@@ -3,8 +3,8 @@
 // only adds the increment, so no per-sample arithmetic beyond one add.
 #pragma once
 
-#include "engine/Denormal.h"
-#include "voice/SameBits.h"
+#include "base/Denormal.h"
+#include "base/SameBits.h"
 
 struct CRamp {
     float current = 0.0f;

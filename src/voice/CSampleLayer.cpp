@@ -1,12 +1,12 @@
 #include "voice/CSampleLayer.h"
 
-#include "engine/CSamplerSlot.h"
+#include "base/Clamp.h"
+#include "voice/CSamplerSlot.h"
 #include "waves/CWaveSample.h"
 
 #include <cmath>
 
 namespace {
-constexpr double kSemitone = 1.059463094359295;
 // The layer's gains are amplitude x 2 x (1 - p) and amplitude x 2 x p.
 constexpr double kPanGain = 2.0;
 // A step this large skips a whole loop per sample already; beyond it the
@@ -14,10 +14,6 @@ constexpr double kPanGain = 2.0;
 constexpr double kMaxStep = 1048576.0;
 constexpr double kMinLoopLength = 1.0;
 
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo; // NaN included
-    return x < hi ? x : hi;
-}
 } // namespace
 
 void CSampleLayer::clear() {

@@ -9,9 +9,9 @@
 // slot.
 #pragma once
 
+#include "base/SameBits.h"
+#include "base/SemitoneRatio.h"
 #include "voice/CRamp.h"
-#include "voice/SameBits.h"
-#include "voice/SemitoneRatio.h"
 
 #include <cstdint>
 

@@ -7,7 +7,7 @@
 // Threads: audio thread only, per sample.
 #pragma once
 
-#include "voice/FastClamp.h"
+#include "base/FastClamp.h"
 
 struct CStereoSum {
 #if defined(QUELLOR_HAS_SSE2)

@@ -1,8 +1,10 @@
 #include "voice/CVoice.h"
 
-#include "engine/CSamplerSlot.h"
-#include "engine/CSoundRenderer.h"
-#include "engine/ToRange.h"
+#include "base/Clamp.h"
+#include "base/ToRange.h"
+#include "base/ValueIds.h"
+#include "voice/CSamplerSlot.h"
+#include "voice/IVoiceContext.h"
 
 #include <algorithm>
 #include <cmath>
@@ -10,7 +12,6 @@
 #include <limits>
 
 namespace {
-constexpr double kSemitone = 1.059463094359295;
 constexpr double kReferenceNote = 69.0;
 constexpr double kReferenceHz = 440.0;
 constexpr double kMaxNote = 127.0;
@@ -25,26 +26,12 @@ constexpr double kSemitonesPerGlideUnit = 12.0;
 // Rate factors are centred on key 64 and velocity 64.
 constexpr double kRateCentre = 64.0;
 constexpr double kSecondsPerMinute = 60.0;
-// Without a renderer: glide at once and the renderer's default tempo.
+// Without an engine: glide at once and the engine's default tempo.
 constexpr float kDetachedGlideFactor = 1.0f;
 constexpr double kDetachedTempo = 140.0;
-
-// Value IDs the voice takes besides its operators' and filters' own.
-constexpr int32_t kNoInterpolationId = 43;
-constexpr int32_t kSampleAmplitudeId = 176;
-constexpr int32_t kSamplePanId = 177;
-constexpr int32_t kFirstOperatorId = 72;
-constexpr int32_t kLastOperatorId = 175;
-constexpr int32_t kFirstSelectedOperatorId = 324;
-constexpr int32_t kLastSelectedOperatorId = 329;
 constexpr int32_t kPercentSteps = 100;
 constexpr double kStep = 0.01;
 constexpr double kSwitchThreshold = 0.5;
-
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo; // NaN included
-    return x < hi ? x : hi;
-}
 
 bool isMustFinishKind(int32_t kind) {
     return kind == kTargetAmplitude || kind == kTargetAmplitudeMult || kind == kTargetMixLevel ||
@@ -61,8 +48,8 @@ CVoice::CVoice() {
     setSampleRate(kDefaultSampleRate);
 }
 
-void CVoice::attach(CSoundRenderer* owner, const CWaveManager* waveTables) {
-    renderer = owner;
+void CVoice::attach(const IVoiceContext* engine, const CWaveManager* waveTables) {
+    context = engine;
     waves = waveTables;
 }
 
@@ -76,25 +63,25 @@ void CVoice::setSampleRate(double rate) {
     positionInTick = 0;
 }
 
-// ---- renderer services (defaults for a voice without a renderer) ----
+// ---- engine services (defaults for a voice without an engine) ----
 // The two the control tick calls are used in this file only; inline lets the
 // tick take them without a call.
 
 inline void CVoice::readControllers(double* values) const {
-    if (renderer)
-        renderer->controllerValues(keyValue, values);
+    if (context)
+        context->controllerValues(keyValue, values);
     else
         std::fill(values, values + kControllerCount, 0.0);
 }
 
 inline double CVoice::tuningFactor(double note) const {
-    return renderer ? renderer->keyFrequencyFactor(note) : 1.0;
+    return context ? context->keyFrequencyFactor(note) : 1.0;
 }
 
 double CVoice::pitchBendSemitones() const {
-    if (!renderer) return 0.0;
+    if (!context) return 0.0;
     const double bend = controllers[kPitchBendController];
-    return bend >= 0.0 ? bend * renderer->bendRangeUp() : bend * renderer->bendRangeDown();
+    return bend >= 0.0 ? bend * context->bendRangeUp() : bend * context->bendRangeDown();
 }
 
 // ---- notes ----
@@ -179,7 +166,7 @@ void CVoice::setCurrentNote(double note) {
 
 void CVoice::setTargetNote(double note) {
     targetNoteValue = clampValue(note, 0.0, kMaxNote);
-    const float factor = renderer ? renderer->glideFactor() : kDetachedGlideFactor;
+    const float factor = context ? context->glideFactor() : kDetachedGlideFactor;
     glideStep = tickSamples * kSemitonesPerGlideUnit * factor;
 }
 
@@ -242,7 +229,7 @@ void CVoice::setSamplePanBase(double pan) {
 bool CVoice::applyValue(int32_t id, double x, int32_t selectedOperator) {
     for (CVoiceFilter& f : filters)
         if (f.applyValue(id, x)) return true;
-    if (id == kSampleAmplitudeId) {
+    if (id == kSampleLevelId) {
         setSampleAmplitudeBase(toRange(x, 0, kPercentSteps) * kStep);
         return true;
     }
@@ -257,8 +244,9 @@ bool CVoice::applyValue(int32_t id, double x, int32_t selectedOperator) {
     bool taken = false;
     for (COperator& op : operators)
         taken = op.applyValue(id, x, selectedOperator) || taken;
-    return taken || (id >= kFirstOperatorId && id <= kLastOperatorId) ||
-           (id >= kFirstSelectedOperatorId && id <= kLastSelectedOperatorId);
+    return taken ||
+           (id >= kOperatorFirstId && id < kOperatorFirstId + kOperatorCount * kOperatorIdStride) ||
+           (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId);
 }
 
 // ---- control tick ----
@@ -380,7 +368,7 @@ void CVoice::applyEnvelope(const CEnvelope& e, double value) {
 }
 
 bool CVoice::applyEnvelopes(int32_t n) {
-    const double tempo = renderer ? renderer->tempo() : kDetachedTempo;
+    const double tempo = context ? context->tempo() : kDetachedTempo;
     // The key tables are fixed for the note: their values move only with the
     // note itself (glide).
     if (!(currentNoteValue == keyScaleNote)) {
@@ -457,7 +445,7 @@ void CVoice::controlTick(int32_t n) {
         f.updateTick(bend, currentNoteValue, sampleRateReciprocal, r, firstTick, sumsMoved);
     // 7. Sample layer.
     if (firstTick)
-        sampleLayer.begin(renderer ? renderer->slotForKey(playedKeyValue) : nullptr,
+        sampleLayer.begin(context ? context->slotForKey(playedKeyValue) : nullptr,
                           sampleRateReciprocal, tuning, bend + currentNoteValue);
     sampleLayer.updateTick(sampleRateReciprocal, tuning, bend + currentNoteValue, r, firstTick);
     // 8. Glide.

@@ -19,6 +19,8 @@
 // non-zero at the next routing check, at most five ticks later).
 #pragma once
 
+#include "base/SameBits.h"
+#include "base/SemitoneRatio.h"
 #include "voice/CEnvelope.h"
 #include "voice/CFilterPair.h"
 #include "voice/CModulationMatrix.h"
@@ -26,14 +28,12 @@
 #include "voice/COperatorBank.h"
 #include "voice/CSampleLayer.h"
 #include "voice/CVoiceFilter.h"
-#include "voice/SameBits.h"
-#include "voice/SemitoneRatio.h"
 #include "voice/WideLanes.h"
 
 #include <cstdint>
 #include <limits>
 
-class CSoundRenderer;
+class IVoiceContext;
 class CWaveManager;
 class CWaveSample;
 
@@ -53,11 +53,9 @@ public:
 
     CVoice();
 
-    // Main thread, once: the owning renderer (controllers, tuning, glide, bend
-    // ranges, tempo, sampler slots) and the shared wave tables. A voice without
-    // a renderer plays with controllers at 0, standard tuning, glide at once,
-    // no pitch bend, 140 BPM and no sample layer.
-    void attach(CSoundRenderer* renderer, const CWaveManager* waves);
+    // Main thread, once: the engine it reads at its control ticks (see
+    // IVoiceContext, also for a voice without one) and the shared wave tables.
+    void attach(const IVoiceContext* context, const CWaveManager* waves);
 
     // Audio or host thread, while the voice is not rendering. Hz.
     void setSampleRate(double rate);
@@ -195,7 +193,7 @@ private:
     void endChunk(int32_t n);
     int32_t nextChunk(int32_t run, int32_t frames);
 
-    CSoundRenderer* renderer = nullptr;
+    const IVoiceContext* context = nullptr;
     const CWaveManager* waves = nullptr;
 
     // Note state.

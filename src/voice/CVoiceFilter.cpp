@@ -1,8 +1,13 @@
 #include "voice/CVoiceFilter.h"
 
-#include "engine/ToRange.h"
+#include "base/Clamp.h"
+#include "base/ToRange.h"
+#include "base/ValueIds.h"
 
 namespace {
+// The last of a filter's modulation cells feeds the other filter; the rest
+// feed operators 1..8.
+constexpr int32_t kOtherFilterCellOffset = kFilterModulationOffset + kFilterModulationCount - 1;
 // Smoothing of the cutoff per control tick.
 constexpr double kCutoffSmoothing = 0.1;
 // Cutoff 0..1 spans 108 semitones; key tracking follows around note 60.
@@ -15,27 +20,10 @@ constexpr double kBaseOctave = 6.3;
 constexpr double kReducedResonance = 0.6;
 // Output weights (w4 on the last stage, w1 on the first, w0 on the clipped input).
 constexpr float kLowPassW4 = 2.0f;
-
-// Value IDs: cutoff, resonance, mode at 37 + 3 f; level, pan and nine matrix
-// cells at 50 + 11 f; key tracking at 321 + f.
-constexpr int32_t kFirstHostId = 37;
-constexpr int32_t kHostIdsPerFilter = 3;
-constexpr int32_t kFirstValueId = 50;
-constexpr int32_t kValueIdsPerFilter = 11;
-constexpr int32_t kLevelOffset = 0;
-constexpr int32_t kPanOffset = 1;
-constexpr int32_t kFirstCellOffset = 2;
-constexpr int32_t kOtherFilterCellOffset = 10;
-constexpr int32_t kFirstKeyTrackingId = 321;
-constexpr int32_t kFirstFilterDestination = 8;
 constexpr int32_t kPercentSteps = 100;
 constexpr double kStep = 0.01;
 constexpr int32_t kMaxMode = 3;
 
-double clampValue(double x, double lo, double hi) {
-    if (!(x > lo)) return lo; // NaN included
-    return x < hi ? x : hi;
-}
 } // namespace
 
 CVoiceFilter::CVoiceFilter(int32_t index) : filterIndex(index) {
@@ -69,35 +57,34 @@ void CVoiceFilter::setCutoff(double cutoff) {
 }
 
 bool CVoiceFilter::applyValue(int32_t id, double x) {
-    const int32_t firstHost = kFirstHostId + kHostIdsPerFilter * filterIndex;
-    if (id == firstHost) {
+    if (id == kFilterCutoffId[filterIndex]) {
         setCutoff(toRange(x, 0, kPercentSteps) * kStep);
         return true;
     }
-    if (id == firstHost + 1) {
+    if (id == kFilterResonanceId[filterIndex]) {
         setResonance(float(toRange(x, 0, kPercentSteps) * kStep));
         return true;
     }
-    if (id == firstHost + 2) {
+    if (id == kFilterModeId[filterIndex]) {
         setMode(uint8_t(toRange(x, 0, kMaxMode)));
         return true;
     }
-    if (id == kFirstKeyTrackingId + filterIndex) {
+    if (id == kFilter1KeyTrackingId + filterIndex) {
         setKeyTracking(toRange(x, 0, kPercentSteps) * kStep);
         return true;
     }
-    const int32_t first = kFirstValueId + kValueIdsPerFilter * filterIndex;
-    if (id < first || id >= first + kValueIdsPerFilter) return false;
+    const int32_t first = kFilterFirstId + kFilterIdStride * filterIndex;
+    if (id < first || id >= first + kFilterIdStride) return false;
     const double v = toRange(x, -kPercentSteps, kPercentSteps) * kStep;
     const int32_t k = id - first;
-    if (k == kLevelOffset)
+    if (k == kFilterLevelOffset)
         setLevel(v);
-    else if (k == kPanOffset)
+    else if (k == kFilterPanOffset)
         setPan(v);
     else if (k == kOtherFilterCellOffset) // into the other filter's input
-        setMatrixCell(kFirstFilterDestination + (1 - filterIndex), v);
+        setMatrixCell(kOperatorCount + (1 - filterIndex), v);
     else
-        setMatrixCell(k - kFirstCellOffset, v);
+        setMatrixCell(k - kFilterModulationOffset, v);
     return true;
 }
 

@@ -15,9 +15,9 @@
 // The rest runs on the audio thread: no allocation, no locks.
 #pragma once
 
+#include "base/FastClamp.h"
+#include "base/SameBits.h"
 #include "voice/CRamp.h"
-#include "voice/FastClamp.h"
-#include "voice/SameBits.h"
 
 #include <cmath>
 #include <cstdint>

@@ -8,7 +8,7 @@
 // pairs of nodes are read as two 8-byte halves.
 #pragma once
 
-#include "voice/FastClamp.h"
+#include "base/Simd.h"
 
 #if defined(QUELLOR_HAS_SSE2)
 // Nodes p[0] and p[1].

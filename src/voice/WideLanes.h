@@ -5,19 +5,10 @@
 // output bit for bit: the wide loop runs all eight operators in one vector
 // where the plain one runs two vectors of four, with the same operations in
 // the same order and no fused multiply-adds.
-//
-// Every x86-64 build has it. On Linux the compiler realigns the stack of a
-// function that keeps 32-byte vectors; the 64-bit Windows build is assembled
-// with every aligned vector move made unaligned (cmake/mingw-x86_64.cmake),
-// since its compiler leaves such stack slots only 16-byte aligned. The
-// 32-bit Windows build keeps the plain loop.
+// Where it is compiled at all: base/Simd.h.
 #pragma once
 
-#if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)
-#include <immintrin.h>
-#define QUELLOR_HAS_WIDE_LANES 1
-#define QUELLOR_WIDE_TARGET __attribute__((target("avx2")))
-#endif
+#include "base/Simd.h"
 
 // Whether this processor and system can run the wide loop.
 inline bool wideLanesAvailable() {

@@ -1,6 +1,6 @@
 #include "waves/CWaveSample.h"
 
-#include "patch/CFileStreamer.h"
+#include "base/CFileStreamer.h"
 
 #include <algorithm>
 #include <cmath>

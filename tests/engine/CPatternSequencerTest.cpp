@@ -1,9 +1,9 @@
 // The pattern sequencer driven directly, with its note calls recorded.
 #include "engine/CPatternSequencer.h"
-
-#include <gtest/gtest.h>
+#include "base/ValueIds.h"
 
 #include <cmath>
+#include <gtest/gtest.h>
 #include <vector>
 
 namespace {
@@ -35,7 +35,7 @@ struct Recorder : SequencerOutput {
     }
 };
 
-constexpr int32_t kFirst = CPatternSequencer::kIdRunning;
+constexpr int32_t kFirst = kSequencer1FirstId;
 
 double stepValue(int32_t n) {
     return (n + 26) / 50.0;

@@ -86,7 +86,7 @@ TEST(RendererChunk, NewProgramChunkRoundTripsEveryValue) {
     char name[64];
     b.getProgramName(name, sizeof name);
     EXPECT_STREQ(name, "Round Trip");
-    EXPECT_FLOAT_EQ(b.masterLevel(), float(0.8 * 0.8 * 2));
+    EXPECT_FLOAT_EQ(b.master().masterLevel(), float(0.8 * 0.8 * 2));
 }
 
 TEST(RendererChunk, BadChunksAreRefusedWithoutDamage) {
@@ -115,13 +115,13 @@ TEST(RendererBanks, MissingDataFolderLeavesEmptyListsAndUnknownNames) {
     CPluginFile settings(platform);
     settings.init();
     CSoundRenderer r(&settings, nullptr);
-    EXPECT_EQ(r.bankFolderCount(), 0);
-    EXPECT_EQ(r.programFileCount(), 0);
-    EXPECT_STREQ(r.bankFolderName(0), "unknown");
-    EXPECT_EQ(r.bankFolderName(1), nullptr);
+    EXPECT_EQ(r.banks().folderCount(), 0);
+    EXPECT_EQ(r.banks().fileCount(), 0);
+    EXPECT_STREQ(r.banks().folderName(0), "unknown");
+    EXPECT_EQ(r.banks().folderName(1), nullptr);
     char text[64];
-    EXPECT_STREQ(r.programFileName(0, text, sizeof text), "unknown");
-    EXPECT_FALSE(r.programFilePath(0, text, sizeof text));
+    EXPECT_STREQ(r.banks().fileName(0, text, sizeof text), "unknown");
+    EXPECT_FALSE(r.banks().filePath(0, text, sizeof text));
 }
 
 TEST(RendererBanks, ListsFoldersLoadsTheFirstProgramAndLocatesByNameAndBank) {
@@ -137,31 +137,31 @@ TEST(RendererBanks, ListsFoldersLoadsTheFirstProgramAndLocatesByNameAndBank) {
     CPluginFile settings(platform);
     settings.init();
     CSoundRenderer r(&settings, nullptr);
-    ASSERT_EQ(r.bankFolderCount(), 2);
-    EXPECT_STREQ(r.bankFolderName(0), "Basses");
-    EXPECT_STREQ(r.bankFolderName(1), "Keys");
+    ASSERT_EQ(r.banks().folderCount(), 2);
+    EXPECT_STREQ(r.banks().folderName(0), "Basses");
+    EXPECT_STREQ(r.banks().folderName(1), "Keys");
     // Construction loaded the first program of the first folder.
     EXPECT_EQ(r.getParameter(0), 0.2);
     EXPECT_STREQ(r.program().name, "Acid");
-    char text[CSoundRenderer::kListEntryCapacity];
-    ASSERT_EQ(r.programFileCount(), 2);
-    EXPECT_STREQ(r.programFileName(1, text, sizeof text), "Deep");
+    char text[CBankList::kListEntryCapacity];
+    ASSERT_EQ(r.banks().fileCount(), 2);
+    EXPECT_STREQ(r.banks().fileName(1, text, sizeof text), "Deep");
 
-    r.selectBankFolder(1);
-    ASSERT_EQ(r.programFileCount(), 1); // only the .qxlprg file
-    ASSERT_TRUE(r.programFilePath(0, text, sizeof text));
+    r.banks().selectFolder(1);
+    ASSERT_EQ(r.banks().fileCount(), 1); // only the .qxlprg file
+    ASSERT_TRUE(r.banks().filePath(0, text, sizeof text));
     EXPECT_EQ(std::string(text), folder.bank("Keys") + "/Deep.qxlprg");
     ASSERT_TRUE(r.loadProgramFile(text, "Keys"));
     EXPECT_EQ(r.getParameter(0), 0.6);
     EXPECT_STREQ(r.program().bankName, "Keys");
-    EXPECT_EQ(r.currentBankFolder(), 1); // name and bank both match here
+    EXPECT_EQ(r.banks().currentFolder(), 1); // name and bank both match here
 
     std::snprintf(r.program().bankName, sizeof r.program().bankName, "Elsewhere");
     r.locateProgram(); // name only: the last folder holding it
-    EXPECT_EQ(r.currentBankFolder(), 1);
+    EXPECT_EQ(r.banks().currentFolder(), 1);
     std::snprintf(r.program().name, sizeof r.program().name, "Nowhere");
     r.locateProgram();
-    EXPECT_EQ(r.currentBankFolder(), 0);
+    EXPECT_EQ(r.banks().currentFolder(), 0);
 }
 
 TEST(RendererBanks, ProgramFilePlaysItsSamplesFromItsOwnFolder) {

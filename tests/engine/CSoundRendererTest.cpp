@@ -115,24 +115,24 @@ TEST_F(RendererFixture, HighPassCoefficientsFromTheSampleRate) {
     float k[3];
     expected(44100.0, k);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(renderer.highPassCoefficients()[i], k[i]);
+        EXPECT_EQ(renderer.master().highPassCoefficients()[i], k[i]);
     renderer.setSampleRate(48000.0);
     renderer.setSampleRate(48000.0);
     expected(48000.0, k);
     for (int i = 0; i < 3; ++i)
-        EXPECT_EQ(renderer.highPassCoefficients()[i], k[i]);
-    EXPECT_NEAR(renderer.highPassCoefficients()[0], 1.0, 0.01);
+        EXPECT_EQ(renderer.master().highPassCoefficients()[i], k[i]);
+    EXPECT_NEAR(renderer.master().highPassCoefficients()[0], 1.0, 0.01);
 }
 
 TEST_F(RendererFixture, RendererValuesFromTheirIds) {
     renderer.setParameter(0, 0.7071);
-    EXPECT_NEAR(renderer.masterLevel(), 1.0, 1e-4);
+    EXPECT_NEAR(renderer.master().masterLevel(), 1.0, 1e-4);
     renderer.setParameter(0, 1.0);
-    EXPECT_EQ(renderer.masterLevel(), 2.0f);
+    EXPECT_EQ(renderer.master().masterLevel(), 2.0f);
     renderer.setParameter(2, 0.25);
-    EXPECT_EQ(renderer.distortionTarget(), 1.0f);
+    EXPECT_EQ(renderer.master().distortionTarget(), 1.0f);
     renderer.setParameter(2, 0.005);
-    EXPECT_NEAR(renderer.distortionTarget(), 0.0004, 1e-9);
+    EXPECT_NEAR(renderer.master().distortionTarget(), 0.0004, 1e-9);
     renderer.setParameter(48, 0.005);
     EXPECT_EQ(renderer.glideFactor(), 1.0f);
     renderer.setParameter(48, 1.0);
@@ -145,12 +145,12 @@ TEST_F(RendererFixture, RendererValuesFromTheirIds) {
     EXPECT_EQ(renderer.bendRangeDown(), 48.0f);
     renderer.setParameter(44, 0.8);
     renderer.setParameter(47, 0.0);
-    EXPECT_EQ(renderer.voiceCount(), 1);
-    EXPECT_FLOAT_EQ(renderer.unisonSpread(), 0.8f); // voice count never touches the spread
+    EXPECT_EQ(renderer.voices().voiceCount(), 1);
+    EXPECT_FLOAT_EQ(renderer.voices().unisonSpread(), 0.8f); // voice count never touches the spread
     renderer.setParameter(45, 0.6);
     renderer.setParameter(46, 0.4);
-    EXPECT_TRUE(renderer.unison());
-    EXPECT_FALSE(renderer.glideFromHeldNote());
+    EXPECT_TRUE(renderer.voices().unison());
+    EXPECT_FALSE(renderer.voices().glideFromHeldNote());
 }
 
 TEST_F(RendererFixture, ApplyStepIsSafeForAnyId) {
@@ -174,8 +174,8 @@ TEST_F(RendererFixture, ControllersFromMidiOnAnyChannel) {
     queue(0x90, 0xc5, 0xff, 0); // data bytes with the high bit set are masked
     render(8);
     EXPECT_DOUBLE_EQ(renderer.controllerValue(1, 0), 8192 / 16383.0 * 2 - 1);
-    EXPECT_EQ(renderer.volume(), 1.0f);
-    EXPECT_FLOAT_EQ(renderer.pan(), 64 / 127.0f);
+    EXPECT_EQ(renderer.master().volume(), 1.0f);
+    EXPECT_FLOAT_EQ(renderer.master().pan(), 64 / 127.0f);
     EXPECT_DOUBLE_EQ(renderer.controllerValue(3, 0), 100 / 127.0);
     EXPECT_DOUBLE_EQ(renderer.controllerValue(2, 60), 1.0);
     EXPECT_EQ(renderer.controllerValue(2, 61), 0.0);
@@ -184,11 +184,11 @@ TEST_F(RendererFixture, ControllersFromMidiOnAnyChannel) {
 
     queue(0xb0, 120, 0, 0); // does nothing
     render(8);
-    EXPECT_FLOAT_EQ(renderer.pan(), 64 / 127.0f);
+    EXPECT_FLOAT_EQ(renderer.master().pan(), 64 / 127.0f);
     queue(0xb0, 121, 0, 0); // reset controllers: poly aftertouch stays
     render(8);
     EXPECT_EQ(renderer.controllerValue(1, 0), 0.0);
-    EXPECT_EQ(renderer.pan(), 0.5f);
+    EXPECT_EQ(renderer.master().pan(), 0.5f);
     EXPECT_DOUBLE_EQ(renderer.controllerValue(2, 60), 1.0);
 }
 
@@ -197,20 +197,20 @@ TEST_F(RendererFixture, GainsGlideTowardVolumeAndPan) {
     queue(0xb0, 7, 127, 0);
     queue(0xb0, 10, 64, 0);
     render(20000);
-    EXPECT_NEAR(renderer.leftGain(), 2.0 - 2.0 * 64 / 127.0, 1e-3);
-    EXPECT_NEAR(renderer.rightGain(), 2.0 * 64 / 127.0, 1e-3);
+    EXPECT_NEAR(renderer.master().leftGain(), 2.0 - 2.0 * 64 / 127.0, 1e-3);
+    EXPECT_NEAR(renderer.master().rightGain(), 2.0 * 64 / 127.0, 1e-3);
 }
 
 TEST(DistortionShaper, BypassedBelowThresholdOddAndBounded) {
-    EXPECT_EQ(CSoundRenderer::distortionShaper(0.37f, 0.0004f), 0.37f);
+    EXPECT_EQ(CMasterSection::distortionShaper(0.37f, 0.0004f), 0.37f);
     for (float d : {0.5f, 1.0f, 8.0f, 16.0f}) {
         float k = 1.0f - d / 16.0f;
         const float g = k * k * k * k * k * k * k * k * 0.7f + 0.3f;
-        EXPECT_EQ(CSoundRenderer::distortionShaper(0.0f, d), 0.0f);
-        EXPECT_NEAR(CSoundRenderer::distortionShaper(1.0f, d), g, 1e-6);
-        EXPECT_NEAR(CSoundRenderer::distortionShaper(-1.0f, d), -g, 1e-6);
-        EXPECT_NEAR(CSoundRenderer::distortionShaper(0.3f, d),
-                    -CSoundRenderer::distortionShaper(-0.3f, d), 1e-6);
+        EXPECT_EQ(CMasterSection::distortionShaper(0.0f, d), 0.0f);
+        EXPECT_NEAR(CMasterSection::distortionShaper(1.0f, d), g, 1e-6);
+        EXPECT_NEAR(CMasterSection::distortionShaper(-1.0f, d), -g, 1e-6);
+        EXPECT_NEAR(CMasterSection::distortionShaper(0.3f, d),
+                    -CMasterSection::distortionShaper(-0.3f, d), 1e-6);
     }
 }
 
@@ -247,8 +247,8 @@ TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {
     render(21); // the second note's first control tick has run
     bool found = false;
     for (int32_t i = 0; i < 24; ++i)
-        if (renderer.voice(i).active && renderer.voice(i).key() == 69) {
-            EXPECT_NEAR(renderer.voice(i).keyFrequency(), 440.0, 1e-6);
+        if (renderer.voices().voice(i).active && renderer.voices().voice(i).key() == 69) {
+            EXPECT_NEAR(renderer.voices().voice(i).keyFrequency(), 440.0, 1e-6);
             found = true;
         }
     EXPECT_TRUE(found);
@@ -258,8 +258,8 @@ TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {
     queue(0x90, 81, 100, 0);
     render(1);
     for (int32_t i = 0; i < 24; ++i) {
-        if (renderer.voice(i).active && renderer.voice(i).key() == 81) {
-            EXPECT_LT(renderer.voice(i).keyFrequency(), 500.0);
+        if (renderer.voices().voice(i).active && renderer.voices().voice(i).key() == 81) {
+            EXPECT_LT(renderer.voices().voice(i).keyFrequency(), 500.0);
         }
     }
 }

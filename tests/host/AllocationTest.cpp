@@ -5,9 +5,9 @@
 // plug-in library's included, is seen through the sanitizer's allocation
 // hooks. Without it the test replaces the global operator new of this
 // program, which sees only what reaches that operator.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
 #include "host/VstTestHost.h"
-#include "patch/ValueIds.h"
 #include "support/SndfileWriter.h"
 
 #include <atomic>

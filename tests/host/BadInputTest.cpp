@@ -1,8 +1,8 @@
 // What a careless host or a wild program can hand the voices: MIDI data bytes
 // with the high bit set, the keys at the ends of the byte range, a program
 // with every amount at its limit, and the modulation matrix's feedback paths.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,8 +1,8 @@
 // Modulation envelopes heard at the output: segment times, the sustain loop,
 // the release, tempo sync from the host's tempo, and the velocity and key
 // curves that scale an envelope's depth.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

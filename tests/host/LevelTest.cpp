@@ -1,7 +1,7 @@
 // Levels and pan laws of operators and voice filters, and the low-pass
 // response of a voice filter, measured at the plug-in's output.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

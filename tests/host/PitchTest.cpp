@@ -1,7 +1,7 @@
 // The pitch a note sounds at, heard at the plug-in's output: operator tunings,
 // master pitch, pitch bend ranges, the fine tune carried by the chunk.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <functional>

@@ -1,9 +1,8 @@
 #include "host/ProgramChunk.h"
-
+#include "base/ValueIds.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CProgram.h"
 #include "patch/ProgramFormat.h"
-#include "patch/ValueIds.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The voices' sample layer heard through the plug-in: a WAV file written here
 // is loaded through a program chunk whose sampler slot names it.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 #include "support/SndfileWriter.h"
 
 #include <cmath>

@@ -2,14 +2,13 @@
 // is restored through effSetChunk, a key is held, and the rendered output
 // shows where each step started a note (a short pluck out of silence) or
 // which steps sound at all (a held tone).
+#include "base/ValueIds.h"
 #include "host/HostRender.h"
 #include "host/ProgramChunk.h"
-
-#include "engine/ParameterText.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CProgram.h"
+#include "patch/ParameterText.h"
 #include "patch/ProgramFormat.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <cstring>

@@ -1,8 +1,8 @@
 // Notes and voices as a host plays them: which voice a note takes or steals,
 // unison detune, glide sources, the sustain pedal, legato and the key stack,
 // and voices ending after their release.
+#include "base/ValueIds.h"
 #include "host/VoiceHost.h"
-#include "patch/ValueIds.h"
 
 #include <cmath>
 #include <gtest/gtest.h>

@@ -1,8 +1,7 @@
 #include "host/VoiceHost.h"
-
+#include "base/ValueIds.h"
 #include "patch/CMemAssembler.h"
 #include "patch/ProgramFormat.h"
-#include "patch/ValueIds.h"
 
 #include <algorithm>
 #include <cmath>

@@ -1,10 +1,9 @@
-#include "patch/CFileStreamer.h"
+#include "base/CFileStreamer.h"
 #include "patch/CMemAssembler.h"
-
-#include <gtest/gtest.h>
 
 #include <cstdio>
 #include <cstring>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 

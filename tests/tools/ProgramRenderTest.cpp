@@ -2,21 +2,20 @@
 // program file as the editor does (its samples are found in the program's
 // own folder), --chunk and --save-chunk move the host chunk.
 #include "MidiBytes.h"
+#include "base/ValueIds.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CProgram.h"
 #include "patch/ProgramFormat.h"
-#include "patch/ValueIds.h"
 #include "support/SndfileWriter.h"
-
-#include <gtest/gtest.h>
-#include <sndfile.h>
-#include <sys/wait.h>
 
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <gtest/gtest.h>
+#include <sndfile.h>
 #include <string>
+#include <sys/wait.h>
 #include <vector>
 
 namespace fs = std::filesystem;

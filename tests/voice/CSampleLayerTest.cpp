@@ -1,12 +1,10 @@
 #include "voice/CSampleLayer.h"
-
-#include "engine/CSamplerSlot.h"
+#include "voice/CSamplerSlot.h"
 #include "waves/CWaveSample.h"
-
-#include <gtest/gtest.h>
 
 #include <cmath>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 #include <vector>

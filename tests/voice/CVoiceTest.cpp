@@ -1,16 +1,15 @@
 // Whole-voice behaviour on a voice without a renderer (controllers at 0,
 // standard tuning, glide at once, no sample layer).
 #include "voice/CVoice.h"
+#include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
-#include "patch/ValueIds.h"
 #include "support/ScriptedPlatform.h"
 #include "support/SndfileWriter.h"
 #include "waves/CWaveManager.h"
 
-#include <gtest/gtest.h>
-
 #include <cmath>
+#include <gtest/gtest.h>
 #include <memory>
 #include <vector>
 

@@ -4,10 +4,10 @@
 //
 //   quellor-program list
 //   quellor-program NAME OUT.qxlprg
+#include "base/ValueIds.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
-#include "patch/ValueIds.h"
 #include "platform/IPlatform.h"
 
 #include <cstdio>

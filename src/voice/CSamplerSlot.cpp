@@ -1,6 +1,7 @@
-#include "engine/CSamplerSlot.h"
+#include "voice/CSamplerSlot.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
+#include "base/ValueIds.h"
 #include "waves/CWaveSample.h"
 
 namespace {
@@ -16,29 +17,29 @@ CSamplerSlot::~CSamplerSlot() {
 
 void CSamplerSlot::applyValue(int32_t k, double x) {
     switch (k) {
-    case kLowKey:
+    case kSampleSlotLowKeyOffset:
         lowKey = toRange(x, 0, kHighestKey);
         break;
-    case kRootKey:
+    case kSampleSlotRootKeyOffset:
         rootKey = toRange(x, 0, kHighestKey);
         break;
-    case kKeyboardFollow:
+    case kSampleSlotKeyboardFollowOffset:
         keyboardFollow = x >= kSwitchOn;
         break;
-    case kLoop:
+    case kSampleSlotLoopOffset:
         loop = x >= kSwitchOn;
         break;
-    case kSendFilter1:
+    case kSampleSlotSendFilter1Offset:
         sendFilter1 = float(toRange(x, -100, 100) * kPercent);
         break;
-    case kSendFilter2:
+    case kSampleSlotSendFilter2Offset:
         sendFilter2 = float(toRange(x, -100, 100) * kPercent);
         break;
-    case kLevel:
+    case kSampleSlotLevelOffset:
         level = toRange(x, -100, 100) * kPercent;
         updateLevels();
         break;
-    case kPan:
+    case kSampleSlotPanOffset:
         pan = toRange(x, -100, 100) * kPercent * 0.5 + 0.5;
         updateLevels();
         break;

@@ -1,6 +1,6 @@
-#include "voice/CTuningMap.h"
+#include "patch/CTuningMap.h"
 
-#include "patch/CFileStreamer.h"
+#include "base/CFileStreamer.h"
 
 #include <cctype>
 #include <charconv>

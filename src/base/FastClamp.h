@@ -2,10 +2,7 @@
 // so a damaged value can neither reach the output nor an integer conversion.
 #pragma once
 
-#if defined(__SSE2__) || defined(__x86_64__) || defined(_M_X64)
-#include <emmintrin.h>
-#define QUELLOR_HAS_SSE2 1
-#endif
+#include "base/Simd.h"
 
 // MAXSD / MAXSS return their second operand when either is NaN.
 inline double clampFast(double x, double lo, double hi) {

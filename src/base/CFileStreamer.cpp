@@ -1,4 +1,4 @@
-#include "patch/CFileStreamer.h"
+#include "base/CFileStreamer.h"
 
 #include <climits>
 #include <cstring>

@@ -11,11 +11,26 @@ inline constexpr int32_t kHostParameterCount = 43;
 inline constexpr int32_t kMasterLevelId = 0;
 inline constexpr int32_t kMasterPitchId = 1; // -24..24 semitones
 inline constexpr int32_t kDistortionId = 2;
-inline constexpr int32_t kDelayFirstId = 3; // 10 values: TimePre, TimeL, PanL, TimeR, PanR,
-                                            // Fdbk, Balance, Wet, Sync, On
+inline constexpr int32_t kDelayFirstId = 3; // 10 values, in this order:
+inline constexpr int32_t kDelayPreTimeOffset = 0;
+inline constexpr int32_t kDelayLeftTimeOffset = 1;
+inline constexpr int32_t kDelayLeftPanOffset = 2;
+inline constexpr int32_t kDelayRightTimeOffset = 3;
+inline constexpr int32_t kDelayRightPanOffset = 4;
+inline constexpr int32_t kDelayFeedbackOffset = 5;
+inline constexpr int32_t kDelayBalanceOffset = 6;
+inline constexpr int32_t kDelayWetOffset = 7;
+inline constexpr int32_t kDelaySyncOffset = 8;
+inline constexpr int32_t kDelayOnOffset = 9;
 inline constexpr int32_t kDelayIdCount = 10;
-inline constexpr int32_t kChorusFirstId = 13; // 7 values: Time, Speed, Wet, Dry, Invert, Stereo,
-                                              // Enable
+inline constexpr int32_t kChorusFirstId = 13; // 7 values, in this order:
+inline constexpr int32_t kChorusTimeOffset = 0;
+inline constexpr int32_t kChorusSpeedOffset = 1;
+inline constexpr int32_t kChorusWetOffset = 2;
+inline constexpr int32_t kChorusDryOffset = 3;
+inline constexpr int32_t kChorusInvertOffset = 4;
+inline constexpr int32_t kChorusStereoOffset = 5;
+inline constexpr int32_t kChorusEnableOffset = 6;
 inline constexpr int32_t kChorusIdCount = 7;
 inline constexpr int32_t kEqBandCount = 4;
 inline constexpr int32_t kEqQFirstId = 20;         // bands 1..4
@@ -90,6 +105,9 @@ inline constexpr int32_t kSequencerRandomOffset = 4;
 inline constexpr int32_t kSequencerPingPongOffset = 5;
 inline constexpr int32_t kSequencerStepsOffset = 6;
 inline constexpr int32_t kSequencerStepCount = 32;
+// A sequencer's values end one ID before the next block: that ID names nothing.
+static_assert(kSequencerStepsOffset + kSequencerStepCount < kSequencerIdStride, "");
+static_assert(kSequencer1FirstId + kSequencerIdStride == kSequencer2FirstId, "");
 
 // The renderer applies a whole program by reading IDs 0..kAppliedIdCount-1 in order.
 inline constexpr int32_t kAppliedIdCount = 324;

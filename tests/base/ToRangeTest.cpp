@@ -1,10 +1,9 @@
-#include "engine/ToRange.h"
-#include "engine/Denormal.h"
-
-#include <gtest/gtest.h>
+#include "base/ToRange.h"
+#include "base/Denormal.h"
 
 #include <cfloat>
 #include <cmath>
+#include <gtest/gtest.h>
 #include <limits>
 
 TEST(ToRange, RoundsExactHalvesTowardZeroAndClamps) {

@@ -1,5 +1,5 @@
-// One of the renderer's eight sampler slots: a loaded sample and how the
-// voices' sample layer plays it. Values come from value IDs 178 + 8 * slot + k.
+// One of the eight sampler slots: a loaded sample and how the voices' sample
+// layer plays it. Values come from value IDs kSampleSlotFirstId + 8 * slot + k.
 #pragma once
 
 #include <cstdint>
@@ -8,22 +8,13 @@ class CWaveSample;
 
 class CSamplerSlot {
 public:
-    // Member k of a slot's value IDs.
-    static constexpr int32_t kLowKey = 0;
-    static constexpr int32_t kRootKey = 1;
-    static constexpr int32_t kKeyboardFollow = 2;
-    static constexpr int32_t kLoop = 3;
-    static constexpr int32_t kSendFilter1 = 4;
-    static constexpr int32_t kSendFilter2 = 5;
-    static constexpr int32_t kLevel = 6;
-    static constexpr int32_t kPan = 7;
-
     CSamplerSlot() = default;
     virtual ~CSamplerSlot();
     CSamplerSlot(const CSamplerSlot&) = delete;
     CSamplerSlot& operator=(const CSamplerSlot&) = delete;
 
     // Any thread: plain stores, read by the voices at their control ticks.
+    // k is the member of the slot's value IDs (kSampleSlotLowKeyOffset ...).
     void applyValue(int32_t k, double x);
 
     // Owned; null when the slot is empty. Replaced only under the renderer's

@@ -1,6 +1,6 @@
-#include "engine/ParameterText.h"
+#include "patch/ParameterText.h"
 
-#include "engine/ToRange.h"
+#include "base/ToRange.h"
 #include "patch/CProgram.h"
 
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "engine/Denormal.h"
+#include "base/Denormal.h"
 
 #if defined(__SSE__) || defined(__x86_64__) || defined(_M_X64)
 #include <xmmintrin.h>

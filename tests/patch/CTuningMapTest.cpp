@@ -1,10 +1,9 @@
-#include "voice/CTuningMap.h"
-
-#include <gtest/gtest.h>
+#include "patch/CTuningMap.h"
 
 #include <cmath>
 #include <cstdio>
 #include <fstream>
+#include <gtest/gtest.h>
 #include <string>
 #include <unistd.h>
 

@@ -8,9 +8,11 @@
 
 #include <cmath>
 
-struct SemitoneRatio {
-    static constexpr double kSemitone = 1.059463094359295;
+// The equal-tempered semitone, 2^(1/12), as the decimal every pitch and rate
+// of the voices is worked out from.
+inline constexpr double kSemitone = 1.059463094359295;
 
+struct SemitoneRatio {
     double semitones = 0.0;
     double ratio = 1.0; // kSemitone ^ 0
 
