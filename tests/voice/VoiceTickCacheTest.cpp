@@ -44,8 +44,9 @@ double bipolar(double v) {
 
 // Patches that make each value heard through the path its check guards:
 // everything sounding; operators at fixed frequencies (pitch then reaches
-// only the filters' key tracking); the sample layer alone.
-enum class Patch { kFull, kFixedPitch, kSampleOnly };
+// only the filters' key tracking); the sample layer alone; everything
+// sounding with the pitch bend held up or down from before the note.
+enum class Patch { kFull, kFixedPitch, kSampleOnly, kBentUp, kBentDown };
 
 // One program value as the renderer hands it to the voices: normalised, but
 // the selected operator's (op >= 0) as stored.
@@ -235,7 +236,12 @@ struct RendererRig {
             p.addEnvelope();
             p.envelopes[i] = shapes[i];
         }
-        renderer.noteOn(kKey, kVelocity);
+        if (patch == Patch::kBentUp || patch == Patch::kBentDown) {
+            midi(0xe0, 0, patch == Patch::kBentUp ? 100 : 20);
+            midi(0x90, kKey, kVelocity); // starts with the bend in place
+        } else {
+            renderer.noteOn(kKey, kVelocity);
+        }
     }
     void midi(uint8_t status, uint8_t d1, uint8_t d2) {
         const uint8_t bytes[4] = {status, d1, d2, 0};
@@ -328,9 +334,14 @@ TEST(VoiceTickCache, ControllersAndTuningReachASettledVoiceAtTheNextTick) {
         {"modulation wheel into a cutoff envelope", Patch::kFixedPitch, wheel, 1},
         {"fine tune into the operators", Patch::kFull, fineTune, 2},
         {"fine tune into the sample layer", Patch::kSampleOnly, fineTune, 1},
+        {"bend range up, bent up", Patch::kBentUp,
+         [](RendererRig& rig) { rig.renderer.setParameter(kPitchBendUpId, 0.5); }, 2},
+        {"bend range down, bent down", Patch::kBentDown,
+         [](RendererRig& rig) { rig.renderer.setParameter(kPitchBendDownId, 0.5); }, 2},
     };
     std::map<Patch, std::unique_ptr<RendererRig>> untouched;
-    for (Patch patch : {Patch::kFull, Patch::kFixedPitch, Patch::kSampleOnly}) {
+    for (Patch patch :
+         {Patch::kFull, Patch::kFixedPitch, Patch::kSampleOnly, Patch::kBentUp, Patch::kBentDown}) {
         auto rig = std::make_unique<RendererRig>(patch, samplePath); // too large for the stack
         rig->render(kSettle);
         ASSERT_TRUE(settled(rig->voice())) << "patch " << int(patch);
