@@ -22,6 +22,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <functional>
 #include <map>
 #include <memory>
@@ -91,8 +92,12 @@ std::vector<Setting> patchSettings(Patch patch) {
 }
 
 // Envelopes that have settled by the change, so that their sums stand still:
-// held at level 1 after a 1 ms attack. Two scale by the modulation wheel (at
-// 0 until a change moves it). Returns how many.
+// held at level 1 after a 2.5 ms attack. Two scale by the modulation wheel
+// (at 0 until a change moves it). The attack ends at the note's fourth tick
+// (a tick is 44 samples, just under 1 ms), one at which operators take no
+// pitch: they must take the last pitch envelope's end at the fifth. Returns
+// how many.
+constexpr double kAttackSeconds = 0.0025;
 int patchEnvelopes(Patch patch, CEnvelope* envelopes) {
     struct Shape {
         int32_t kind;
@@ -106,8 +111,9 @@ int patchEnvelopes(Patch patch, CEnvelope* envelopes) {
         {kTargetMixLevelMult, 0, filters + 1, 0.9, kNoController},
         {kTargetCutoff, filters, filters + 1, 0.3, 0},
         {kTargetPitch, 0, kOperatorCount - 1, 0.3, 0}, // not with fixed pitches
+        {kTargetPitch, 0, kOperatorCount - 1, 0.2, kNoController},
     };
-    const int count = patch == Patch::kFixedPitch ? 3 : 4;
+    const int count = patch == Patch::kFixedPitch ? 3 : 5;
     for (int i = 0; i < count; ++i) {
         CEnvelope& e = envelopes[i];
         e = CEnvelope();
@@ -116,7 +122,7 @@ int patchEnvelopes(Patch patch, CEnvelope* envelopes) {
         e.targetKind = shapes[i].kind;
         e.controller = shapes[i].controller;
         e.setLevel(0, 1.0);
-        e.setDelta(0, 0.001);
+        e.setDelta(0, kAttackSeconds);
         e.setLevel(1, 1.0);
         e.setDelta(1, 0.001);
         e.setLevel(2, 0.0);
@@ -192,11 +198,25 @@ bool settled(const CVoice& v) {
     return still;
 }
 
+// Whether every operator of the full patch (ratio coarse 1 + index, no
+// offset) plays at the pitch its modulation sums give now.
+bool pitchFollowsTheSums(const CVoice& v) {
+    constexpr double kSemitone = 1.059463094359295;
+    bool follows = true;
+    for (int op = 0; op < kOperatorCount; ++op) {
+        const COperator& o = *v.oper(op);
+        const double expected =
+            std::pow(kSemitone, o.modulation.pitch) * v.keyFrequency() * (1.0 + op);
+        follows = follows && std::fabs(o.frequency() - expected) < 1e-9 * expected;
+    }
+    return follows;
+}
+
 // A voice of the full patch, attached to a renderer that supplies its
 // sampler slot (controllers at 0, standard tuning).
 struct VoiceRig {
     std::unique_ptr<CVoice> voice = std::make_unique<CVoice>();
-    CEnvelope envelopes[4];
+    CEnvelope envelopes[5];
     Output out;
 
     explicit VoiceRig(CSoundRenderer& host) {
@@ -230,7 +250,7 @@ struct RendererRig {
             renderer.setParameter(s.id, s.x);
         }
         CProgram& p = renderer.program();
-        CEnvelope shapes[4];
+        CEnvelope shapes[5];
         const int count = patchEnvelopes(patch, shapes);
         for (int i = 0; i < count; ++i) {
             p.addEnvelope();
@@ -285,6 +305,7 @@ TEST(VoiceTickCache, EveryProgramValueReachesASettledVoiceAtTheNextTick) {
     VoiceRig untouched(*host);
     untouched.render(kSettle);
     ASSERT_TRUE(settled(*untouched.voice));
+    ASSERT_TRUE(pitchFollowsTheSums(*untouched.voice));
     ASSERT_TRUE(untouched.voice->samples().playing());
     untouched.render(kAfter);
     VoiceRig again(*host); // a difference below is the change's alone
