@@ -219,9 +219,12 @@ struct VoiceRig {
     CEnvelope envelopes[5];
     Output out;
 
-    explicit VoiceRig(CSoundRenderer& host) {
+    // over: settings applied over the full patch's.
+    VoiceRig(CSoundRenderer& host, const std::vector<Setting>& over) {
         voice->attach(&host, &host.waves());
         for (const Setting& s : patchSettings(Patch::kFull))
+            voice->applyValue(s.id, s.x, s.op);
+        for (const Setting& s : over)
             voice->applyValue(s.id, s.x, s.op);
         voice->start(kKey, kVelocity, envelopes, patchEnvelopes(Patch::kFull, envelopes), 0.0);
     }
@@ -292,6 +295,37 @@ int latestSample(int ticks) {
     const int nextTick = (kSettle + kTick - 1) / kTick * kTick;
     return nextTick + ticks * kTick - 1;
 }
+// The full patch with `over` applied, played untouched and then once with
+// each of `changes` made at kSettle: each must be heard in time.
+void expectEveryChangeHeard(CSoundRenderer& host, const std::vector<Setting>& over,
+                            const std::vector<Setting>& changes) {
+    VoiceRig untouched(host, over);
+    untouched.render(kSettle);
+    ASSERT_TRUE(settled(*untouched.voice));
+    ASSERT_TRUE(pitchFollowsTheSums(*untouched.voice));
+    ASSERT_TRUE(untouched.voice->samples().playing());
+    untouched.render(kAfter);
+    VoiceRig again(host, over); // a difference below is the change's alone
+    again.render(kSettle + kAfter);
+    ASSERT_EQ(firstDifference(untouched.out, again.out, 0), -1);
+
+    for (const Setting& s : changes) {
+        VoiceRig rig(host, over);
+        rig.render(kSettle);
+        ASSERT_TRUE(rig.voice->applyValue(s.id, s.x, s.op));
+        rig.render(kAfter);
+        const int at = firstDifference(rig.out, untouched.out, kSettle);
+        const std::string what =
+            "value " + std::to_string(s.id) +
+            (s.op >= 0 ? " of operator " + std::to_string(s.op) : std::string()) + " to " +
+            std::to_string(s.x);
+        // Operators take pitch and start phase every second tick.
+        const bool pitch = s.id == kSelectedCoarseTuneId || s.id == kSelectedOffsetHzId ||
+                           s.id == kSelectedTuneModeId || s.id == kSelectedStartPhaseId;
+        EXPECT_GE(at, 0) << what << ": never heard";
+        EXPECT_LE(at, latestSample(pitch ? 2 : 1)) << what << ": heard only at sample " << at;
+    }
+}
 } // namespace
 
 TEST(VoiceTickCache, EveryProgramValueReachesASettledVoiceAtTheNextTick) {
@@ -302,37 +336,34 @@ TEST(VoiceTickCache, EveryProgramValueReachesASettledVoiceAtTheNextTick) {
     auto host = std::make_unique<CSoundRenderer>(&settings, nullptr);
     configureRenderer(*host, Patch::kFull, samplePath);
 
-    VoiceRig untouched(*host);
-    untouched.render(kSettle);
-    ASSERT_TRUE(settled(*untouched.voice));
-    ASSERT_TRUE(pitchFollowsTheSums(*untouched.voice));
-    ASSERT_TRUE(untouched.voice->samples().playing());
-    untouched.render(kAfter);
-    VoiceRig again(*host); // a difference below is the change's alone
-    again.render(kSettle + kAfter);
-    ASSERT_EQ(firstDifference(untouched.out, again.out, 0), -1);
-
     // Every value of the full patch, moved by about half its range (switches
     // flip). The free-running switch acts at a note's start, not at a tick,
     // and is left to the operator's tests.
-    const auto pitchTicks = [](const Setting& s) {
-        const bool pitch = s.id == kSelectedCoarseTuneId || s.id == kSelectedOffsetHzId ||
-                           s.id == kSelectedTuneModeId || s.id == kSelectedStartPhaseId;
-        return pitch ? 2 : 1;
-    };
-    for (const Setting& s : patchSettings(Patch::kFull)) {
-        VoiceRig rig(*host);
-        rig.render(kSettle);
-        const double moved = s.x >= 0.5 ? s.x - 0.51 : s.x + 0.51;
-        ASSERT_TRUE(rig.voice->applyValue(s.id, moved, s.op));
-        rig.render(kAfter);
-        const int at = firstDifference(rig.out, untouched.out, kSettle);
-        const std::string what =
-            "value " + std::to_string(s.id) +
-            (s.op >= 0 ? " of operator " + std::to_string(s.op) : std::string());
-        EXPECT_GE(at, 0) << what << ": never heard";
-        EXPECT_LE(at, latestSample(pitchTicks(s))) << what << ": heard only at sample " << at;
-    }
+    std::vector<Setting> moved = patchSettings(Patch::kFull);
+    for (Setting& s : moved)
+        s.x = s.x >= 0.5 ? s.x - 0.51 : s.x + 0.51;
+    expectEveryChangeHeard(*host, {}, moved);
+
+    // And back from rest: operators, a filter and interpolation switched off,
+    // levels and an amplitude at 0, each one turned back to the full patch.
+    const int firstOperator = kOperatorFirstId;
+    const int lastOperator = kOperatorFirstId + kOperatorIdStride * (kOperatorCount - 1);
+    const int secondFilter = kFilterFirstId + kFilterIdStride;
+    const std::vector<Setting> rest = {
+        {firstOperator + kOperatorEnabledOffset, 0.0},
+        {lastOperator + kOperatorEnabledOffset, 0.0},
+        {firstOperator + kOperatorIdStride + kOperatorMixOffset, bipolar(0.0)},
+        {kSelectedAmplitudeId, 0.0, 3},
+        {kFilterModeId[0], 0.0},
+        {secondFilter + kFilterLevelOffset, bipolar(0.0)},
+        {kNoInterpolationId, 1.0},
+        {kSampleLevelId, 0.0}};
+    std::vector<Setting> back;
+    for (const Setting& r : rest)
+        for (const Setting& s : patchSettings(Patch::kFull))
+            if (s.id == r.id && s.op == r.op) back.push_back(s);
+    ASSERT_EQ(back.size(), rest.size());
+    expectEveryChangeHeard(*host, rest, back);
 }
 
 TEST(VoiceTickCache, ControllersAndTuningReachASettledVoiceAtTheNextTick) {
