@@ -199,15 +199,17 @@ bool settled(const CVoice& v) {
 }
 
 // Whether every operator of the full patch (ratio coarse 1 + index, no
-// offset) plays at the pitch its modulation sums give now.
+// offset) plays at the frequency its modulation sums give now, worked out
+// as the operator does, so exactly.
 bool pitchFollowsTheSums(const CVoice& v) {
     constexpr double kSemitone = 1.059463094359295;
     bool follows = true;
     for (int op = 0; op < kOperatorCount; ++op) {
         const COperator& o = *v.oper(op);
         const double expected =
-            std::pow(kSemitone, o.modulation.pitch) * v.keyFrequency() * (1.0 + op);
-        follows = follows && std::fabs(o.frequency() - expected) < 1e-9 * expected;
+            std::pow(kSemitone, o.modulation.pitch) * (v.keyFrequency() * (1.0 + op) + 0.0) +
+            o.modulation.frequency;
+        follows = follows && o.frequency() == expected;
     }
     return follows;
 }
