@@ -60,7 +60,9 @@ void CModulationMatrix::rebuild(const double* const* rows) {
     const int32_t sparseCost = count * kSparseRouteCost;
     const int32_t denseCost = denseSourceCount * kDenseRowCost + kDenseFixedCost;
     const int32_t blockCost = blockCount * kBlockRouteCost + kBlockFixedCost;
-    if (blockCost < sparseCost && blockCost < denseCost)
+    if (forcedMode != Mode::kCheapest)
+        mode = forcedMode;
+    else if (blockCost < sparseCost && blockCost < denseCost)
         mode = Mode::kBlocks;
     else
         mode = sparseCost > denseCost ? Mode::kDense : Mode::kSparse;

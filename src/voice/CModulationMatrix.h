@@ -36,6 +36,14 @@ public:
     void rebuild(const double* const* rows);
     int32_t routeCount() const { return count; }
 
+    // The form the routes run in per sample: one by one, as dense rows or as
+    // shifted blocks (above). rebuild takes the cheapest by estimated cost
+    // unless a form is forced, from the next rebuild on; every form gives the
+    // same sums, which is what forcing them in turn shows.
+    enum class Mode : uint8_t { kSparse, kDense, kBlocks, kCheapest };
+    void forceMode(Mode m) { forcedMode = m; }
+    Mode currentMode() const { return mode; }
+
     // The node arrays' layout: in holds kPaddedNodes values (those past
     // kNodes are scratch); out must be readable from out[-kOutputPad] to
     // out[kNodes - 1 + kOutputPad], the pads holding 0. Both 16-byte aligned.
@@ -187,8 +195,8 @@ private:
     int32_t blockCount = 0;
     uint8_t blockOf[kMaxRoutes] = {};
     uint8_t blockLane[kMaxRoutes] = {};
-    enum class Mode : uint8_t { kSparse, kDense, kBlocks };
     Mode mode = Mode::kSparse;
+    Mode forcedMode = Mode::kCheapest;
     PickBlock pickBlocks[kPickBlocks];
     double* pickSlot[kMaxRoutes] = {}; // where route j's cell goes in the picks
     bool anyFromFilters = false;

@@ -156,6 +156,8 @@ public:
     // pan not), adds s * left gain and s * right gain into left and right,
     // stores s as the output, advances the ramps and resets the phase input to
     // the base phase. Interpolate false reads each segment's constant term only.
+    // The voice plays its operators through COperatorBank; this plain form is
+    // what the bank's loops are held to, lane by lane and bit for bit.
     template <bool Interpolate> void produce(float& left, float& right);
 
     struct Modulation {

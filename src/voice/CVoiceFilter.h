@@ -85,7 +85,8 @@ public:
                     bool firstTick, bool sumsMoved = true);
     // Per sample: filters the input accumulator, adds y * left gain and
     // y * right gain into left and right, stores y as the output, clears the
-    // accumulator and advances the ramps.
+    // accumulator and advances the ramps. The voice runs its filters through
+    // CFilterPair; this plain form is what the pair is held to, bit for bit.
     void process(float& left, float& right);
     // End of a render chunk: zero or denormal stage states become 0.
     void flushStates();
