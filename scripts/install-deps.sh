@@ -7,6 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
+    libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb
     clang libclang-rt-14-dev
     g++-mingw-w64-i686
     wine wine32:i386

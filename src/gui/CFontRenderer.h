@@ -1,0 +1,64 @@
+#pragma once
+// Text for the window: anti-aliased glyphs rendered by FreeType from the
+// DejaVu Sans font embedded in the library, in the two sizes the controls use.
+//
+// Glyphs are rendered once per size at the window's scale and kept; texts are
+// bytes in Latin-1 (the program's names and display texts are plain 8-bit).
+// UI thread only.
+
+#include <cstdint>
+#include <vector>
+
+struct FT_LibraryRec_;
+struct FT_FaceRec_;
+
+namespace VSTGUI {
+
+// The numbers the editor's layout tables use for the fonts: 0 is the standard
+// font, 6 the small one; any other number draws in the standard font.
+enum CFontId : int { kStandardFont = 0, kSmallFont = 6 };
+
+// Pixel sizes at scale 1; chosen so that digits and capitals read clearly in
+// the 10- to 14-pixel-high fields of the layout.
+constexpr int kStandardFontPixels = 11;
+constexpr int kSmallFontPixels = 9;
+
+class CFontRenderer {
+public:
+    struct Glyph {
+        int left = 0;  // from the pen position to the bitmap's left edge
+        int top = 0;   // from the baseline up to the bitmap's top row
+        int width = 0; // coverage bitmap size
+        int height = 0;
+        int advance = 0;                    // pen movement, whole pixels
+        std::vector<std::uint8_t> coverage; // width × height, 0..255
+    };
+
+    CFontRenderer();
+    ~CFontRenderer();
+    CFontRenderer(const CFontRenderer&) = delete;
+    CFontRenderer& operator=(const CFontRenderer&) = delete;
+
+    // Loads the embedded font for the given scale; false when FreeType cannot.
+    bool open(int scale);
+    bool isOpen() const { return library != nullptr; }
+
+    // Sizes in surface pixels (already multiplied by the scale).
+    const Glyph& glyph(CFontId font, unsigned char c);
+    int textWidth(CFontId font, const char* text);
+    int capHeight(CFontId font) const { return caps[slot(font)]; }
+    int lineHeight(CFontId font) const { return lines[slot(font)]; }
+
+private:
+    static int slot(CFontId font) { return font == kSmallFont ? 1 : 0; }
+    void close();
+
+    FT_LibraryRec_* library = nullptr;
+    FT_FaceRec_* faces[2] = {nullptr, nullptr};
+    int caps[2] = {0, 0};
+    int lines[2] = {0, 0};
+    bool rendered[2][256] = {};
+    Glyph glyphs[2][256];
+};
+
+} // namespace VSTGUI
