@@ -161,19 +161,22 @@ void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign al
     int cx0 = r.left * scale, cy0 = r.top * scale, cx1 = r.right * scale, cy1 = r.bottom * scale;
     if (!clipDevice(cx0, cy0, cx1, cy1)) return;
 
-    const int width = fonts->textWidth(font, text);
-    int penX = r.left * scale;
+    // The pen moves in 1/64 pixel; each glyph is drawn for the pen's quarter pixel.
+    const int width = fonts->textAdvance(font, text);
+    int pen = r.left * scale * 64;
     if (align == kCenterText)
-        penX += (r.width() * scale - width) / 2;
+        pen += (r.width() * scale * 64 - width) / 2;
     else if (align == kRightText)
-        penX += r.width() * scale - width;
+        pen += r.width() * scale * 64 - width;
     const int baseline = r.top * scale + (r.height() * scale + fonts->capHeight(font) + 1) / 2;
 
     std::uint32_t* base = surface.data();
     const int stride = surface.width();
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p) {
-        const CFontRenderer::Glyph& g = fonts->glyph(font, *p);
-        const int gx = penX + g.left, gy = baseline - g.top;
+        const int quarters = (pen + 8) >> 4; // the pen in quarter pixels, rounded
+        const CFontRenderer::Glyph& g =
+            fonts->glyph(font, *p, quarters & (CFontRenderer::kPhases - 1));
+        const int gx = (quarters >> 2) + g.left, gy = baseline - g.top;
         const int ya = std::max(gy, cy0), yb = std::min(gy + g.height, cy1);
         const int xa = std::max(gx, cx0), xb = std::min(gx + g.width, cx1);
         for (int y = ya; y < yb; ++y) {
@@ -182,13 +185,13 @@ void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign al
             for (int x = xa; x < xb; ++x)
                 if (cov[x - gx]) blend(row[x], fontColor, cov[x - gx]);
         }
-        penX += g.advance;
+        pen += g.advance;
     }
 }
 
 double CDrawContext::getStringWidth(const char* text) {
     if (!fonts || !fonts->isOpen()) return 0;
-    return double(fonts->textWidth(font, text)) / scale;
+    return double(fonts->textAdvance(font, text)) / 64.0 / scale;
 }
 
 int CDrawContext::getFontHeight() const {

@@ -4,6 +4,7 @@
 
 #include <ft2build.h>
 #include FT_FREETYPE_H
+#include FT_OUTLINE_H
 #include FT_TRUETYPE_TABLES_H
 
 #include <cstring>
@@ -53,20 +54,28 @@ bool CFontRenderer::open(int scale) {
     return true;
 }
 
-const CFontRenderer::Glyph& CFontRenderer::glyph(CFontId font, unsigned char c) {
-    int s = slot(font);
-    Glyph& g = glyphs[s][c];
-    if (rendered[s][c] || !faces[s]) return g;
-    rendered[s][c] = true;
+const CFontRenderer::Glyph& CFontRenderer::glyph(CFontId font, unsigned char c, int phase) {
+    const int s = slot(font);
+    phase = phase < 0 ? 0 : phase % kPhases;
+    Glyph& g = glyphs[s][phase][c];
+    if (rendered[s][phase][c] || !faces[s]) return g;
+    rendered[s][phase][c] = true;
     g = Glyph();
-    // Light hinting keeps the shapes' proportions while snapping stems
-    // vertically: crisp at 9 to 11 pixels without the distortion of full hinting.
-    if (FT_Load_Char(faces[s], c, FT_LOAD_RENDER | FT_LOAD_TARGET_LIGHT) != 0) return g;
+    // Light hinting snaps stems only vertically, so the outline may move
+    // sideways by a fraction of a pixel without losing its shape: crisp
+    // horizontal strokes at 9 to 11 pixels, and the font's own spacing.
+    if (FT_Load_Char(faces[s], c, FT_LOAD_NO_BITMAP | FT_LOAD_TARGET_LIGHT) != 0) return g;
     FT_GlyphSlot slotRec = faces[s]->glyph;
+    if (slotRec->format == FT_GLYPH_FORMAT_OUTLINE)
+        FT_Outline_Translate(&slotRec->outline, FT_Pos(phase * 64 / kPhases), 0);
+    if (FT_Render_Glyph(slotRec, FT_RENDER_MODE_LIGHT) != 0) return g;
     const FT_Bitmap& bm = slotRec->bitmap;
     g.left = slotRec->bitmap_left;
     g.top = slotRec->bitmap_top;
-    g.advance = int((slotRec->advance.x + 32) >> 6);
+    // Unrounded advances keep each size's proportions (hinted whole-pixel
+    // advances make 9 and 10 pixels set almost equally wide) and make text at
+    // scale 2 exactly twice as long as at scale 1; glyphs land on whole pixels.
+    g.advance = int((slotRec->linearHoriAdvance + 512) >> 10);
     if (bm.pixel_mode == FT_PIXEL_MODE_GRAY && bm.width > 0 && bm.rows > 0) {
         g.width = int(bm.width);
         g.height = int(bm.rows);
@@ -78,11 +87,11 @@ const CFontRenderer::Glyph& CFontRenderer::glyph(CFontId font, unsigned char c) 
     return g;
 }
 
-int CFontRenderer::textWidth(CFontId font, const char* text) {
+int CFontRenderer::textAdvance(CFontId font, const char* text) {
     int w = 0;
     if (!text) return 0;
     for (const unsigned char* p = reinterpret_cast<const unsigned char*>(text); *p; ++p)
-        w += glyph(font, *p).advance;
+        w += glyph(font, *p, 0).advance;
     return w;
 }
 

@@ -19,8 +19,9 @@ namespace VSTGUI {
 enum CFontId : int { kStandardFont = 0, kSmallFont = 6 };
 
 // Pixel sizes at scale 1; chosen so that digits and capitals read clearly in
-// the 10- to 14-pixel-high fields of the layout.
-constexpr int kStandardFontPixels = 11;
+// the 10- to 14-pixel-high fields of the layout, and the widest numbers
+// ("-99.9999") fit the 50-pixel number fields.
+constexpr int kStandardFontPixels = 10;
 constexpr int kSmallFontPixels = 9;
 
 class CFontRenderer {
@@ -43,9 +44,18 @@ public:
     bool open(int scale);
     bool isOpen() const { return library != nullptr; }
 
-    // Sizes in surface pixels (already multiplied by the scale).
-    const Glyph& glyph(CFontId font, unsigned char c);
-    int textWidth(CFontId font, const char* text);
+    // Glyphs are drawn for a pen that stands a quarter, half or three
+    // quarters of a pixel right of a whole pixel too, so text keeps the
+    // font's own spacing instead of each letter jumping to the nearest pixel.
+    static constexpr int kPhases = 4;
+
+    // Sizes in surface pixels (already multiplied by the scale). phase:
+    // 0..kPhases-1, the pen's fraction of a pixel in kPhases-ths.
+    const Glyph& glyph(CFontId font, unsigned char c, int phase = 0);
+    // The pen's travel over text, in 1/64 pixel.
+    int textAdvance(CFontId font, const char* text);
+    // The same in whole pixels, rounded.
+    int textWidth(CFontId font, const char* text) { return (textAdvance(font, text) + 32) >> 6; }
     int capHeight(CFontId font) const { return caps[slot(font)]; }
     int lineHeight(CFontId font) const { return lines[slot(font)]; }
 
@@ -57,8 +67,8 @@ private:
     FT_FaceRec_* faces[2] = {nullptr, nullptr};
     int caps[2] = {0, 0};
     int lines[2] = {0, 0};
-    bool rendered[2][256] = {};
-    Glyph glyphs[2][256];
+    bool rendered[2][kPhases][256] = {};
+    Glyph glyphs[2][kPhases][256];
 };
 
 } // namespace VSTGUI
