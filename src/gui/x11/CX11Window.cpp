@@ -1,5 +1,7 @@
 #include "gui/x11/CX11Window.h"
 
+#include <X11/Xlib.h>
+
 #include "gui/CSurface.h"
 #include "gui/EditorScale.h"
 #include "gui/MouseButtons.h"

@@ -8,7 +8,11 @@
 
 #include "gui/IPlatformWindow.h"
 
-#include <X11/Xlib.h>
+// Xlib's own types, declared rather than included: Xlib's macros (None,
+// Bool, Status...) must not leak into everything that includes this header.
+struct _XDisplay;
+struct _XGC;
+struct _XImage;
 
 namespace VSTGUI {
 
@@ -25,15 +29,16 @@ public:
     void currentMouse(CPoint& where, long& buttons) override;
     void* nativeHandle() const override;
 
-    Display* getDisplay() const { return display; }
+    // The window's own connection (an Xlib Display*).
+    _XDisplay* getDisplay() const { return display; }
 
 private:
     void putRect(const CRect& r);
 
-    Display* display = nullptr;
-    Window window = 0;
-    GC gc = nullptr;
-    XImage* image = nullptr;
+    _XDisplay* display = nullptr;
+    unsigned long window = 0; // an Xlib Window id
+    _XGC* gc = nullptr;
+    _XImage* image = nullptr;
     int width = 0;
     int height = 0;
 };
