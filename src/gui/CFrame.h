@@ -78,7 +78,9 @@ public:
     void onMouseMoved(const CPoint& where, long buttons) override;
 
 private:
-    CPoint toWindow(const CPoint& p) const { return CPoint(p.h / scale, p.v / scale); }
+    // Rounds down, also left of and above the window, where a drag may go.
+    int toWindow(int p) const { return p >= 0 ? p / scale : -((scale - 1 - p) / scale); }
+    CPoint toWindow(const CPoint& p) const { return CPoint(toWindow(p.h), toWindow(p.v)); }
     void redraw();
 
     int scale;

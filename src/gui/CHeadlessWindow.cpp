@@ -29,7 +29,7 @@ void CHeadlessWindow::pumpEvents(IPlatformWindowEvents& sink) {
 
 void CHeadlessWindow::show(const std::vector<CRect>& rects) {
     ++showCalls;
-    shown.insert(shown.end(), rects.begin(), rects.end());
+    shown = rects;
 }
 
 void CHeadlessWindow::currentMouse(CPoint& where, long& buttons) {

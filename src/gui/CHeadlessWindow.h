@@ -30,7 +30,7 @@ public:
     // Modifier keys reported with the released buttons after a drag.
     void setModifiers(long modifiers) { idleModifiers = modifiers; }
 
-    // What the frame showed: every rectangle handed to show, and the calls.
+    // What the frame showed: the rectangles of the latest show, and the calls.
     std::vector<CRect> shown;
     int showCalls = 0;
     // Makes open fail, as a window system that refuses the window would.

@@ -168,16 +168,19 @@ TEST(CFrame, MousePositionsReachViewsInWindowCoordinates) {
         h.window->mouseDown(CPoint(30 * scale + scale - 1, 40 * scale + scale - 1), kLButton);
         h.window->dragTo(CPoint(30 * scale, 30 * scale), kLButton);
         h.window->dragTo(CPoint(30 * scale, 19 * scale + scale - 1), kLButton);
+        // Beyond the window's top-left corner the drag goes on, pixel for pixel.
+        h.window->dragTo(CPoint(-1, -2 * scale - 1), kLButton);
         const int shown = h.window->showCalls;
         h.frame->idle();
 
-        ASSERT_EQ(knob->seen.size(), 3u) << scale;
+        ASSERT_EQ(knob->seen.size(), 4u) << scale;
         EXPECT_EQ(knob->seen[0], CPoint(30, 40));
         EXPECT_EQ(knob->seen[1], CPoint(30, 30));
         EXPECT_EQ(knob->seen[2], CPoint(30, 19));
-        EXPECT_FLOAT_EQ(knob->getValue(), 0.5f + 10 * 0.01f);
+        EXPECT_EQ(knob->seen[3], CPoint(-1, -3));
+        EXPECT_FLOAT_EQ(knob->getValue(), 0.5f + 21 * 0.01f);
         // The window was repainted inside the drag, once per step.
-        EXPECT_EQ(h.window->showCalls, shown + 2);
+        EXPECT_EQ(h.window->showCalls, shown + 3);
         EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin 7", "end 7"}));
     }
 }

@@ -9,6 +9,8 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
+#include <poll.h>
+
 #include <algorithm>
 #include <cstdint>
 
@@ -34,6 +36,9 @@ struct ErrorTrap {
     ErrorTrap(const ErrorTrap&) = delete;
     ErrorTrap& operator=(const ErrorTrap&) = delete;
 };
+
+// Longest wait of one mouse query in a drag loop: well under a screen frame.
+constexpr int kDragWaitMilliseconds = 8;
 
 long buttonsFromState(unsigned state) {
     long b = 0;
@@ -213,6 +218,12 @@ void CX11Window::currentMouse(CPoint& where, long& buttons) {
     buttons = 0;
     if (!display || !window) return;
     ErrorTrap trap;
+    // A drag loop asks again and again; while the mouse rests, wait a little
+    // for the server to report a move or a release instead of spinning.
+    if (XEventsQueued(display, QueuedAlready) == 0) {
+        pollfd fd{ConnectionNumber(display), POLLIN, 0};
+        poll(&fd, 1, kDragWaitMilliseconds);
+    }
     Window root, child;
     int rootX, rootY, x = 0, y = 0;
     unsigned state = 0;
