@@ -26,9 +26,13 @@ void CFontRenderer::close() {
     library = nullptr;
 }
 
-bool CFontRenderer::open(int scale) {
+bool CFontRenderer::open(int scale, const unsigned char* fontBytes, std::size_t fontSize) {
     close();
     if (scale < 1) return false;
+    if (!fontBytes) {
+        fontBytes = kEmbeddedFont;
+        fontSize = kEmbeddedFontSize;
+    }
     if (FT_Init_FreeType(&library) != 0) {
         library = nullptr;
         return false;
@@ -36,8 +40,7 @@ bool CFontRenderer::open(int scale) {
     const int pixels[2] = {kStandardFontPixels * scale, kSmallFontPixels * scale};
     for (int i = 0; i < 2; ++i) {
         // One face per size: a face holds one size at a time.
-        if (FT_New_Memory_Face(library, kEmbeddedFont, FT_Long(kEmbeddedFontSize), 0, &faces[i]) !=
-                0 ||
+        if (FT_New_Memory_Face(library, fontBytes, FT_Long(fontSize), 0, &faces[i]) != 0 ||
             FT_Set_Pixel_Sizes(faces[i], 0, FT_UInt(pixels[i])) != 0) {
             close();
             return false;

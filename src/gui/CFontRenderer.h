@@ -6,6 +6,7 @@
 // bytes in Latin-1 (the program's names and display texts are plain 8-bit).
 // UI thread only.
 
+#include <cstddef>
 #include <cstdint>
 #include <vector>
 
@@ -40,8 +41,9 @@ public:
     CFontRenderer(const CFontRenderer&) = delete;
     CFontRenderer& operator=(const CFontRenderer&) = delete;
 
-    // Loads the embedded font for the given scale; false when FreeType cannot.
-    bool open(int scale);
+    // Loads the embedded font (or the TrueType file in fontBytes) for the
+    // given scale; false when FreeType cannot, and nothing is kept open then.
+    bool open(int scale, const unsigned char* fontBytes = nullptr, std::size_t fontSize = 0);
     bool isOpen() const { return library != nullptr; }
 
     // Glyphs are drawn for a pen that stands a quarter, half or three

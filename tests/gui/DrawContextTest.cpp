@@ -152,3 +152,20 @@ TEST(CDrawContext, TextIsAntiAliasedAlignedAndClipped) {
     // Text set at twice the size at scale 2 takes the same room in the window.
     EXPECT_NEAR(standardWidth[2], standardWidth[1], 1.5);
 }
+
+TEST(CFontRenderer, AFontThatCannotLoadFailsCleanly) {
+    CFontRenderer fonts;
+    const unsigned char garbage[] = "this is no TrueType file, though it is long enough to look";
+    EXPECT_FALSE(fonts.open(1, garbage, sizeof garbage));
+    EXPECT_FALSE(fonts.isOpen());
+    EXPECT_FALSE(fonts.open(0));
+    // Text without fonts draws nothing and measures nothing.
+    CSurface s(20, 20);
+    CDrawContext c(s, 1, &fonts);
+    c.setFontColor(kWhiteCColor);
+    c.drawString("abc", CRect(0, 0, 20, 20));
+    EXPECT_EQ(inkBox(s), CRect());
+    EXPECT_EQ(c.getStringWidth("abc"), 0.0);
+    // The embedded font still opens afterwards.
+    EXPECT_TRUE(fonts.open(2));
+}
