@@ -182,6 +182,26 @@ TEST_F(X11Window, ShowsTheSurfaceAndDeliversClicks) {
     }
 }
 
+TEST_F(X11Window, ExposedPartsAreShownAgainWithoutARedraw) {
+    CFrame frame(CRect(0, 0, 120, 80), 1);
+    frame.setBackgroundColor(CColor{200, 40, 90, 255});
+    auto* control = new Clicked(CRect(10, 10, 60, 40));
+    frame.addView(control);
+    ASSERT_TRUE(frame.open(asParent(parent)));
+    frame.idle();
+    ASSERT_TRUE(windowEqualsSurface(frame));
+    // Hiding and showing the host's window loses what the server showed.
+    XUnmapWindow(x, parent);
+    XSync(x, False);
+    XMapWindow(x, parent);
+    XSync(x, False);
+    for (int i = 0; i < 20; ++i) {
+        frame.idle(); // nothing is dirty: only the exposed parts are blitted
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_TRUE(windowEqualsSurface(frame));
+}
+
 TEST_F(X11Window, AParentThatIsGoneMakesOpenFail) {
     Window gone = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 10, 10, 0, 0, 0);
     XDestroyWindow(x, gone);

@@ -111,14 +111,16 @@ bool CX11Window::open(void* parent, const CSurface& surface) {
     XSetWindowAttributes attributes{};
     attributes.colormap = DefaultColormap(display, screen);
     attributes.border_pixel = 0;
-    attributes.background_pixel = 0;
+    // No background: the server leaves exposed parts as they are until we
+    // blit the surface there, instead of flashing them black first.
+    attributes.background_pixmap = None;
     attributes.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ExposureMask |
                             StructureNotifyMask;
     // Visual and colormap given, not copied from the parent: the host's window
     // may use another visual (32-bit with alpha, for instance).
     window = XCreateWindow(display, parentWindow, 0, 0, unsigned(surface.width()),
                            unsigned(surface.height()), 0, depth, InputOutput, visual,
-                           CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
+                           CWColormap | CWBorderPixel | CWBackPixmap | CWEventMask, &attributes);
     XMapWindow(display, window);
     XSync(display, False);
     if (trappedErrors != 0) {
