@@ -66,7 +66,8 @@ TEST(Screenshot, SampleWindowAtBothScales) {
         h.click(120, 12, kLButton); // the pop-up, with the mouse over its third entry
         h.window->mouseMove(CPoint(130 * scale, 50 * scale));
         h.frame->idle();
-        const std::string name = "gui-screenshot-" + std::to_string(scale) + "x.png";
+        const std::string name = std::string(QUELLOR_SCREENSHOT_DIR) + "/gui-screenshot-" +
+                                 std::to_string(scale) + "x.png";
         EXPECT_TRUE(writePng(*h.frame->getSurface(), name)) << name;
     }
     // Flat areas agree between the scales: the background, the number boxes' fill.
