@@ -7,7 +7,8 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
-    libcairo2-dev fonts-dejavu-core libpng-dev  # editor artwork: drawn at build time, decoded at open
+    libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
+    libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev
     g++-mingw-w64-x86-64 g++-mingw-w64-i686
     wine wine64 wine32:i386

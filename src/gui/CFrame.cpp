@@ -1,0 +1,193 @@
+#include "gui/CFrame.h"
+
+#include "gui/COptionMenu.h"
+#include "gui/COptionMenuPopup.h"
+
+namespace VSTGUI {
+
+namespace {
+
+// Beyond this many separate areas one rectangle around them all is cheaper
+// to paint and blit than the list.
+constexpr std::size_t kMaxAreas = 16;
+
+// Joins overlapping or touching areas, so that no pixel is painted twice.
+void mergeAreas(std::vector<CRect>& areas, const CRect& window) {
+    std::vector<CRect> out;
+    for (CRect r : areas) {
+        r.bound(window);
+        if (r.isEmpty()) continue;
+        bool joined = true;
+        while (joined) {
+            joined = false;
+            for (std::size_t i = 0; i < out.size(); ++i) {
+                const CRect& o = out[i];
+                if (r.left <= o.right && o.left <= r.right && r.top <= o.bottom &&
+                    o.top <= r.bottom) {
+                    r.unite(o);
+                    out.erase(out.begin() + long(i));
+                    joined = true;
+                    break;
+                }
+            }
+        }
+        out.push_back(r);
+    }
+    if (out.size() > kMaxAreas) {
+        CRect all;
+        for (const CRect& r : out)
+            all.unite(r);
+        out.assign(1, all);
+    }
+    areas.swap(out);
+}
+
+} // namespace
+
+CFrame::CFrame(const CRect& size_, int scale_, std::unique_ptr<IPlatformWindow> window_)
+    : CViewContainer(size_), scale(scale_ < 1 ? 1 : scale_), window(std::move(window_)) {
+    frame = this;
+}
+
+CFrame::~CFrame() {
+    // Children go while the frame is whole: a menu leaving the tree closes its pop-up.
+    popup.reset();
+    removeAll(true);
+    if (window && opened) window->close();
+}
+
+bool CFrame::open(void* parentWindow) {
+    if (opened) return true;
+    if (!window) window = createNativeWindow();
+    if (!window || size.isEmpty()) return false;
+    auto s = std::make_unique<CSurface>(size.width() * scale, size.height() * scale);
+    auto f = std::make_unique<CFontRenderer>();
+    if (!f->open(scale)) return false;
+    if (!window->open(parentWindow, *s)) return false;
+    surface = std::move(s);
+    fonts = std::move(f);
+    context = std::make_unique<CDrawContext>(*surface, scale, fonts.get());
+    opened = true;
+    setDirty();
+    return true;
+}
+
+void CFrame::doIdleStuff() {
+    if (!opened) return;
+    window->pumpEvents(*this);
+    redraw();
+}
+
+void CFrame::redraw() {
+    if (!opened) return;
+    const bool anything = pending.exchange(false, std::memory_order_acq_rel);
+    if (!anything && invalidAreas.empty()) return;
+
+    std::vector<CRect> areas;
+    areas.swap(invalidAreas);
+    if (dirty.exchange(false, std::memory_order_acq_rel)) {
+        areas.assign(1, size);
+        std::vector<CRect> ignored;
+        collectDirty(ignored);
+    } else {
+        collectDirty(areas);
+    }
+    mergeAreas(areas, size);
+    if (areas.empty()) return;
+
+    for (const CRect& a : areas) {
+        context->resetClipRect();
+        drawArea(context.get(), a);
+        if (popup && popup->getRect().rectOverlap(a)) {
+            context->setClipRect(a);
+            popup->draw(context.get());
+        }
+    }
+    context->resetClipRect();
+
+    std::vector<CRect> pixels;
+    pixels.reserve(areas.size());
+    for (const CRect& a : areas)
+        pixels.emplace_back(a.left * scale, a.top * scale, a.right * scale, a.bottom * scale);
+    window->show(pixels);
+}
+
+void CFrame::getCurrentMouse(CPoint& where, long& buttons) {
+    if (!opened) {
+        where = lastMouse;
+        buttons = 0;
+        return;
+    }
+    CPoint p;
+    window->currentMouse(p, buttons);
+    where = toWindow(p);
+    lastMouse = where;
+}
+
+long CFrame::getCurrentMouseButtons() {
+    CPoint p;
+    long buttons = 0;
+    getCurrentMouse(p, buttons);
+    return buttons;
+}
+
+void CFrame::setDirty(bool state) {
+    dirty.store(state, std::memory_order_release);
+    if (state) noteDirty();
+}
+
+void CFrame::invalidRect(const CRect& area) {
+    if (area.isEmpty()) return;
+    invalidAreas.push_back(area);
+    noteDirty();
+}
+
+void CFrame::openPopup(COptionMenu* menu) {
+    closePopup();
+    if (!menu || !opened || menu->getNbEntries() == 0) return;
+    popup = std::make_unique<COptionMenuPopup>(*menu, size, *context);
+    invalidRect(popup->getRect());
+}
+
+void CFrame::closePopup() {
+    if (!popup) return;
+    invalidRect(popup->getRect());
+    popup.reset();
+}
+
+COptionMenu* CFrame::getPopupMenu() const {
+    return popup ? &popup->getMenu() : nullptr;
+}
+
+void CFrame::onMouseDown(const CPoint& devicePoint, long buttons) {
+    // Clicks that arrive while a control runs its drag loop belong to that drag.
+    if (inMouse || !opened) return;
+    CPoint where = toWindow(devicePoint);
+    lastMouse = where;
+    if (popup) {
+        if (!popup->getRect().pointInside(where)) {
+            closePopup();
+            return;
+        }
+        int entry = popup->entryAt(where);
+        if (entry < 0) return; // a separator: the pop-up stays
+        COptionMenu& menu = popup->getMenu();
+        closePopup();
+        menu.chooseEntry(entry);
+        return;
+    }
+    CView* view = getViewAt(where);
+    if (!view) return;
+    inMouse = true;
+    view->mouse(context.get(), where, buttons);
+    inMouse = false;
+}
+
+void CFrame::onMouseMoved(const CPoint& devicePoint, long) {
+    if (!opened) return;
+    CPoint where = toWindow(devicePoint);
+    lastMouse = where;
+    if (popup && popup->hover(where)) invalidRect(popup->getRect());
+}
+
+} // namespace VSTGUI

@@ -1,0 +1,99 @@
+#pragma once
+// The root of the view tree and the owner of the window: the surface all
+// views draw into, the fonts, the draw context, the platform window inside
+// the host's window, and the pop-up menu while one is open.
+//
+// The frame's rectangle is the window at scale 1 (970 × 600 for the editor);
+// its scale (1 or 2) sets the surface's size, the text size and which
+// bitmaps the editor loads. Mouse positions from the window are divided by
+// the scale before any view sees them, so views behave the same at either
+// scale.
+//
+// Redrawing: views only raise dirty flags (any thread); the frame's idle, on
+// the UI thread, repaints the dirty areas into the surface and asks the
+// platform window to show just those areas. An idle with nothing dirty draws
+// nothing and sends nothing to the window system.
+//
+// Drag loops: a control's mouse handler may loop while a button is held,
+// calling getCurrentMouse and doIdleStuff on each pass; with a real window the
+// position comes from the window system, headless from the test's script.
+
+#include "gui/CDrawContext.h"
+#include "gui/CFontRenderer.h"
+#include "gui/CSurface.h"
+#include "gui/CViewContainer.h"
+#include "gui/IPlatformWindow.h"
+
+#include <atomic>
+#include <memory>
+#include <vector>
+
+namespace VSTGUI {
+
+class COptionMenu;
+class COptionMenuPopup;
+
+class CFrame : public CViewContainer, private IPlatformWindowEvents {
+public:
+    // window: the platform window to open; null for the system's own.
+    CFrame(const CRect& size, int scale, std::unique_ptr<IPlatformWindow> window = nullptr);
+    ~CFrame() override;
+
+    // Makes the surface, loads the fonts and opens the window inside parent.
+    // False when any of these fails; the frame then stays closed and may be
+    // deleted. UI thread.
+    bool open(void* parentWindow);
+    bool isOpen() const { return opened; }
+    int getScale() const { return scale; }
+
+    // Pumps the window's events, then repaints and shows what is dirty.
+    void doIdleStuff();
+    void idle() { doIdleStuff(); }
+
+    // The mouse now (scale 1) with its buttons and modifiers (MouseButtons.h).
+    void getCurrentMouse(CPoint& where, long& buttons);
+    long getCurrentMouseButtons();
+
+    // Any thread: the whole window is repainted at the next idle.
+    void setDirty(bool state = true) override;
+    // Any thread: some view became dirty.
+    void noteDirty() { pending.store(true, std::memory_order_release); }
+    // UI thread: repaint this area at the next idle.
+    void invalidRect(const CRect& area);
+
+    // The pop-up of an option menu, drawn above every view until an entry is
+    // chosen or the user clicks elsewhere. UI thread.
+    void openPopup(COptionMenu* menu);
+    void closePopup();
+    COptionMenu* getPopupMenu() const;
+
+    // Null until open.
+    CSurface* getSurface() const { return surface.get(); }
+    CDrawContext* getDrawContext() const { return context.get(); }
+    IPlatformWindow* getPlatformWindow() const { return window.get(); }
+
+    // The events a platform window delivers (surface pixels); public so that
+    // tests and hosts of the frame can feed them directly.
+    void onMouseDown(const CPoint& where, long buttons) override;
+    void onMouseMoved(const CPoint& where, long buttons) override;
+
+private:
+    // Rounds down, also left of and above the window, where a drag may go.
+    int toWindow(int p) const { return p >= 0 ? p / scale : -((scale - 1 - p) / scale); }
+    CPoint toWindow(const CPoint& p) const { return CPoint(toWindow(p.h), toWindow(p.v)); }
+    void redraw();
+
+    int scale;
+    bool opened = false;
+    bool inMouse = false;
+    std::atomic<bool> pending{true};
+    std::unique_ptr<IPlatformWindow> window;
+    std::unique_ptr<CSurface> surface;
+    std::unique_ptr<CFontRenderer> fonts;
+    std::unique_ptr<CDrawContext> context;
+    std::unique_ptr<COptionMenuPopup> popup;
+    std::vector<CRect> invalidAreas;
+    CPoint lastMouse;
+};
+
+} // namespace VSTGUI

@@ -1,0 +1,41 @@
+#include "gui/CView.h"
+
+#include "gui/CFrame.h"
+
+namespace VSTGUI {
+
+CView::CView(const CRect& size_) : size(size_) {}
+
+CView::~CView() = default;
+
+void CView::draw(CDrawContext*) {}
+
+void CView::mouse(CDrawContext*, CPoint&, long) {}
+
+void CView::setDirty(bool state) {
+    dirty.store(state, std::memory_order_release);
+    if (state && frame) frame->noteDirty();
+}
+
+void CView::setViewSize(const CRect& newSize) {
+    invalidate(getDrawRect());
+    size = newSize;
+    setDirty();
+}
+
+void CView::setVisible(bool state) {
+    if (visible == state) return;
+    visible = state;
+    invalidate(getDrawRect());
+}
+
+void CView::attached(CViewContainer* newParent, CFrame* newFrame) {
+    parent = newParent;
+    frame = newFrame;
+}
+
+void CView::invalidate(const CRect& area) {
+    if (frame) frame->invalidRect(area);
+}
+
+} // namespace VSTGUI

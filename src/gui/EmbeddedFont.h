@@ -1,0 +1,12 @@
+#pragma once
+// The DejaVu Sans TrueType file, compiled into the library at build time (its
+// licence is in resources/fonts/LICENSE-DejaVu).
+
+#include <cstddef>
+
+namespace VSTGUI {
+
+extern const unsigned char kEmbeddedFont[];
+extern const std::size_t kEmbeddedFontSize;
+
+} // namespace VSTGUI

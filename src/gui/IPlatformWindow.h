@@ -1,0 +1,52 @@
+#pragma once
+// The seam between the portable framework and a window system: a child
+// window inside the host's window that shows parts of the surface and reports
+// the mouse. Backends: x11/ (Linux), win32/ (Windows), and CHeadlessWindow for
+// tests. Positions here are surface pixels (scale 1 or 2); the frame converts.
+// UI thread only.
+
+#include "gui/CRect.h"
+
+#include <memory>
+#include <vector>
+
+namespace VSTGUI {
+
+class CSurface;
+
+// What the backend reports while it pumps its events.
+class IPlatformWindowEvents {
+public:
+    virtual ~IPlatformWindowEvents() = default;
+    // buttons: the pressed button and the modifier keys (MouseButtons.h).
+    virtual void onMouseDown(const CPoint& where, long buttons) = 0;
+    virtual void onMouseMoved(const CPoint& where, long buttons) = 0;
+};
+
+class IPlatformWindow {
+public:
+    virtual ~IPlatformWindow() = default;
+
+    // Creates the child window inside parent (the host's window) with the
+    // surface's size; the backend keeps the surface to repaint exposed parts.
+    // False when the window system refuses; nothing is left open then.
+    virtual bool open(void* parent, const CSurface& surface) = 0;
+    virtual void close() = 0;
+    // Delivers the events that arrived since the last call. With nothing
+    // pending it sends nothing to the window system.
+    virtual void pumpEvents(IPlatformWindowEvents& events) = 0;
+    // Copies these surface rectangles to the screen.
+    virtual void show(const std::vector<CRect>& rects) = 0;
+    // The mouse now: position relative to the window, buttons and modifiers.
+    virtual void currentMouse(CPoint& where, long& buttons) = 0;
+    // The system's handle of the child window (X11 Window id, HWND).
+    virtual void* nativeHandle() const = 0;
+};
+
+// The backend of the system the library is built for.
+std::unique_ptr<IPlatformWindow> createNativeWindow();
+// The screen's density in dots per inch as the desktop announces it; 96 when
+// it says nothing.
+int nativeScreenDpi();
+
+} // namespace VSTGUI

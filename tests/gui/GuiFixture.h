@@ -1,0 +1,47 @@
+#pragma once
+// A frame on a headless window for tests: 200 × 120 over the test
+// background, at scale 1 or 2, with helpers to read the window's pixels.
+
+#include "gui/CBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/CHeadlessWindow.h"
+#include "gui/TestBitmaps.h"
+
+#include <memory>
+
+namespace guitest {
+
+struct HeadlessFrame {
+    std::unique_ptr<VSTGUI::CBitmap> background;
+    VSTGUI::CHeadlessWindow* window = nullptr; // owned by the frame
+    std::unique_ptr<VSTGUI::CFrame> frame;
+
+    explicit HeadlessFrame(int scale = 1, VSTGUI::CRect size = VSTGUI::CRect(0, 0, 200, 120)) {
+        auto w = std::make_unique<VSTGUI::CHeadlessWindow>();
+        window = w.get();
+        frame = std::make_unique<VSTGUI::CFrame>(size, scale, std::move(w));
+        background = VSTGUI::CBitmap::load(testbitmaps::kBackground, scale);
+        frame->setBackground(background.get());
+        frame->open(nullptr);
+    }
+    ~HeadlessFrame() { frame.reset(); }
+
+    int scale() const { return frame->getScale(); }
+    // The surface's pixel at the top-left of window pixel (x, y), as 0xRRGGBB.
+    std::uint32_t at(int x, int y, int dx = 0, int dy = 0) const {
+        return frame->getSurface()->pixel(x * scale() + dx, y * scale() + dy) & 0xffffff;
+    }
+    // The background bitmap's colour at window pixel (x, y).
+    std::uint32_t backgroundAt(int x, int y) const {
+        return background->pixels()[std::size_t(y * scale()) * background->pixelWidth() +
+                                    std::size_t(x * scale())] &
+               0xffffff;
+    }
+    // A click at window coordinates (x, y), delivered by the next idle.
+    void click(int x, int y, long buttons) {
+        window->mouseDown(VSTGUI::CPoint(x * scale(), y * scale()), buttons);
+        frame->idle();
+    }
+};
+
+} // namespace guitest
