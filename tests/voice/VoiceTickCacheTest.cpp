@@ -14,7 +14,7 @@
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
-#include "patch/ValueIds.h"
+#include "base/ValueIds.h"
 #include "support/ScriptedPlatform.h"
 #include "support/SndfileWriter.h"
 #include "voice/CVoice.h"
@@ -265,7 +265,7 @@ struct RendererRig {
             midi(0xe0, 0, patch == Patch::kBentUp ? 100 : 20);
             midi(0x90, kKey, kVelocity); // starts with the bend in place
         } else {
-            renderer.noteOn(kKey, kVelocity);
+            midi(0x90, kKey, kVelocity);
         }
     }
     void midi(uint8_t status, uint8_t d1, uint8_t d2) {
@@ -282,9 +282,9 @@ struct RendererRig {
         }
     }
     const CVoice& voice() const {
-        for (int i = 0; i < CSoundRenderer::kVoiceCount; ++i)
-            if (renderer.voice(i).active) return renderer.voice(i);
-        return renderer.voice(0);
+        for (int i = 0; i < CVoiceAllocator::kVoiceCount; ++i)
+            if (renderer.voices().voice(i).active) return renderer.voices().voice(i);
+        return renderer.voices().voice(0);
     }
 };
 
