@@ -11,10 +11,10 @@
 // The program's values go to the voice through its own apply step, as the
 // renderer passes them on; the values from outside the program (controllers,
 // tuning) through a whole renderer, as a host plays it.
+#include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
-#include "base/ValueIds.h"
 #include "support/ScriptedPlatform.h"
 #include "support/SndfileWriter.h"
 #include "voice/CVoice.h"
