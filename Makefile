@@ -6,7 +6,7 @@ BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build cross bench install clean fuzz fuzz-build fuzz-check
+.PHONY: all deps build demo test test-build golden cross bench install clean fuzz fuzz-build fuzz-check
 
 all: build
 
@@ -23,6 +23,14 @@ demo: build
 test-build: deps
 	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
+
+# Records the golden renders again (tests/golden/) after an intended change
+# to the sound; review the diff before committing it.
+golden: deps
+	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
+	@cmake --build $(TEST_BUILD) --target quellor_golden_tests
+	@QUELLOR_RECORD_GOLDEN=1 $(TEST_BUILD)/quellor_golden_tests --gtest_brief=1
+	@git status --short tests/golden 2>/dev/null || true
 
 cross: deps
 	@cmake -S . -B $(WIN_BUILD) $(GENERATOR) -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-i686.cmake \
