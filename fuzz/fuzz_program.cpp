@@ -1,6 +1,7 @@
 // Program block (host chunk and program files): any bytes load or are
 // refused. A refused block leaves the program exactly as it was: its saved
-// bytes are the same before and after. A loaded program saves again.
+// bytes are the same before and after. A loaded program saves again, once
+// for each shape it can have (see shapeOf).
 //
 // One program serves every input and is put back to its start state after
 // each load that changed it, so that each input meets the same program (a
@@ -13,6 +14,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <set>
 #include <vector>
 
 namespace {
@@ -24,6 +26,17 @@ std::vector<uint8_t> saved(CProgram& program) {
     const int32_t n = writer.assemble(bytes);
     if (n <= 0) std::abort();
     return std::vector<uint8_t>(bytes, bytes + n);
+}
+
+// What decides the writer's path through a program: how many envelopes it
+// writes and how many points each of their three records holds. Every other
+// value is copied as it is, so one save per shape reaches all the writer does.
+std::vector<int32_t> shapeOf(const CProgram& p) {
+    std::vector<int32_t> shape{p.envelopeCount};
+    for (int32_t e = 0; e < p.envelopeCount && e < kProgramEnvelopeCount; ++e)
+        for (const CEnvelope* r : {&p.envelopes[e], &p.velocityCurves[e], &p.keyCurves[e]})
+            shape.push_back(r->pointCount);
+    return shape;
 }
 
 struct Fixture {
@@ -52,7 +65,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     CMemAssembler reader;
     if (!reader.assign(data, int32_t(size))) return 0;
     if (loadProgram(f.program, reader, size & 1)) {
-        (void)saved(f.program);
+        static std::set<std::vector<int32_t>>& savedShapes = *new std::set<std::vector<int32_t>>;
+        if (savedShapes.insert(shapeOf(f.program)).second) (void)saved(f.program);
         f.program = f.start;
         f.fineTune = 0.5;
         return 0;
