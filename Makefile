@@ -56,7 +56,8 @@ clean:
 	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
 
 # Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
-# of its seed corpus. make test runs them for 20 seconds each.
+# of its seed corpus with the flags in fuzz/<name>.options; prints the inputs
+# run and the rate of each. make test runs them for 20 seconds each.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz-build: deps
