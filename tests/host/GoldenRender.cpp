@@ -25,7 +25,8 @@ constexpr PhraseEvent kPhrase[] = {
 };
 constexpr int32_t kPhraseFrames = 17640; // 0.4 s: the chord's release is heard
 
-constexpr int32_t kMaxEventsPerBlock = 8;
+// Room for the whole phrase in one block.
+constexpr int32_t kMaxEventsPerBlock = int32_t(std::size(kPhrase));
 struct EventList {
     VstInt32 numEvents;
     VstIntPtr reserved;
@@ -114,8 +115,7 @@ bool renderProgram(AEffect* e, const std::vector<uint8_t>& programBytes, Fingerp
     for (int32_t start = 0; start < kPhraseFrames; start += kBlockFrames) {
         const int32_t frames = std::min(kBlockFrames, kPhraseFrames - start);
         EventList list = {0, 0, {}};
-        while (next < std::size(kPhrase) && kPhrase[next].frame < start + frames &&
-               list.numEvents < kMaxEventsPerBlock) {
+        while (next < std::size(kPhrase) && kPhrase[next].frame < start + frames) {
             VstMidiEvent& m = midi[next];
             m.type = kVstMidiType;
             m.byteSize = sizeof(VstMidiEvent);
