@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build cross bench bench-wine install clean fuzz fuzz-build fuzz-check
+.PHONY: all deps build demo test test-build golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check
 
 all: build
 
@@ -24,6 +24,14 @@ demo: build
 test-build: deps
 	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
+
+# Records the golden renders again (tests/golden/) after an intended change
+# to the sound; review the diff before committing it.
+golden: deps
+	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
+	@cmake --build $(TEST_BUILD) --target quellor_golden_tests
+	@QUELLOR_RECORD_GOLDEN=1 $(TEST_BUILD)/quellor_golden_tests --gtest_brief=1
+	@git status --short tests/golden 2>/dev/null || true
 
 # The Windows plug-ins: 64-bit (build-win64/Quellor.dll) and 32-bit
 # (build-win32/Quellor.dll), each with the smoke host that Wine runs.
@@ -60,7 +68,8 @@ clean:
 	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(WIN64_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
 
 # Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
-# of its seed corpus. make test runs them for 20 seconds each.
+# of its seed corpus with the flags in fuzz/<name>.options; prints the inputs
+# run and the rate of each. make test runs them for 20 seconds each.
 FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 fuzz-build: deps

@@ -41,7 +41,9 @@ bool readPoints(CEnvelope& e, CMemAssembler& r) {
         p.level = finiteOr(v[0], 0.0);
         p.startLevel = finiteOr(v[1], 0.0);
         p.curve = finiteOr(v[2], 0.5);
-        p.delta = finiteOr(v[3], e.timeGrid);
+        // Held to the longest segment an edit allows: a huge delta would
+        // overflow when recompute counts it in grid steps.
+        p.delta = std::min(finiteOr(v[3], e.timeGrid), CEnvelope::kMaxDelta);
         p.endTime = finiteOr(v[4], 0.0);
     }
     return true;

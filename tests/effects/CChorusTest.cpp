@@ -130,32 +130,6 @@ TEST(CChorus, StereoZeroGivesBothSidesTheSameMix) {
     EXPECT_EQ(left, right);
 }
 
-TEST(CChorus, DisabledPassesTheSignalExactly) {
-    CChorus chorus;
-    chorus.setDry(0.5f);
-    chorus.setEnabled(1.0f);
-    std::vector<float> left = noise(5000, 1), right = noise(5000, 2);
-    run(chorus, left, right);
-    chorus.setEnabled(0.0f);
-    const std::vector<float> dryL = noise(3000, 3), dryR = noise(3000, 4);
-    std::vector<float> l = dryL, r = dryR;
-    run(chorus, l, r);
-    EXPECT_EQ(l, dryL);
-    EXPECT_EQ(r, dryR);
-}
-
-// The chorus has no feedback: a NaN lasts only until the ring buffer is rewritten.
-TEST(CChorus, NonFiniteInputPassesWithinOneBuffer) {
-    CChorus chorus;
-    chorus.setEnabled(1.0f);
-    std::vector<float> left = noise(10000, 1), right = noise(10000, 2);
-    left[3000] = std::numeric_limits<float>::quiet_NaN();
-    right[3001] = std::numeric_limits<float>::infinity();
-    run(chorus, left, right);
-    EXPECT_TRUE(allFinite(left, 3001 + size_t(chorus.bufferSize())));
-    EXPECT_TRUE(allFinite(right, 3001 + size_t(chorus.bufferSize())));
-}
-
 TEST(CChorus, AppliesItsOwnValueIds) {
     CChorus chorus;
     EXPECT_FALSE(chorus.applyValue(12, 1.0));
@@ -170,24 +144,6 @@ TEST(CChorus, AppliesItsOwnValueIds) {
     EXPECT_FALSE(chorus.isEnabled());
     EXPECT_TRUE(chorus.applyValue(19, 0.5));
     EXPECT_TRUE(chorus.isEnabled());
-}
-
-TEST(CChorus, AnyRateAndBlockStaysInsideBuffers) {
-    for (double rate : kRates)
-        for (int32_t block : kBlocks) {
-            CChorus chorus;
-            chorus.setSampleRate(rate);
-            chorus.setEnabled(1.0f);
-            chorus.setSpeed(1.0f);
-            std::vector<float> left = noise(size_t(rate / 2), 5),
-                               right = noise(size_t(rate / 2), 6);
-            int32_t blocks = 0;
-            inBlocks(left, right, block, [&](float* l, float* r, int32_t n) {
-                chorus.setTime(float(blocks++ % 3) * 0.5f); // tap targets jump while running
-                chorus.process(l, r, n);
-            });
-            EXPECT_TRUE(allFinite(left) && allFinite(right)) << rate << " " << block;
-        }
 }
 
 TEST(CChorus, WriteCounterWrapKeepsTapDelays) {

@@ -120,21 +120,6 @@ TEST(CEq, SwitchingClearsTheFilterMemory) {
     EXPECT_EQ(b, d);
 }
 
-TEST(CEq, DisabledPassesTheSignalExactly) {
-    CEq eq;
-    eq.setLevel(0, 1.0);
-    eq.setLevel(3, 0.0);
-    eq.setEnabled(1.0f);
-    std::vector<float> left = noise(3000, 1), right = noise(3000, 2);
-    run(eq, left, right);
-    eq.setEnabled(0.0f);
-    const std::vector<float> dryL = noise(3000, 3), dryR = noise(3000, 4);
-    std::vector<float> l = dryL, r = dryR;
-    run(eq, l, r);
-    EXPECT_EQ(l, dryL);
-    EXPECT_EQ(r, dryR);
-}
-
 TEST(CEq, NonFiniteInputAndValuesDoNotStick) {
     for (double rate : kRates)
         for (int32_t block : kBlocks) {

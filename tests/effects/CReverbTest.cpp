@@ -140,17 +140,6 @@ TEST(CReverb, SwitchingDropsTheTail) {
         ASSERT_EQ(left[i], 0.0f) << i;
 }
 
-TEST(CReverb, DisabledLeavesTheSignalAlone) {
-    CReverb reverb;
-    configure(reverb, 1.0, 1.0);
-    impulseResponse(reverb, 2000);
-    reverb.setEnabled(0.0);
-    const std::vector<float> dry = noise(3000, 1);
-    std::vector<float> left = dry, right = dry;
-    run(reverb, left, right);
-    EXPECT_EQ(left, dry);
-}
-
 TEST(CReverb, SameRateKeepsTheTailButRenewsTheInputLine) {
     CReverb reverb;
     configure(reverb, 1.0, 1.0);
@@ -161,17 +150,6 @@ TEST(CReverb, SameRateKeepsTheTailButRenewsTheInputLine) {
     std::vector<float> left(2000, 0.0f), right(2000, 0.0f);
     run(reverb, left, right);
     EXPECT_GT(rms(left, 0, left.size()), 1e-4); // the combs still ring
-}
-
-TEST(CReverb, NonFiniteInputDoesNotStick) {
-    CReverb reverb;
-    configure(reverb, 1.0, 1.0);
-    std::vector<float> left = noise(20000, 1), right = noise(20000, 2);
-    left[kFadeIn] = std::numeric_limits<float>::quiet_NaN();
-    right[kFadeIn + 1] = std::numeric_limits<float>::infinity();
-    run(reverb, left, right);
-    EXPECT_TRUE(allFinite(left, kFadeIn + 2));
-    EXPECT_TRUE(allFinite(right, kFadeIn + 2));
 }
 
 TEST(CReverb, AppliesItsOwnValueIds) {
@@ -188,25 +166,11 @@ TEST(CReverb, AppliesItsOwnValueIds) {
     EXPECT_FLOAT_EQ(reverb.wetTarget(), 0.25f);
 }
 
-TEST(CReverb, AnyRateAndBlockStaysInsideBuffers) {
-    CReverb unprepared; // no buffers before the first rate: processing does nothing
+TEST(CReverb, WithoutARateProcessingDoesNothing) {
+    CReverb unprepared; // no buffers before the first rate
     unprepared.setEnabled(1.0);
     unprepared.setWet(1.0);
     std::vector<float> l(64, 0.5f), r(64, 0.5f);
     unprepared.process(l.data(), r.data(), 64);
     EXPECT_EQ(l[0], 0.5f);
-
-    for (double rate : kRates)
-        for (int32_t block : {1, 7, 512, 2500}) {
-            CReverb reverb;
-            reverb.setSampleRate(rate);
-            reverb.setFeedback(1.0);
-            reverb.setColor(1.0);
-            reverb.setWet(1.0);
-            reverb.setEnabled(1.0);
-            std::vector<float> left = noise(size_t(rate / 4), 5),
-                               right = noise(size_t(rate / 4), 6);
-            run(reverb, left, right, block);
-            EXPECT_TRUE(allFinite(left) && allFinite(right)) << rate << " " << block;
-        }
 }

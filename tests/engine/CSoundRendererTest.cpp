@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cmath>
 #include <vector>
 
@@ -153,15 +154,40 @@ TEST_F(RendererFixture, RendererValuesFromTheirIds) {
     EXPECT_FALSE(renderer.voices().glideFromHeldNote());
 }
 
+// Any ID at all may reach the apply step, the read-back and the texts. IDs
+// outside the value-ID space change nothing, read back 0 and show "0.00";
+// the host's names stop at 42.
 TEST_F(RendererFixture, ApplyStepIsSafeForAnyId) {
-    const int32_t ids[] = {-1, INT32_MIN, INT32_MAX, 460, 100000, 42, 43};
-    for (int32_t id : ids) {
+    auto chunk = [&] {
+        void* data = nullptr;
+        const int32_t n = renderer.getChunk(&data);
+        const uint8_t* bytes = static_cast<const uint8_t*>(data);
+        return n > 0 ? std::vector<uint8_t>(bytes, bytes + n) : std::vector<uint8_t>();
+    };
+    const std::vector<uint8_t> before = chunk();
+    ASSERT_FALSE(before.empty());
+    for (int32_t id : {-1, INT32_MIN, INT32_MAX, 461, 100000}) {
         renderer.setParameter(id, 0.3);
-        char text[24];
-        renderer.getParameterDisplay(id, text, sizeof text);
-        renderer.getParameterName(id, text, sizeof text);
-        (void)renderer.getParameter(id);
+        EXPECT_EQ(renderer.getParameter(id), 0.0) << id;
+        char name[24] = "untouched";
+        renderer.getParameterName(id, name, sizeof name);
+        EXPECT_STREQ(name, "untouched") << id;
+        char display[24] = "";
+        renderer.getParameterDisplay(id, display, sizeof display);
+        EXPECT_STREQ(display, "0.00") << id;
     }
+    EXPECT_EQ(chunk(), before);
+
+    // Either side of the last host parameter: both are stored, only 42 has a name.
+    renderer.setParameter(42, 0.3);
+    renderer.setParameter(43, 0.7);
+    EXPECT_DOUBLE_EQ(renderer.getParameter(42), 0.3);
+    EXPECT_DOUBLE_EQ(renderer.getParameter(43), 0.7);
+    char name[24] = "untouched";
+    renderer.getParameterName(43, name, sizeof name);
+    EXPECT_STREQ(name, "untouched");
+    renderer.getParameterName(42, name, sizeof name);
+    EXPECT_STREQ(name, "Flt2: Mode");
 }
 
 TEST_F(RendererFixture, ControllersFromMidiOnAnyChannel) {
@@ -240,26 +266,25 @@ TEST_F(RendererFixture, KeyFrequencyFactorFromTuningRatiosAndFineTune) {
 }
 
 TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {
+    // The key frequency of the active voice playing `key`; NaN when none does.
+    auto keyFrequency = [&](int key) {
+        for (int32_t i = 0; i < 24; ++i)
+            if (renderer.voices().voice(i).active && renderer.voices().voice(i).key() == key)
+                return renderer.voices().voice(i).keyFrequency();
+        return std::nan("");
+    };
     renderer.setParameter(48, 0.0); // glide at once
     queue(0x90, 40, 100, 0);
     queue(0x80, 40, 0, 10);
     queue(0x90, 69, 100, 20);
     render(21); // the second note's first control tick has run
-    bool found = false;
-    for (int32_t i = 0; i < 24; ++i)
-        if (renderer.voices().voice(i).active && renderer.voices().voice(i).key() == 69) {
-            EXPECT_NEAR(renderer.voices().voice(i).keyFrequency(), 440.0, 1e-6);
-            found = true;
-        }
-    EXPECT_TRUE(found);
+    EXPECT_NEAR(keyFrequency(69), 440.0, 1e-6);
 
     // A real glide still starts from the previous note.
     renderer.setParameter(48, 0.5);
     queue(0x90, 81, 100, 0);
     render(1);
-    for (int32_t i = 0; i < 24; ++i) {
-        if (renderer.voices().voice(i).active && renderer.voices().voice(i).key() == 81) {
-            EXPECT_LT(renderer.voices().voice(i).keyFrequency(), 500.0);
-        }
-    }
+    const double gliding = keyFrequency(81);
+    EXPECT_GE(gliding, 440.0 - 1e-6);
+    EXPECT_LT(gliding, 500.0); // key 81 is 880 Hz
 }

@@ -59,8 +59,10 @@ protected:
         if (server == 0) {
             close(fds[0]);
             std::string fd = std::to_string(fds[1]);
+            // -noreset: without it the server starts over whenever its last
+            // client leaves, and a test connecting in that moment is refused.
             execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
-                   "-nolisten", "tcp", static_cast<char*>(nullptr));
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
         close(fds[1]);

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cfloat>
+#include <cmath>
 #include <cstring>
+#include <limits>
 #include <vector>
 
 namespace {
@@ -110,6 +113,32 @@ TEST(EnvelopeBlock, WithoutRoutingTheEnvelopeKeepsItsOwn) {
         EXPECT_EQ(target.envelope.depths[d], d == 3 ? 0.75 : 0.0) << d;
     EXPECT_EQ(target.envelope.pointCount, 64);
     EXPECT_TRUE(target.envelope.bipolar);
+}
+
+// Damaged numbers in the points load as numbers the envelope can play: a
+// delta beyond the longest segment is held to it, and the output stays finite.
+TEST(EnvelopeBlock, DamagedPointsPlayFinite) {
+    const std::vector<uint8_t> bytes = save(Slot());
+    const size_t firstPoint = 8 + 4 + 1 + 16 + 3 + 88 + 1;
+    const double inf = std::numeric_limits<double>::infinity();
+    struct Case {
+        int field; // level, start level, curve, delta, end time
+        double value;
+    } cases[] = {{3, 1e300}, {3, DBL_MAX}, {3, -1e300}, {3, inf},    {3, std::nan("")},
+                 {0, 1e300}, {0, -inf},    {2, 1e300},  {2, -1e300}, {4, 1e300}};
+    for (const Case& c : cases) {
+        std::vector<uint8_t> b = bytes;
+        std::memcpy(b.data() + firstPoint + 8 * size_t(c.field), &c.value, 8);
+        Slot s;
+        ASSERT_TRUE(load(s, b, true)) << c.field << " " << c.value;
+        EXPECT_LE(s.envelope.delta(0), CEnvelope::kMaxDelta) << c.field << " " << c.value;
+        s.envelope.start(0.0);
+        for (int k = 0; k < 200; ++k) {
+            if (k == 100) s.envelope.release();
+            ASSERT_TRUE(std::isfinite(s.envelope.evaluate(0.7, true)))
+                << c.field << " " << c.value << " at " << k;
+        }
+    }
 }
 
 TEST(EnvelopeBlock, RefusesDamagedBlocks) {
