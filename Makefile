@@ -21,7 +21,8 @@ demo: build
 	@bash scripts/render-demo.sh $(RENDER)
 
 test-build: deps
-	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON \
+	    -DQUELLOR_WARNINGS_AS_ERRORS=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
 
 cross: deps
@@ -30,6 +31,8 @@ cross: deps
 	@cmake --build $(WIN_BUILD)
 
 test: test-build cross fuzz-check
+	@bash scripts/check-format.sh
+	@bash scripts/check-layers.sh
 	@cd $(TEST_BUILD) && ctest --output-on-failure
 	@bash scripts/wine-test.sh $(WIN_BUILD) $(TEST_BUILD)
 

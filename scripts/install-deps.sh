@@ -7,7 +7,7 @@ packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-i686
     wine wine32:i386
 )
