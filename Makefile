@@ -22,7 +22,8 @@ demo: build
 	@bash scripts/render-demo.sh $(RENDER)
 
 test-build: deps
-	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON >/dev/null
+	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON \
+	    -DQUELLOR_WARNINGS_AS_ERRORS=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
 
 # Records the golden renders again (tests/golden/) after an intended change
@@ -44,6 +45,8 @@ cross: deps
 	@cmake --build $(WIN_BUILD)
 
 test: test-build cross fuzz-check
+	@bash scripts/check-format.sh
+	@bash scripts/check-layers.sh
 	@cd $(TEST_BUILD) && ctest --output-on-failure
 	@bash scripts/wine-test.sh $(TEST_BUILD) $(WIN64_BUILD) $(WIN_BUILD)
 

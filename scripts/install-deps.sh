@@ -9,7 +9,7 @@ packages=(
     libsndfile1-dev
     libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
     libcairo2-dev  # editor artwork, drawn at build time
-    clang libclang-rt-14-dev
+    clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-x86-64 g++-mingw-w64-i686
     wine wine64 wine32:i386
 )

@@ -6,19 +6,9 @@
 
 // MAXSD / MAXSS return their second operand when either is NaN.
 inline double clampFast(double x, double lo, double hi) {
-#ifdef QUELLOR_HAS_SSE2
     return _mm_cvtsd_f64(_mm_min_sd(_mm_max_sd(_mm_set_sd(x), _mm_set_sd(lo)), _mm_set_sd(hi)));
-#else
-    x = x > lo ? x : lo;
-    return x < hi ? x : hi;
-#endif
 }
 
 inline float clampFast(float x, float lo, float hi) {
-#ifdef QUELLOR_HAS_SSE2
     return _mm_cvtss_f32(_mm_min_ss(_mm_max_ss(_mm_set_ss(x), _mm_set_ss(lo)), _mm_set_ss(hi)));
-#else
-    x = x > lo ? x : lo;
-    return x < hi ? x : hi;
-#endif
 }

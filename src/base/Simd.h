@@ -2,7 +2,7 @@
 //
 // QUELLOR_HAS_SSE2: the 128-bit SSE2 instructions; both the x86-64 and the
 // 32-bit Windows builds have them, and the per-sample kernels are written for
-// them alone.
+// them alone; a build without them stops here.
 //
 // QUELLOR_HAS_WIDE_LANES, QUELLOR_WIDE_TARGET: the voice's 256-bit (AVX2)
 // sample loop. The plug-in is built for plain SSE2, so the wide loop is
@@ -21,6 +21,8 @@
 #if defined(__SSE2__) || defined(__x86_64__) || defined(_M_X64)
 #include <emmintrin.h>
 #define QUELLOR_HAS_SSE2 1
+#else
+#error "Quellor's sample loops are written for SSE2: build for a processor that has it"
 #endif
 
 #if (defined(__GNUC__) || defined(__clang__)) && defined(__x86_64__)

@@ -436,12 +436,7 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
         x = programData->getValue(id, false);
     if (voiceAllocator.applyValue(id, x, programData->selectedOperator)) return;
-    if (id >= kSampleSlotFirstId &&
-        id < kSampleSlotFirstId + kSampleSlotCount * kSampleSlotIdStride) {
-        const int32_t slot = (id - kSampleSlotFirstId) / kSampleSlotIdStride;
-        samplerSlots[slot].applyValue((id - kSampleSlotFirstId) % kSampleSlotIdStride, x);
-        return;
-    }
+    samplerBank.applyValue(id, x);
 }
 
 bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
@@ -592,7 +587,7 @@ void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
     char stored[sizeof programData->sampleSlots[0].samplePath];
     std::snprintf(stored, sizeof stored, "%s", path);
     clearSlotLocked(slot);
-    samplerSlots[slot].sample = sample;
+    samplerBank.exchange(slot, sample);
     std::memcpy(programData->sampleSlots[slot].samplePath, stored, sizeof stored);
 }
 
@@ -604,20 +599,16 @@ void CSoundRenderer::clearSlot(int32_t slot) {
 void CSoundRenderer::clearSlotLocked(int32_t slot) {
     if (slot < 0 || slot >= kSampleSlotCount) return;
     programData->sampleSlots[slot].samplePath[0] = 0;
-    CWaveSample* sample = samplerSlots[slot].sample;
+    CWaveSample* sample = samplerBank.exchange(slot, nullptr);
     if (!sample) return;
     voiceAllocator.forgetSample(sample);
-    samplerSlots[slot].sample = nullptr;
     delete sample;
 }
 
 bool CSoundRenderer::slotHasSample(int32_t slot) const {
-    return slot >= 0 && slot < kSampleSlotCount && samplerSlots[slot].sample != nullptr;
+    return samplerBank.hasSample(slot);
 }
 
 const CSamplerSlot* CSoundRenderer::slotForKey(int32_t key) const {
-    const CSamplerSlot* best = nullptr;
-    for (const CSamplerSlot& s : samplerSlots)
-        if (s.sample && s.lowKey <= key && (!best || s.lowKey > best->lowKey)) best = &s;
-    return best;
+    return samplerBank.slotForKey(key);
 }

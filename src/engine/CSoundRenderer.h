@@ -4,7 +4,7 @@
 //
 // It owns the parts and runs the block loop: the voices and their allocator,
 // the master section, the effect chain, the pattern sequencers, the sampler
-// slots and the bank lists. Here live the MIDI dispatch, the value-ID dispatch
+// slots (CSamplerBank) and the bank lists. Here live the MIDI dispatch, the value-ID dispatch
 // (each value stored in the program, then applied to the part that takes it),
 // and the program's chunks and files.
 //
@@ -28,7 +28,7 @@
 #include "engine/CVoiceAllocator.h"
 #include "patch/CBankList.h"
 #include "patch/CMemAssembler.h"
-#include "voice/CSamplerSlot.h"
+#include "voice/CSamplerBank.h"
 #include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
 
@@ -119,11 +119,10 @@ public:
     void loadSample(int32_t slot, const char* path);
     void clearSlot(int32_t slot);
     bool slotHasSample(int32_t slot) const;
-    const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerSlots[slot & 7]; }
+    const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerBank.slot(slot); }
 
     // ---- IVoiceContext: what the voices read at their control ticks (audio thread) ----
-    // The slot that plays a key: the highest low key at or below it among the
-    // slots holding a sample (the lower slot on equal low keys); null if none.
+    // The slot that plays a key (CSamplerBank::slotForKey).
     const CSamplerSlot* slotForKey(int32_t key) const override;
     void controllerValues(int32_t key, double* values) const override;
     // Tuning factor of a fractional key from the program's per-key ratios and
@@ -205,7 +204,7 @@ private:
     mutable double fineTuneFactor = 1.0;
     CEventQueue events;
 
-    CSamplerSlot samplerSlots[kSampleSlotCount];
+    CSamplerBank samplerBank;
     CBankList bankList;
     CMemAssembler chunkStream;
 

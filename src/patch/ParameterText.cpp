@@ -1,6 +1,7 @@
 #include "patch/ParameterText.h"
 
 #include "base/ToRange.h"
+#include "base/ValueIds.h"
 #include "patch/CProgram.h"
 
 #include <cmath>
@@ -9,7 +10,7 @@
 
 namespace {
 
-constexpr const char* kHostParameterNames[43] = {
+constexpr const char* kHostParameterNames[kHostParameterCount] = {
     "Master Level",   "Master Pitch",    "Distortion",     "Delay: TimePre",  "Delay: TimeL",
     "Delay: PanL",    "Delay: TimeR",    "Delay: PanR",    "Delay: Fdbk",     "Delay: Balance",
     "Delay: Wet",     "Delay: Sync",     "Delay: On",      "Chorus: Time",    "Chorus: Speed",
@@ -46,13 +47,22 @@ void formatInt(int32_t v, char* text, size_t capacity) {
 }
 
 bool isSampleSlotId(int32_t id) {
-    return id >= 178 && id <= 241;
+    return id >= kSampleSlotFirstId &&
+           id < kSampleSlotFirstId + kSampleSlotCount * kSampleSlotIdStride;
+}
+
+bool isSequencerStepId(int32_t id) {
+    for (int32_t s = 0; s < kSequencerCount; ++s) {
+        const int32_t steps = kSequencer1FirstId + s * kSequencerIdStride + kSequencerStepsOffset;
+        if (id >= steps && id < steps + kSequencerStepCount) return true;
+    }
+    return false;
 }
 
 } // namespace
 
 const char* hostParameterName(int32_t id) {
-    if (id < 0 || id >= 43) return nullptr;
+    if (id < 0 || id >= kHostParameterCount) return nullptr;
     return kHostParameterNames[id];
 }
 
@@ -68,45 +78,45 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
                             size_t capacity) {
     if (!text || capacity == 0) return;
     const double v = program.getValue(id, true);
-    const bool delaySync = program.getValue(11, false) > 0.5;
+    const bool delaySync = program.getValue(kDelayFirstId + kDelaySyncOffset, false) > 0.5;
 
     switch (id) {
-    case 1:
+    case kMasterPitchId:
         return formatInt(toRange(v, -24, 24), text, capacity);
-    case 3:
+    case kDelayFirstId + kDelayPreTimeOffset:
         if (delaySync) return formatFixed2(v * kPreDelayMaxBeats, sep, text, capacity);
         return formatInt(toRange(v * v, 0, kPreDelayMaxMs), text, capacity);
-    case 4:
-    case 6:
+    case kDelayFirstId + kDelayLeftTimeOffset:
+    case kDelayFirstId + kDelayRightTimeOffset:
         if (delaySync) return formatFixed2(v * kDelayBeatsRange + 1.0, sep, text, capacity);
         return formatInt(toRange(v * v, 1, kDelayMaxMs), text, capacity);
-    case 24:
-    case 25:
-    case 26:
-    case 27: {
+    case kEqFrequencyFirstId:
+    case kEqFrequencyFirstId + 1:
+    case kEqFrequencyFirstId + 2:
+    case kEqFrequencyFirstId + 3: {
         double hz = kEqLowestHz * std::pow(2.0, kEqOctaves * v);
         if (std::isnan(hz) || hz > 2147483647.0) hz = 0.0;
         return formatInt(int32_t(hz), text, capacity);
     }
-    case 39:
-    case 42:
+    case kFilterModeId[0]:
+    case kFilterModeId[1]:
         return copyText(kFilterModeNames[toRange(v, 0, 3)], text, capacity);
-    case 47:
+    case kVoiceCountId:
         return formatInt(toRange(v, 1, 24), text, capacity);
-    case 49:
-    case 323:
+    case kPitchBendUpId:
+    case kPitchBendDownId:
         return formatInt(toRange(v, 0, 48), text, capacity);
-    case 176:
+    case kSampleLevelId:
         return formatFixed2(toRange(v, 0, 100) * 0.01, sep, text, capacity);
-    case 177:
+    case kSamplePanId:
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
-    case 244:
-    case 283:
+    case kSequencer1FirstId + kSequencerLengthOffset:
+    case kSequencer2FirstId + kSequencerLengthOffset:
         return formatInt(toRange(v, 1, 32), text, capacity);
-    case 245:
-    case 284:
+    case kSequencer1FirstId + kSequencerTransposeOffset:
+    case kSequencer2FirstId + kSequencerTransposeOffset:
         return formatInt(toRange(v, -24, 24), text, capacity);
-    case 458: {
+    case kPointTextId: {
         const int32_t e = program.selectedEnvelope & 31;
         const CEnvelope& curve = program.envelopeView == kViewKeyCurve ? program.keyCurves[e]
                                  : program.envelopeView == kViewVelocityCurve
@@ -114,33 +124,36 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
                                      : program.envelopes[e];
         return curve.pointText(text, capacity, sep);
     }
-    case 460:
+    case kTuningNameId:
         return copyText(program.tuningName, text, capacity);
     default:
         break;
     }
 
-    if (id >= 0 && id < 43) return formatFixed2(v, sep, text, capacity);
+    if (id >= 0 && id < kHostParameterCount) return formatFixed2(v, sep, text, capacity);
     if (isSampleSlotId(id)) {
-        const int32_t slot = (id - 178) / 8, k = (id - 178) % 8;
+        const int32_t slot = (id - kSampleSlotFirstId) / kSampleSlotIdStride;
+        const int32_t k = (id - kSampleSlotFirstId) % kSampleSlotIdStride;
         if (program.sampleSlots[slot].samplePath[0] == 0) return copyText(kNoText, text, capacity);
-        if (k == 0 || k == 1) {
+        if (k == kSampleSlotLowKeyOffset || k == kSampleSlotRootKeyOffset) {
             const int32_t n = toRange(v, 0, 127);
             std::snprintf(text, capacity, "%s%d", kNoteNames[n % 12], n / 12);
             return;
         }
-        if (k >= 4) return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
+        if (k >= kSampleSlotSendFilter1Offset)
+            return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
         return formatFixed2(v, sep, text, capacity);
     }
-    if ((id >= 249 && id <= 280) || (id >= 288 && id <= 319)) {
+    if (isSequencerStepId(id)) {
         const int32_t n = sequencerStepValue(v);
         if (n == kSequencerRestStep) return copyText(kNoText, text, capacity);
         if (n == kSequencerHoldStep) return copyText("SUS", text, capacity);
         return formatInt(n, text, capacity);
     }
-    if (id >= 330 && id <= 337) return copyText(program.samplePathLeaf(id - 330), text, capacity);
-    if (id >= 50 && id <= 175)
+    if (id >= kSamplePathLeafFirstId && id < kSamplePathLeafFirstId + kSampleSlotCount)
+        return copyText(program.samplePathLeaf(id - kSamplePathLeafFirstId), text, capacity);
+    if (id >= kFilterFirstId && id < kOperatorFirstId + kOperatorCount * kOperatorIdStride)
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
-    if (id == 44 || id == 48) return formatFixed2(v, sep, text, capacity);
+    if (id == kUnisonSpreadId || id == kGlideFactorId) return formatFixed2(v, sep, text, capacity);
     formatFixed2(v, sep, text, capacity);
 }

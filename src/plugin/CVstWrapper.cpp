@@ -1,6 +1,7 @@
 #include "plugin/CVstWrapper.h"
 
 #include "base/Denormal.h"
+#include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
@@ -27,7 +28,9 @@ constexpr size_t kProgramPathCapacity = 2 * CBankList::kListEntryCapacity + 2;
 
 // The four on/off parameters the host may show as switches:
 // "Delay: On", "Chorus: Enable", "EQ: Enable", "Reverb: Enable".
-constexpr VstInt32 kSwitchParameters[] = {12, 19, 32, 33};
+constexpr VstInt32 kSwitchParameters[] = {kDelayFirstId + kDelayOnOffset,
+                                          kChorusFirstId + kChorusEnableOffset, kEqEnableId,
+                                          kReverbEnableId};
 
 // What the plug-in answers yes to; every other capability is a no.
 constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEvent",

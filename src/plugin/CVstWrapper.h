@@ -50,8 +50,8 @@ public:
     void setSampleRate(float rate) override;
 
     // ---- audio thread: no allocation, no locks ----
-    // Renders frames into outputs[0] (left)
-    // and outputs[1] (right): processReplacing overwrites, process adds.
+    // Renders frames into outputs[0] (left) and outputs[1] (right):
+    // processReplacing overwrites, process adds.
     void processReplacing(float** inputs, float** outputs, VstInt32 frames) override;
     void process(float** inputs, float** outputs, VstInt32 frames) override;
     // Queues every MIDI event in host order; other event kinds are skipped.

@@ -40,22 +40,16 @@ public:
     // results bit for bit.
     void processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB, double* outB,
                        CStereoSum& mixB);
-#if defined(QUELLOR_HAS_SSE2)
     // The same with the inputs and outputs in registers (the caller clears
     // the inputs): returns the outputs, in lanes 0 and 1 (joined: a's in 0
     // and 1, b's in 2 and 3).
     __m128 process(__m128d in, CStereoSum& mix);
     __m128 processJoined(__m128d inA, CStereoSum& mixA, __m128d inB, CStereoSum& mixB);
-#endif
 
 private:
-#if defined(QUELLOR_HAS_SSE2)
     // The ladder on four lanes of input u: returns the output y and steps the
     // coefficient and gain ramps.
     __m128 ladder(__m128 u);
-#else
-    void processLanes(int32_t first, double* in, double* out, CStereoSum& mix);
-#endif
 
     alignas(16) float stage[4][kVectorLanes] = {};
     alignas(16) float coefficient[kVectorLanes] = {};
@@ -73,7 +67,6 @@ private:
     bool anyPass = false;
 };
 
-#if defined(QUELLOR_HAS_SSE2)
 inline __m128 CFilterPair::ladder(__m128 u) {
     u = _mm_min_ps(_mm_max_ps(u, _mm_set1_ps(-CVoiceFilter::kInputLimit)),
                    _mm_set1_ps(CVoiceFilter::kInputLimit));
@@ -151,41 +144,3 @@ inline __m128 CFilterPair::processJoined(__m128d inA, CStereoSum& mixA, __m128d 
     _mm_store_ps(rightGain, _mm_add_ps(gr, _mm_load_ps(rightGainStep)));
     return y;
 }
-#else
-// Portable path: the same arithmetic lane by lane.
-inline void CFilterPair::processLanes(int32_t first, double* in, double* out, CStereoSum& mix) {
-    for (int32_t f = first; f < first + kLanes; ++f) {
-        const float u =
-            clampFast(float(in[f - first]), -CVoiceFilter::kInputLimit, CVoiceFilter::kInputLimit);
-        float y = u;
-        if (!passLanes[f]) {
-            const float k = coefficient[f];
-            float v =
-                u - (CVoiceFilter::kFeedbackPerCoefficient * k + CVoiceFilter::kFeedbackBase) *
-                        feedback[f] * stage[3][f];
-            v = CVoiceFilter::softClip(v);
-            stage[0][f] += (v - stage[0][f]) * k;
-            stage[1][f] += (stage[0][f] - stage[1][f]) * k;
-            stage[2][f] += (stage[1][f] - stage[2][f]) * k;
-            stage[3][f] += (stage[2][f] - stage[3][f]) * k;
-            coefficient[f] += coefficientStep[f];
-            y = v * w0[f] + stage[0][f] * w1[f] + stage[3][f] * w4[f];
-        }
-        mix.add(y, leftGain[f], rightGain[f]);
-        leftGain[f] += leftGainStep[f];
-        rightGain[f] += rightGainStep[f];
-        out[f - first] = y;
-        in[f - first] = 0.0;
-    }
-}
-
-inline void CFilterPair::process(double* in, double* out, CStereoSum& mix) {
-    processLanes(0, in, out, mix);
-}
-
-inline void CFilterPair::processJoined(double* inA, double* outA, CStereoSum& mixA, double* inB,
-                                       double* outB, CStereoSum& mixB) {
-    processLanes(0, inA, outA, mixA);
-    processLanes(kLanes, inB, outB, mixB);
-}
-#endif

@@ -211,7 +211,6 @@ inline void CModulationMatrix::Pass::blocks() const {
     const BlockRoute* const end = block + blockCount;
     while (b != end) {
         double* d = b->destination;
-#if defined(QUELLOR_HAS_SSE2)
         __m128d a0 = loadNodePair(d);
         __m128d a1 = loadNodePair(d + 2);
         do {
@@ -222,16 +221,6 @@ inline void CModulationMatrix::Pass::blocks() const {
         } while (b != end && b->destination == d);
         _mm_store_pd(d, a0);
         _mm_store_pd(d + 2, a1);
-#else
-        double a[kBlockLanes] = {d[0], d[1], d[2], d[3]};
-        do {
-            for (int32_t i = 0; i < kBlockLanes; ++i)
-                a[i] += b->source[i] * b->amount[i];
-            ++b;
-        } while (b != end && b->destination == d);
-        for (int32_t i = 0; i < kBlockLanes; ++i)
-            d[i] = a[i];
-#endif
     }
 }
 
@@ -287,7 +276,6 @@ QUELLOR_ALWAYS_INLINE void CModulationMatrix::Pass::operator()(double* in,
 }
 
 inline void CModulationMatrix::Pass::dense(double* in, const double* out) const {
-#if defined(QUELLOR_HAS_SSE2)
     static_assert(kNodes == 10, "five pairs of destinations");
     __m128d a0 = loadNodePair(in);
     __m128d a1 = loadNodePair(in + 2);
@@ -308,13 +296,6 @@ inline void CModulationMatrix::Pass::dense(double* in, const double* out) const 
     _mm_store_pd(in + 4, a2);
     _mm_store_pd(in + 6, a3);
     _mm_store_pd(in + 8, a4);
-#else
-    for (int32_t j = 0; j < sourceCount; ++j) {
-        const double o = out[sources[j]];
-        for (int32_t d = 0; d < kNodes; ++d)
-            in[d] += o * rows[j][d];
-    }
-#endif
 }
 
 #if defined(QUELLOR_HAS_WIDE_LANES)

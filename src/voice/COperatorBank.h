@@ -82,7 +82,6 @@ private:
     uint32_t runningMask = 0;
 };
 
-#if defined(QUELLOR_HAS_SSE2)
 template <bool Interpolate, bool AllRunning>
 inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
     const __m128d lo = _mm_set1_pd(-COperator::kPhaseInputLimit);
@@ -155,35 +154,6 @@ inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
         _mm_store_ps(rightGain + g, _mm_add_ps(gr, _mm_load_ps(rightGainStep + g)));
     }
 }
-#else
-// Portable path: the same arithmetic lane by lane.
-template <bool Interpolate, bool AllRunning>
-inline void COperatorBank::produce(double* in, double* out, CStereoSum& mix) {
-    for (int32_t k = 0; k < kLanes; ++k) {
-        if (!AllRunning && !((runningMask >> k) & 1u)) continue;
-        const double p =
-            clampFast(in[k], -COperator::kPhaseInputLimit, COperator::kPhaseInputLimit);
-        const uint32_t ph = accumulator[k] + COperator::phaseUnits(p);
-        accumulator[k] += increment[k];
-        const float* c = table[k] + ((ph >> COperator::kSegmentShift) << 2);
-        float w;
-        if constexpr (Interpolate) {
-            const float f =
-                float(int32_t(ph & COperator::kFractionMask)) * COperator::kFractionScale;
-            w = ((c[3] * f + c[2]) * f + c[1]) * f + c[0];
-        } else {
-            w = c[0];
-        }
-        const float s = w * amplitude[k];
-        out[k] = s;
-        mix.add(s, leftGain[k], rightGain[k]);
-        amplitude[k] += amplitudeStep[k];
-        leftGain[k] += leftGainStep[k];
-        rightGain[k] += rightGainStep[k];
-        in[k] = basePhase[k];
-    }
-}
-#endif
 
 #if defined(QUELLOR_HAS_WIDE_LANES)
 QUELLOR_WIDE_TARGET inline COperatorBank::WideNodes COperatorBank::loadWide(const double* in,

@@ -10,7 +10,6 @@
 #include "base/FastClamp.h"
 
 struct CStereoSum {
-#if defined(QUELLOR_HAS_SSE2)
     __m128 left = _mm_setzero_ps();
     __m128 right = _mm_setzero_ps();
 
@@ -32,17 +31,4 @@ struct CStereoSum {
         l = _mm_cvtss_f32(both);
         r = _mm_cvtss_f32(_mm_shuffle_ps(both, both, _MM_SHUFFLE(1, 1, 1, 1)));
     }
-#else
-    float left = 0.0f;
-    float right = 0.0f;
-
-    void add(float s, float leftGain, float rightGain) {
-        left += s * leftGain;
-        right += s * rightGain;
-    }
-    void total(float& l, float& r) const {
-        l = left;
-        r = right;
-    }
-#endif
 };

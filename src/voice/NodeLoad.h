@@ -10,9 +10,7 @@
 
 #include "base/Simd.h"
 
-#if defined(QUELLOR_HAS_SSE2)
 // Nodes p[0] and p[1].
 inline __m128d loadNodePair(const double* p) {
     return _mm_loadh_pd(_mm_load_sd(p), p + 1);
 }
-#endif

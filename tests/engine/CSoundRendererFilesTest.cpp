@@ -11,10 +11,12 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -87,6 +89,25 @@ TEST(RendererChunk, NewProgramChunkRoundTripsEveryValue) {
     b.getProgramName(name, sizeof name);
     EXPECT_STREQ(name, "Round Trip");
     EXPECT_FLOAT_EQ(b.master().masterLevel(), float(0.8 * 0.8 * 2));
+}
+
+// The editor window restructures the program (envelopes, samples) under the
+// structure lock: a chunk is taken only between such changes, never halfway.
+TEST(RendererChunk, ChunkWaitsForAStructuralChangeToFinish) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    CSoundRenderer r(&settings, nullptr);
+    std::unique_lock<std::mutex> change(r.structureLock());
+    std::atomic<int32_t> length{-1};
+    std::thread host([&] {
+        void* data = nullptr;
+        length = r.getChunk(&data);
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(length.load(), -1) << "the chunk was taken while the program was being changed";
+    change.unlock();
+    host.join();
+    EXPECT_EQ(length.load(), 12776);
 }
 
 TEST(RendererChunk, BadChunksAreRefusedWithoutDamage) {

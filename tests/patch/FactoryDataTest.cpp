@@ -19,10 +19,11 @@ TEST(FactoryData, ProgramsLoadAndTheDefaultTuningIsStandard) {
 
     CProgram program;
     program.tuningRatios[5] = 1.5;
-    ASSERT_TRUE(loadTuningFile(program, (data / "Microtuning/standard.TUN").string().c_str(),
-                               settings));
+    ASSERT_TRUE(
+        loadTuningFile(program, (data / "Microtuning/standard.TUN").string().c_str(), settings));
     EXPECT_STREQ(program.tuningName, "standard");
-    for (int n = 0; n < 128; ++n) EXPECT_NEAR(program.tuningRatios[n], 1.0, 1e-9) << n;
+    for (int n = 0; n < 128; ++n)
+        EXPECT_NEAR(program.tuningRatios[n], 1.0, 1e-9) << n;
 
     int programs = 0;
     for (const auto& bank : fs::directory_iterator(data / "QuellorData/Banks"))

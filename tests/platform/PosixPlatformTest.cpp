@@ -72,7 +72,8 @@ TEST_F(PosixPlatformTest, ListsFoldersAndFiles) {
     auto entries = p.listFolder((dir / "list").string());
     ASSERT_EQ(entries.size(), 2u);
     int folders = 0;
-    for (const FolderEntry& e : entries) folders += e.isDirectory ? 1 : 0;
+    for (const FolderEntry& e : entries)
+        folders += e.isDirectory ? 1 : 0;
     EXPECT_EQ(folders, 1);
     EXPECT_TRUE(p.listFolder((dir / "missing").string()).empty());
     EXPECT_EQ(p.pathSeparator(), '/');
@@ -91,6 +92,6 @@ TEST_F(PosixPlatformTest, DialogsWithoutADisplayAnswerNoAndCancel) {
     IPlatform& p = nativePlatform();
     EXPECT_FALSE(p.askYesNo("Quellor", "Overwrite?"));
     char path[260] = "/tmp/x.qxlprg";
-    EXPECT_FALSE(p.chooseFile(path, sizeof path, "Load Program", "*.qxlprg", "Program", nullptr,
-                              true));
+    EXPECT_FALSE(
+        p.chooseFile(path, sizeof path, "Load Program", "*.qxlprg", "Program", nullptr, true));
 }
