@@ -68,7 +68,33 @@ run() {
     }
     tr -d '\r' <"$work/$name.out" | grep -v '^rms' | sed "s/^/wine-test: $name build: /"
     compare "$name" "$work/$name.out"
+    (cd "$build" && timeout 600 "$loader" quellor_wine_golden.exe Quellor.dll "$(windows_path "$golden_list")" \
+        >"$work/$name-golden.out" 2>&1) || {
+        echo "wine-test: the $name build does not sound as the golden renders recorded on Linux:"
+        tr -d '\r' <"$work/$name-golden.out"
+        exit 1
+    }
+    tr -d '\r' <"$work/$name-golden.out" | sed "s/^/wine-test: $name build: /"
 }
+
+# The golden renders: every example and factory program with the fingerprint
+# the Linux tests keep for it, as paths Wine reads through its Z: drive.
+source=$(cd "$(dirname "$0")/.." && pwd)
+golden_list="$work/golden.txt"
+windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
+{
+    for f in "$source"/examples/*.qxlprg; do
+        [ -e "$f" ] || continue
+        printf '%s\t%s\n' "$(windows_path "$f")" \
+            "$(windows_path "$source/tests/golden/examples/$(basename "$f" .qxlprg).txt")"
+    done
+    for f in "$source"/data/QuellorData/Banks/*/*.qxlprg; do
+        [ -e "$f" ] || continue
+        bank=$(basename "$(dirname "$f")")
+        printf '%s\t%s\n' "$(windows_path "$f")" \
+            "$(windows_path "$source/tests/golden/Banks/$bank/$(basename "$f" .qxlprg).txt")"
+    done
+} >"$golden_list"
 
 # GCC for 64-bit Windows leaves 32-byte stack slots 16-byte aligned; the build
 # is assembled so that no aligned 256-bit move is left to fault on them.
