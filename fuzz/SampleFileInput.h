@@ -8,8 +8,10 @@
 
 #include <algorithm>
 #include <climits>
+#include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstdlib>
 #include <set>
 #include <string>
 #include <sys/mman.h>
@@ -37,7 +39,7 @@ inline void readSampleFile(const uint8_t* data, size_t size,
     auto play = [&](int32_t from, int32_t to) {
         for (int32_t i = from; i < to; ++i)
             for (int channel = 0; channel < CWaveSample::kMaxChannels; ++channel)
-                (void)sample.interpolate(i, 0.5f, channel);
+                if (!std::isfinite(sample.interpolate(i, 0.5f, channel))) std::abort();
     };
     play(-2, std::min(n, 16));
     play(std::max(std::min(n, 16), n - 16), n < INT32_MAX - 12 ? n + 12 : INT32_MAX);

@@ -64,7 +64,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     CMemAssembler reader;
     if (!reader.assign(data, int32_t(size))) return 0;
-    if (loadProgram(f.program, reader, size & 1)) {
+    static CProgram& scratch = *new CProgram;
+    if (loadProgram(f.program, reader, size & 1, scratch)) {
         static std::set<std::vector<int32_t>>& savedShapes = *new std::set<std::vector<int32_t>>;
         if (savedShapes.insert(shapeOf(f.program)).second) (void)saved(f.program);
         f.program = f.start;

@@ -336,12 +336,18 @@ bool saveProgram(CProgram& p, CMemAssembler& w) {
 }
 
 bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune) {
-    std::unique_ptr<CProgram> copy(new (std::nothrow) CProgram(program));
-    if (!copy) return false;
+    std::unique_ptr<CProgram> scratch(new (std::nothrow) CProgram);
+    return scratch && loadProgram(program, reader, applyFineTune, *scratch);
+}
+
+// The block is parsed into a copy of the program and taken over only when all
+// of it is good, so a damaged block leaves the program as it was.
+bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune, CProgram& scratch) {
+    scratch = program;
     double fineTune = 0.5;
     bool haveFineTune = false;
-    if (!parseProgram(*copy, reader, fineTune, haveFineTune)) return false;
-    program = *copy;
+    if (!parseProgram(scratch, reader, fineTune, haveFineTune)) return false;
+    program = scratch;
     if (applyFineTune && haveFineTune) program.setValue(kFineTuneId, fineTune);
     return true;
 }

@@ -31,6 +31,10 @@ bool saveProgram(CProgram& program, CMemAssembler& writer);
 // for program files. The program's tuning name and ratios are never taken
 // from the block. On success the selection is reset to the start.
 bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune);
+// The same, parsing into `scratch` (any program; overwritten) instead of a
+// copy made for the load: a program is large, and a caller that loads often
+// keeps one scratch program rather than allocating one each time.
+bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune, CProgram& scratch);
 
 // Sequencer block of sequencer `which` (0 or 1). With keepFirstValue (pattern
 // files) the block's `running` is read but the sequencer keeps its own.

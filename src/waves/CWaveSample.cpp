@@ -37,6 +37,11 @@ bool isId(const char id[4], const char* code) {
     return std::memcmp(id, code, 4) == 0;
 }
 
+// The largest float sample taken as sound (120 dB above full scale); a
+// larger one, or NaN, can only come from a damaged file and reads as 0. The
+// cubic interpolation's terms stay far from the float range below it.
+constexpr float kFloatSampleLimit = 1.0e6f;
+
 float decode(const uint8_t* p, Encoding e) {
     switch (e) {
     case Encoding::Int16LE:
@@ -59,8 +64,9 @@ float decode(const uint8_t* p, Encoding e) {
     case Encoding::Float32LE: {
         float x;
         std::memcpy(&x, p, 4);
-        // A damaged float file must not put NaN or infinity into the voices.
-        return std::isfinite(x) ? x : 0.0f;
+        // A damaged float file must not put NaN or infinity into the voices,
+        // nor values so large that interpolating between them overflows.
+        return std::fabs(x) <= kFloatSampleLimit ? x : 0.0f;
     }
     }
     return 0.0f;

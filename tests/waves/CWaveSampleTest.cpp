@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <limits>
 #include <string>
 #include <unistd.h>
 #include <vector>
@@ -406,6 +407,28 @@ TEST(WaveSample, DamagedFilesNeverReadOutsideTheirBuffers) {
     std::remove(damaged.c_str());
     std::remove(wav.c_str());
     std::remove(aif.c_str());
+}
+
+// A float file may hold values past full scale, which are kept; NaN,
+// infinities and values so large that interpolating between them would
+// overflow can only come from damage and read as 0, so every read is finite.
+TEST(WaveSample, DamagedFloatValuesReadAsSilence) {
+    const float inf = std::numeric_limits<float>::infinity();
+    const float big = std::numeric_limits<float>::max();
+    const std::vector<float> written = {0.5f, 2.0f, -1.0e6f, std::nanf(""), inf,
+                                        -inf, big,  -big,    3.0e7f,        0.25f};
+    const std::vector<float> expected = {0.5f, 2.0f, -1.0e6f, 0, 0, 0, 0, 0, 0, 0.25f};
+    const std::string path = tempPath("float.wav");
+    ASSERT_TRUE(writeSndfile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, 1, 44100, written));
+    CWaveSample s;
+    ASSERT_TRUE(s.readWav(path.c_str()));
+    ASSERT_EQ(s.length(), int(written.size()));
+    for (size_t i = 0; i < expected.size(); ++i)
+        EXPECT_EQ(s.interpolate(int(i), 0.0f, 0), expected[i]) << "frame " << i;
+    for (int i = -1; i < s.length() + 2; ++i)
+        for (float fraction : {0.25f, 0.5f, 0.75f})
+            ASSERT_TRUE(std::isfinite(s.interpolate(i, fraction, 0))) << i << " " << fraction;
+    std::remove(path.c_str());
 }
 
 namespace {
