@@ -213,11 +213,15 @@ void CEnvelopeCtrl::drawCurve(CDrawContext* c, const CEnvelope& e, const Envelop
     const double dt = (p.t(p.right()) - t0) / (p.right() - p.left());
     const int height = p.bottom() - p.top();
     c->setFrameColor(kCurveColor);
-    c->moveTo(CPoint(p.left(), p.bottom()));
     for (int x = p.left(); x < p.right() && !run.isFinished(); ++x) {
         const double v = run.evaluate(dt, false);
         const int y = std::clamp(static_cast<int>(p.bottom() - height * v), p.top(), p.bottom());
-        c->lineTo(CPoint(x, y));
+        // The curve starts where its first value is: a stroke up from the plot's floor would
+        // look like a point that is not there.
+        if (x == p.left())
+            c->moveTo(CPoint(x, y));
+        else
+            c->lineTo(CPoint(x, y));
     }
 }
 

@@ -118,6 +118,9 @@ TEST(CEnvelopeCtrl, RightClickAddsAndDeletesPointsLeftOfTheLastOne) {
     ASSERT_EQ(e.pointCount, 3);
     EXPECT_EQ(e.selectedPoint, 1);
     EXPECT_DOUBLE_EQ(e.endTime(2), 3.0);
+    char text[64];
+    ed.ctrl->pointText(text, sizeof text);
+    EXPECT_STREQ(text, "Lev 0.50  Crv 0.50  Dlt 0.50");
     ed.rightClick(69, ed.y(0.8));
     ASSERT_EQ(e.pointCount, 3) << "the minimum of three points stays";
     EXPECT_EQ(e.selectedPoint, 0);
@@ -153,4 +156,201 @@ TEST(CEnvelopeCtrl, TempoSyncSnapsToEighthBeats) {
     ed.env().tempoSync = true;
     ed.rightClick(ed.nearestX(1.54), 40);
     EXPECT_DOUBLE_EQ(ed.env().endTime(2), 1.5);
+}
+
+TEST(CEnvelopeCtrl, PointDragFollowsThePointerUnlessAltOrControlLocksIt) {
+    struct Case {
+        const char* name;
+        long atPress;
+        long whileDragging;
+        bool levelMoves;
+        bool timeMoves;
+    };
+    const Case cases[] = {
+        {"free", 0, 0, true, true},
+        {"Alt keeps the level", kAlt, kAlt, false, true},
+        {"Control keeps the time", kControl, kControl, true, false},
+        {"both", kAlt | kControl, kAlt | kControl, false, false},
+        // The keys are read on every step, not only at the press.
+        {"Alt let go", kAlt, 0, true, true},
+        {"Control pressed", 0, kControl, true, false},
+    };
+    for (const Case& c : cases) {
+        EnvelopeEditor ed;
+        ed.fourPoints();
+        CEnvelope& e = ed.env();
+        ed.drag(CPoint(125, 63), {CPoint(140, 50), CPoint(150, 40)}, kLButton | c.atPress,
+                kLButton | c.whileDragging);
+        EXPECT_EQ(e.selectedPoint, 1) << c.name;
+        if (c.levelMoves)
+            EXPECT_NEAR(ed.y(e.level(1)), 40, 1) << c.name;
+        else
+            EXPECT_DOUBLE_EQ(e.level(1), 0.5) << c.name;
+        if (c.timeMoves)
+            EXPECT_NEAR(ed.x(e.endTime(1)), 150, 1) << c.name;
+        else
+            EXPECT_DOUBLE_EQ(e.endTime(1), 1.0) << c.name;
+        // Later points move along, keeping their segments' lengths.
+        EXPECT_DOUBLE_EQ(e.delta(2), 1.0) << c.name;
+        EXPECT_EQ(ed.owner.edits, 3) << c.name; // the pick and both steps
+    }
+
+    // A point dragged left past the one before it stops one time step after it.
+    EnvelopeEditor ed;
+    ed.fourPoints();
+    ed.drag(CPoint(125, 63), {CPoint(30, 63)});
+    EXPECT_DOUBLE_EQ(ed.env().endTime(1), 0.5 + ed.env().timeGrid);
+}
+
+TEST(CEnvelopeCtrl, CurveHandleBendsItsSegmentWhateverTheKeys) {
+    // Segment 0 rises from the last level (0) to 0.8, segment 3 falls from 0.5 to 0; their
+    // handles sit in the columns at t 0.25 and 2.5. Dragging up 20 pixels bends either upward.
+    struct Case {
+        int point;
+        double curve;
+    };
+    for (Case c : {Case{0, 0.7}, Case{3, 0.3}}) {
+        EnvelopeEditor ed;
+        ed.fourPoints();
+        CEnvelope& e = ed.env();
+        const int xm = ed.x(e.endTime(c.point) - e.delta(c.point) / 2);
+        // The column counts at any height above the plot's floor.
+        ed.drag(CPoint(xm + 3, 20), {CPoint(xm + 40, 10), CPoint(xm - 20, 0)},
+                kLButton | kAlt | kControl, kLButton | kAlt | kControl);
+        EXPECT_NEAR(e.curve(c.point), c.curve, 1e-9) << c.point;
+        EXPECT_EQ(e.selectedPoint, c.point);
+        EXPECT_DOUBLE_EQ(e.endTime(c.point), c.point == 0 ? 0.5 : 3.0);
+        EXPECT_DOUBLE_EQ(e.level(c.point), c.point == 0 ? 0.8 : 0.0);
+    }
+}
+
+TEST(CEnvelopeCtrl, KeyTableViewsKeepTheirAxisAndTheLastTwoTimes) {
+    EnvelopeEditor ed;
+    ed.program->envelopeView = kViewKeyCurve;
+    CEnvelope& k = ed.env();
+    ASSERT_TRUE(k.keyTableCurve);
+    ASSERT_EQ(ed.x(1.0), 458); // time 1 just inside the plot's right edge
+    ed.rightClick(236, 60);
+    ASSERT_EQ(k.pointCount, 3);
+    EXPECT_EQ(k.selectedPoint, 0);
+    EXPECT_NEAR(ed.x(k.endTime(0)), 236, 2); // on the key table's 1/128 grid
+
+    // The last two points move only up and down.
+    ed.drag(CPoint(458, 9), {CPoint(300, 80)});
+    EXPECT_DOUBLE_EQ(k.endTime(1), 1.0);
+    EXPECT_NEAR(ed.y(k.level(1)), 80, 1);
+    // Earlier ones move freely.
+    ed.drag(CPoint(ed.x(k.endTime(0)), ed.y(k.level(0))), {CPoint(100, 90)});
+    EXPECT_NEAR(ed.x(k.endTime(0)), 100, 2);
+    EXPECT_NEAR(ed.y(k.level(0)), 90, 1);
+    // The start-level handle sets the last point's level, which starts the curve.
+    ed.drag(CPoint(14, 9), {CPoint(14, 63)});
+    EXPECT_EQ(k.selectedPoint, 2);
+    EXPECT_DOUBLE_EQ(k.lastLevel(), 0.5);
+    EXPECT_DOUBLE_EQ(k.endTime(1), 1.0);
+    EXPECT_DOUBLE_EQ(k.endTime(2), 2.0);
+
+    // No zoom, no scroll.
+    ed.drag(CPoint(200, 100), {CPoint(200, 50)});
+    EXPECT_EQ(ed.ctrl->getDragMode(), CEnvelopeCtrl::kDragNothing);
+    ed.drag(CPoint(200, 125), {CPoint(50, 125)});
+    EXPECT_DOUBLE_EQ(ed.ctrl->getZoom(), 0.3);
+    EXPECT_DOUBLE_EQ(ed.ctrl->getViewStart(), 0.0);
+    EXPECT_EQ(ed.x(1.0), 458);
+
+    // The velocity curve is the same kind of record, shown the same way.
+    ed.program->envelopeView = kViewVelocityCurve;
+    EXPECT_TRUE(ed.env().keyTableCurve);
+    EXPECT_NE(&ed.env(), &k);
+}
+
+TEST(CEnvelopeCtrl, EmptyPlotZoomsAndAxisStripScrolls) {
+    EnvelopeEditor ed;
+    ed.fourPoints();
+    const double before = ed.ctrl->plot().pixelsPerUnit();
+    ed.drag(CPoint(200, 100),
+            {CPoint(200, 90), CPoint(210, 80), CPoint(200, 70), CPoint(200, 60), CPoint(200, 50)});
+    EXPECT_EQ(ed.ctrl->getDragMode(), CEnvelopeCtrl::kDragZoom);
+    EXPECT_NEAR(ed.ctrl->getZoom(), 0.4, 1e-12);
+    EXPECT_NEAR(ed.ctrl->plot().pixelsPerUnit() / before, 2.0, 1e-9);
+    // Zoom stays within 0..1 however far the pointer goes.
+    ed.drag(CPoint(200, 100), {CPoint(200, -900)});
+    EXPECT_DOUBLE_EQ(ed.ctrl->getZoom(), 1.0);
+    ed.drag(CPoint(200, 10), {CPoint(200, 1200)});
+    EXPECT_DOUBLE_EQ(ed.ctrl->getZoom(), 0.0);
+
+    // Scrolling: the curve follows the pointer, and the view never starts before time 0.
+    EnvelopeEditor s;
+    s.fourPoints();
+    s.drag(CPoint(200, 125), {CPoint(150, 125), CPoint(100, 126)});
+    EXPECT_EQ(s.ctrl->getDragMode(), CEnvelopeCtrl::kDragScroll);
+    EXPECT_NEAR(s.ctrl->getViewStart(), 100 / 111.25, 1e-12);
+    EXPECT_NEAR(s.x(1.0), 25, 1);
+    EXPECT_EQ(s.owner.edits, 2);
+    // The start-level handle is gone while the view starts later: a click there zooms.
+    s.click(14, s.y(0.0), kLButton);
+    EXPECT_EQ(s.ctrl->getDragMode(), CEnvelopeCtrl::kDragZoom);
+    s.drag(CPoint(100, 125), {CPoint(400, 125)});
+    EXPECT_DOUBLE_EQ(s.ctrl->getViewStart(), 0.0);
+    s.click(14, s.y(0.0), kLButton);
+    EXPECT_EQ(s.ctrl->getDragMode(), 3);
+}
+
+TEST(CEnvelopeCtrl, LoopMarkersJumpToTheNearestPoint) {
+    EnvelopeEditor ed;
+    ed.fourPoints();
+    CEnvelope& e = ed.env();
+    e.setLoopEnd(3);
+    e.setLevel(3, 0.2); // a point on the floor would be picked before the marker under it
+    struct Step {
+        bool startMarker;
+        int toX;
+        int loopStart;
+        int loopEnd;
+    };
+    const Step steps[] = {
+        {false, 130, 1, 1}, // E near point 1 (t 1.04)
+        {false, 400, 1, 2}, // E past the last point: the point before the last
+        {true, 400, 2, 2},  // S past the last point: point count - 2
+        {true, 20, 1, 2},   // S before the first point
+        {true, 200, 2, 2},  // S nearest point 2 would pass E: it stops at E
+    };
+    for (const Step& s : steps) {
+        const int from = ed.x(e.endTime(s.startMarker ? e.loopStart - 1 : e.loopEnd));
+        ed.drag(CPoint(from, 117), {CPoint(s.toX, 110)});
+        EXPECT_EQ(ed.ctrl->getDragMode(),
+                  s.startMarker ? CEnvelopeCtrl::kDragLoopStart : CEnvelopeCtrl::kDragLoopEnd);
+        EXPECT_EQ(e.loopStart, s.loopStart) << s.toX;
+        EXPECT_EQ(e.loopEnd, s.loopEnd) << s.toX;
+    }
+    EXPECT_EQ(e.pointCount, 4);
+}
+
+TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtBothScales) {
+    for (int scale : {1, 2}) {
+        EnvelopeEditor ed(scale);
+        ed.fourPoints();
+        CEnvelope& e = ed.env();
+        e.tempoSync = true;
+        e.setLoopEnd(3);
+        e.setLoopStart(2);
+        e.setCurve(0, 0.8);
+        e.setCurve(3, 0.3);
+        e.selectedPoint = 1;
+        ed.ctrl->setDirty();
+        ed.frame->idle();
+        const std::string dir = QUELLOR_SCREENSHOT_DIR;
+        const std::string suffix = std::to_string(scale) + "x.png";
+        EXPECT_TRUE(writePng(*ed.frame->getSurface(), dir + "/envelope-ctrl-env-" + suffix));
+
+        ed.program->envelopeView = kViewKeyCurve;
+        CEnvelope& k = ed.env();
+        k.addPointAtTime(0.4);
+        k.setLevel(1, 0.3);
+        k.setLevel(2, 0.6);
+        k.setCurve(1, 0.2);
+        ed.ctrl->setDirty();
+        ed.frame->idle();
+        EXPECT_TRUE(writePng(*ed.frame->getSurface(), dir + "/envelope-ctrl-kbd-" + suffix));
+    }
 }
