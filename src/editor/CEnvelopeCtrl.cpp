@@ -120,7 +120,6 @@ void CEnvelopeCtrl::draw(CDrawContext* c) {
     if (!e.keyTableCurve) drawLoop(c, e, p);
     drawCurve(c, e, p);
     drawHandles(c, e, p);
-    setDirty(false);
 }
 
 void CEnvelopeCtrl::drawAxis(CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p) {
@@ -423,9 +422,13 @@ void CEnvelopeCtrl::rightClick(int x, int y) {
             return;
         }
     }
-    const int i = e.addPointAtTime(timeAt(e, p, x));
+    // Snapped to the tempo grid, the time may pass the last point; a point there would be an
+    // edit right of the last point, and in a full envelope the model would answer with the last
+    // point's index, whose level must not change.
+    const double t = timeAt(e, p, x);
+    const int i = t <= e.endTime(e.pointCount - 1) ? e.addPointAtTime(t) : -1;
     if (i < 0) {
-        // Refused: too close to the next point while the points keep their times.
+        // Refused: full, or too close to the next point while the points keep their times.
         setDirty();
         return;
     }

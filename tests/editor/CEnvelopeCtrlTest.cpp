@@ -153,9 +153,38 @@ TEST(CEnvelopeCtrl, TempoSyncSnapsToEighthBeats) {
     // A point added with a right-click lands on the grid too.
     EnvelopeEditor ed;
     ed.fourPoints();
-    ed.env().tempoSync = true;
+    CEnvelope& e = ed.env();
+    e.tempoSync = true;
     ed.rightClick(ed.nearestX(1.54), 40);
-    EXPECT_DOUBLE_EQ(ed.env().endTime(2), 1.5);
+    EXPECT_DOUBLE_EQ(e.endTime(2), 1.5);
+    ASSERT_EQ(e.pointCount, 5);
+
+    // Close before a last point that is off the grid, the snapped time would pass it: nothing.
+    e.setDelta(4, 1.12); // the last point now ends at 3.12, at x 361
+    ASSERT_EQ(ed.x(3.12), 361);
+    ed.rightClick(357, 40); // t 3.083 snaps to 3.125
+    EXPECT_EQ(e.pointCount, 5);
+    EXPECT_DOUBLE_EQ(e.endTime(4), 3.12);
+    EXPECT_DOUBLE_EQ(e.level(4), 0.0);
+}
+
+TEST(CEnvelopeCtrl, FullEnvelopeTakesNoMorePoints) {
+    EnvelopeEditor ed;
+    CEnvelope& e = ed.env();
+    while (e.pointCount < kEnvelopeMaxPoints)
+        e.insertPoint(1);
+    for (int k = 0; k < kEnvelopeMaxPoints; ++k)
+        e.setDelta(k, k < kEnvelopeMaxPoints - 1 ? 0.048 : 0.096); // the last one ends at 3.12
+    const auto before = std::make_unique<CEnvelope>(e);
+    ed.rightClick(ed.nearestX(1.01), 60);
+    // With tempo sync, a click just before the last point snaps past it.
+    e.tempoSync = true;
+    ed.rightClick(357, 60);
+    EXPECT_EQ(e.pointCount, kEnvelopeMaxPoints);
+    for (int k = 0; k < kEnvelopeMaxPoints; ++k) {
+        EXPECT_DOUBLE_EQ(e.level(k), before->level(k)) << k;
+        EXPECT_DOUBLE_EQ(e.endTime(k), before->endTime(k)) << k;
+    }
 }
 
 TEST(CEnvelopeCtrl, PointDragFollowsThePointerUnlessAltOrControlLocksIt) {
