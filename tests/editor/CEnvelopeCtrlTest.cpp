@@ -1,6 +1,6 @@
 // The envelope editor driven by a scripted mouse on a headless window, over the real artwork.
-// Screenshots (envelope-ctrl-env-1x.png, -2x, envelope-ctrl-kbd-1x.png, -2x) land in the build
-// folder for a person to look at.
+// Screenshots (envelope-ctrl-env-, envelope-ctrl-env-scrolled- and envelope-ctrl-kbd-, each 1x.png
+// and 2x.png) land in the build folder for a person to look at.
 #include "editor/CEnvelopeCtrl.h"
 
 #include "gui/CBitmap.h"
@@ -371,6 +371,16 @@ TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtBothScales) {
         const std::string dir = QUELLOR_SCREENSHOT_DIR;
         const std::string suffix = std::to_string(scale) + "x.png";
         EXPECT_TRUE(writePng(*ed.frame->getSurface(), dir + "/envelope-ctrl-env-" + suffix));
+        EXPECT_EQ(ed.pixel(125, 63), 0xffc900u); // the selected point
+
+        // Bipolar, zoomed in and scrolled so that the loop starts left of the view.
+        e.bipolar = true;
+        ed.drag(CPoint(300, 100), {CPoint(300, 75)});
+        ed.drag(CPoint(300, 125), {CPoint(135, 125)});
+        ASSERT_LT(ed.x(1.0), 14);
+        ASSERT_GT(ed.x(2.0), 14);
+        EXPECT_TRUE(
+            writePng(*ed.frame->getSurface(), dir + "/envelope-ctrl-env-scrolled-" + suffix));
 
         ed.program->envelopeView = kViewKeyCurve;
         CEnvelope& k = ed.env();
