@@ -189,14 +189,15 @@ void CEnvelopeCtrl::drawLoop(CDrawContext* c, const CEnvelope& e, const Envelope
     if (e.loopEnd == e.loopStart) return;
     const double end = e.endTime(e.loopStart);
     const int xa = p.x(end - e.delta(e.loopStart));
-    const int xb = std::min(p.x(end), p.right());
+    const int xb = p.x(end);
     const EnvelopePoint& back = e.loopBack;
-    for (int x = xa; x <= xb; ++x) {
+    // Left of the plot the pen only moves, so the line starts just before the plot.
+    const int first = std::max(xa, p.left() - 1);
+    for (int x = first; x <= std::min(xb, p.right()); ++x) {
         const double fraction = xb > xa ? double(x - xa) / (xb - xa) : 1.0;
         const CPoint at(
             x, p.y(CEnvelope::segmentShape(back.startLevel, back.level, back.curve, fraction)));
-        // Left of the plot the pen only moves.
-        if (x == xa || x < p.left())
+        if (x == first)
             c->moveTo(at);
         else
             c->lineTo(at);

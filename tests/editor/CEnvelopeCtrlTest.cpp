@@ -355,6 +355,25 @@ TEST(CEnvelopeCtrl, LoopMarkersJumpToTheNearestPoint) {
     EXPECT_EQ(e.pointCount, 4);
 }
 
+TEST(CEnvelopeCtrl, LoopBackSegmentKeepsItsShapeWhereThePlotCutsIt) {
+    // The loop runs from point 2 (ending at 2.0) back from point 3's level 0 to point 2's 0.5:
+    // a straight line over t 1..2, of which the zoomed view shows the first part.
+    EnvelopeEditor ed;
+    ed.fourPoints();
+    CEnvelope& e = ed.env();
+    e.setLoopEnd(3);
+    e.setLoopStart(2);
+    ed.drag(CPoint(300, 100), {CPoint(300, 25)}); // zoom 0.45
+    ASSERT_EQ(ed.x(1.0), 328);
+    ASSERT_GT(ed.x(2.0), 459);
+    const double width = ed.ctrl->plot().pixelsPerUnit();
+    for (int x : {400, 459}) {
+        const double level = 0.5 * (x - 328) / (ed.x(2.0) - 328.0);
+        EXPECT_NEAR(level, 0.5 * (x - 328) / width, 0.002);
+        EXPECT_EQ(ed.pixel(x, ed.y(level)), 0x004261u) << x;
+    }
+}
+
 TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtBothScales) {
     for (int scale : {1, 2}) {
         EnvelopeEditor ed(scale);
