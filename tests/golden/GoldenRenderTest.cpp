@@ -23,7 +23,6 @@
 #include <fstream>
 #include <map>
 #include <set>
-#include <sstream>
 #include <sys/wait.h>
 #include <thread>
 #include <unistd.h>
@@ -84,15 +83,6 @@ std::vector<GoldenProgram> allPrograms() {
     return programs;
 }
 
-bool readFile(const fs::path& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    out = bytes.str();
-    return true;
-}
-
 // One started instance, made once. This process never plays it: each
 // program plays in a child process that inherits the instance as it is now,
 // so that nothing one program does to process-wide state (the sequencers'
@@ -130,7 +120,7 @@ struct Render {
 // answer of a few kilobytes fits the pipe's buffer). -1 on failure.
 pid_t startRender(AEffect* instance, const fs::path& program, int& readEnd) {
     std::string text;
-    if (!readFile(program, text)) return -1;
+    if (!golden::readFile(program.string(), text)) return -1;
     const std::vector<uint8_t> bytes(text.begin(), text.end());
     int pipeEnds[2];
     if (pipe(pipeEnds) != 0) return -1;
@@ -244,7 +234,7 @@ TEST_P(GoldenRender, SoundsAsRecorded) {
         return;
     }
     std::string stored, error;
-    ASSERT_TRUE(readFile(p.fingerprint(), stored))
+    ASSERT_TRUE(golden::readFile(p.fingerprint().string(), stored))
         << "program " << p.key << " has no fingerprint (" << p.fingerprint()
         << "): run `make golden` to record it";
     golden::Fingerprint expected;

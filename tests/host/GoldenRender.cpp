@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <iterator>
 #include <sstream>
 
@@ -151,6 +152,15 @@ bool renderProgram(EntryProc entry, const std::vector<uint8_t>& programBytes, Fi
     const bool ok = renderProgram(e, programBytes, out, error);
     closeInstance(e);
     return ok;
+}
+
+bool readFile(const std::string& path, std::string& out) {
+    std::ifstream in(path, std::ios::binary);
+    if (!in) return false;
+    std::ostringstream bytes;
+    bytes << in.rdbuf();
+    out = bytes.str();
+    return true;
 }
 
 std::string formatFingerprint(const Fingerprint& fingerprint) {

@@ -53,6 +53,10 @@ bool renderProgram(AEffect* effect, const std::vector<uint8_t>& programBytes, Fi
 bool renderProgram(EntryProc entry, const std::vector<uint8_t>& programBytes, Fingerprint& out,
                    std::string& error);
 
+// A whole file's bytes (a program, a stored fingerprint); false when it
+// cannot be read.
+bool readFile(const std::string& path, std::string& out);
+
 // The fingerprint as text: a header comment, then one line per window.
 std::string formatFingerprint(const Fingerprint& fingerprint);
 // Reads what formatFingerprint wrote; false with `error` on malformed text.

@@ -15,7 +15,6 @@
 
 #include <cstdio>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,22 +24,13 @@ namespace {
 // exponentials at control rate may differ in their last bits.
 constexpr double kWindowsTolerance = 1e-5;
 
-bool readFile(const std::string& path, std::string& out) {
-    std::ifstream in(path, std::ios::binary);
-    if (!in) return false;
-    std::ostringstream bytes;
-    bytes << in.rdbuf();
-    out = bytes.str();
-    return true;
-}
-
 // Plays one program in a library loaded for it alone; empty when it sounds as
 // recorded, else what differs.
 std::string check(const char* plugin, const std::string& programPath,
                   const std::string& fingerprintPath) {
     std::string program, recorded, error;
-    if (!readFile(programPath, program)) return "cannot read the program";
-    if (!readFile(fingerprintPath, recorded)) return "no fingerprint recorded";
+    if (!golden::readFile(programPath, program)) return "cannot read the program";
+    if (!golden::readFile(fingerprintPath, recorded)) return "no fingerprint recorded";
     golden::Fingerprint expected, actual;
     if (!golden::parseFingerprint(recorded, expected, error)) return "fingerprint: " + error;
 
