@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libsndfile1-dev
+    libsndfile1-dev libebur128-dev
     clang libclang-rt-14-dev
     g++-mingw-w64-i686
     wine wine32:i386

@@ -19,14 +19,17 @@ TEST(FactoryData, ProgramsLoadAndTheDefaultTuningIsStandard) {
 
     CProgram program;
     program.tuningRatios[5] = 1.5;
-    ASSERT_TRUE(loadTuningFile(program, (data / "Microtuning/standard.TUN").string().c_str(),
-                               settings));
+    ASSERT_TRUE(
+        loadTuningFile(program, (data / "Microtuning/standard.TUN").string().c_str(), settings));
     EXPECT_STREQ(program.tuningName, "standard");
-    for (int n = 0; n < 128; ++n) EXPECT_NEAR(program.tuningRatios[n], 1.0, 1e-9) << n;
+    for (int n = 0; n < 128; ++n)
+        EXPECT_NEAR(program.tuningRatios[n], 1.0, 1e-9) << n;
 
     int programs = 0;
     for (const auto& bank : fs::directory_iterator(data / "QuellorData/Banks"))
         for (const auto& file : fs::directory_iterator(bank.path())) {
+            // Samples live beside the programs that play them.
+            if (file.path().extension() != ".qxlprg") continue;
             CProgram p;
             EXPECT_TRUE(loadProgramFile(p, file.path().string().c_str(), nullptr, settings))
                 << file.path();
