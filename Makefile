@@ -7,7 +7,7 @@ BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check
+.PHONY: all deps build demo test test-build golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check data
 
 all: build
 
@@ -66,6 +66,12 @@ install: build
 	@cp $(BUILD)/Quellor.so $(HOME)/.vst/
 	@bash scripts/install-data.sh
 	@echo "Installed Quellor.so into $(HOME)/.vst/"
+
+# Rebuilds the factory data folder from its text sources in sounds/.
+data: deps
+	@cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target quellor-program
+	@$(BUILD)/quellor-program build-data sounds data
 
 clean:
 	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(WIN64_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav

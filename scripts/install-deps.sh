@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
     build-essential cmake ninja-build pkg-config
     googletest libgtest-dev libgmock-dev libbenchmark-dev
-    libsndfile1-dev
+    libsndfile1-dev libebur128-dev
     libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
     libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev clang-format-14

@@ -1,151 +1,144 @@
-// quellor-program: builds Quellor programs through the program's value IDs and
-// envelope operations and writes them with the program writer, so that the
-// example and factory programs come from source, not from binary blobs.
+// quellor-program: builds the factory library from its text sources (see
+// ProgramSource.h) with the same writers the editor uses, so that every
+// program, envelope, pattern and wave of the data folder comes from a file a
+// reviewer can read.
 //
-//   quellor-program list
-//   quellor-program NAME OUT.qxlprg
-#include "base/ValueIds.h"
+//   quellor-program build SOURCE.txt OUT.qxlprg|.qxlenv|.qxlseq|.qxlwav
+//   quellor-program build-data SOUNDS DATA
+//
+// build-data reads SOUNDS/programs/BANK/*.txt, SOUNDS/envelopes, patterns and
+// waves, and writes DATA/QuellorData/Banks/BANK/NAME.qxlprg (with the samples
+// the programs name), DATA/QuellorData/Envelopes, Patterns and Waves.
+#include "quellor-program/ProgramSource.h"
+#include "quellor-program/SampleRecipes.h"
+
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
 #include "platform/IPlatform.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
+#include <memory>
+#include <sstream>
 #include <string>
+#include <vector>
+
+namespace fs = std::filesystem;
 
 namespace {
 
-// Normalised value of a bipolar -1..1 amount (stored as 0..1, 0.5 = zero).
-double bipolar(double amount) {
-    return 0.5 + 0.5 * amount;
+bool endsWith(const std::string& s, const char* suffix) {
+    const size_t n = std::strlen(suffix);
+    return s.size() >= n && s.compare(s.size() - n, n, suffix) == 0;
 }
 
-struct ProgramBuilder {
-    CProgram& p;
-
-    void selectOperator(int32_t op) {
-        p.setValue(kSelectedOperatorId, (op + 0.5) / kOperatorCount);
-    }
-    // An operator that sounds (mix) or only modulates (mix 0): ratio tuning.
-    void oper(int32_t op, double ratio, double mix, double amplitude = 0.0, double pan = 0.0) {
-        const int32_t base = kOperatorFirstId + kOperatorIdStride * op;
-        p.setValue(base + kOperatorEnabledOffset, 1.0);
-        p.setValue(base + kOperatorMixOffset, bipolar(mix));
-        p.setValue(base + kOperatorPanOffset, bipolar(pan));
-        selectOperator(op);
-        p.setValue(kSelectedTuneModeId, 0.0);
-        p.setValue(kSelectedCoarseTuneId, ratio);
-        p.setValue(kSelectedAmplitudeId, amplitude);
-    }
-    // Phase modulation from operator `source` into operator `destination`.
-    void modulate(int32_t source, int32_t destination, double depth) {
-        p.setValue(kOperatorFirstId + kOperatorIdStride * source + kOperatorModulationOffset +
-                       destination,
-                   bipolar(depth));
-    }
-    // An amplitude envelope: attack to `peak`, decay to `sustain` held while the
-    // key is down, release to 0.
-    CEnvelope& amplitudeEnvelope(int32_t index, double attack, double peak, double decay,
-                                 double sustain, double decayCurve, double release) {
-        while (p.envelopeCount <= index)
-            p.addEnvelope();
-        CEnvelope& e = p.envelopes[index];
-        e.targetKind = kTargetAmplitude;
-        e.setLevel(0, peak);
-        e.setDelta(0, attack);
-        e.setLevel(1, sustain);
-        e.setDelta(1, decay);
-        e.setCurve(1, decayCurve);
-        e.setLevel(2, 0.0);
-        e.setDelta(2, release);
-        e.setLoopStart(1);
-        e.setLoopEnd(1);
-        return e;
-    }
-    // Velocity scales the envelope from `soft` (velocity 0) to 1 (velocity 127):
-    // a velocity curve is read at velocity / 127, where time 1.0 is the start of
-    // its second segment (point 0's level) and time 0 starts from the last point.
-    void velocityRange(int32_t index, double soft) {
-        CEnvelope& v = p.velocityCurves[index];
-        v.setLevel(0, 1.0);
-        v.setLevel(1, soft);
-    }
-};
-
-// "Tine Piano": an electric piano. Two carriers a hair apart, a modulator at
-// the same ratio whose depth falls after the strike, and a fourteenth-ratio
-// tine that only speaks in the attack; chorus and a little reverb.
-void buildTinePiano(CProgram& p) {
-    ProgramBuilder b{p};
-    std::snprintf(p.name, sizeof p.name, "Tine Piano");
-    b.oper(0, 1.0, 0.55);
-    b.oper(3, 1.003, 0.45, 0.0, 0.2);
-    b.oper(1, 1.0, 0.0);
-    b.oper(2, 14.0, 0.08, 0.0, -0.2);
-    b.modulate(1, 0, 0.45);
-    b.modulate(1, 3, 0.35);
-
-    CEnvelope& body = b.amplitudeEnvelope(0, 0.002, 1.0, 2.5, 0.35, 0.25, 0.35);
-    body.setDepth(0, 1.0);
-    body.setDepth(3, 1.0);
-    CEnvelope& bark = b.amplitudeEnvelope(1, 0.001, 1.0, 1.2, 0.12, 0.2, 0.3);
-    bark.setDepth(1, 1.0);
-    b.velocityRange(1, 0.25);
-    CEnvelope& tine = b.amplitudeEnvelope(2, 0.001, 0.8, 0.25, 0.0, 0.15, 0.05);
-    tine.setDepth(2, 1.0);
-    b.velocityRange(2, 0.1);
-    b.velocityRange(0, 0.45);
-
-    p.setValue(kMasterLevelId, 0.5);
-    p.setValue(kPitchBendUpId, 2.0 / 48.0);
-    p.setValue(kPitchBendDownId, 2.0 / 48.0);
-    p.setValue(kVoiceCountId, 1.0);
-    // Chorus: enabled, moderate wet, full dry, wide.
-    p.setValue(19, 1.0);
-    p.setValue(15, 0.45);
-    p.setValue(18, 0.8);
-    // Reverb: enabled, medium room, some wet.
-    p.setValue(kReverbEnableId, 1.0);
-    p.setValue(kReverbFeedbackId, 0.55);
-    p.setValue(kReverbWetId, 0.25);
-    p.selectedOperator = 0;
-    p.selectedEnvelope = 0;
-    p.envelopePage = 0;
+// Side files and tunings are looked up beside the source tree: SOUNDS/waves,
+// SOUNDS/patterns, SOUNDS/envelopes, and DATA/Microtuning.
+SSourceFolders foldersFor(const fs::path& sounds, const fs::path& data) {
+    return {(sounds / "waves").string(), (sounds / "patterns").string(),
+            (sounds / "envelopes").string(), (data / "Microtuning").string()};
 }
 
-struct Design {
-    const char* name;
-    void (*build)(CProgram&);
-};
-constexpr Design kDesigns[] = {{"tine-piano", buildTinePiano}};
+// Builds one source into one file; the kind follows the output's extension.
+bool build(const fs::path& source, const fs::path& out, const SSourceFolders& folders) {
+    CPluginFile settings(nativePlatform());
+    std::unique_ptr<CProgram> program(new CProgram);
+    std::string error, samples;
+    const std::string target = out.string();
+    bool ok;
+    if (endsWith(target, ".qxlprg")) {
+        ok = readProgramSource(source.string(), folders, *program, samples, error);
+        std::stringstream list(samples);
+        std::string leaf;
+        while (ok && std::getline(list, leaf))
+            ok = writeSampleRecipe(leaf, (out.parent_path() / leaf).string(), error);
+        ok = ok && saveProgramFile(*program, target.c_str(), settings);
+    } else if (endsWith(target, ".qxlenv")) {
+        ok = readEnvelopeSource(source.string(), folders, *program, error) &&
+             saveEnvelopeFile(*program, target.c_str(), settings);
+    } else if (endsWith(target, ".qxlseq")) {
+        ok = readPatternSource(source.string(), folders, *program, error) &&
+             savePatternFile(*program, 0, target.c_str(), settings);
+    } else if (endsWith(target, ".qxlwav")) {
+        ok = readWaveSource(source.string(), folders, *program, error) &&
+             exportWaveFile(*program, target.c_str(), settings);
+    } else {
+        error = target + ": the output is a .qxlprg, .qxlenv, .qxlseq or .qxlwav file";
+        ok = false;
+    }
+    if (!ok) {
+        std::fprintf(stderr, "quellor-program: %s\n",
+                     error.empty() ? ("could not write " + target).c_str() : error.c_str());
+        return false;
+    }
+    return true;
+}
+
+std::vector<fs::path> sourcesIn(const fs::path& folder) {
+    std::vector<fs::path> out;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(folder, ec))
+        if (e.is_regular_file() && e.path().extension() == ".txt") out.push_back(e.path());
+    std::sort(out.begin(), out.end());
+    return out;
+}
+
+// Every source of one kind into one folder, NAME.txt becoming NAME.EXT.
+bool buildFolder(const fs::path& from, const fs::path& to, const char* ext,
+                 const SSourceFolders& folders, int& count) {
+    fs::create_directories(to);
+    for (const fs::path& source : sourcesIn(from)) {
+        if (!build(source, to / (source.stem().string() + ext), folders)) return false;
+        ++count;
+    }
+    return true;
+}
+
+int buildData(const fs::path& sounds, const fs::path& data) {
+    const SSourceFolders folders = foldersFor(sounds, data);
+    const fs::path library = data / "QuellorData";
+    int programs = 0, banks = 0, envelopes = 0, patterns = 0, waves = 0;
+    std::vector<fs::path> bankFolders;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(sounds / "programs", ec))
+        if (e.is_directory()) bankFolders.push_back(e.path());
+    std::sort(bankFolders.begin(), bankFolders.end());
+    for (const fs::path& bank : bankFolders) {
+        if (!buildFolder(bank, library / "Banks" / bank.filename(), ".qxlprg", folders, programs))
+            return 1;
+        ++banks;
+    }
+    if (!buildFolder(sounds / "envelopes", library / "Envelopes", ".qxlenv", folders, envelopes) ||
+        !buildFolder(sounds / "patterns", library / "Patterns", ".qxlseq", folders, patterns) ||
+        !buildFolder(sounds / "waves", library / "Waves", ".qxlwav", folders, waves))
+        return 1;
+    std::printf("%d programs in %d banks, %d envelopes, %d patterns, %d waves\n", programs, banks,
+                envelopes, patterns, waves);
+    return 0;
+}
 
 int usage() {
-    std::fprintf(stderr, "usage: quellor-program list | quellor-program NAME OUT.qxlprg\n");
+    std::fprintf(stderr,
+                 "usage: quellor-program build SOURCE.txt OUT.qxlprg|.qxlenv|.qxlseq|.qxlwav\n"
+                 "       quellor-program build-data SOUNDS DATA\n");
     return 1;
 }
 
 } // namespace
 
 int main(int argc, char** argv) {
-    if (argc == 2 && std::strcmp(argv[1], "list") == 0) {
-        for (const Design& d : kDesigns)
-            std::printf("%s\n", d.name);
-        return 0;
+    if (argc == 4 && std::strcmp(argv[1], "build") == 0) {
+        // A lone source finds its side files in the sounds tree it sits in.
+        const fs::path source = fs::absolute(argv[2]);
+        fs::path sounds = source.parent_path();
+        while (!sounds.empty() && sounds.filename() != "sounds" && sounds != sounds.root_path())
+            sounds = sounds.parent_path();
+        const SSourceFolders folders = foldersFor(sounds, sounds.parent_path() / "data");
+        return build(source, argv[3], folders) ? 0 : 1;
     }
-    if (argc != 3) return usage();
-    for (const Design& d : kDesigns) {
-        if (std::strcmp(argv[1], d.name) != 0) continue;
-        CPluginFile settings(nativePlatform());
-        CProgram program;
-        d.build(program);
-        if (!saveProgramFile(program, argv[2], settings)) {
-            std::fprintf(stderr, "quellor-program: could not write %s\n", argv[2]);
-            return 1;
-        }
-        std::printf("%s: %s\n", argv[2], program.name);
-        return 0;
-    }
-    std::fprintf(stderr, "quellor-program: no program named %s\n", argv[1]);
-    return 1;
+    if (argc == 4 && std::strcmp(argv[1], "build-data") == 0) return buildData(argv[2], argv[3]);
+    return usage();
 }

@@ -115,6 +115,16 @@ const SOptionRow kOptions[] = {
          o.saveChunkPath = t;
          return std::string();
      }},
+    {"--bank", "FOLDER", "render every program (.qxlprg) of FOLDER, one WAV each (with --out-dir)",
+     [](SRenderOptions& o, const std::string& t) {
+         o.bankPath = t;
+         return std::string();
+     }},
+    {"--out-dir", "DIR", "folder for --bank's WAV files, named after the programs",
+     [](SRenderOptions& o, const std::string& t) {
+         o.outDir = t;
+         return std::string();
+     }},
     {"--help", nullptr, "show this text",
      [](SRenderOptions& o, const std::string&) {
          o.help = true;
@@ -164,6 +174,22 @@ bool parseRenderOptions(int argc, const char* const* argv, SRenderOptions& optio
         error = "no MIDI file given (--midi FILE.mid)";
         return false;
     }
+    if (!options.bankPath.empty()) {
+        if (options.outDir.empty()) {
+            error = "--bank needs a folder for its WAV files (--out-dir DIR)";
+            return false;
+        }
+        if (!options.outPath.empty() || !options.programPath.empty() ||
+            !options.chunkPath.empty() || !options.saveChunkPath.empty()) {
+            error = "--bank renders the folder's programs; it takes no --out, --program or chunk";
+            return false;
+        }
+        return true;
+    }
+    if (!options.outDir.empty()) {
+        error = "--out-dir goes with --bank FOLDER";
+        return false;
+    }
     if (options.outPath.empty()) {
         error = "no output file given (--out FILE.wav)";
         return false;
@@ -172,8 +198,10 @@ bool parseRenderOptions(int argc, const char* const* argv, SRenderOptions& optio
 }
 
 std::string renderUsage() {
-    std::string text = "usage: quellor-render [options] --midi FILE.mid --out FILE.wav\n"
-                       "Plays a MIDI file through a VST 2.4 instrument and writes a WAV file.\n\n";
+    std::string text =
+        "usage: quellor-render [options] --midi FILE.mid --out FILE.wav\n"
+        "       quellor-render [options] --midi FILE.mid --bank FOLDER --out-dir DIR\n"
+        "Plays a MIDI file through a VST 2.4 instrument and writes a WAV file.\n\n";
     for (const SOptionRow& r : kOptions) {
         std::string left = std::string("  ") + r.name;
         if (r.valueName) left += std::string(" ") + r.valueName;

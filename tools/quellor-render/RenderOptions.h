@@ -24,6 +24,8 @@ struct SRenderOptions {
     std::string programPath;         // --program: a Quellor program file, loaded as its editor does
     std::string chunkPath;           // --chunk: bytes handed to the plug-in as its host chunk
     std::string saveChunkPath;       // --save-chunk: the plug-in's chunk after rendering
+    std::string bankPath;            // --bank: render every program of this folder
+    std::string outDir;              // --out-dir: where --bank writes one WAV per program
 };
 
 // Parses argv[1..argc-1]. On failure returns false with one line in `error`.

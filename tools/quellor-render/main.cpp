@@ -6,6 +6,7 @@
 // -> plug-in state -> parameter settings -> block loop -> WAV -> summary -> close.
 // Any failure prints one line "quellor-render: ..." on stderr and exits with 1.
 
+#include "quellor-render/Loudness.h"
 #include "quellor-render/MidiFile.h"
 #include "quellor-render/PluginHost.h"
 #include "quellor-render/RenderOptions.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -98,7 +100,7 @@ std::vector<SScheduled> schedule(const CMidiFile& midi, int sampleRate) {
 // The block loop: for each block, the events whose frame falls inside it (in
 // time order, deltaFrames = frame - block start), then processReplacing.
 bool render(CPluginHost& host, std::vector<SScheduled>& events, int64_t totalFrames, int blockSize,
-            CWavOutput& wav, std::string& error) {
+            CWavOutput& wav, CLoudness* loudness, std::string& error) {
     // The events record is a count, a reserved word and an array of pointers;
     // it is sized once for the busiest block.
     size_t busiest = 0;
@@ -125,9 +127,83 @@ bool render(CPluginHost& host, std::vector<SScheduled>& events, int64_t totalFra
             ++next;
         }
         host.processBlock(start, list, left.data(), right.data(), frames);
+        if (loudness) loudness->add(left.data(), right.data(), frames);
         if (!wav.write(left.data(), right.data(), frames, error)) return false;
     }
     return true;
+}
+
+// What one render needs beside the plug-in: the MIDI events and the length.
+struct SPiece {
+    std::vector<SScheduled> events;
+    int64_t totalFrames = 0;
+    CTempoMap tempo;
+};
+
+// Loads the plug-in, gives it the program (or chunk) and settings, renders the
+// piece into `outPath`. `loudness`, when given, measures what was rendered.
+bool renderOne(const SRenderOptions& options, SPiece& piece, const std::string& programPath,
+               const std::string& outPath, CWavOutput& wav, CLoudness* loudness,
+               std::string& error) {
+    CPluginHost host;
+    if (!host.load(options.pluginPath, error)) return false;
+    host.setTempoMap(&piece.tempo);
+    host.start(options.sampleRate, options.blockSize);
+    // Program and chunk files load here, before --set, so single values win.
+    if (!programPath.empty() && !host.loadProgramFile(programPath, error)) return false;
+    if (!options.chunkPath.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!readWholeFile(options.chunkPath, chunk, error) || !host.setChunk(chunk, error))
+            return false;
+    }
+    for (const SRenderOptions::SParameterSet& s : options.sets)
+        if (!host.setParameter(s.id, s.value, error)) return false;
+
+    if (!wav.open(outPath, options.sampleRate, error)) return false;
+    std::vector<SScheduled> events = piece.events;
+    if (!render(host, events, piece.totalFrames, options.blockSize, wav, loudness, error) ||
+        !wav.close(error)) {
+        wav.discard();
+        return false;
+    }
+    if (!options.saveChunkPath.empty()) {
+        std::vector<uint8_t> chunk;
+        if (!host.getChunk(chunk, error) || !writeWholeFile(options.saveChunkPath, chunk, error))
+            return false;
+    }
+    host.stop();
+    return true;
+}
+
+// Every program of a bank folder through the same MIDI file, one WAV each,
+// and a table of loudness, true peak and length to compare them by.
+int renderBank(const SRenderOptions& options, SPiece& piece) {
+    namespace fs = std::filesystem;
+    std::vector<fs::path> programs;
+    std::error_code ec;
+    for (const auto& e : fs::directory_iterator(options.bankPath, ec))
+        if (e.is_regular_file() && e.path().extension() == ".qxlprg") programs.push_back(e.path());
+    if (ec) return fail("cannot list the bank folder \"" + options.bankPath + "\"");
+    if (programs.empty()) return fail("no programs (.qxlprg) in \"" + options.bankPath + "\"");
+    std::sort(programs.begin(), programs.end());
+    fs::create_directories(options.outDir, ec);
+    if (ec) return fail("cannot make the folder \"" + options.outDir + "\"");
+
+    std::printf("%-32s %10s %10s %9s\n", "program", "LUFS", "peak dBTP", "length s");
+    for (const fs::path& program : programs) {
+        const std::string name = program.stem().string();
+        const std::string out = (fs::path(options.outDir) / (name + ".wav")).string();
+        CWavOutput wav;
+        CLoudness loudness;
+        std::string error;
+        if (!loudness.open(options.sampleRate, error) ||
+            !renderOne(options, piece, program.string(), out, wav, &loudness, error))
+            return fail(name + ": " + error);
+        std::printf("%-32s %10.2f %10.2f %9.3f%s\n", name.c_str(), loudness.integratedLufs(),
+                    loudness.truePeakDb(), double(wav.frames()) / options.sampleRate,
+                    wav.nonFiniteSamples() > 0 ? "  (samples not finite)" : "");
+    }
+    return 0;
 }
 
 int run(int argc, char** argv) {
@@ -142,11 +218,12 @@ int run(int argc, char** argv) {
 
     CMidiFile midi;
     if (!midi.load(options.midiPath, error)) return fail(error);
+    SPiece piece;
     // A tempo from the command line replaces the file's map for timing and transport.
-    CTempoMap tempo = midi.tempoMap();
+    piece.tempo = midi.tempoMap();
     if (options.tempo > 0.0) {
-        tempo = CTempoMap(midi.ticksPerQuarter(), options.tempo);
-        midi.retime(tempo);
+        piece.tempo = CTempoMap(midi.ticksPerQuarter(), options.tempo);
+        midi.retime(piece.tempo);
     }
     const double totalSeconds = midi.endSeconds() + options.tailSeconds;
     if (!(totalSeconds <= kMaxRenderSeconds)) {
@@ -156,36 +233,13 @@ int run(int argc, char** argv) {
                       options.midiPath.c_str(), totalSeconds, kMaxRenderSeconds);
         return fail(text);
     }
-    const int64_t totalFrames = int64_t(std::ceil(totalSeconds * options.sampleRate));
-
-    CPluginHost host;
-    if (!host.load(options.pluginPath, error)) return fail(error);
-    host.setTempoMap(&tempo);
-    host.start(options.sampleRate, options.blockSize);
-    // Program and chunk files load here, before --set, so single values win.
-    if (!options.programPath.empty() && !host.loadProgramFile(options.programPath, error))
-        return fail(error);
-    if (!options.chunkPath.empty()) {
-        std::vector<uint8_t> chunk;
-        if (!readWholeFile(options.chunkPath, chunk, error) || !host.setChunk(chunk, error))
-            return fail(error);
-    }
-    for (const SRenderOptions::SParameterSet& s : options.sets)
-        if (!host.setParameter(s.id, s.value, error)) return fail(error);
+    piece.totalFrames = int64_t(std::ceil(totalSeconds * options.sampleRate));
+    piece.events = schedule(midi, options.sampleRate);
+    if (!options.bankPath.empty()) return renderBank(options, piece);
 
     CWavOutput wav;
-    if (!wav.open(options.outPath, options.sampleRate, error)) return fail(error);
-    std::vector<SScheduled> events = schedule(midi, options.sampleRate);
-    if (!render(host, events, totalFrames, options.blockSize, wav, error) || !wav.close(error)) {
-        wav.discard();
+    if (!renderOne(options, piece, options.programPath, options.outPath, wav, nullptr, error))
         return fail(error);
-    }
-    if (!options.saveChunkPath.empty()) {
-        std::vector<uint8_t> chunk;
-        if (!host.getChunk(chunk, error) || !writeWholeFile(options.saveChunkPath, chunk, error))
-            return fail(error);
-    }
-    host.stop();
 
     std::string line = options.outPath + ": " + std::to_string(options.sampleRate) + " Hz, ";
     char text[200];
