@@ -394,6 +394,11 @@ double CSoundRenderer::getParameter(int32_t id) const {
     return programData->getValue(id, true);
 }
 
+void CSoundRenderer::announceValue(int32_t id) {
+    if (host && id >= 0 && id < kHostParameterCount)
+        host->announceValue(id, float(programData->getValue(id, false)));
+}
+
 void CSoundRenderer::beginEdit(int32_t id) {
     if (host && id >= 0 && id < kHostParameterCount) host->beginValueEdit(id);
 }

@@ -2,6 +2,7 @@
 
 #include "base/Denormal.h"
 #include "engine/CSoundRenderer.h"
+#include "plugin/EditorFactory.h"
 #include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
 
@@ -50,10 +51,12 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster, CPluginFile* settings)
     getHostProductString(hostProduct);
 
     renderer.reset(new (std::nothrow) CSoundRenderer(settings, this));
+    if (renderer) setEditor(createPluginEditor(this, renderer.get()));
 }
 
 CVstWrapper::~CVstWrapper() {
-    // The renderer goes first; the editor (owned by the base) follows.
+    // The editor goes first, while the renderer it draws from still exists.
+    setEditor(nullptr);
     renderer.reset();
 }
 

@@ -1,0 +1,8 @@
+#include "editor/CPluginEditor.h"
+#include "plugin/EditorFactory.h"
+
+#include <new>
+
+AEffEditor* createPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer) {
+    return new (std::nothrow) CPluginEditor(effect, renderer);
+}
