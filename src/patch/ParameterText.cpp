@@ -139,6 +139,22 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
         return formatInt(n, text, capacity);
     }
     if (id >= 330 && id <= 337) return copyText(program.samplePathLeaf(id - 330), text, capacity);
+    // The routing list's rows show the envelopes of the current page; rows
+    // past the program's last envelope show nothing to edit.
+    if (id >= kEnvelopeRowFirstId && id <= kEnvelopeSampleDepthLastId && id != 441) {
+        const int32_t row = id >= kEnvelopeSampleDepthFirstId
+                                ? id - kEnvelopeSampleDepthFirstId
+                                : (id - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
+        const bool nameCell = id < kEnvelopeSampleDepthFirstId &&
+                              (id - kEnvelopeRowFirstId) % kEnvelopeRowIdStride == 0;
+        const int32_t e = (program.envelopePage & 3) * kEnvelopesPerPage + row;
+        if (e >= program.envelopeCount) return copyText(nameCell ? "" : "n/a", text, capacity);
+        if (nameCell) {
+            const int32_t kind = toRange(program.envelopes[e].targetKind, 0, kTargetKindCount - 1);
+            std::snprintf(text, capacity, "%d. %s", int(e + 1), kTargetKindLabels[kind]);
+            return;
+        }
+    }
     if (id >= 50 && id <= 175)
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
     if (id == 44 || id == 48) return formatFixed2(v, sep, text, capacity);
