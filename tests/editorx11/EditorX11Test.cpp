@@ -1,0 +1,154 @@
+// The editor in a real X server (Xvfb, started here): a host-like program
+// makes a top-level window, opens the editor in it through the plug-in's
+// entry point and keeps idling it while xdotool, a separate process, clicks
+// and drags with the real pointer. Skipped, with a message, where Xvfb or
+// xdotool cannot run.
+#include "host/VstTestHost.h"
+
+#include <gtest/gtest.h>
+// After gtest: Xlib's macros (None, Bool) would break its headers.
+#include <X11/Xlib.h>
+
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+namespace {
+
+pid_t startProcess(const std::vector<std::string>& args) {
+    const pid_t pid = fork();
+    if (pid == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : args)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    return pid;
+}
+
+class EditorX11 : public ::testing::Test {
+protected:
+    static pid_t server;
+    static std::string display;
+
+    static void SetUpTestSuite() {
+        int fds[2];
+        if (pipe(fds) != 0) return;
+        server = fork();
+        if (server == 0) {
+            close(fds[0]);
+            const std::string fd = std::to_string(fds[1]);
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
+            _exit(127);
+        }
+        close(fds[1]);
+        std::string number;
+        char ch;
+        while (server > 0 && read(fds[0], &ch, 1) == 1 && ch != '\n')
+            number += ch;
+        close(fds[0]);
+        if (number.empty()) return TearDownTestSuite();
+        display = ":" + number;
+        setenv("DISPLAY", display.c_str(), 1);
+        setenv("QUELLOR_SCALE", "1", 1);
+    }
+    static void TearDownTestSuite() {
+        if (server > 0) {
+            kill(server, SIGTERM);
+            waitpid(server, nullptr, 0);
+        }
+        server = -1;
+    }
+
+    void SetUp() override {
+        if (display.empty()) GTEST_SKIP() << "Xvfb could not start here; the window is not tested";
+        if (std::system("xdotool version >/dev/null 2>&1") != 0)
+            GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
+        x = XOpenDisplay(display.c_str());
+        ASSERT_NE(x, nullptr);
+        top = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 970, 600, 0, 0, 0);
+        XMapWindow(x, top);
+        XSync(x, False);
+        ASSERT_NE(host.open(), nullptr);
+        host.start();
+    }
+    void TearDown() override {
+        if (!x) return;
+        host.close();
+        XDestroyWindow(x, top);
+        XCloseDisplay(x);
+    }
+
+    // Runs xdotool with args while the host idles the editor, as a host's UI loop does.
+    void xdotoolWhileIdling(std::vector<std::string> args) {
+        args.insert(args.begin(), "xdotool");
+        const pid_t tool = startProcess(args);
+        ASSERT_GT(tool, 0);
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (waitpid(tool, &status, WNOHANG) == 0 &&
+               std::chrono::steady_clock::now() < deadline) {
+            host.dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+        for (int i = 0; i < 20; ++i) {
+            host.dispatch(effEditIdle);
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    }
+
+    Display* x = nullptr;
+    Window top = 0;
+    VstTestHost host;
+};
+
+// Each opening decodes every bitmap again; the sanitizer build takes most of a
+// second for that, so the test build opens fewer times than a user would.
+constexpr int kOpenCloseRounds = 25;
+
+pid_t EditorX11::server = -1;
+std::string EditorX11::display;
+
+} // namespace
+
+TEST_F(EditorX11, RealClicksAndDragsEditTheProgram) {
+    void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
+    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
+    host.setParameter(0, 0.3f);  // "Master Level"
+    host.setParameter(19, 0.0f); // "Chorus: Enable"
+    for (int i = 0; i < 20; ++i)
+        host.dispatch(effEditIdle);
+    xdotoolWhileIdling({"mousemove", "--sync", "40", "426", "sleep", "0.2", "click", "1"});
+    EXPECT_EQ(host.effect()->getParameter(host.effect(), 19), 1.0f);
+
+    xdotoolWhileIdling({"mousemove", "--sync", "852",       "473",    "mousedown", "1",
+                        "sleep",     "0.2",    "mousemove", "--sync", "852",       "463",
+                        "sleep",     "0.2",    "mousemove", "--sync", "852",       "453",
+                        "sleep",     "0.2",    "mouseup",   "1"});
+    EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.4f, 1e-5);
+    host.dispatch(effEditClose);
+}
+
+TEST_F(EditorX11, OpenAndCloseAHundredTimes) {
+    void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
+    for (int i = 0; i < kOpenCloseRounds; ++i) {
+        ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1) << i;
+        host.dispatch(effEditIdle);
+        host.dispatch(effEditClose);
+    }
+    // No stray window is left under the host's.
+    Window root, parentOut, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(x, top, &root, &parentOut, &children, &count);
+    if (children) XFree(children);
+    EXPECT_EQ(count, 0u);
+}
