@@ -195,6 +195,25 @@ TEST_F(EditorWindow, PreviousAndNextStepThroughTheBankAndStopAtItsEnds) {
     EXPECT_STREQ(renderer->program().name, "Gamma");
     editor->idle();
     EXPECT_STREQ(editor->programMenu()->getText(), "Gamma");
+    // Choosing from the program menu loads that program.
+    editor->programMenu()->chooseEntry(1);
+    EXPECT_STREQ(renderer->program().name, "Beta");
+    EXPECT_EQ(editor->programMenu()->getCurrent(), 1);
+    ASSERT_EQ(editor->bankMenu()->getNbEntries(), 1);
+    EXPECT_STREQ(editor->bankMenu()->getEntryText(0), "Keys");
+}
+
+TEST_F(EditorWindow, SplashCoversTheWindowUntilClickedAgain) {
+    ASSERT_TRUE(open());
+    const std::uint32_t before = frame()->getSurface()->pixel(100, 100);
+    click(700, 385);
+    CControl* splash = control(461);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_GE(splash->getValue(), 0.5f);
+    EXPECT_NE(frame()->getSurface()->pixel(100, 100), before);
+    click(100, 100);
+    EXPECT_LT(splash->getValue(), 0.5f);
+    EXPECT_EQ(frame()->getSurface()->pixel(100, 100), before);
 }
 
 TEST_F(EditorWindow, KnobDragReachesTheHostAsOneGesture) {
