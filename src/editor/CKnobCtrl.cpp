@@ -36,6 +36,11 @@ void CKnobCtrl::drag(CPoint& where, long buttons, double stepSize) {
 
     beginEdit();
     editor->setTagValue(tag, start);
+    if (clickOnly) {
+        setDirty();
+        endEdit();
+        return;
+    }
     if ((buttons & kMouseButtonsMask) == kRButton || (buttons & kControl)) {
         // The reset value is set as it is, even outside minimum..maximum.
         editor->setTagValue(tag, resetValue);

@@ -30,6 +30,9 @@ public:
     }
     void setPixelsPerStep(int p) { pixelsPerStep = p < 1 ? 1 : p; }
     void setResetValue(double v) { resetValue = v; }
+    // A click only tells the editor once and never drags (the sampler's slot
+    // names, whose click opens a file dialog).
+    void setClickOnly(bool on) { clickOnly = on; }
     double getResetValue() const { return resetValue; }
 
 protected:
@@ -43,5 +46,6 @@ protected:
     double leftHalfStep = 0.01;
     int pixelsPerStep = 2;
     bool split = false;
+    bool clickOnly = false;
     double resetValue;
 };

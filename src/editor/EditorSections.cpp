@@ -165,6 +165,7 @@ int CPluginEditor::buildSamplerMatrix() {
         const int y = kMatrixTop + kRowHeight * s;
         CNumberCtrl* name = cell(kSlotNameX, y, kSamplePathLeafFirstId + s, kSlotNameFirst + s, 0);
         name->setTextIndent(kSlotTextIndent);
+        name->setClickOnly(true);
         matrix[std::size_t(entry++)] = name;
         matrix[std::size_t(entry++)] =
             place(Placement{Ctl::Button, kSlotClearX, y, 338 + s, kSlotClear, 0, 2});

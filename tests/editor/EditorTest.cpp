@@ -333,3 +333,20 @@ TEST_F(EditorWindow, RefusedWindowOrMissingRendererLeavesNothingOpen) {
     CPluginEditor none(nullptr, nullptr);
     EXPECT_FALSE(none.openWith(&parent, std::make_unique<CHeadlessWindow>(), 1));
 }
+
+TEST_F(EditorWindow, FileControlsCallTheCommandEntryOncePerClick) {
+    struct Recorder : IEditorCommands {
+        std::vector<long> tags;
+        void runCommand(CPluginEditor&, long tag) override { tags.push_back(tag); }
+        void menuChosen(CPluginEditor&, EditorMenu, int) override {}
+    } commands;
+    editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
+    ASSERT_TRUE(open());
+    click(626, 18);                                            // load program
+    click(663, 18);                                            // save program
+    click(800, 20);                                            // microtuning field
+    click(420, 185);                                           // the sampler layout
+    click(60, 60, kLButton, {CPoint(60, 40), CPoint(60, 20)}); // slot 1's name, dragged
+    click(165, 74);                                            // slot 2's clear button
+    EXPECT_EQ(commands.tags, (std::vector<long>{454, 455, 460, 330, 339}));
+}
