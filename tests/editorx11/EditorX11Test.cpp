@@ -3,11 +3,18 @@
 // entry point and keeps idling it while xdotool, a separate process, clicks
 // and drags with the real pointer. Skipped, with a message, where Xvfb or
 // xdotool cannot run.
+#include "editor/CPluginEditor.h"
+#include "engine/CSoundRenderer.h"
+#include "gui/CFrame.h"
+#include "gui/CHeadlessWindow.h"
 #include "host/VstTestHost.h"
+#include "patch/CPluginFile.h"
+#include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
 #include <X11/Xlib.h>
+#include <X11/Xutil.h>
 
 #include <chrono>
 #include <csignal>
@@ -111,9 +118,8 @@ protected:
     VstTestHost host;
 };
 
-// Each opening decodes every bitmap again; the sanitizer build takes most of a
-// second for that, so the test build opens fewer times than a user would.
-constexpr int kOpenCloseRounds = 25;
+// A user may open and close the window this often in one session.
+constexpr int kOpenCloseRounds = 100;
 
 pid_t EditorX11::server = -1;
 std::string EditorX11::display;
@@ -151,4 +157,44 @@ TEST_F(EditorX11, OpenAndCloseAHundredTimes) {
     XQueryTree(x, top, &root, &parentOut, &children, &count);
     if (children) XFree(children);
     EXPECT_EQ(count, 0u);
+}
+
+TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDraws) {
+    void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
+    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
+    for (int i = 0; i < 10; ++i)
+        host.dispatch(effEditIdle);
+
+    // The same default program in an editor of our own, drawn offscreen.
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    settings.init();
+    CSoundRenderer renderer(&settings, nullptr);
+    CPluginEditor editor(nullptr, &renderer);
+    static int headlessParent;
+    ASSERT_TRUE(editor.openWith(&headlessParent, std::make_unique<VSTGUI::CHeadlessWindow>(), 1));
+    editor.idle();
+    const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
+
+    Window root, parentOut, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(x, top, &root, &parentOut, &children, &count);
+    ASSERT_EQ(count, 1u);
+    const Window child = children[0];
+    XFree(children);
+    int differing = -1;
+    for (int attempt = 0; attempt < 100 && differing != 0; ++attempt) {
+        host.dispatch(effEditIdle);
+        XImage* image = XGetImage(x, child, 0, 0, unsigned(s.width()), unsigned(s.height()),
+                                  AllPlanes, ZPixmap);
+        ASSERT_NE(image, nullptr);
+        differing = 0;
+        for (int py = 0; py < s.height(); ++py)
+            for (int px = 0; px < s.width(); ++px)
+                differing += (XGetPixel(image, px, py) & 0xffffff) != (s.pixel(px, py) & 0xffffff);
+        XDestroyImage(image);
+        if (differing) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_EQ(differing, 0);
+    host.dispatch(effEditClose);
 }
