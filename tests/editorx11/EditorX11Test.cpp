@@ -53,7 +53,7 @@ protected:
         if (server == 0) {
             close(fds[0]);
             const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "1024x768x24",
+            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2048x1280x24",
                    "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
             _exit(127);
         }
@@ -82,7 +82,7 @@ protected:
             GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
         x = XOpenDisplay(display.c_str());
         ASSERT_NE(x, nullptr);
-        top = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 970, 600, 0, 0, 0);
+        top = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1940, 1200, 0, 0, 0);
         XMapWindow(x, top);
         XSync(x, False);
         ASSERT_NE(host.open(), nullptr);
@@ -126,22 +126,29 @@ std::string EditorX11::display;
 
 } // namespace
 
-TEST_F(EditorX11, RealClicksAndDragsEditTheProgram) {
+TEST_F(EditorX11, RealClicksAndDragsEditTheProgramAtBothScales) {
     void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
-    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
-    host.setParameter(0, 0.3f);  // "Master Level"
-    host.setParameter(19, 0.0f); // "Chorus: Enable"
-    for (int i = 0; i < 20; ++i)
-        host.dispatch(effEditIdle);
-    xdotoolWhileIdling({"mousemove", "--sync", "40", "426", "sleep", "0.2", "click", "1"});
-    EXPECT_EQ(host.effect()->getParameter(host.effect(), 19), 1.0f);
+    for (int scale : {1, 2}) {
+        setenv("QUELLOR_SCALE", scale == 2 ? "2" : "1", 1);
+        // Window coordinates as the screen has them at this scale.
+        auto at = [scale](int v) { return std::to_string(v * scale); };
+        ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
+        host.setParameter(0, 0.3f);  // "Master Level"
+        host.setParameter(19, 0.0f); // "Chorus: Enable"
+        for (int i = 0; i < 20; ++i)
+            host.dispatch(effEditIdle);
+        xdotoolWhileIdling({"mousemove", "--sync", at(40), at(426), "sleep", "0.2", "click", "1"});
+        EXPECT_EQ(host.effect()->getParameter(host.effect(), 19), 1.0f) << scale;
 
-    xdotoolWhileIdling({"mousemove", "--sync", "852",       "473",    "mousedown", "1",
-                        "sleep",     "0.2",    "mousemove", "--sync", "852",       "463",
-                        "sleep",     "0.2",    "mousemove", "--sync", "852",       "453",
-                        "sleep",     "0.2",    "mouseup",   "1"});
-    EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.4f, 1e-5);
-    host.dispatch(effEditClose);
+        // Up 20 window pixels: ten steps of 0.01.
+        xdotoolWhileIdling({"mousemove", "--sync", at(852),     at(473),  "mousedown", "1",
+                            "sleep",     "0.2",    "mousemove", "--sync", at(852),     at(463),
+                            "sleep",     "0.2",    "mousemove", "--sync", at(852),     at(453),
+                            "sleep",     "0.2",    "mouseup",   "1"});
+        EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.4f, 1e-5) << scale;
+        host.dispatch(effEditClose);
+    }
+    setenv("QUELLOR_SCALE", "1", 1);
 }
 
 TEST_F(EditorX11, OpenAndCloseAHundredTimes) {
@@ -159,42 +166,48 @@ TEST_F(EditorX11, OpenAndCloseAHundredTimes) {
     EXPECT_EQ(count, 0u);
 }
 
-TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDraws) {
+TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {
     void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
-    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
-    for (int i = 0; i < 10; ++i)
-        host.dispatch(effEditIdle);
+    for (int scale : {1, 2}) {
+        setenv("QUELLOR_SCALE", scale == 2 ? "2" : "1", 1);
+        ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
+        for (int i = 0; i < 10; ++i)
+            host.dispatch(effEditIdle);
 
-    // The same default program in an editor of our own, drawn offscreen.
-    ScriptedPlatform platform;
-    CPluginFile settings(platform);
-    settings.init();
-    CSoundRenderer renderer(&settings, nullptr);
-    CPluginEditor editor(nullptr, &renderer);
-    static int headlessParent;
-    ASSERT_TRUE(editor.openWith(&headlessParent, std::make_unique<VSTGUI::CHeadlessWindow>(), 1));
-    editor.idle();
-    const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
+        // The same default program in an editor of our own, drawn offscreen.
+        ScriptedPlatform platform;
+        CPluginFile settings(platform);
+        settings.init();
+        CSoundRenderer renderer(&settings, nullptr);
+        CPluginEditor editor(nullptr, &renderer);
+        static int headlessParent;
+        ASSERT_TRUE(
+            editor.openWith(&headlessParent, std::make_unique<VSTGUI::CHeadlessWindow>(), scale));
+        editor.idle();
+        const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
 
-    Window root, parentOut, *children = nullptr;
-    unsigned count = 0;
-    XQueryTree(x, top, &root, &parentOut, &children, &count);
-    ASSERT_EQ(count, 1u);
-    const Window child = children[0];
-    XFree(children);
-    int differing = -1;
-    for (int attempt = 0; attempt < 100 && differing != 0; ++attempt) {
-        host.dispatch(effEditIdle);
-        XImage* image = XGetImage(x, child, 0, 0, unsigned(s.width()), unsigned(s.height()),
-                                  AllPlanes, ZPixmap);
-        ASSERT_NE(image, nullptr);
-        differing = 0;
-        for (int py = 0; py < s.height(); ++py)
-            for (int px = 0; px < s.width(); ++px)
-                differing += (XGetPixel(image, px, py) & 0xffffff) != (s.pixel(px, py) & 0xffffff);
-        XDestroyImage(image);
-        if (differing) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        Window root, parentOut, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(x, top, &root, &parentOut, &children, &count);
+        ASSERT_EQ(count, 1u);
+        const Window child = children[0];
+        XFree(children);
+        int differing = -1;
+        for (int attempt = 0; attempt < 100 && differing != 0; ++attempt) {
+            host.dispatch(effEditIdle);
+            XImage* image = XGetImage(x, child, 0, 0, unsigned(s.width()), unsigned(s.height()),
+                                      AllPlanes, ZPixmap);
+            ASSERT_NE(image, nullptr);
+            differing = 0;
+            for (int py = 0; py < s.height(); ++py)
+                for (int px = 0; px < s.width(); ++px)
+                    differing +=
+                        (XGetPixel(image, px, py) & 0xffffff) != (s.pixel(px, py) & 0xffffff);
+            XDestroyImage(image);
+            if (differing) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+        EXPECT_EQ(differing, 0) << scale;
+        host.dispatch(effEditClose);
     }
-    EXPECT_EQ(differing, 0);
-    host.dispatch(effEditClose);
+    setenv("QUELLOR_SCALE", "1", 1);
 }
