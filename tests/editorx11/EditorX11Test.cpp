@@ -10,6 +10,7 @@
 #include "host/VstTestHost.h"
 #include "patch/CPluginFile.h"
 #include "support/ScriptedPlatform.h"
+#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
@@ -17,9 +18,9 @@
 #include <X11/Xutil.h>
 
 #include <chrono>
-#include <csignal>
 #include <cstdint>
 #include <cstdlib>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -43,38 +44,15 @@ pid_t startProcess(const std::vector<std::string>& args) {
 
 class EditorX11 : public ::testing::Test {
 protected:
-    static pid_t server;
+    static std::unique_ptr<XvfbServer> server;
     static std::string display;
 
     static void SetUpTestSuite() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        server = fork();
-        if (server == 0) {
-            close(fds[0]);
-            const std::string fd = std::to_string(fds[1]);
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "2048x1280x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        std::string number;
-        char ch;
-        while (server > 0 && read(fds[0], &ch, 1) == 1 && ch != '\n')
-            number += ch;
-        close(fds[0]);
-        if (number.empty()) return TearDownTestSuite();
-        display = ":" + number;
-        setenv("DISPLAY", display.c_str(), 1);
+        server = std::make_unique<XvfbServer>("2048x1280x24");
+        display = server->display();
         setenv("QUELLOR_SCALE", "1", 1);
     }
-    static void TearDownTestSuite() {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-        }
-        server = -1;
-    }
+    static void TearDownTestSuite() { server.reset(); }
 
     void SetUp() override {
         if (display.empty()) GTEST_SKIP() << "Xvfb could not start here; the window is not tested";
@@ -121,7 +99,7 @@ protected:
 // A user may open and close the window this often in one session.
 constexpr int kOpenCloseRounds = 100;
 
-pid_t EditorX11::server = -1;
+std::unique_ptr<XvfbServer> EditorX11::server;
 std::string EditorX11::display;
 
 } // namespace
