@@ -114,6 +114,8 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
                                      : program.envelopes[e];
         return curve.pointText(text, capacity, sep);
     }
+    case 459: // the fine tune in cents, as the voices apply it
+        return formatInt(toRange(v, -99, 99), text, capacity);
     case 460:
         return copyText(program.tuningName, text, capacity);
     default:

@@ -350,3 +350,16 @@ TEST_F(EditorWindow, FileControlsCallTheCommandEntryOncePerClick) {
     click(165, 74);                                            // slot 2's clear button
     EXPECT_EQ(commands.tags, (std::vector<long>{454, 455, 460, 330, 339}));
 }
+
+TEST_F(EditorWindow, TuningNumberDragsInFineStepsAndShowsCents) {
+    ASSERT_TRUE(open());
+    char text[32];
+    ASSERT_TRUE(editor->getTagText(kFineTuneId, text, sizeof text));
+    EXPECT_STREQ(text, "0");
+    click(905, 20, kLButton, {CPoint(905, 10), CPoint(905, 0)}); // up 20 pixels: ten steps
+    EXPECT_NEAR(value(kFineTuneId), 0.55, 1e-9);
+    editor->getTagText(kFineTuneId, text, sizeof text);
+    EXPECT_STREQ(text, "10");
+    click(905, 20, kRButton); // back to no detuning
+    EXPECT_DOUBLE_EQ(value(kFineTuneId), 0.5);
+}
