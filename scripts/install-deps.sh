@@ -8,6 +8,7 @@ packages=(
     googletest libgtest-dev libgmock-dev libbenchmark-dev
     libsndfile1-dev libebur128-dev
     libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
+    xdotool  # real clicks and drags on the editor window in its tests
     libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-x86-64 g++-mingw-w64-i686

@@ -150,6 +150,8 @@ inline constexpr int32_t kSelectedOperatorId = 452; // operator / 8 + 0.001
 inline constexpr int32_t kPointTextId = 458;
 // The process-wide fine tune (-99..99 cents), stored in the settings object.
 inline constexpr int32_t kFineTuneId = 459;
+// The fine tune spans -99..99 cents around the normalised value 0.5.
+inline constexpr int32_t kFineTuneCents = 99;
 // Display-only: the tuning name.
 inline constexpr int32_t kTuningNameId = 460;
 

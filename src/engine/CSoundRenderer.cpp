@@ -65,9 +65,6 @@ constexpr int32_t kChannelPressureIndex = 3;
 // Pattern sequencers step-check every 5 ms.
 constexpr double kSequencerTickSeconds = 0.005;
 
-// Fine tune: -99..99 cents.
-constexpr int32_t kFineTuneCents = 99;
-
 } // namespace
 
 CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
@@ -392,6 +389,11 @@ void CSoundRenderer::setParameter(int32_t id, double value) {
 
 double CSoundRenderer::getParameter(int32_t id) const {
     return programData->getValue(id, true);
+}
+
+void CSoundRenderer::announceValue(int32_t id) {
+    if (host && id >= 0 && id < kHostParameterCount)
+        host->announceValue(id, float(programData->getValue(id, false)));
 }
 
 void CSoundRenderer::beginEdit(int32_t id) {

@@ -80,6 +80,9 @@ public:
     // ends (told to the host; other IDs are not the host's business).
     void beginEdit(int32_t id);
     void endEdit(int32_t id);
+    // UI thread: tells the host that host parameter id now has its stored
+    // value (the editor changed it); other IDs are not the host's business.
+    void announceValue(int32_t id);
     // Name of host parameters 0..42; any other ID leaves text untouched.
     void getParameterName(int32_t id, char* text, size_t capacity) const;
     // Display text of any value ID, from the stored value.

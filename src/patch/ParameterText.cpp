@@ -124,6 +124,8 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
                                      : program.envelopes[e];
         return curve.pointText(text, capacity, sep);
     }
+    case kFineTuneId: // the fine tune in cents, as the voices apply it
+        return formatInt(toRange(v, -kFineTuneCents, kFineTuneCents), text, capacity);
     case kTuningNameId:
         return copyText(program.tuningName, text, capacity);
     default:
@@ -152,6 +154,24 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
     }
     if (id >= kSamplePathLeafFirstId && id < kSamplePathLeafFirstId + kSampleSlotCount)
         return copyText(program.samplePathLeaf(id - kSamplePathLeafFirstId), text, capacity);
+    // The routing list's rows show the envelopes of the current page; rows
+    // past the program's last envelope show nothing to edit. (The ID after
+    // the last row belongs to no cell.)
+    if (id >= kEnvelopeRowFirstId && id <= kEnvelopeSampleDepthLastId &&
+        id != kEnvelopeRowLastId + 1) {
+        const int32_t row = id >= kEnvelopeSampleDepthFirstId
+                                ? id - kEnvelopeSampleDepthFirstId
+                                : (id - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
+        const bool nameCell = id < kEnvelopeSampleDepthFirstId &&
+                              (id - kEnvelopeRowFirstId) % kEnvelopeRowIdStride == 0;
+        const int32_t e = (program.envelopePage & 3) * kEnvelopesPerPage + row;
+        if (e >= program.envelopeCount) return copyText(nameCell ? "" : "n/a", text, capacity);
+        if (nameCell) {
+            const int32_t kind = toRange(program.envelopes[e].targetKind, 0, kTargetKindCount - 1);
+            std::snprintf(text, capacity, "%d. %s", int(e + 1), kTargetKindLabels[kind]);
+            return;
+        }
+    }
     if (id >= kFilterFirstId && id < kOperatorFirstId + kOperatorCount * kOperatorIdStride)
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
     if (id == kUnisonSpreadId || id == kGlideFactorId) return formatFixed2(v, sep, text, capacity);

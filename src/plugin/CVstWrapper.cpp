@@ -3,6 +3,7 @@
 #include "base/Denormal.h"
 #include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
+#include "plugin/EditorFactory.h"
 #include "plugin/VendorRequests.h"
 #include "vst/AEffEditor.h"
 
@@ -53,10 +54,12 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster, CPluginFile* settings)
     getHostProductString(hostProduct);
 
     renderer.reset(new (std::nothrow) CSoundRenderer(settings, this));
+    if (renderer) setEditor(createPluginEditor(this, renderer.get()));
 }
 
 CVstWrapper::~CVstWrapper() {
-    // The renderer goes first; the editor (owned by the base) follows.
+    // The editor goes first, while the renderer it draws from still exists.
+    setEditor(nullptr);
     renderer.reset();
 }
 

@@ -10,6 +10,7 @@
 #include "gui/MouseButtons.h"
 #include "gui/TestBitmaps.h"
 #include "gui/x11/CX11Window.h"
+#include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
@@ -22,6 +23,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
 #include <string>
 #include <sys/wait.h>
 #include <thread>
@@ -49,48 +51,14 @@ struct Clicked : CControl {
 
 class X11Window : public ::testing::Test {
 protected:
-    static pid_t server;
+    static std::unique_ptr<XvfbServer> server;
     static std::string display;
 
     static void SetUpTestSuite() {
-        int fds[2];
-        if (pipe(fds) != 0) return;
-        server = fork();
-        if (server == 0) {
-            close(fds[0]);
-            std::string fd = std::to_string(fds[1]);
-            // -noreset: without it the server starts over whenever its last
-            // client leaves, and a test connecting in that moment is refused.
-            execlp("Xvfb", "Xvfb", "-displayfd", fd.c_str(), "-screen", "0", "640x480x24",
-                   "-nolisten", "tcp", "-noreset", static_cast<char*>(nullptr));
-            _exit(127);
-        }
-        close(fds[1]);
-        if (server < 0) {
-            close(fds[0]);
-            return;
-        }
-        // Xvfb writes its display number once it accepts connections.
-        std::string number;
-        char ch;
-        while (read(fds[0], &ch, 1) == 1 && ch != '\n')
-            number += ch;
-        close(fds[0]);
-        if (number.empty()) {
-            TearDownTestSuite();
-            return;
-        }
-        display = ":" + number;
-        setenv("DISPLAY", display.c_str(), 1);
+        server = std::make_unique<XvfbServer>("640x480x24");
+        display = server->display();
     }
-
-    static void TearDownTestSuite() {
-        if (server > 0) {
-            kill(server, SIGTERM);
-            waitpid(server, nullptr, 0);
-        }
-        server = -1;
-    }
+    static void TearDownTestSuite() { server.reset(); }
 
     void SetUp() override {
         if (display.empty())
@@ -133,7 +101,7 @@ protected:
     Window parent = 0;
 };
 
-pid_t X11Window::server = -1;
+std::unique_ptr<XvfbServer> X11Window::server;
 std::string X11Window::display;
 
 void* asParent(Window w) {

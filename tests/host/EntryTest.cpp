@@ -3,6 +3,7 @@
 #include "host/VstTestHost.h"
 
 #include <cmath>
+#include <cstdlib>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <vector>
@@ -64,8 +65,9 @@ TEST_F(Instance, RecordDescribesAStereoSynthWithChunks) {
     EXPECT_EQ(e->numParams, 43);
     EXPECT_EQ(e->numInputs, 0);
     EXPECT_EQ(e->numOutputs, 2);
-    // No editor yet, so exactly these three.
-    EXPECT_EQ(e->flags, effFlagsCanReplacing | effFlagsIsSynth | effFlagsProgramChunks);
+    // The Linux build has its editor window.
+    EXPECT_EQ(e->flags,
+              effFlagsCanReplacing | effFlagsIsSynth | effFlagsProgramChunks | effFlagsHasEditor);
     EXPECT_NE(e->object, nullptr);
     EXPECT_NE(e->process, nullptr);
     EXPECT_NE(e->processReplacing, nullptr);
@@ -82,15 +84,34 @@ TEST_F(Instance, DispatcherAnswersNumbers) {
         {effGetVendorVersion, 1300},
         {effGetProgram, 0},
         {effGetTailSize, 0},
-        {effEditGetRect, 0}, // no editor
-        {effEditOpen, 0},
-        {9, 0}, // unassigned opcodes answer 0
+        {effEditGetRect, 0}, // no place for the rectangle
+        {effEditOpen, 0},    // no parent window
+        {9, 0},              // unassigned opcodes answer 0
         {22, 0},
         {9999, 0},
         {-1, 0},
     };
     for (const Case& c : cases)
         EXPECT_EQ(host.dispatch(c.opcode), c.answer) << "opcode " << c.opcode;
+}
+
+TEST(HostEditor, RectangleIsTheWindowBeforeAnyOpen) {
+    for (const char* scale : {"1", "2"}) {
+        setenv("QUELLOR_SCALE", scale, 1);
+        VstTestHost fresh;
+        ASSERT_NE(fresh.open(), nullptr);
+        ERect* rect = nullptr;
+        ASSERT_EQ(fresh.dispatch(effEditGetRect, 0, 0, &rect), 1);
+        ASSERT_NE(rect, nullptr);
+        const int s = scale[0] - '0';
+        EXPECT_EQ(rect->top, 0);
+        EXPECT_EQ(rect->left, 0);
+        EXPECT_EQ(rect->right, 970 * s);
+        EXPECT_EQ(rect->bottom, 600 * s);
+        fresh.dispatch(effEditIdle); // idle with the window closed does nothing
+        fresh.dispatch(effEditClose);
+    }
+    unsetenv("QUELLOR_SCALE");
 }
 
 TEST_F(Instance, NamesStayWithinTheirBuffers) {

@@ -1,0 +1,51 @@
+#pragma once
+// A knob drawn from a 55-frame filmstrip (frames top to bottom). Dragging up
+// raises the value, a step per few pixels, always counted from the value at
+// the click so that nothing drifts; Alt held at the click makes the whole
+// drag ten times finer; a right-click or Control-click sets the reset value.
+// The number fields share this drag.
+
+#include "editor/IEditorBinding.h"
+#include "gui/CControl.h"
+
+class CKnobCtrl : public VSTGUI::CControl {
+public:
+    static constexpr int kFrames = 55;
+
+    CKnobCtrl(const VSTGUI::CRect& size, IEditorBinding* editor, VSTGUI::CControlListener* listener,
+              long tag, VSTGUI::CBitmap* bitmap, double resetValue = 0.0);
+
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+
+    void setRange(double lo, double hi) {
+        minimum = lo;
+        maximum = hi;
+    }
+    void setStep(double s) { step = s; }
+    // Clicks in the left half step by leftStep (the routing cells: coarse left, fine right).
+    void setSplitStep(double leftStep) {
+        leftHalfStep = leftStep;
+        split = true;
+    }
+    void setPixelsPerStep(int p) { pixelsPerStep = p < 1 ? 1 : p; }
+    void setResetValue(double v) { resetValue = v; }
+    // A click only tells the editor once and never drags (the sampler's slot
+    // names, whose click opens a file dialog).
+    void setClickOnly(bool on) { clickOnly = on; }
+    double getResetValue() const { return resetValue; }
+
+protected:
+    // The drag with a given step (the digit fields choose it by position).
+    void drag(VSTGUI::CPoint& where, long buttons, double stepSize);
+
+    IEditorBinding* editor;
+    double minimum = 0.0;
+    double maximum = 1.0;
+    double step = 0.01;
+    double leftHalfStep = 0.01;
+    int pixelsPerStep = 2;
+    bool split = false;
+    bool clickOnly = false;
+    double resetValue;
+};

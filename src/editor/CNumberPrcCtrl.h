@@ -1,0 +1,22 @@
+#pragma once
+// A plain number field for exact values (operator tuning): the drag step is
+// chosen by where the click lies, counted from the right edge, so that the
+// digit under the mouse is the one that moves.
+
+#include "editor/CNumberCtrl.h"
+
+class CNumberPrcCtrl : public CNumberCtrl {
+public:
+    static constexpr int kWidth = 50;
+    static constexpr int kHeight = 14;
+
+    CNumberPrcCtrl(const VSTGUI::CRect& size, IEditorBinding* editor,
+                   VSTGUI::CControlListener* listener, long tag, double resetValue);
+
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    // Non-zero: every digit step is a hundred times larger (the Hz offset).
+    void setDigitMultiplier(double m) { digitMultiplier = m; }
+
+private:
+    double digitMultiplier = 0.0;
+};

@@ -1,0 +1,428 @@
+#include "editor/CPluginEditor.h"
+
+#include "base/ValueIds.h"
+#include "editor/CMenuCtrl.h"
+#include "editor/EditorLayout.h"
+#include "editor/EditorScaleSetting.h"
+#include "engine/CSoundRenderer.h"
+#include "gui/CBitmap.h"
+#include "gui/CFrame.h"
+#include "gui/EditorScale.h"
+#include "patch/CProgram.h"
+#include "voice/CEnvelope.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+
+using namespace VSTGUI;
+using namespace editorlayout;
+
+namespace {
+
+// Tags with a meaning of their own beyond storing a value.
+constexpr long kSampleSlotHeldFirst = 338; // 338..345: slot holds a sample (clear buttons)
+constexpr long kSampleLoadFirst = 330;     // 330..337: load a sample into the slot
+constexpr long kPreviousProgramTag = 457;
+constexpr long kNextProgramTag = 456;
+constexpr long kLoadProgramTag = 454;
+constexpr long kSaveProgramTag = 455;
+constexpr long kCurveSelectorTag = 450;
+constexpr long kGroupTag = 451;
+constexpr long kOperatorTag = 452;
+
+// Delay times as the window edits them: the pre-delay in 64ths, the left and
+// right times in 56ths, so that synced times land on whole note values.
+constexpr long kPreDelayTag = kDelayFirstId + kDelayPreTimeOffset;
+constexpr long kLeftDelayTag = kDelayFirstId + kDelayLeftTimeOffset;
+constexpr long kRightDelayTag = kDelayFirstId + kDelayRightTimeOffset;
+constexpr long kDelaySyncTag = kDelayFirstId + kDelaySyncOffset;
+constexpr double kPreDelayGrid = 64.0;
+constexpr double kDelayGrid = 56.0;
+constexpr double kGridBias = 0.25;
+
+// The delay's lengths: free-running pre = 1298 p² ms, times = 1298 t² + 1 ms;
+// synced pre = p × 8 sixteenths, times = (1 + 7 t) sixteenths, at 15000 / T ms each.
+constexpr double kDelaySpanMs = 1298.0;
+constexpr double kSixteenthMsAt1Bpm = 15000.0;
+
+bool isRoutingNameTag(long tag) {
+    return tag >= kEnvelopeRowFirstId && tag <= kEnvelopeRowLastId &&
+           (tag - kEnvelopeRowFirstId) % kEnvelopeRowIdStride == 0;
+}
+
+} // namespace
+
+CPluginEditor::CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
+                             IEditorCommands* commands)
+    : AEffGUIEditor(effect, kWidth, kHeight), renderer(renderer), commands(commands) {
+    layout = 0;
+}
+
+CPluginEditor::~CPluginEditor() {
+    close();
+}
+
+bool CPluginEditor::getRect(ERect** result) {
+    if (scale == 0) scale = chooseScale(scaleSetting().c_str());
+    rect.top = 0;
+    rect.left = 0;
+    rect.right = VstInt16(kWidth * scale);
+    rect.bottom = VstInt16(kHeight * scale);
+    *result = &rect;
+    return true;
+}
+
+bool CPluginEditor::open(void* parent) {
+    if (!parent) return false;
+    return openWith(parent, nullptr, chooseScale(scaleSetting().c_str()));
+}
+
+bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> window, int s) {
+    if (getFrame()) close();
+    if (!renderer) return false;
+    scale = s == 2 ? 2 : 1;
+    rect.right = VstInt16(kWidth * scale);
+    rect.bottom = VstInt16(kHeight * scale);
+    shownProgramName[0] = 0;
+    shownTuningText[0] = 0;
+    if (!loadBitmaps()) {
+        releaseBitmaps();
+        return false;
+    }
+    auto* frame = new CFrame(CRect(0, 0, kWidth, kHeight), scale, std::move(window));
+    if (!frame->open(parent)) {
+        delete frame;
+        releaseBitmaps();
+        return false;
+    }
+    frameObject.store(frame);
+    systemWindow = parent;
+    matrix.fill(nullptr);
+
+    if (layout == 1) {
+        frame->setBackground(bitmap(kBackgroundSampler));
+        buildSamplerMatrix();
+    } else {
+        frame->setBackground(bitmap(kBackgroundMix));
+        buildOscillatorMatrix();
+    }
+    buildTopBar();
+    const int built = buildOperatorPanel() + buildEnvelopeSection() + buildRoutingList() +
+                      buildEffectsSection() + buildSequencers();
+    if (built < 5) {
+        close();
+        return false;
+    }
+    addSplash();
+    return true;
+}
+
+void CPluginEditor::close() {
+    CFrame* frame = frameObject.exchange(nullptr);
+    delete frame;
+    // Every registered control went with the frame.
+    matrix.fill(nullptr);
+    routingCells.fill(nullptr);
+    sampleCells.fill(nullptr);
+    delayTimes.fill(nullptr);
+    envelopeControls.fill(nullptr);
+    operatorControls.fill(nullptr);
+    for (auto& s : sequencerControls)
+        s.fill(nullptr);
+    for (auto& s : stepCells)
+        s.fill(nullptr);
+    patternMenus.fill(nullptr);
+    routingMenu = targetMenu = controllerMenu = spectrumMenu = bankMenuCtrl = nullptr;
+    programMenuCtrl = nullptr;
+    envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
+    tuningNumber = nullptr;
+    releaseBitmaps();
+    systemWindow = nullptr;
+}
+
+bool CPluginEditor::loadBitmaps() {
+    for (int id : kBitmapIds) {
+        auto& slot = bitmaps[std::size_t(id - 120)];
+        if (!slot) slot = CBitmap::load(id, scale);
+        if (!slot) {
+            std::fprintf(stderr, "Quellor: the editor's bitmap %d is missing\n", id);
+            return false;
+        }
+    }
+    return true;
+}
+
+void CPluginEditor::releaseBitmaps() {
+    for (auto& b : bitmaps)
+        b.reset();
+}
+
+CBitmap* CPluginEditor::bitmap(int id) const {
+    if (id < 120 || id >= 200) return nullptr;
+    return bitmaps[std::size_t(id - 120)].get();
+}
+
+void CPluginEditor::idle() {
+    CFrame* frame = getFrame();
+    if (!frame) return;
+    char text[sizeof shownProgramName] = {};
+    renderer->getProgramName(text, sizeof text);
+    if (programMenuCtrl && std::strcmp(text, shownProgramName) != 0) {
+        programMenuCtrl->setText(text);
+        std::memcpy(shownProgramName, text, sizeof text);
+    }
+    renderer->getParameterDisplay(kFineTuneId, text, sizeof text);
+    if (std::strcmp(text, shownTuningText) != 0) {
+        dirty(tuningNumber);
+        std::memcpy(shownTuningText, text, sizeof text);
+    }
+    frame->idle();
+}
+
+void CPluginEditor::setParameter(VstInt32, float) {
+    if (CFrame* frame = frameObject.load()) frame->setDirty();
+}
+
+void CPluginEditor::dirty(CView* view) {
+    if (view) view->setDirty();
+}
+
+// ---- value binding ----
+
+double CPluginEditor::getTagValue(long tag) {
+    if (tag >= kSampleSlotHeldFirst && tag < kSampleSlotHeldFirst + kSampleSlotCount)
+        return renderer->slotHasSample(int32_t(tag - kSampleSlotHeldFirst)) ? 1.0 : 0.0;
+    if (tag == kLayoutTag) return layout ? 1.0 : 0.0;
+    return renderer->getParameter(int32_t(tag));
+}
+
+bool CPluginEditor::getTagText(long tag, char* text, std::size_t capacity) {
+    if (capacity == 0) return false;
+    text[0] = 0;
+    renderer->getParameterDisplay(int32_t(tag), text, capacity);
+    if (isRoutingNameTag(tag)) {
+        const CProgram& p = renderer->program();
+        const int row = int(tag - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
+        return p.envelopePage * kEnvelopesPerPage + row == p.selectedEnvelope;
+    }
+    return true;
+}
+
+double* CPluginEditor::spectrum(bool phases) {
+    return renderer->program().selectedSpectrum(phases);
+}
+
+void CPluginEditor::spectrumChanged() {
+    renderer->rebuildOperatorWave(-1);
+    dirty(waveView);
+}
+
+float CPluginEditor::waveSample(double phase) {
+    return renderer->waves().evaluate(renderer->program().selectedOperator, phase);
+}
+
+void CPluginEditor::setTagValue(long tag, double value) {
+    CFrame* frame = getFrame();
+    if (tag == kLayoutTag) toggleMatrixLayout();
+    if (tag == kEnvelopeTempoSyncId && frame) dirty(envelopeView);
+    if ((tag == kPreviousProgramTag || tag == kNextProgramTag) && frame) {
+        const int current = renderer->banks().currentFile();
+        selectProgram(tag == kPreviousProgramTag ? current - 1 : current + 1);
+        return;
+    }
+    if (frame) {
+        if (tag == kPreDelayTag)
+            value = std::trunc(value * kPreDelayGrid + kGridBias) / kPreDelayGrid;
+        else if (tag == kLeftDelayTag || tag == kRightDelayTag)
+            value = std::trunc(value * kDelayGrid + kGridBias) / kDelayGrid;
+    }
+    renderer->setParameter(int32_t(tag), value);
+    if (tag < kHostParameterCount) renderer->announceValue(int32_t(tag));
+    if (!frame) return;
+
+    if (tag == kDelaySyncTag) {
+        convertDelayTimes(value >= 0.5);
+        return;
+    }
+    if (tag == kLoadProgramTag || tag == kSaveProgramTag || tag == kTuningNameId) {
+        if (commands) commands->runCommand(*this, tag);
+        return;
+    }
+    if (tag == kEnvelopeBipolarId) {
+        dirty(envelopeView);
+        dirty(pointDisplay);
+        return;
+    }
+    if (tag >= kSampleLoadFirst && tag < kSampleSlotHeldFirst + kSampleSlotCount) {
+        if (commands) commands->runCommand(*this, tag);
+        redrawSamplerMatrix();
+        return;
+    }
+    if (tag == kOperatorTag) {
+        for (CView* v : operatorControls)
+            dirty(v);
+        dirty(waveView);
+        dirty(amplitudeBars);
+        dirty(phaseBars);
+        return;
+    }
+    if (tag == kGroupTag) {
+        markRouting();
+        return;
+    }
+    if (tag == kCurveSelectorTag) {
+        dirty(envelopeView);
+        return;
+    }
+    if (isRoutingNameTag(tag)) {
+        markRouting();
+        dirty(envelopeView);
+        for (CView* v : envelopeControls)
+            dirty(v);
+        const CProgram& p = renderer->program();
+        if (p.selectedEnvelope >= 0 && p.selectedEnvelope < kProgramEnvelopeCount) {
+            const CEnvelope& e = p.envelopes[p.selectedEnvelope];
+            if (targetMenu) targetMenu->setCurrent(e.targetKind);
+            if (controllerMenu)
+                controllerMenu->setCurrent(e.controller == kNoController ? 0 : e.controller + 1);
+        }
+        dirty(pointDisplay);
+    }
+}
+
+void CPluginEditor::markRouting() {
+    for (CView* v : routingCells)
+        dirty(v);
+    for (CView* v : sampleCells)
+        dirty(v);
+}
+
+void CPluginEditor::redrawSamplerMatrix() {
+    for (int i = kSamplerEntriesFirst; i < kMatrixEntries; ++i)
+        dirty(matrix[std::size_t(i)]);
+}
+
+void CPluginEditor::convertDelayTimes(bool syncOn) {
+    const double t = renderer->tempo();
+    double times[3] = {renderer->getParameter(int32_t(kPreDelayTag)),
+                       renderer->getParameter(int32_t(kLeftDelayTag)),
+                       renderer->getParameter(int32_t(kRightDelayTag))};
+    if (syncOn) {
+        const double p = times[0];
+        times[0] = t * kDelaySpanMs * p * p / (8.0 * kSixteenthMsAt1Bpm);
+        for (int i = 1; i < 3; ++i) {
+            const double l = times[i];
+            times[i] = (t * (kDelaySpanMs * l * l + 1.0) - kSixteenthMsAt1Bpm) /
+                       (7.0 * kSixteenthMsAt1Bpm);
+        }
+    } else {
+        times[0] = std::sqrt(std::max(0.0, 8.0 * kSixteenthMsAt1Bpm * times[0] / t / kDelaySpanMs));
+        for (int i = 1; i < 3; ++i)
+            times[i] = std::sqrt(std::max(
+                0.0, ((1.0 + 7.0 * times[i]) * kSixteenthMsAt1Bpm / t - 1.0) / kDelaySpanMs));
+    }
+    const long tags[3] = {kPreDelayTag, kLeftDelayTag, kRightDelayTag};
+    for (int i = 0; i < 3; ++i) {
+        dirty(delayTimes[std::size_t(i)]);
+        renderer->setParameter(int32_t(tags[i]), std::clamp(times[i], 0.0, 1.0));
+        renderer->announceValue(int32_t(tags[i]));
+    }
+}
+
+void CPluginEditor::toggleMatrixLayout() {
+    CFrame* frame = getFrame();
+    if (!frame) return;
+    if (layout == 1) {
+        removeMatrixEntries(kSamplerEntriesFirst, kMatrixEntries);
+        layout = 0;
+        frame->setBackground(bitmap(kBackgroundMix));
+        buildOscillatorMatrix();
+    } else {
+        removeMatrixEntries(0, kSamplerEntriesFirst);
+        layout = 1;
+        buildSamplerMatrix();
+        frame->setBackground(bitmap(kBackgroundSampler));
+    }
+    frame->setDirty();
+}
+
+void CPluginEditor::removeMatrixEntries(int first, int last) {
+    CFrame* frame = getFrame();
+    for (int i = first; i < last; ++i) {
+        CView*& v = matrix[std::size_t(i)];
+        if (v && frame) frame->removeView(v, true);
+        v = nullptr;
+    }
+}
+
+// ---- programs and banks ----
+
+void CPluginEditor::selectProgram(int n) {
+    CBankList& banks = renderer->banks();
+    if (n < 0 || n >= banks.fileCount()) return;
+    char path[2 * CBankList::kListEntryCapacity + 2];
+    if (!banks.filePath(n, path, sizeof path)) return;
+    renderer->stopVoices(true);
+    const char* bank = banks.folderName(banks.currentFolder());
+    char bankName[CBankList::kListEntryCapacity];
+    std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
+    if (renderer->loadProgramFile(path, bankName)) banks.setCurrentFile(n);
+    if (programMenuCtrl) programMenuCtrl->setCurrent(banks.currentFile());
+    if (CFrame* frame = getFrame()) frame->setDirty();
+}
+
+void CPluginEditor::fillBankAndProgramMenus() {
+    if (!bankMenuCtrl || !programMenuCtrl) return;
+    CBankList& banks = renderer->banks();
+    bankMenuCtrl->removeAllEntry();
+    programMenuCtrl->removeAllEntry();
+    for (int i = 0; i < CBankList::kMaxListEntries; ++i) {
+        const char* name = banks.folderName(i);
+        if (!name) break;
+        bankMenuCtrl->addEntry(name);
+    }
+    char name[CBankList::kListEntryCapacity];
+    for (int i = 0; i < CBankList::kMaxListEntries; ++i) {
+        if (!banks.fileName(i, name, sizeof name)) break;
+        programMenuCtrl->addEntry(name);
+    }
+    bankMenuCtrl->setCurrent(banks.currentFolder());
+    programMenuCtrl->setCurrent(banks.currentFile());
+}
+
+// ---- listener ----
+
+void CPluginEditor::valueChanged(CControl* control) {
+    // Only the pop-up menus report choices (the splash control's clicks are its own).
+    if (!control || control->getTag() != kMenuTag) return;
+    auto* m = static_cast<COptionMenu*>(control);
+    const int index = m->getCurrent();
+    if (control == bankMenuCtrl) {
+        // Another bank lists its programs; the sound changes only when one is chosen.
+        renderer->banks().selectFolder(index);
+        fillBankAndProgramMenus();
+        bankMenuCtrl->setCurrent(index);
+        return;
+    }
+    if (control == programMenuCtrl) {
+        selectProgram(index);
+        return;
+    }
+    if (!commands) return;
+    const std::pair<COptionMenu*, EditorMenu> menus[] = {
+        {spectrumMenu, EditorMenu::Spectrum},     {targetMenu, EditorMenu::Target},
+        {controllerMenu, EditorMenu::Controller}, {routingMenu, EditorMenu::Routing},
+        {patternMenus[0], EditorMenu::PatternA},  {patternMenus[1], EditorMenu::PatternB}};
+    for (const auto& [menu, kind] : menus)
+        if (menu == control) commands->menuChosen(*this, kind, index);
+}
+
+void CPluginEditor::controlBeginEdit(CControl* control) {
+    if (control) renderer->beginEdit(int32_t(control->getTag()));
+}
+
+void CPluginEditor::controlEndEdit(CControl* control) {
+    if (control) renderer->endEdit(int32_t(control->getTag()));
+}

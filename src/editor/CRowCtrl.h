@@ -1,0 +1,32 @@
+#pragma once
+// The spectrum bar editor: 32 bars of the selected operator's amplitudes or
+// phases, drawn from 100 level images side by side. Dragging with the left
+// button draws the bars column by column at the mouse's height; the right
+// button erases them. In cubic mode a bar's height is the cube root of the
+// stored amplitude, which gives quiet harmonics room.
+
+#include "editor/IEditorBinding.h"
+#include "gui/CControl.h"
+
+class CRowCtrl : public VSTGUI::CControl {
+public:
+    static constexpr int kColumns = 32;
+    static constexpr int kLevels = 100;
+
+    // phases: edits the phase array, else the amplitudes.
+    CRowCtrl(const VSTGUI::CPoint& position, IEditorBinding* editor,
+             VSTGUI::CControlListener* listener, VSTGUI::CBitmap* bitmap, bool phases, bool cubic);
+
+    void draw(VSTGUI::CDrawContext* context) override;
+    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    int columnWidth() const { return colWidth; }
+
+private:
+    // Sets the bar under p; false when p lies beside the bars.
+    void setBar(const VSTGUI::CPoint& p, bool erase);
+
+    IEditorBinding* editor;
+    bool phases;
+    bool cubic;
+    int colWidth;
+};

@@ -1,0 +1,19 @@
+#pragma once
+// The editor's commands that open dialogs or act on whole files and lists:
+// loading and saving programs, loading a tuning, loading and clearing
+// samples, and what the pop-up menus do when an entry is chosen. The editor
+// calls them with the control's tag; a null entry leaves them undone.
+
+class CPluginEditor;
+
+// The pop-up menus whose choices are commands.
+enum class EditorMenu { Spectrum, Target, Controller, Routing, PatternA, PatternB };
+
+class IEditorCommands {
+public:
+    virtual ~IEditorCommands() = default;
+    // Tags: 454 load program, 455 save program, 460 load tuning,
+    // 330..337 load a sample into slot tag - 330, 338..345 clear slot tag - 338.
+    virtual void runCommand(CPluginEditor& editor, long tag) = 0;
+    virtual void menuChosen(CPluginEditor& editor, EditorMenu menu, int index) = 0;
+};

@@ -1,0 +1,365 @@
+// The whole editor window on a headless surface: a renderer with a small bank
+// of programs behind it, a scripted mouse in front, the host's calls recorded.
+#include "base/ValueIds.h"
+#include "editor/CMenuCtrl.h"
+#include "editor/CPluginEditor.h"
+#include "engine/CSoundRenderer.h"
+#include "engine/IRendererHost.h"
+#include "gui/CBitmap.h"
+#include "gui/CControl.h"
+#include "gui/CFrame.h"
+#include "gui/CHeadlessWindow.h"
+#include "gui/MouseButtons.h"
+#include "gui/PngCodec.h"
+#include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
+#include "patch/PatchFiles.h"
+#include "support/ScriptedPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+using namespace VSTGUI;
+namespace fs = std::filesystem;
+
+namespace {
+
+struct RecordingHost : IRendererHost {
+    std::vector<std::string> calls;
+    void announceValue(int32_t id, float) override { calls.push_back("set " + std::to_string(id)); }
+    void beginValueEdit(int32_t id) override { calls.push_back("begin " + std::to_string(id)); }
+    void endValueEdit(int32_t id) override { calls.push_back("end " + std::to_string(id)); }
+    bool hostTempo(double&) override { return false; }
+};
+
+// Free-running and synced lengths of the delay in ms at tempo t.
+double preMs(double p, bool synced, double t) {
+    return synced ? p * 8 * 15000 / t : 1298 * p * p;
+}
+double timeMs(double x, bool synced, double t) {
+    return synced ? (1 + 7 * x) * 15000 / t : 1298 * x * x + 1;
+}
+
+struct EditorWindow : ::testing::Test {
+    fs::path root;
+    ScriptedPlatform platform;
+    std::unique_ptr<CPluginFile> settings;
+    RecordingHost host;
+    std::unique_ptr<CSoundRenderer> renderer;
+    std::unique_ptr<CPluginEditor> editor;
+    CHeadlessWindow* window = nullptr;
+    int scale = 1;
+
+    void SetUp() override {
+        root = fs::temp_directory_path() /
+               ("quellor-editor-" +
+                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(root);
+        const fs::path bank = root / "QuellorData/Banks/Keys";
+        fs::create_directories(bank);
+        platform.rootFolder = root.string();
+        // Three programs told apart by their master level.
+        const std::pair<const char*, double> programs[] = {
+            {"Alpha", 0.2}, {"Beta", 0.4}, {"Gamma", 0.6}};
+        for (auto [name, level] : programs) {
+            CPluginFile writer(platform);
+            CProgram program;
+            program.setValue(kMasterLevelId, level);
+            ASSERT_TRUE(
+                saveProgramFile(program, (bank / (std::string(name) + ".qxlprg")).c_str(), writer));
+        }
+        settings = std::make_unique<CPluginFile>(platform);
+        settings->init();
+        renderer = std::make_unique<CSoundRenderer>(settings.get(), &host);
+        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+    }
+    void TearDown() override {
+        editor.reset();
+        fs::remove_all(root);
+    }
+
+    bool open(int s = 1) {
+        scale = s;
+        auto w = std::make_unique<CHeadlessWindow>();
+        window = w.get();
+        static int parent;
+        const bool ok = editor->openWith(&parent, std::move(w), s);
+        if (ok) editor->idle();
+        return ok;
+    }
+    CFrame* frame() { return editor->getFrame(); }
+    // A click at window coordinates, then a drag through the given points.
+    void click(int x, int y, long buttons = kLButton, std::vector<CPoint> path = {}) {
+        window->mouseDown(CPoint(x * scale, y * scale), buttons);
+        for (const CPoint& p : path)
+            window->dragTo(CPoint(p.h * scale, p.v * scale), buttons);
+        editor->idle();
+    }
+    std::vector<CView*> views() {
+        std::vector<CView*> all;
+        for (int i = 0; i < frame()->getNbViews(); ++i)
+            all.push_back(frame()->getView(i));
+        return all;
+    }
+    CControl* control(long tag) {
+        for (CView* v : views())
+            if (auto* c = dynamic_cast<CControl*>(v); c && c->getTag() == tag) return c;
+        return nullptr;
+    }
+    double value(int32_t id) { return renderer->getParameter(id); }
+    std::string shot(const char* name) {
+        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/" + name;
+        EXPECT_TRUE(writePng(*frame()->getSurface(), path)) << path;
+        return path;
+    }
+};
+
+} // namespace
+
+TEST_F(EditorWindow, OpensWithEveryControlInsideTheWindowAndClosesClean) {
+    for (int layoutRun = 0; layoutRun < 2; ++layoutRun) {
+        ASSERT_TRUE(open());
+        const CRect window(0, 0, CPluginEditor::kWidth, CPluginEditor::kHeight);
+        int controls = 0;
+        for (CView* v : views()) {
+            CRect r = v->getViewSize();
+            if (auto* c = dynamic_cast<CControl*>(v); c && c->getTag() == 461) continue; // splash
+            EXPECT_FALSE(r.isEmpty());
+            EXPECT_TRUE(r.left >= 0 && r.top >= 0 && r.right <= window.right &&
+                        r.bottom <= window.bottom)
+                << r.left << "," << r.top << " " << r.right << "," << r.bottom;
+            ++controls;
+        }
+        EXPECT_GT(controls, 300);
+        // Only one matrix is there: its tags do not meet the other's.
+        const bool sampler = editor->getLayout() == 1;
+        EXPECT_EQ(control(kSamplePathLeafFirstId) != nullptr, sampler);
+        EXPECT_EQ(control(kOperatorFirstId) != nullptr, !sampler);
+        editor->setTagValue(453, 1.0); // the other layout for the second run
+        editor->close();
+        EXPECT_FALSE(editor->isOpen());
+        EXPECT_EQ(editor->bitmap(120), nullptr); // bitmaps released with the window
+        editor->setTagValue(453, 1.0);           // closed: no toggle
+        EXPECT_EQ(editor->getLayout(), layoutRun == 0 ? 1 : 0);
+    }
+}
+
+TEST_F(EditorWindow, LayoutToggledTwiceRestoresTheMixMatrixAndSurvivesReopening) {
+    ASSERT_TRUE(open());
+    const int count = frame()->getNbViews();
+    CView* firstCell = editor->matrixEntry(1);
+    click(420, 185); // the layout button
+    EXPECT_EQ(editor->getLayout(), 1);
+    EXPECT_EQ(frame()->getBackground(), editor->bitmap(176));
+    for (int i = 0; i < CPluginEditor::kSamplerEntriesFirst; ++i)
+        EXPECT_EQ(editor->matrixEntry(i), nullptr);
+    EXPECT_NE(editor->matrixEntry(CPluginEditor::kSamplerEntriesFirst), nullptr);
+    shot("editor-sampler-1x.png");
+
+    editor->close();
+    ASSERT_TRUE(open());
+    EXPECT_EQ(editor->getLayout(), 1); // the window's choice, not the program's
+    EXPECT_EQ(frame()->getBackground(), editor->bitmap(176));
+
+    click(420, 185);
+    EXPECT_EQ(editor->getLayout(), 0);
+    EXPECT_EQ(frame()->getBackground(), editor->bitmap(120));
+    EXPECT_EQ(frame()->getNbViews(), count);
+    EXPECT_NE(editor->matrixEntry(1), nullptr);
+    (void)firstCell;
+    for (int i = CPluginEditor::kSamplerEntriesFirst; i < CPluginEditor::kMatrixEntries; ++i)
+        EXPECT_EQ(editor->matrixEntry(i), nullptr);
+}
+
+TEST_F(EditorWindow, PreviousAndNextStepThroughTheBankAndStopAtItsEnds) {
+    ASSERT_TRUE(open());
+    ASSERT_EQ(renderer->banks().fileCount(), 3);
+    ASSERT_EQ(editor->programMenu()->getNbEntries(), 3);
+    editor->selectProgram(0);
+    click(605, 18); // previous at the first program
+    EXPECT_STREQ(renderer->program().name, "Alpha");
+    click(644, 18); // next
+    EXPECT_STREQ(renderer->program().name, "Beta");
+    EXPECT_NEAR(value(kMasterLevelId), 0.4, 1e-6);
+    click(644, 18);
+    click(644, 18); // next at the last program
+    EXPECT_STREQ(renderer->program().name, "Gamma");
+    EXPECT_EQ(renderer->banks().currentFile(), 2);
+    editor->selectProgram(3); // outside the bank: ignored
+    editor->selectProgram(-1);
+    EXPECT_STREQ(renderer->program().name, "Gamma");
+    editor->idle();
+    EXPECT_STREQ(editor->programMenu()->getText(), "Gamma");
+    // Choosing from the program menu loads that program.
+    editor->programMenu()->chooseEntry(1);
+    EXPECT_STREQ(renderer->program().name, "Beta");
+    EXPECT_EQ(editor->programMenu()->getCurrent(), 1);
+    ASSERT_EQ(editor->bankMenu()->getNbEntries(), 1);
+    EXPECT_STREQ(editor->bankMenu()->getEntryText(0), "Keys");
+}
+
+TEST_F(EditorWindow, SplashCoversTheWindowUntilClickedAgain) {
+    ASSERT_TRUE(open());
+    const std::uint32_t before = frame()->getSurface()->pixel(100, 100);
+    click(700, 385);
+    CControl* splash = control(461);
+    ASSERT_NE(splash, nullptr);
+    EXPECT_GE(splash->getValue(), 0.5f);
+    EXPECT_NE(frame()->getSurface()->pixel(100, 100), before);
+    click(100, 100);
+    EXPECT_LT(splash->getValue(), 0.5f);
+    EXPECT_EQ(frame()->getSurface()->pixel(100, 100), before);
+}
+
+TEST_F(EditorWindow, KnobDragReachesTheHostAsOneGesture) {
+    ASSERT_TRUE(open());
+    renderer->setParameter(kMasterLevelId, 0.3);
+    host.calls.clear();
+    click(850, 470, kLButton, {CPoint(850, 460), CPoint(850, 450)}); // "Master Level" up 20 px
+    EXPECT_NEAR(value(kMasterLevelId), 0.4, 1e-6);
+    ASSERT_GE(host.calls.size(), 3u);
+    EXPECT_EQ(host.calls.front(), "begin 0");
+    EXPECT_EQ(host.calls.back(), "end 0");
+    EXPECT_EQ(host.calls[host.calls.size() - 2], "set 0");
+    // IDs beyond the host's parameters are no automation.
+    host.calls.clear();
+    click(860, 165, kLButton, {CPoint(860, 155)}); // VOICES
+    EXPECT_TRUE(host.calls.empty());
+    // Host automation only marks the window for redrawing.
+    editor->setParameter(0, 0.9f);
+    EXPECT_TRUE(frame()->isDirty());
+}
+
+TEST_F(EditorWindow, DelayTimesDraggedLandOnTheGridWhileTheHostsAreKept) {
+    ASSERT_TRUE(open());
+    struct Case {
+        int x, y;
+        int32_t id;
+        double grid;
+    } cases[] = {{270, 470, 3, 64.0}, {335, 440, 4, 56.0}, {368, 440, 6, 56.0}};
+    for (const Case& c : cases) {
+        renderer->setParameter(c.id, 0.3); // as the host sets it: not snapped
+        EXPECT_DOUBLE_EQ(value(c.id), 0.3);
+        for (int dy : {2, 6, 14}) {
+            click(c.x, c.y, kLButton, {CPoint(c.x, c.y - dy)});
+            const double steps = value(c.id) * c.grid;
+            EXPECT_NEAR(steps, std::round(steps), 1e-9) << c.id << " " << value(c.id);
+        }
+    }
+}
+
+TEST_F(EditorWindow, DelaySyncKeepsTheDelayLengths) {
+    ASSERT_TRUE(open());
+    const double t = renderer->tempo();
+    const double pre = 0.3, left = 0.4, right = 0.5;
+    renderer->setParameter(3, pre);
+    renderer->setParameter(4, left);
+    renderer->setParameter(6, right);
+    renderer->setParameter(11, 0.0);
+    click(230, 470); // "Delay: Sync" on
+    ASSERT_GE(value(11), 0.5);
+    EXPECT_NEAR(preMs(value(3), true, t), preMs(pre, false, t), 1e-6);
+    EXPECT_NEAR(timeMs(value(4), true, t), timeMs(left, false, t), 1e-6);
+    EXPECT_NEAR(timeMs(value(6), true, t), timeMs(right, false, t), 1e-6);
+    click(230, 470); // and off again
+    EXPECT_NEAR(value(3), pre, 1e-9);
+    EXPECT_NEAR(value(4), left, 1e-9);
+    EXPECT_NEAR(value(6), right, 1e-9);
+}
+
+TEST_F(EditorWindow, StepCellsFormTwoRowsOfSixteenInGroupsOfFour) {
+    ASSERT_TRUE(open());
+    for (int s = 0; s < 2; ++s) {
+        const long first = s == 0 ? 249 : 288;
+        const int x0 = s == 0 ? 20 : 492;
+        for (int i = 0; i < 32; ++i) {
+            CControl* c = control(first + i);
+            ASSERT_NE(c, nullptr) << first + i;
+            const CRect& r = c->getViewSize();
+            EXPECT_EQ(r.top, i < 16 ? 529 : 552);
+            const int column = i % 16;
+            EXPECT_EQ(r.left, x0 + 26 * column + 14 * (column / 4)) << i;
+            EXPECT_EQ(r.width(), 26);
+        }
+    }
+}
+
+TEST_F(EditorWindow, RoutingListFollowsTheEnvelopeGroupAndSelection) {
+    ASSERT_TRUE(open());
+    // The group selector: click in its third quarter shows envelopes 17..24.
+    CControl* group = control(kEnvelopePageId);
+    ASSERT_NE(group, nullptr);
+    const CRect& g = group->getViewSize();
+    click(g.left + g.width() * 5 / 8, g.top + 3);
+    EXPECT_EQ(renderer->program().envelopePage, 2);
+    // The operator selector picks the operator the spectrum bars edit.
+    CControl* op = control(kSelectedOperatorId);
+    ASSERT_NE(op, nullptr);
+    const CRect& o = op->getViewSize();
+    click(o.left + 5, o.top + o.height() * 3 / 8 + 2);
+    EXPECT_EQ(renderer->program().selectedOperator, 3);
+    click(651, 90, kLButton, {CPoint(651, 60)}); // the first amplitude bar, dragged above its top
+    EXPECT_DOUBLE_EQ(renderer->program().operators[3].harmonicAmplitudes[0], 1.0);
+}
+
+TEST_F(EditorWindow, ScreenshotsAtBothScales) {
+    for (int s : {1, 2}) {
+        ASSERT_TRUE(open(s));
+        EXPECT_EQ(frame()->getSurface()->width(), 970 * s);
+        shot(s == 1 ? "editor-default-1x.png" : "editor-default-2x.png");
+        if (s == 2) {
+            click(420, 185);
+            editor->idle();
+            shot("editor-sampler-2x.png");
+            click(420, 185);
+        }
+        editor->close();
+    }
+}
+
+TEST_F(EditorWindow, RefusedWindowOrMissingRendererLeavesNothingOpen) {
+    auto w = std::make_unique<CHeadlessWindow>();
+    w->refuseOpen = true;
+    static int parent;
+    EXPECT_FALSE(editor->openWith(&parent, std::move(w), 1));
+    EXPECT_FALSE(editor->isOpen());
+    EXPECT_EQ(editor->bitmap(120), nullptr);
+    EXPECT_FALSE(editor->open(nullptr));
+    CPluginEditor none(nullptr, nullptr);
+    EXPECT_FALSE(none.openWith(&parent, std::make_unique<CHeadlessWindow>(), 1));
+}
+
+TEST_F(EditorWindow, FileControlsCallTheCommandEntryOncePerClick) {
+    struct Recorder : IEditorCommands {
+        std::vector<long> tags;
+        void runCommand(CPluginEditor&, long tag) override { tags.push_back(tag); }
+        void menuChosen(CPluginEditor&, EditorMenu, int) override {}
+    } commands;
+    editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
+    ASSERT_TRUE(open());
+    click(626, 18);                                            // load program
+    click(663, 18);                                            // save program
+    click(800, 20);                                            // microtuning field
+    click(420, 185);                                           // the sampler layout
+    click(60, 60, kLButton, {CPoint(60, 40), CPoint(60, 20)}); // slot 1's name, dragged
+    click(165, 74);                                            // slot 2's clear button
+    EXPECT_EQ(commands.tags, (std::vector<long>{454, 455, 460, 330, 339}));
+}
+
+TEST_F(EditorWindow, TuningNumberDragsInFineStepsAndShowsCents) {
+    ASSERT_TRUE(open());
+    char text[32];
+    ASSERT_TRUE(editor->getTagText(kFineTuneId, text, sizeof text));
+    EXPECT_STREQ(text, "0");
+    click(905, 20, kLButton, {CPoint(905, 10), CPoint(905, 0)}); // up 20 pixels: ten steps
+    EXPECT_NEAR(value(kFineTuneId), 0.55, 1e-9);
+    editor->getTagText(kFineTuneId, text, sizeof text);
+    EXPECT_STREQ(text, "10");
+    click(905, 20, kRButton); // back to no detuning
+    EXPECT_DOUBLE_EQ(value(kFineTuneId), 0.5);
+}
