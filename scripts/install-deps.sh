@@ -10,7 +10,7 @@ packages=(
     libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
     libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev  # the Windows builds and their libraries
     wine wine64 wine32:i386
 )
 
