@@ -477,6 +477,30 @@ int compareWindows(const std::string& prefix, const std::string& capturePrefix) 
         DestroyWindow(host);
         pumpMessages();
     }
+    // The window destroyed while a knob drags (as when the host closes its
+    // window then): the drag ends with the last move, and the frame idles
+    // and closes unharmed.
+    {
+        HWND host = makeHostWindow(kWidth, kHeight);
+        Editor editor;
+        if (!host || !editor.open(1, nullptr, host)) return 1;
+        HWND child = static_cast<HWND>(editor.frame->getPlatformWindow()->nativeHandle());
+        PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(90, 30));
+        pumpMessages();
+        PostMessageW(child, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(90, 10));
+        PostMessageW(child, WM_CLOSE, 0, 0);
+        editor.frame->idle();
+        editor.frame->idle();
+        const float value = editor.knobs[0]->getValue();
+        const bool ended =
+            !IsWindow(child) && std::fabs(value - (0.5f + 20.0f / kDragPixels)) < 1e-5f;
+        std::printf("window-check: a window destroyed during a drag: %s (knob %.4f)\n",
+                    ended ? "the drag ends with the last move" : "not as expected", double(value));
+        ok = ended && ok;
+        editor.frame.reset();
+        DestroyWindow(host);
+        pumpMessages();
+    }
     return ok ? 0 : 1;
 }
 

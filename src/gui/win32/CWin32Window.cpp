@@ -133,12 +133,12 @@ bool CWin32Window::open(void* parent, const CSurface& s) {
     HWND parentWindow = static_cast<HWND>(parent);
     if (!parentWindow || !IsWindow(parentWindow) || s.width() <= 0 || s.height() <= 0) return false;
     if (!registerClass()) return false;
+    holdsClass = true;
     surface = &s;
     HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
                                 s.width(), s.height(), parentWindow, nullptr, ownModule(), this);
     if (!hwnd) {
-        surface = nullptr;
-        unregisterClass();
+        close();
         return false;
     }
     window = hwnd;
@@ -150,13 +150,15 @@ void CWin32Window::close() {
         HWND hwnd = window;
         window = nullptr;
         if (IsWindow(hwnd)) {
-            // No more messages for us: the window may outlive this call briefly
-            // if Windows has one in flight.
+            // What Windows sends while destroying it goes to the default
+            // procedure, not to this object.
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
             DestroyWindow(hwnd);
         }
-        unregisterClass();
     }
+    // Also when the host destroyed the window (and ours with it) first.
+    if (holdsClass) unregisterClass();
+    holdsClass = false;
     surface = nullptr;
     events.clear();
     buttons = 0;

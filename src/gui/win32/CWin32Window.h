@@ -56,6 +56,7 @@ private:
     CPoint mouse;     // the latest position a mouse message gave
     long buttons = 0; // and the buttons and keys with it
     bool captured = false;
+    bool holdsClass = false; // this window counts in the class's registration
 };
 
 } // namespace VSTGUI
