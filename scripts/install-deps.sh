@@ -11,7 +11,7 @@ packages=(
     xdotool  # real clicks and drags on the editor window in its tests
     libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev clang-format-14
-    g++-mingw-w64-x86-64 g++-mingw-w64-i686
+    g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev  # the Windows builds and their libraries
     wine wine64 wine32:i386
 )
 

@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # The Windows plug-ins under Wine: quellor_wine_smoke.exe loads Quellor.dll as
 # a host does and plays 24 voices, also through calls on an unusual stack; its
-# RMS and peak must match the Linux build's, run by the same program.
+# RMS and peak must match the Linux build's, run by the same program. Then
+# quellor_window_check.exe opens the editor framework's window on a virtual X
+# display (Xvfb), clicks and drags with window messages, and compares the
+# window's pixels with the headless rendering the Linux build writes.
 #
 # The 64-bit build runs on every machine (64-bit Wine). The 32-bit build runs
 # where this machine can execute 32-bit programs, which some of ours cannot:
@@ -20,13 +23,44 @@ export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/quellor-wine.XXXXXX)
 prefixes=()
+xvfb=
 cleanup() {
     for p in "${prefixes[@]}"; do
         WINEPREFIX="$p" timeout 30 wineserver -k >/dev/null 2>&1 || true
     done
+    if [ -n "$xvfb" ]; then kill "$xvfb" 2>/dev/null || true; fi
     rm -rf "$work"
 }
 trap cleanup EXIT
+
+# The window check's reference: the same session on a headless window.
+window_check=
+if [ -x "$linux/quellor_window_check" ]; then
+    "$linux/quellor_window_check" --write "$work/headless" >"$work/headless.out" ||
+        { echo "wine-test: the Linux window check failed:"; cat "$work/headless.out"; exit 1; }
+    window_check=yes
+else
+    echo "wine-test: window check skipped: $linux has no quellor_window_check (no artwork there)"
+fi
+
+# Wine's windows need an X display: a virtual one on a free display number,
+# which Xvfb writes to fd 3 once it accepts clients. -noreset: it must not
+# start over when the last client leaves between two programs.
+if [ -n "$window_check" ]; then
+    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+        >"$work/xvfb.log" 2>&1 &
+    xvfb=$!
+    for _ in $(seq 100); do
+        grep -q '^[0-9]' "$work/display" 2>/dev/null && break
+        sleep 0.1
+    done
+    if ! grep -q '^[0-9]' "$work/display"; then
+        echo "wine-test: Xvfb did not start:"
+        cat "$work/xvfb.log"
+        exit 1
+    fi
+    export DISPLAY=":$(head -1 "$work/display")"
+fi
 
 "$linux/quellor_wine_smoke" "$linux/Quellor.so" >"$work/linux.out"
 linux_result=$(grep '^rms' "$work/linux.out")
@@ -75,6 +109,29 @@ run() {
         exit 1
     }
     tr -d '\r' <"$work/$name-golden.out" | sed "s/^/wine-test: $name build: /"
+    if [ -n "$window_check" ]; then
+        window "$name" "$loader" "$build"
+    fi
+}
+
+# window NAME LOADER BUILD: the window check in the prefix run has made.
+# Without a window manager, Wine's managed windows wait on closing; ours are
+# left unmanaged.
+window() {
+    local name=$1 loader=$2 build=$3
+    if [ ! -f "$build/quellor_window_check.exe" ]; then
+        echo "wine-test: $name build has no quellor_window_check.exe (built without the artwork)"
+        exit 1
+    fi
+    timeout 60 "$loader" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d N /f \
+        >"$work/$name-reg.log" 2>&1
+    (cd "$build" && timeout 60 "$loader" quellor_window_check.exe --compare "$work/headless" \
+        --capture "$work/$name-window" >"$work/$name-window.out" 2>&1) || {
+        echo "wine-test: the $name window check failed:"
+        tr -d '\r' <"$work/$name-window.out"
+        exit 1
+    }
+    tr -d '\r' <"$work/$name-window.out" | sed "s/^window-check: /wine-test: $name build: /"
 }
 
 # The golden renders: every example and factory program with the fingerprint

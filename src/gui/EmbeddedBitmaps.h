@@ -3,8 +3,9 @@
 //
 // The bitmaps are drawn at build time by the artwork generator in resources/
 // (once at scale 1 and once, redrawn rather than upscaled, at scale 2) and
-// compiled in as byte arrays. The framework decodes them with libpng when the
-// window opens.
+// compiled in as byte arrays on Linux; on Windows the same files are linked
+// in as resources of type "PNG" (win32/ResourceBitmaps.cpp). The framework
+// decodes them with libpng when the window opens.
 
 #include <cstddef>
 

@@ -1,0 +1,315 @@
+#include "gui/win32/CWin32Window.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include "gui/CSurface.h"
+#include "gui/MouseButtons.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+
+namespace VSTGUI {
+
+namespace {
+
+// Longest wait for a mouse message in a drag loop: well under a screen frame.
+constexpr DWORD kDragWaitMilliseconds = 8;
+
+// The module (our DLL, or the program linking the framework) that owns the
+// window class: the one this function lives in, not the host's .exe.
+HINSTANCE ownModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ownModule), &module);
+    return module;
+}
+
+// The class is registered while a window of ours is open and removed with the
+// last one: a DLL may be unloaded and loaded again at another address, and a
+// class left behind would point at a window procedure that is gone.
+int openWindows = 0;
+const wchar_t kClassName[] = L"QuellorFrame";
+
+LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<CWin32Window*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA));
+    if (self) {
+        // No exception may cross into Windows' code (it could not unwind there).
+        try {
+            LRESULT handled = LRESULT(self->handleMessage(message, wParam, lParam));
+            if (handled >= 0) return handled;
+        } catch (...) {
+            return 0;
+        }
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+bool registerClass() {
+    if (openWindows++ > 0) return true;
+    WNDCLASSEXW wc{};
+    wc.cbSize = sizeof wc;
+    // No CS_HREDRAW/VREDRAW and no background brush: exposed parts are
+    // painted straight from the surface, never erased first.
+    wc.style = CS_DBLCLKS;
+    wc.lpfnWndProc = windowProc;
+    wc.hInstance = ownModule();
+    wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
+    wc.lpszClassName = kClassName;
+    if (RegisterClassExW(&wc) || GetLastError() == ERROR_CLASS_ALREADY_EXISTS) return true;
+    --openWindows;
+    return false;
+}
+
+void unregisterClass() {
+    if (openWindows > 0 && --openWindows == 0) UnregisterClassW(kClassName, ownModule());
+}
+
+// The modifier keys as the thread's keyboard state has them with the message
+// being handled (Alt is not among a mouse message's flags).
+long modifierKeys() {
+    long b = 0;
+    if (GetKeyState(VK_SHIFT) < 0) b |= kShift;
+    if (GetKeyState(VK_CONTROL) < 0) b |= kControl;
+    if (GetKeyState(VK_MENU) < 0) b |= kAlt;
+    return b;
+}
+
+long buttonsFromFlags(WPARAM flags) {
+    long b = 0;
+    if (flags & MK_LBUTTON) b |= kLButton;
+    if (flags & MK_MBUTTON) b |= kMButton;
+    if (flags & MK_RBUTTON) b |= kRButton;
+    if (flags & MK_SHIFT) b |= kShift;
+    if (flags & MK_CONTROL) b |= kControl;
+    return b | (modifierKeys() & kAlt);
+}
+
+using GetDpiForWindowFunction = UINT(WINAPI*)(HWND);
+using GetDpiForSystemFunction = UINT(WINAPI*)();
+
+// Windows 10 1607 and later; older systems (and Wine) may lack them.
+template <typename F> F user32Function(const char* name) {
+    HMODULE user32 = GetModuleHandleW(L"user32.dll");
+    return user32 ? reinterpret_cast<F>(reinterpret_cast<void*>(GetProcAddress(user32, name)))
+                  : nullptr;
+}
+
+int deviceDpi(HWND hwnd) {
+    HDC dc = GetDC(hwnd);
+    if (!dc) return 96;
+    int dpi = GetDeviceCaps(dc, LOGPIXELSX);
+    ReleaseDC(hwnd, dc);
+    return dpi > 0 ? dpi : 96;
+}
+
+} // namespace
+
+std::unique_ptr<IPlatformWindow> createNativeWindow() {
+    return std::make_unique<CWin32Window>();
+}
+
+int nativeScreenDpi() {
+    if (auto forSystem = user32Function<GetDpiForSystemFunction>("GetDpiForSystem"))
+        if (UINT dpi = forSystem()) return int(dpi);
+    return deviceDpi(nullptr);
+}
+
+CWin32Window::~CWin32Window() {
+    close();
+}
+
+bool CWin32Window::open(void* parent, const CSurface& s) {
+    close();
+    HWND parentWindow = static_cast<HWND>(parent);
+    if (!parentWindow || !IsWindow(parentWindow) || s.width() <= 0 || s.height() <= 0) return false;
+    if (!registerClass()) return false;
+    holdsClass = true;
+    surface = &s;
+    HWND hwnd = CreateWindowExW(0, kClassName, L"", WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, 0, 0,
+                                s.width(), s.height(), parentWindow, nullptr, ownModule(), this);
+    if (!hwnd) {
+        close();
+        return false;
+    }
+    window = hwnd;
+    return true;
+}
+
+void CWin32Window::close() {
+    if (window) {
+        HWND hwnd = window;
+        window = nullptr;
+        if (IsWindow(hwnd)) {
+            // What Windows sends while destroying it goes to the default
+            // procedure, not to this object.
+            SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
+            DestroyWindow(hwnd);
+        }
+    }
+    // Also when the host destroyed the window (and ours with it) first.
+    if (holdsClass) unregisterClass();
+    holdsClass = false;
+    surface = nullptr;
+    events.clear();
+    buttons = 0;
+    captured = false;
+}
+
+void CWin32Window::paintRect(void* dcHandle, const CRect& r) const {
+    if (!surface) return;
+    const int x0 = std::max(r.left, 0), y0 = std::max(r.top, 0);
+    const int x1 = std::min(r.right, surface->width()), y1 = std::min(r.bottom, surface->height());
+    if (x0 >= x1 || y0 >= y1) return;
+    // A DIB of just rows y0..y1, full width: its first scan line is the
+    // surface's row y0, so no bottom-up origin arithmetic is involved.
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = surface->width();
+    info.bmiHeader.biHeight = -(y1 - y0); // negative: top-down
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    const std::uint32_t* rows = surface->data() + std::size_t(y0) * std::size_t(surface->width());
+    SetDIBitsToDevice(static_cast<HDC>(dcHandle), x0, y0, DWORD(x1 - x0), DWORD(y1 - y0), x0, 0, 0,
+                      UINT(y1 - y0), rows, &info, DIB_RGB_COLORS);
+}
+
+void CWin32Window::show(const std::vector<CRect>& rects) {
+    if (!window || rects.empty()) return;
+    HDC dc = GetDC(window);
+    if (!dc) return;
+    for (const CRect& r : rects)
+        paintRect(dc, r);
+    ReleaseDC(window, dc);
+}
+
+long long CWin32Window::handleMessage(unsigned message, unsigned long long wParam,
+                                      long long lParam) {
+    auto queueDown = [&](long bit) {
+        mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
+        buttons = buttonsFromFlags(WPARAM(wParam));
+        events.push_back(Event{true, mouse, bit | (buttons & ~kMouseButtonsMask)});
+        // Moves and the release come to us even outside the window while a
+        // control drags.
+        SetCapture(window);
+        captured = true;
+        return 0;
+    };
+    switch (message) {
+    case WM_PAINT: {
+        PAINTSTRUCT ps;
+        HDC dc = BeginPaint(window, &ps);
+        if (dc) {
+            // The surface still holds the picture: show it again, no redraw.
+            paintRect(dc,
+                      CRect(ps.rcPaint.left, ps.rcPaint.top, ps.rcPaint.right, ps.rcPaint.bottom));
+            EndPaint(window, &ps);
+        }
+        return 0;
+    }
+    case WM_ERASEBKGND:
+        return 1; // painting covers every pixel
+    case WM_LBUTTONDOWN:
+    case WM_LBUTTONDBLCLK:
+        return queueDown(kLButton);
+    case WM_RBUTTONDOWN:
+    case WM_RBUTTONDBLCLK:
+        return queueDown(kRButton);
+    case WM_MBUTTONDOWN:
+    case WM_MBUTTONDBLCLK:
+        return queueDown(kMButton);
+    case WM_MOUSEMOVE:
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP: {
+        mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
+        buttons = buttonsFromFlags(WPARAM(wParam));
+        if (message != WM_MOUSEMOVE && !(buttons & kMouseButtonsMask) && captured) {
+            captured = false;
+            ReleaseCapture();
+        }
+        // Only the latest position matters.
+        if (!events.empty() && !events.back().down)
+            events.back() = Event{false, mouse, buttons};
+        else
+            events.push_back(Event{false, mouse, buttons});
+        return 0;
+    }
+    case WM_CAPTURECHANGED:
+        // Another window took the mouse (or we let it go): a drag in progress
+        // must end, as it would never see the release.
+        captured = false;
+        buttons &= ~kMouseButtonsMask;
+        return 0;
+    case WM_DESTROY:
+        // Gone with the host's window, or closed by us.
+        window = nullptr;
+        buttons = 0;
+        return 0;
+    default:
+        return -1;
+    }
+}
+
+void CWin32Window::pumpEvents(IPlatformWindowEvents& sink) {
+    // A click's handler may run a drag loop that queues more; take only what
+    // is here now.
+    std::deque<Event> now;
+    now.swap(events);
+    for (const Event& e : now) {
+        if (!window) return;
+        if (e.down)
+            sink.onMouseDown(e.where, e.buttons);
+        else
+            sink.onMouseMoved(e.where, e.buttons);
+    }
+}
+
+void CWin32Window::currentMouse(CPoint& where, long& b) {
+    if (!window) {
+        where = mouse;
+        b = 0;
+        return;
+    }
+    // Our window's messages only (the host's stay queued for its own loop),
+    // up to the first mouse message: each query sees the next position, and
+    // a release only after the moves before it.
+    auto dispatchUntilMouse = [this]() {
+        MSG msg;
+        bool any = false;
+        while (window && PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
+            any = true;
+            TranslateMessage(&msg);
+            DispatchMessageW(&msg);
+            if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) break;
+        }
+        return any;
+    };
+    if (!dispatchUntilMouse() && window) {
+        // Nothing yet: wait a little for a move or the release instead of spinning.
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kDragWaitMilliseconds, QS_ALLINPUT);
+        dispatchUntilMouse();
+    }
+    where = mouse;
+    b = window ? (buttons & kMouseButtonsMask) | modifierKeys() : 0;
+    if (!captured) b &= ~kMouseButtonsMask;
+}
+
+int CWin32Window::windowDpi() const {
+    if (!window) return nativeScreenDpi();
+    if (auto forWindow = user32Function<GetDpiForWindowFunction>("GetDpiForWindow"))
+        if (UINT dpi = forWindow(window)) return int(dpi);
+    return deviceDpi(window);
+}
+
+} // namespace VSTGUI

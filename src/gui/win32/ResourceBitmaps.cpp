@@ -1,0 +1,63 @@
+// The editor's artwork on Windows: PNG files linked into the module as
+// resources of type "PNG" (written by cmake/ArtworkResources.cmake from the
+// artwork generator's folders). A bitmap's scale-1 image is the resource
+// numbered by its ID; its scale-2 image is numbered ID + kScale2ResourceOffset.
+#include "gui/EmbeddedBitmaps.h"
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+
+#include <mutex>
+
+namespace VSTGUI {
+
+namespace {
+
+// Also in cmake/ArtworkResources.cmake, which numbers the resources.
+constexpr int kScale2ResourceOffset = 1000;
+// The artwork's resource IDs.
+constexpr int kFirstId = 120;
+constexpr int kLastId = 199;
+
+// The module these resources were linked into: the one this function is in
+// (the plug-in's DLL), not the host's program.
+HMODULE ownModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCWSTR>(&ownModule), &module);
+    return module;
+}
+
+} // namespace
+
+const EmbeddedPng* findEmbeddedPng(int id, int scale) {
+    if (id < kFirstId || id > kLastId || (scale != 1 && scale != 2)) return nullptr;
+    // Looked up once each; a loaded resource stays mapped while the module is.
+    static std::mutex lock;
+    static EmbeddedPng found[2][kLastId - kFirstId + 1];
+    static bool looked[2][kLastId - kFirstId + 1];
+    std::lock_guard<std::mutex> guard(lock);
+    EmbeddedPng& png = found[scale - 1][id - kFirstId];
+    if (!looked[scale - 1][id - kFirstId]) {
+        looked[scale - 1][id - kFirstId] = true;
+        png = EmbeddedPng{id, scale, nullptr, 0};
+        HMODULE module = ownModule();
+        const int number = scale == 1 ? id : id + kScale2ResourceOffset;
+        if (HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(number), L"PNG")) {
+            HGLOBAL handle = LoadResource(module, info);
+            const void* bytes = handle ? LockResource(handle) : nullptr;
+            const DWORD size = SizeofResource(module, info);
+            if (bytes && size > 0) {
+                png.bytes = static_cast<const unsigned char*>(bytes);
+                png.size = size;
+            }
+        }
+    }
+    return png.bytes ? &png : nullptr;
+}
+
+} // namespace VSTGUI
