@@ -6,6 +6,10 @@
 
 class CPluginEditor;
 
+namespace VSTGUI {
+struct CPoint;
+}
+
 // The pop-up menus whose choices are commands.
 enum class EditorMenu { Spectrum, Target, Controller, Routing, PatternA, PatternB };
 
@@ -16,4 +20,8 @@ public:
     // 330..337 load a sample into slot tag - 330, 338..345 clear slot tag - 338.
     virtual void runCommand(CPluginEditor& editor, long tag) = 0;
     virtual void menuChosen(CPluginEditor& editor, EditorMenu menu, int index) = 0;
+    // A file dropped onto the window at where (window pixels, scale 1); what it
+    // does depends on the file's kind and on what lies under the pointer.
+    virtual void fileDropped(CPluginEditor& editor, const char* path,
+                             const VSTGUI::CPoint& where) = 0;
 };

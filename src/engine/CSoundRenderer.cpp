@@ -524,6 +524,19 @@ void CSoundRenderer::rebuildOperatorWave(int32_t index) {
     waveManager.buildWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
 }
 
+void CSoundRenderer::envelopeEdited(int32_t) {
+    // The voices read the program's records at note-on; nothing is copied yet.
+}
+
+void CSoundRenderer::envelopesRestructured() {}
+
+void CSoundRenderer::patternEdited(int32_t sequencer) {
+    if (sequencer < 0 || sequencer >= kSequencerCount) return;
+    const int32_t first = kSequencer1FirstId + sequencer * kSequencerIdStride;
+    for (int32_t id = first; id < first + kSequencerStepsOffset + kSequencerStepCount; ++id)
+        applyValue(id, programData->getValue(id, false));
+}
+
 // ---------------------------------------------------------------- chunks and files
 
 int32_t CSoundRenderer::getChunk(void** data) {

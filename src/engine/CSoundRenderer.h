@@ -99,6 +99,17 @@ public:
     // program's spectrum (-1: the selected operator; above 7: operator 8).
     void rebuildOperatorWave(int32_t index);
 
+    // ---- edits of the program's records while the synth plays (UI thread) ----
+    // Envelope index's records (its envelope, key and velocity curves: points,
+    // loop, flags, routing) were edited in place; the voices take them whole.
+    void envelopeEdited(int32_t index);
+    // Envelopes were added, deleted, moved, cloned, pasted, reset or loaded:
+    // the count and every record are taken whole.
+    void envelopesRestructured();
+    // The program's values of sequencer n (0 or 1) changed together (cleared,
+    // shifted, reversed, loaded): the sequencer takes them whole.
+    void patternEdited(int32_t sequencer);
+
     // ---- program chunks and files (host or UI thread; take the structure lock) ----
     // Serialises the program; data stays owned by the renderer until the next
     // call. 0 on failure. Reading takes the lock too: the editor window adds and

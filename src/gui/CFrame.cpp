@@ -183,6 +183,13 @@ void CFrame::onMouseDown(const CPoint& devicePoint, long buttons) {
     inMouse = false;
 }
 
+void CFrame::onFilesDropped(const std::vector<std::string>& paths, const CPoint& devicePoint) {
+    // A drop during a drag or over an open pop-up would act on a window that
+    // is in the middle of something else.
+    if (!opened || inMouse || popup || !dropTarget || paths.empty()) return;
+    dropTarget->filesDropped(paths, toWindow(devicePoint));
+}
+
 void CFrame::onMouseMoved(const CPoint& devicePoint, long) {
     if (!opened) return;
     CPoint where = toWindow(devicePoint);

@@ -26,12 +26,23 @@
 
 #include <atomic>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace VSTGUI {
 
 class COptionMenu;
 class COptionMenuPopup;
+
+// Who takes the files dropped onto the frame (the plug-in's editor). UI thread.
+class IFileDropTarget {
+public:
+    // where: window pixels at scale 1.
+    virtual void filesDropped(const std::vector<std::string>& paths, const CPoint& where) = 0;
+
+protected:
+    ~IFileDropTarget() = default;
+};
 
 class CFrame : public CViewContainer, private IPlatformWindowEvents {
 public:
@@ -76,6 +87,9 @@ public:
     // tests and hosts of the frame can feed them directly.
     void onMouseDown(const CPoint& where, long buttons) override;
     void onMouseMoved(const CPoint& where, long buttons) override;
+    void onFilesDropped(const std::vector<std::string>& paths, const CPoint& where) override;
+    // Null: drops are ignored.
+    void setDropTarget(IFileDropTarget* target) { dropTarget = target; }
 
 private:
     // Rounds down, also left of and above the window, where a drag may go.
@@ -94,6 +108,7 @@ private:
     std::unique_ptr<COptionMenuPopup> popup;
     std::vector<CRect> invalidAreas;
     CPoint lastMouse;
+    IFileDropTarget* dropTarget = nullptr;
 };
 
 } // namespace VSTGUI

@@ -8,6 +8,7 @@
 #include "gui/CRect.h"
 
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace VSTGUI {
@@ -21,6 +22,9 @@ public:
     // buttons: the pressed button and the modifier keys (MouseButtons.h).
     virtual void onMouseDown(const CPoint& where, long buttons) = 0;
     virtual void onMouseMoved(const CPoint& where, long buttons) = 0;
+    // Files dropped onto the window (absolute paths, in the order given) at
+    // where; backends without drops never call it.
+    virtual void onFilesDropped(const std::vector<std::string>& paths, const CPoint& where) = 0;
 };
 
 class IPlatformWindow {

@@ -339,6 +339,7 @@ TEST_F(EditorWindow, FileControlsCallTheCommandEntryOncePerClick) {
         std::vector<long> tags;
         void runCommand(CPluginEditor&, long tag) override { tags.push_back(tag); }
         void menuChosen(CPluginEditor&, EditorMenu, int) override {}
+        void fileDropped(CPluginEditor&, const char*, const VSTGUI::CPoint&) override {}
     } commands;
     editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
     ASSERT_TRUE(open());
