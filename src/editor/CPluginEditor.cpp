@@ -11,10 +11,16 @@
 #include "patch/CProgram.h"
 #include "voice/CEnvelope.h"
 
+#ifdef _WIN32
+#include "gui/win32/CWin32Window.h"
+#endif
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 using namespace VSTGUI;
 using namespace editorlayout;
@@ -47,6 +53,17 @@ constexpr double kGridBias = 0.25;
 constexpr double kDelaySpanMs = 1298.0;
 constexpr double kSixteenthMsAt1Bpm = 15000.0;
 
+// The scale for a window inside parent: the user's setting, else the density
+// of the screen (on Windows, the one the host's window is on).
+int scaleForParent([[maybe_unused]] void* parent) {
+    const std::string setting = scaleSetting();
+#ifdef _WIN32
+    return pickScale(std::getenv("QUELLOR_SCALE"), setting.c_str(), windowDpi(parent));
+#else
+    return chooseScale(setting.c_str());
+#endif
+}
+
 bool isRoutingNameTag(long tag) {
     return tag >= kEnvelopeRowFirstId && tag <= kEnvelopeRowLastId &&
            (tag - kEnvelopeRowFirstId) % kEnvelopeRowIdStride == 0;
@@ -62,6 +79,15 @@ CPluginEditor::CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
 
 CPluginEditor::~CPluginEditor() {
     close();
+    // The host ends the instance: whatever its thread, no idle of ours runs now.
+    std::vector<CFrame*> frames;
+    {
+        std::lock_guard<std::mutex> guard(retiredLock);
+        frames.swap(retired);
+    }
+    waitForFrameReaders();
+    for (CFrame* f : frames)
+        delete f;
 }
 
 bool CPluginEditor::getRect(ERect** result) {
@@ -76,12 +102,19 @@ bool CPluginEditor::getRect(ERect** result) {
 
 bool CPluginEditor::open(void* parent) {
     if (!parent) return false;
-    return openWith(parent, nullptr, chooseScale(scaleSetting().c_str()));
+    return openWith(parent, nullptr, scaleForParent(parent));
 }
 
 bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> window, int s) {
     if (getFrame()) close();
     if (!renderer) return false;
+    if (onWindowThread() && idleDepth == 0) deleteRetiredFrames();
+    {
+        // The bitmaps that a closed frame's controls still use are at its scale.
+        std::lock_guard<std::mutex> guard(retiredLock);
+        if (!retired.empty() && (s == 2 ? 2 : 1) != scale) return false;
+    }
+    windowThread.store(std::this_thread::get_id());
     scale = s == 2 ? 2 : 1;
     rect.right = VstInt16(kWidth * scale);
     rect.bottom = VstInt16(kHeight * scale);
@@ -121,7 +154,52 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
 
 void CPluginEditor::close() {
     CFrame* frame = frameObject.exchange(nullptr);
+    if (!onWindowThread() || idleDepth > 0) {
+        // Controls of this frame may be running (a drag loop, a dialog of
+        // theirs) or the window belongs to another thread: the window is
+        // asked to go now, and the frame, its controls and the bitmaps they
+        // draw stay until the window's thread is done with them.
+        if (!frame) return;
+        if (onWindowThread())
+            frame->closeWindow();
+        else if (IPlatformWindow* w = frame->getPlatformWindow())
+            w->requestClose();
+        std::lock_guard<std::mutex> guard(retiredLock);
+        retired.push_back(frame);
+        return;
+    }
+    waitForFrameReaders();
     delete frame;
+    if (onWindowThread()) deleteRetiredFrames();
+    clearRegistries();
+    releaseBitmaps();
+    systemWindow = nullptr;
+}
+
+void CPluginEditor::waitForFrameReaders() const {
+    while (frameReaders.load() != 0)
+        std::this_thread::yield();
+}
+
+void CPluginEditor::deleteRetiredFrames() {
+    std::vector<CFrame*> frames;
+    {
+        std::lock_guard<std::mutex> guard(retiredLock);
+        frames.swap(retired);
+    }
+    if (frames.empty()) return;
+    waitForFrameReaders();
+    for (CFrame* f : frames)
+        delete f;
+    // The registries and bitmaps were theirs, unless a window opened since.
+    if (!getFrame()) {
+        clearRegistries();
+        releaseBitmaps();
+        systemWindow = nullptr;
+    }
+}
+
+void CPluginEditor::clearRegistries() {
     // Every registered control went with the frame.
     matrix.fill(nullptr);
     routingCells.fill(nullptr);
@@ -138,8 +216,6 @@ void CPluginEditor::close() {
     programMenuCtrl = nullptr;
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
-    releaseBitmaps();
-    systemWindow = nullptr;
 }
 
 bool CPluginEditor::loadBitmaps() {
@@ -155,6 +231,9 @@ bool CPluginEditor::loadBitmaps() {
 }
 
 void CPluginEditor::releaseBitmaps() {
+    // Not while a closed frame's controls may still draw them.
+    std::lock_guard<std::mutex> guard(retiredLock);
+    if (!retired.empty()) return;
     for (auto& b : bitmaps)
         b.reset();
 }
@@ -165,6 +244,14 @@ CBitmap* CPluginEditor::bitmap(int id) const {
 }
 
 void CPluginEditor::idle() {
+    // The window's events and drawing belong to its own thread.
+    if (!onWindowThread()) return;
+    ++idleDepth;
+    idleFrame();
+    if (--idleDepth == 0) deleteRetiredFrames();
+}
+
+void CPluginEditor::idleFrame() {
     CFrame* frame = getFrame();
     if (!frame) return;
     char text[sizeof shownProgramName] = {};
@@ -182,7 +269,10 @@ void CPluginEditor::idle() {
 }
 
 void CPluginEditor::setParameter(VstInt32, float) {
+    // Counted, so that the window's thread never deletes the frame under us.
+    frameReaders.fetch_add(1);
     if (CFrame* frame = frameObject.load()) frame->setDirty();
+    frameReaders.fetch_sub(1);
 }
 
 void CPluginEditor::dirty(CView* view) {

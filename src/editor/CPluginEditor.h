@@ -4,9 +4,12 @@
 // program only through the renderer, by value ID; its controls keep no values
 // and ask it (IEditorBinding) whenever they draw or change.
 //
-// Threads: everything runs on the host's user-interface thread except
-// setParameter, which may come from any thread and only marks the window
-// dirty.
+// Threads: the window belongs to the thread that opened it. setParameter
+// may come from any thread and only marks the window dirty; idle from
+// another thread does nothing; close from another thread (or from inside the
+// window's own event handling, as when a host closes the editor while a
+// control drags) asks the window to go and leaves the frame to be deleted by
+// the window's thread once nothing runs in it.
 
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
@@ -16,6 +19,9 @@
 #include <array>
 #include <atomic>
 #include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
 
 class CSoundRenderer;
 class CMenuCtrl;
@@ -51,8 +57,8 @@ public:
     // ---- the host's calls ----
     // The window's size at the scale it will open with (chosen at the first ask).
     bool getRect(ERect** rect) override;
-    // parent: the host's X11 window. False, with nothing left open, when a
-    // bitmap, the font or the window cannot be had.
+    // parent: the host's window (the X11 window id, or an HWND). False, with
+    // nothing left open, when a bitmap, the font or the window cannot be had.
     bool open(void* parent) override;
     void close() override;
     bool isOpen() const override { return frameObject.load() != nullptr; }
@@ -119,11 +125,23 @@ private:
     void dirty(VSTGUI::CView* view);
     bool loadBitmaps();
     void releaseBitmaps();
+    void clearRegistries();
+    void idleFrame();
+    bool onWindowThread() const { return std::this_thread::get_id() == windowThread.load(); }
+    // Waits until no setParameter call from another thread still uses a frame.
+    void waitForFrameReaders() const;
+    // The window's thread, outside idle: deletes the frames closed while in use.
+    void deleteRetiredFrames();
 
     CSoundRenderer* renderer;
     IEditorCommands* commands;
     std::atomic<VSTGUI::CFrame*> frameObject{nullptr};
-    int scale = 0; // 0: not chosen yet
+    std::atomic<std::thread::id> windowThread{};
+    int idleDepth = 0;                        // idle calls running (the window's thread)
+    mutable std::atomic<int> frameReaders{0}; // setParameter calls reading frameObject
+    std::mutex retiredLock;
+    std::vector<VSTGUI::CFrame*> retired; // closed while in use, deleted by the window's thread
+    int scale = 0;                        // 0: not chosen yet
     unsigned char layout = 0;
 
     std::array<std::unique_ptr<VSTGUI::CBitmap>, 80> bitmaps;

@@ -72,6 +72,12 @@ bool CFrame::open(void* parentWindow) {
     return true;
 }
 
+void CFrame::closeWindow() {
+    if (!opened) return;
+    window->close();
+    opened = false;
+}
+
 void CFrame::doIdleStuff() {
     if (!opened) return;
     window->pumpEvents(*this);

@@ -55,6 +55,10 @@ public:
     // deleted. UI thread.
     bool open(void* parentWindow);
     bool isOpen() const { return opened; }
+    // Closes the window now, while views may still be running (a drag loop
+    // reads the buttons as released from here on); the frame draws nothing
+    // more and is deleted later. UI thread.
+    void closeWindow();
     int getScale() const { return scale; }
 
     // Pumps the window's events, then repaints and shows what is dirty.

@@ -36,6 +36,11 @@ public:
     // False when the window system refuses; nothing is left open then.
     virtual bool open(void* parent, const CSurface& surface) = 0;
     virtual void close() = 0;
+    // Any thread: asks the window's own thread to close the window, which
+    // then goes when that thread next handles its events (a host that closes
+    // the editor from another thread). Backends without such a request
+    // leave the window until close.
+    virtual void requestClose() {}
     // Delivers the events that arrived since the last call. With nothing
     // pending it sends nothing to the window system.
     virtual void pumpEvents(IPlatformWindowEvents& events) = 0;

@@ -1,5 +1,5 @@
-// The plug-in's editor window, where the build has one (the Linux build);
-// elsewhere the plug-in reports no editor and hosts show their own sliders.
+// The plug-in's editor window. When it cannot be made the plug-in reports no
+// editor, and hosts show their own sliders.
 #pragma once
 
 class AEffEditor;

@@ -25,11 +25,10 @@
 #include "gui/PngCodec.h"
 
 #ifdef _WIN32
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
-#define WIN32_LEAN_AND_MEAN
-#include <windows.h>
+#include "win32/WindowPixels.h"
+
+#include <shellapi.h>
+#include <shlobj.h>
 #endif
 
 #include <cmath>
@@ -263,14 +262,9 @@ int writeHeadless(const std::string& prefix) {
 
 #else
 
-// Pumps every message the thread has.
-void pumpMessages() {
-    MSG msg;
-    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageW(&msg);
-    }
-}
+using windowpixels::capture;
+using windowpixels::countDifferences;
+using windowpixels::pumpMessages;
 
 // Mouse messages posted to the frame's window, with the keyboard state
 // (which is where Alt is read from) set to match.
@@ -323,55 +317,6 @@ private:
     HWND window;
     CFrame& frame;
 };
-
-// The window's pixels as 0x00RRGGBB, read back through a DIB.
-std::vector<std::uint32_t> capture(HWND window, int width, int height) {
-    std::vector<std::uint32_t> out;
-    HDC dc = GetDC(window);
-    if (!dc) return out;
-    HDC memory = CreateCompatibleDC(dc);
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof info.bmiHeader;
-    info.bmiHeader.biWidth = width;
-    info.bmiHeader.biHeight = -height;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* bits = nullptr;
-    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    if (memory && dib) {
-        HGDIOBJ old = SelectObject(memory, dib);
-        if (BitBlt(memory, 0, 0, width, height, dc, 0, 0, SRCCOPY)) {
-            GdiFlush();
-            const auto* p = static_cast<const std::uint32_t*>(bits);
-            out.assign(p, p + std::size_t(width) * std::size_t(height));
-            for (auto& v : out)
-                v &= 0xffffff;
-        }
-        SelectObject(memory, old);
-    }
-    if (dib) DeleteObject(dib);
-    if (memory) DeleteDC(memory);
-    ReleaseDC(window, dc);
-    return out;
-}
-
-// Pixels that differ, with the first one described.
-long countDifferences(const std::vector<std::uint32_t>& a, const std::vector<std::uint32_t>& b,
-                      int width, std::string& first) {
-    long n = 0;
-    for (std::size_t i = 0; i < a.size() && i < b.size(); ++i)
-        if ((a[i] & 0xffffff) != (b[i] & 0xffffff)) {
-            if (n++ == 0) {
-                char text[96];
-                std::snprintf(text, sizeof text, "first at (%d, %d): %06x, not %06x",
-                              int(i % std::size_t(width)), int(i / std::size_t(width)),
-                              unsigned(a[i] & 0xffffff), unsigned(b[i] & 0xffffff));
-                first = text;
-            }
-        }
-    return n + long(a.size() > b.size() ? a.size() - b.size() : b.size() - a.size());
-}
 
 LRESULT CALLBACK hostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
     return DefWindowProcW(hwnd, message, wParam, lParam);
@@ -497,6 +442,61 @@ int compareWindows(const std::string& prefix, const std::string& capturePrefix) 
         std::printf("window-check: a window destroyed during a drag: %s (knob %.4f)\n",
                     ended ? "the drag ends with the last move" : "not as expected", double(value));
         ok = ended && ok;
+        editor.frame.reset();
+        DestroyWindow(host);
+        pumpMessages();
+    }
+    // Files dropped from the shell: the frame's drop target gets their wide
+    // names as UTF-8, in order, at the drop point in window pixels.
+    for (int scale : {1, 2}) {
+        HWND host = makeHostWindow(kWidth * scale, kHeight * scale);
+        Editor editor;
+        if (!host || !editor.open(scale, nullptr, host)) return 1;
+        struct Target : IFileDropTarget {
+            std::vector<std::string> paths;
+            CPoint where;
+            int drops = 0;
+            void filesDropped(const std::vector<std::string>& p, const CPoint& w) override {
+                paths = p;
+                where = w;
+                ++drops;
+            }
+        } target;
+        editor.frame->setDropTarget(&target);
+        HWND child = static_cast<HWND>(editor.frame->getPlatformWindow()->nativeHandle());
+        // "Z:\tmp\Bässe\Glocke €.wav" and "Z:\tmp\两.qxlprg", as the shell hands them over.
+        const std::wstring names[] = {L"Z:\\tmp\\B\u00e4sse\\Glocke \u20ac.wav",
+                                      L"Z:\\tmp\\\u4e24.qxlprg"};
+        const std::string expected[] = {"Z:\\tmp\\B\xc3\xa4sse\\Glocke \xe2\x82\xac.wav",
+                                        "Z:\\tmp\\\xe4\xb8\xa4.qxlprg"};
+        std::wstring list;
+        for (const std::wstring& n : names)
+            list += n + L'\0';
+        list += L'\0';
+        HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+        drop->pFiles = sizeof(DROPFILES);
+        drop->pt.x = 150 * scale;
+        drop->pt.y = 40 * scale;
+        drop->fNC = FALSE;
+        drop->fWide = TRUE;
+        std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+                    list.size() * sizeof(wchar_t));
+        GlobalUnlock(memory);
+        PostMessageW(child, WM_DROPFILES, WPARAM(memory), 0);
+        pumpMessages();
+        editor.frame->idle();
+        const bool dropped = target.drops == 1 && target.paths.size() == 2 &&
+                             target.paths[0] == expected[0] && target.paths[1] == expected[1] &&
+                             target.where == CPoint(150, 40);
+        std::printf("window-check: scale %d: files dropped on the window %s (%d drops, %d paths, "
+                    "at %d, %d)\n",
+                    scale,
+                    dropped ? "reach the frame's drop target as UTF-8, at the drop point"
+                            : "do not arrive as expected",
+                    target.drops, int(target.paths.size()), int(target.where.h),
+                    int(target.where.v));
+        ok = dropped && ok;
         editor.frame.reset();
         DestroyWindow(host);
         pumpMessages();

@@ -6,6 +6,8 @@
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
+#include <shellapi.h>
+
 #include "gui/CSurface.h"
 #include "gui/MouseButtons.h"
 
@@ -142,10 +144,14 @@ bool CWin32Window::open(void* parent, const CSurface& s) {
         return false;
     }
     window = hwnd;
+    postTarget.store(hwnd);
+    // Files dragged from the shell arrive as WM_DROPFILES.
+    DragAcceptFiles(hwnd, TRUE);
     return true;
 }
 
 void CWin32Window::close() {
+    postTarget.store(nullptr);
     if (window) {
         HWND hwnd = window;
         window = nullptr;
@@ -153,7 +159,15 @@ void CWin32Window::close() {
             // What Windows sends while destroying it goes to the default
             // procedure, not to this object.
             SetWindowLongPtrW(hwnd, GWLP_USERDATA, 0);
-            DestroyWindow(hwnd);
+            if (GetWindowThreadProcessId(hwnd, nullptr) == GetCurrentThreadId()) {
+                DestroyWindow(hwnd);
+            } else {
+                // Only the window's own thread may destroy it: it is left to the
+                // default procedure, which destroys it on the close message
+                // when that thread next handles its messages.
+                SetWindowLongPtrW(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&DefWindowProcW));
+                PostMessageW(hwnd, WM_CLOSE, 0, 0);
+            }
         }
     }
     // Also when the host destroyed the window (and ours with it) first.
@@ -163,6 +177,12 @@ void CWin32Window::close() {
     events.clear();
     buttons = 0;
     captured = false;
+}
+
+void CWin32Window::requestClose() {
+    // The window procedure leaves the close message to the default one,
+    // which destroys the window; WM_DESTROY then ends any drag in progress.
+    if (HWND hwnd = postTarget.load()) PostMessageW(hwnd, WM_CLOSE, 0, 0);
 }
 
 void CWin32Window::paintRect(void* dcHandle, const CRect& r) const {
@@ -198,7 +218,7 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
     auto queueDown = [&](long bit) {
         mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
         buttons = buttonsFromFlags(WPARAM(wParam));
-        events.push_back(Event{true, mouse, bit | (buttons & ~kMouseButtonsMask)});
+        events.push_back(Event{Kind::Down, mouse, bit | (buttons & ~kMouseButtonsMask), {}});
         // Moves and the release come to us even outside the window while a
         // control drags.
         SetCapture(window);
@@ -239,12 +259,15 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
             ReleaseCapture();
         }
         // Only the latest position matters.
-        if (!events.empty() && !events.back().down)
-            events.back() = Event{false, mouse, buttons};
+        if (!events.empty() && events.back().kind == Kind::Moved)
+            events.back() = Event{Kind::Moved, mouse, buttons, {}};
         else
-            events.push_back(Event{false, mouse, buttons});
+            events.push_back(Event{Kind::Moved, mouse, buttons, {}});
         return 0;
     }
+    case WM_DROPFILES:
+        queueDrop(reinterpret_cast<void*>(wParam));
+        return 0;
     case WM_CAPTURECHANGED:
         // Another window took the mouse (or we let it go): a drag in progress
         // must end, as it would never see the release.
@@ -254,6 +277,7 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
     case WM_DESTROY:
         // Gone with the host's window, or closed by us.
         window = nullptr;
+        postTarget.store(nullptr);
         buttons = 0;
         return 0;
     default:
@@ -268,11 +292,38 @@ void CWin32Window::pumpEvents(IPlatformWindowEvents& sink) {
     now.swap(events);
     for (const Event& e : now) {
         if (!window) return;
-        if (e.down)
+        if (e.kind == Kind::Down)
             sink.onMouseDown(e.where, e.buttons);
-        else
+        else if (e.kind == Kind::Moved)
             sink.onMouseMoved(e.where, e.buttons);
+        else
+            sink.onFilesDropped(e.paths, e.where);
     }
+}
+
+void CWin32Window::queueDrop(void* handle) {
+    HDROP drop = static_cast<HDROP>(handle);
+    POINT at{0, 0};
+    DragQueryPoint(drop, &at); // in the window's client area
+    Event e{Kind::Dropped, CPoint(int(at.x), int(at.y)), 0, {}};
+    const UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
+    for (UINT i = 0; i < count; ++i) {
+        // Wide names: a path in any language reaches the frame whole, as UTF-8.
+        const UINT length = DragQueryFileW(drop, i, nullptr, 0);
+        if (length == 0) continue;
+        std::wstring wide(std::size_t(length) + 1, L'\0');
+        if (DragQueryFileW(drop, i, wide.data(), length + 1) != length) continue;
+        wide.resize(length);
+        const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), int(length), nullptr, 0,
+                                              nullptr, nullptr);
+        if (bytes <= 0) continue;
+        std::string path(std::size_t(bytes), '\0');
+        WideCharToMultiByte(CP_UTF8, 0, wide.c_str(), int(length), path.data(), bytes, nullptr,
+                            nullptr);
+        e.paths.push_back(std::move(path));
+    }
+    DragFinish(drop);
+    if (!e.paths.empty()) events.push_back(std::move(e));
 }
 
 void CWin32Window::currentMouse(CPoint& where, long& b) {
@@ -305,11 +356,12 @@ void CWin32Window::currentMouse(CPoint& where, long& b) {
     if (!captured) b &= ~kMouseButtonsMask;
 }
 
-int CWin32Window::windowDpi() const {
-    if (!window) return nativeScreenDpi();
+int windowDpi(void* handle) {
+    HWND hwnd = static_cast<HWND>(handle);
+    if (!hwnd || !IsWindow(hwnd)) return nativeScreenDpi();
     if (auto forWindow = user32Function<GetDpiForWindowFunction>("GetDpiForWindow"))
-        if (UINT dpi = forWindow(window)) return int(dpi);
-    return deviceDpi(window);
+        if (UINT dpi = forWindow(hwnd)) return int(dpi);
+    return deviceDpi(hwnd);
 }
 
 } // namespace VSTGUI

@@ -9,11 +9,19 @@
 // control's drag loop the host's loop is not running, so currentMouse pumps
 // our window's messages itself: the window keeps repainting, and the
 // position and buttons come from the mouse messages it receives while it
-// holds the capture. UI thread only.
+// holds the capture. Files dropped from the shell (WM_DROPFILES) are queued
+// with the mouse and reach the frame the same way.
+//
+// UI thread only (the thread that opened the window), except requestClose;
+// a close from another thread, which Windows does not allow to destroy the
+// window, detaches it and has it closed by its own thread.
 
 #include "gui/IPlatformWindow.h"
 
+#include <atomic>
 #include <deque>
+#include <string>
+#include <vector>
 
 // <windows.h> stays out of this header: its macros (min, max, near...) must
 // not reach the portable code.
@@ -31,26 +39,28 @@ public:
     // parent: the host's HWND.
     bool open(void* parent, const CSurface& surface) override;
     void close() override;
+    void requestClose() override;
     void pumpEvents(IPlatformWindowEvents& events) override;
     void show(const std::vector<CRect>& rects) override;
     void currentMouse(CPoint& where, long& buttons) override;
     void* nativeHandle() const override { return window; }
 
-    // The density of the screen the window is on; 96 when Windows says nothing.
-    int windowDpi() const;
-
     // The window procedure's work, for the procedure (a plain function) to call.
     long long handleMessage(unsigned message, unsigned long long wParam, long long lParam);
 
 private:
+    enum class Kind { Down, Moved, Dropped };
     struct Event {
-        bool down;
+        Kind kind;
         CPoint where;
         long buttons;
+        std::vector<std::string> paths; // Dropped: UTF-8
     };
     void paintRect(void* dc, const CRect& r) const;
+    void queueDrop(void* drop);
 
     HWND__* window = nullptr;
+    std::atomic<HWND__*> postTarget{nullptr}; // the window, for other threads
     const CSurface* surface = nullptr;
     std::deque<Event> events;
     CPoint mouse;     // the latest position a mouse message gave
@@ -58,5 +68,10 @@ private:
     bool captured = false;
     bool holdsClass = false; // this window counts in the class's registration
 };
+
+// The density of the screen showing window (an HWND, e.g. the host's): what
+// GetDpiForWindow reports where the system has it, else the device's; 96
+// when Windows says nothing.
+int windowDpi(void* window);
 
 } // namespace VSTGUI

@@ -1,4 +1,4 @@
-// Builds with the window (Linux): the editor of our own view framework.
+// The editor of our own view framework, on Linux and Windows alike.
 #include "editor/CPluginEditor.h"
 #include "plugin/EditorFactory.h"
 

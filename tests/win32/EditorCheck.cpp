@@ -1,0 +1,732 @@
+// The plug-in's editor driven as a user drives it in a host, compared with
+// the headless rendering of the same session on Linux.
+//
+// The session, at scale 1 and 2, on the first program of the data root's
+// first bank: a click on "Chorus: Enable", a drag of "Master Level" up by 20
+// window pixels (ten steps of 0.01), then a click on the bank menu, whose
+// pop-up lists the root's bank folders. The window is compared after the
+// drag ("edited") and with the pop-up open ("banks").
+//
+// Linux:   quellor_editor_check --write PREFIX
+//          plays the session on the editor over a headless window, with the
+//          data root that QUELLOR_ROOT names, and writes the surface's words
+//          to PREFIX-STEP-Sx.rgba and the program's name to PREFIX-program.txt.
+// Windows: quellor_editor_check.exe --compare PREFIX DLL
+//          loads the DLL through its entry point as a host does (the data
+//          root comes from the registry), opens the editor in a window of its
+//          own, plays the session with window messages, reads the parameters
+//          back and compares the window's pixels with the Linux files; then
+//          the window scale from the registry, and the faults: a parent that
+//          is gone, calls from another thread, the window closed during a drag.
+//          quellor_editor_check.exe --dpi DLL
+//          opens the editor in a window of a high-density screen (the script
+//          sets the prefix's density): the editor must choose scale 2.
+//          quellor_editor_check.exe --dialogs
+//          opens the platform's file dialogs and message boxes and answers
+//          them from a second thread, as a user would.
+// Exit status 0 when all holds.
+#include "editor/EditorLayout.h"
+#include "vst/VstAbi.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+using namespace editorlayout;
+
+// ---- the session, in window pixels at scale 1 ----
+
+struct Point {
+    int x, y;
+};
+
+// A point well inside a control placed at p.
+Point inside(const Placement& p) {
+    return Point{p.x + 10, p.y + 10};
+}
+
+const Placement& kChorusEnable = kEffects[0];
+const Placement& kMasterLevel = kMasterControls[0];
+constexpr VstInt32 kChorusEnableId = 19;
+constexpr VstInt32 kMasterLevelId = 0;
+// Up by 20 window pixels in two moves: the knob steps by 0.01 per 2 pixels.
+constexpr int kDragRise = 20;
+constexpr double kDragChange = 0.1;
+const Point kBankMenu{kBankMenuX + 10, kTopMenuY + 5};
+// Outside every pop-up and control: a click there only closes the pop-up.
+const Point kAway{960, 590};
+
+const char* const kSteps[] = {"edited", "banks"};
+
+std::string rawFile(const std::string& prefix, const char* step, int scale) {
+    return prefix + "-" + step + "-" + std::to_string(scale) + "x.rgba";
+}
+
+std::string programFile(const std::string& prefix) {
+    return prefix + "-program.txt";
+}
+
+// What a user does; each implementation delivers it its own way and idles the
+// editor until it has taken effect.
+class User {
+public:
+    virtual ~User() = default;
+    virtual void click(Point at) = 0;
+    virtual void drag(Point from, const std::vector<Point>& path) = 0;
+    // The window's pixels now (0x00RRGGBB or 0xAARRGGBB words, top row first).
+    virtual std::vector<std::uint32_t> pixels() = 0;
+};
+
+// Plays the session; step is called after each compared step.
+template <typename Step> void playSession(User& user, Step step) {
+    user.click(inside(kChorusEnable));
+    const Point knob = inside(kMasterLevel);
+    user.drag(knob, {Point{knob.x, knob.y - kDragRise / 2}, Point{knob.x, knob.y - kDragRise}});
+    step(kSteps[0]);
+    user.click(kBankMenu);
+    step(kSteps[1]);
+    user.click(kAway);
+}
+
+} // namespace
+
+#ifndef _WIN32
+
+#include "editor/CPluginEditor.h"
+#include "engine/CSoundRenderer.h"
+#include "gui/CFrame.h"
+#include "gui/CHeadlessWindow.h"
+#include "gui/MouseButtons.h"
+#include "patch/CPluginFile.h"
+#include "platform/IPlatform.h"
+
+namespace {
+
+class HeadlessUser : public User {
+public:
+    HeadlessUser(CPluginEditor& e, VSTGUI::CHeadlessWindow& w, int s)
+        : editor(e), window(w), scale(s) {}
+    // A press and its release, as the window system reports them.
+    void click(Point at) override {
+        window.mouseDown(device(at), VSTGUI::kLButton);
+        window.mouseMove(device(at), 0);
+        editor.idle();
+    }
+    void drag(Point from, const std::vector<Point>& path) override {
+        window.mouseDown(device(from), VSTGUI::kLButton);
+        for (const Point& p : path)
+            window.dragTo(device(p), VSTGUI::kLButton);
+        editor.idle();
+    }
+    std::vector<std::uint32_t> pixels() override {
+        editor.idle();
+        const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
+        return std::vector<std::uint32_t>(s.data(), s.data() + std::size_t(s.width()) * s.height());
+    }
+
+private:
+    VSTGUI::CPoint device(Point p) const { return VSTGUI::CPoint(p.x * scale, p.y * scale); }
+    CPluginEditor& editor;
+    VSTGUI::CHeadlessWindow& window;
+    int scale;
+};
+
+int writeReferences(const std::string& prefix) {
+    CPluginFile settings(nativePlatform());
+    settings.init();
+    for (int scale : {1, 2}) {
+        CSoundRenderer renderer(&settings, nullptr);
+        CPluginEditor editor(nullptr, &renderer);
+        auto window = std::make_unique<VSTGUI::CHeadlessWindow>();
+        VSTGUI::CHeadlessWindow& w = *window;
+        static int parent;
+        if (!editor.openWith(&parent, std::move(window), scale)) {
+            std::printf("editor-check: the editor did not open at scale %d\n", scale);
+            return 1;
+        }
+        editor.idle();
+        if (scale == 1) {
+            char name[64] = {};
+            renderer.getProgramName(name, sizeof name);
+            std::ofstream(programFile(prefix)) << name;
+            std::printf("editor-check: the first program of the data root: \"%s\"\n", name);
+        }
+        HeadlessUser user(editor, w, scale);
+        bool written = true;
+        playSession(user, [&](const char* step) {
+            const std::vector<std::uint32_t> p = user.pixels();
+            std::ofstream out(rawFile(prefix, step, scale), std::ios::binary);
+            out.write(reinterpret_cast<const char*>(p.data()),
+                      std::streamsize(p.size() * sizeof p[0]));
+            written = written && bool(out);
+        });
+        if (!written) {
+            std::printf("editor-check: cannot write %s\n", rawFile(prefix, "*", scale).c_str());
+            return 1;
+        }
+        std::printf("editor-check: scale %d: Chorus: Enable %.2f, Master Level %.2f\n", scale,
+                    renderer.getParameter(kChorusEnableId), renderer.getParameter(kMasterLevelId));
+    }
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    if (argc == 3 && std::strcmp(argv[1], "--write") == 0) return writeReferences(argv[2]);
+    std::fprintf(stderr, "usage: %s --write PREFIX\n", argv[0]);
+    return 2;
+}
+
+#else
+
+#include "platform/IPlatform.h"
+#include "win32/WindowPixels.h"
+
+#include <atomic>
+#include <thread>
+
+namespace {
+
+using windowpixels::capture;
+using windowpixels::countDifferences;
+using windowpixels::pumpMessages;
+
+bool allOk = true;
+
+void report(bool ok, const std::string& text) {
+    std::printf("editor-check: %s%s\n", ok ? "" : "FAILED: ", text.c_str());
+    allOk = allOk && ok;
+}
+
+VstIntPtr VSTCALLBACK hostCallback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
+    return opcode == audioMasterVersion ? 2400 : 0;
+}
+
+using Entry = AEffect*(VSTCALLBACK*)(audioMasterCallback);
+Entry entry = nullptr;
+
+// One instance, as a host holds it.
+class Plugin {
+public:
+    Plugin() : effect(entry ? entry(hostCallback) : nullptr) {}
+    ~Plugin() {
+        if (effect) dispatch(effClose);
+    }
+    Plugin(const Plugin&) = delete;
+    Plugin& operator=(const Plugin&) = delete;
+
+    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
+                       void* ptr = nullptr, float opt = 0.0f) {
+        return effect->dispatcher(effect, opcode, index, value, ptr, opt);
+    }
+    float get(VstInt32 index) { return effect->getParameter(effect, index); }
+    void set(VstInt32 index, float value) { effect->setParameter(effect, index, value); }
+    // The editor's size as the host is told it.
+    Point size() {
+        ERect* r = nullptr;
+        if (dispatch(effEditGetRect, 0, 0, &r) != 1 || !r) return Point{0, 0};
+        return Point{r->right - r->left, r->bottom - r->top};
+    }
+    // The peak of a note played for a few blocks.
+    float playNote() {
+        dispatch(effSetSampleRate, 0, 0, nullptr, 44100.0f);
+        dispatch(effSetBlockSize, 0, 512);
+        dispatch(effMainsChanged, 0, 1);
+        VstMidiEvent note{};
+        note.type = kVstMidiType;
+        note.byteSize = sizeof note;
+        note.midiData[0] = char(0x90);
+        note.midiData[1] = 60;
+        note.midiData[2] = 100;
+        VstEvents events{};
+        events.numEvents = 1;
+        events.events[0] = reinterpret_cast<VstEvent*>(&note);
+        dispatch(effProcessEvents, 0, 0, &events);
+        std::vector<float> left(512), right(512);
+        float* outputs[2] = {left.data(), right.data()};
+        float peak = 0.0f;
+        for (int block = 0; block < 20; ++block) {
+            effect->processReplacing(effect, nullptr, outputs, 512);
+            for (float v : left)
+                peak = std::max(peak, std::fabs(v));
+        }
+        dispatch(effMainsChanged, 0, 0);
+        return peak;
+    }
+
+    AEffect* effect;
+};
+
+// ---- the host's window ----
+
+// Messages another thread sends the host's window, so that the host acts on
+// its own thread while the editor runs a drag loop there.
+constexpr UINT kCloseEditorMessage = WM_APP + 1;
+constexpr UINT kDestroyWindowMessage = WM_APP + 2;
+Plugin* windowOwner = nullptr;
+
+LRESULT CALLBACK hostProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == kCloseEditorMessage) {
+        if (windowOwner) windowOwner->dispatch(effEditClose);
+        return 0;
+    }
+    if (message == kDestroyWindowMessage) {
+        DestroyWindow(hwnd);
+        return 0;
+    }
+    return DefWindowProcW(hwnd, message, wParam, lParam);
+}
+
+HWND makeHostWindow() {
+    static bool registered = false;
+    if (!registered) {
+        WNDCLASSW wc{};
+        wc.lpfnWndProc = hostProc;
+        wc.hInstance = GetModuleHandleW(nullptr);
+        wc.lpszClassName = L"QuellorEditorHost";
+        wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
+        RegisterClassW(&wc);
+        registered = true;
+    }
+    // Room for the window at scale 2.
+    HWND host =
+        CreateWindowExW(0, L"QuellorEditorHost", L"Quellor editor check",
+                        WS_POPUP | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 2 * kWindowWidth,
+                        2 * kWindowHeight, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+    pumpMessages();
+    return host;
+}
+
+HWND editorWindow(HWND host) {
+    return host ? GetWindow(host, GW_CHILD) : nullptr;
+}
+
+// The host's idle: the editor's idle call and the thread's messages.
+void idle(Plugin& p, int times = 3) {
+    for (int i = 0; i < times; ++i) {
+        p.dispatch(effEditIdle);
+        pumpMessages();
+    }
+}
+
+void setScaleVariable(const char* value) {
+    // The plug-in reads the variable through the same C run-time (msvcrt).
+    std::string assignment = std::string("QUELLOR_SCALE=") + value;
+    _putenv(assignment.c_str());
+}
+
+// ---- the session with window messages ----
+
+class MessageUser : public User {
+public:
+    MessageUser(Plugin& p, HWND child, int s) : plugin(p), window(child), scale(s) {}
+    void click(Point at) override {
+        post(WM_LBUTTONDOWN, at, MK_LBUTTON);
+        post(WM_LBUTTONUP, at, 0);
+        pumpMessages();
+        idle(plugin);
+    }
+    // The moves and the release wait in the queue until the knob's drag
+    // loop reads them.
+    void drag(Point from, const std::vector<Point>& path) override {
+        post(WM_LBUTTONDOWN, from, MK_LBUTTON);
+        pumpMessages();
+        for (const Point& p : path)
+            post(WM_MOUSEMOVE, p, MK_LBUTTON);
+        post(WM_LBUTTONUP, path.back(), 0);
+        idle(plugin);
+    }
+    std::vector<std::uint32_t> pixels() override {
+        idle(plugin);
+        return capture(window, kWindowWidth * scale, kWindowHeight * scale);
+    }
+    void post(UINT message, Point at, WPARAM flags) {
+        PostMessageW(window, message, flags,
+                     MAKELPARAM(WORD(short(at.x * scale)), WORD(short(at.y * scale))));
+    }
+
+private:
+    Plugin& plugin;
+    HWND window;
+    int scale;
+};
+
+bool readRaw(const std::string& path, std::size_t words, std::vector<std::uint32_t>& out) {
+    std::ifstream in(path, std::ios::binary);
+    out.assign(words, 0);
+    in.read(reinterpret_cast<char*>(out.data()), std::streamsize(words * sizeof out[0]));
+    return bool(in) && in.gcount() == std::streamsize(words * sizeof out[0]);
+}
+
+void compareStep(const std::string& prefix, const char* step, int scale,
+                 const std::vector<std::uint32_t>& shown, const char* what) {
+    const int width = kWindowWidth * scale, height = kWindowHeight * scale;
+    std::vector<std::uint32_t> linux;
+    if (!readRaw(rawFile(prefix, step, scale), std::size_t(width) * height, linux)) {
+        report(false, "no Linux rendering in " + rawFile(prefix, step, scale));
+        return;
+    }
+    std::string first;
+    const long n = countDifferences(shown, linux, width, first);
+    report(n == 0, "scale " + std::to_string(scale) + ", " + step + ": " + what +
+                       (n == 0 ? " equals the Linux rendering pixel for pixel"
+                               : " differs from the Linux rendering in " + std::to_string(n) +
+                                     " pixels, " + first));
+}
+
+std::string readText(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void session(const std::string& prefix, int scale) {
+    setScaleVariable(scale == 2 ? "2" : "1");
+    Plugin plugin;
+    HWND host = makeHostWindow();
+    if (!plugin.effect || !host) {
+        report(false, "no plug-in instance or no host window");
+        return;
+    }
+    const bool opened = plugin.dispatch(effEditOpen, 0, 0, host) == 1;
+    const Point size = plugin.size();
+    HWND child = editorWindow(host);
+    report(opened && child && size.x == kWindowWidth * scale && size.y == kWindowHeight * scale,
+           "scale " + std::to_string(scale) + ": the editor opens in the host's window, " +
+               std::to_string(size.x) + " x " + std::to_string(size.y));
+    if (!opened || !child) return;
+    idle(plugin);
+
+    if (scale == 1) {
+        // The program loaded from the registry's root, the one Linux loaded from the same folder.
+        char name[64] = {};
+        plugin.dispatch(effGetProgramName, 0, 0, name);
+        const std::string expected = readText(programFile(prefix));
+        report(!expected.empty() && expected == name,
+               std::string("the first program of the registry's data root: \"") + name +
+                   "\" (Linux: \"" + expected + "\")");
+    }
+
+    const float chorus = plugin.get(kChorusEnableId);
+    const float level = plugin.get(kMasterLevelId);
+    MessageUser user(plugin, child, scale);
+    playSession(user, [&](const char* step) {
+        if (step == kSteps[0]) {
+            const float c = plugin.get(kChorusEnableId), l = plugin.get(kMasterLevelId);
+            const float expectedLevel = std::min(1.0f, level + float(kDragChange));
+            char text[160];
+            std::snprintf(text, sizeof text,
+                          "scale %d: Chorus: Enable %.2f -> %.2f, Master Level %.3f -> %.3f "
+                          "(expected %.3f)",
+                          scale, double(chorus), double(c), double(level), double(l),
+                          double(expectedLevel));
+            report(c == (chorus > 0.5f ? 0.0f : 1.0f) && std::fabs(l - expectedLevel) < 1e-4f,
+                   text);
+        }
+        compareStep(prefix, step, scale, user.pixels(), "the window");
+        // Exposed again, the window repaints from what the editor drew.
+        RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+        pumpMessages();
+        compareStep(prefix, step, scale,
+                    capture(child, kWindowWidth * scale, kWindowHeight * scale),
+                    "the window repainted after an expose");
+    });
+    plugin.dispatch(effEditClose);
+    pumpMessages();
+    report(!IsWindow(child), "scale " + std::to_string(scale) + ": closing leaves no window");
+    DestroyWindow(host);
+    pumpMessages();
+}
+
+// ---- the scale chosen from the registry ----
+
+const char kSettingsKey[] = "SOFTWARE\\tavrino\\Quellor";
+
+void setRegistryScale(const char* value) {
+    HKEY key;
+    if (RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS)
+        return;
+    if (value)
+        RegSetValueExA(key, "scale", 0, REG_SZ, reinterpret_cast<const BYTE*>(value),
+                       DWORD(std::strlen(value) + 1));
+    else
+        RegDeleteValueA(key, "scale");
+    RegCloseKey(key);
+}
+
+// The width the editor opens with in a new instance.
+int openedWidth() {
+    Plugin plugin;
+    HWND host = makeHostWindow();
+    int width = 0;
+    if (plugin.effect && plugin.dispatch(effEditOpen, 0, 0, host) == 1) {
+        idle(plugin, 1);
+        width = plugin.size().x;
+        plugin.dispatch(effEditClose);
+    }
+    DestroyWindow(host);
+    pumpMessages();
+    return width;
+}
+
+void registryScale() {
+    setScaleVariable("");
+    setRegistryScale("2");
+    const int two = openedWidth();
+    setRegistryScale(nullptr);
+    const int one = openedWidth();
+    report(two == 2 * kWindowWidth && one == kWindowWidth,
+           "the registry value \"scale\" = 2 opens the window " + std::to_string(two) +
+               " pixels wide; without it " + std::to_string(one));
+}
+
+// ---- faults ----
+
+// A parent window that is gone: effEditOpen answers 0 and the plug-in plays on.
+void parentGone() {
+    Plugin plugin;
+    HWND gone = makeHostWindow();
+    DestroyWindow(gone);
+    const VstIntPtr opened = plugin.dispatch(effEditOpen, 0, 0, gone);
+    const float peak = plugin.playNote();
+    char text[120];
+    std::snprintf(text, sizeof text,
+                  "a parent window that is gone: effEditOpen answers %d, a note still plays "
+                  "(peak %.3f)",
+                  int(opened), double(peak));
+    report(opened == 0 && peak > 0.01f, text);
+}
+
+// Opens the editor on this thread; false (reported) when it does not open.
+bool openEditor(Plugin& plugin, HWND& host, HWND& child, const char* what) {
+    host = makeHostWindow();
+    const bool opened = plugin.effect && plugin.dispatch(effEditOpen, 0, 0, host) == 1;
+    child = editorWindow(host);
+    if (!opened || !child) report(false, std::string(what) + ": the editor did not open");
+    idle(plugin);
+    return opened && child;
+}
+
+// After a fault: the window is gone, and the editor opens and closes again.
+void checkAfter(Plugin& plugin, HWND host, HWND child, const std::string& what, bool extra) {
+    for (int i = 0; i < 20 && IsWindow(child); ++i) {
+        idle(plugin, 1);
+        Sleep(5);
+    }
+    const bool gone = !IsWindow(child);
+    if (IsWindow(host)) DestroyWindow(host);
+    pumpMessages();
+    HWND again = makeHostWindow();
+    const bool reopened = plugin.dispatch(effEditOpen, 0, 0, again) == 1;
+    idle(plugin);
+    plugin.dispatch(effEditClose);
+    DestroyWindow(again);
+    pumpMessages();
+    report(gone && reopened && extra,
+           what + (gone ? ": the window is gone" : ": the window is still there") +
+               (reopened ? ", the editor opens again" : ", the editor does not open again"));
+}
+
+// effEditIdle, setParameter and effEditClose from another thread while the
+// window's thread idles the editor.
+void otherThread() {
+    Plugin plugin;
+    HWND host, child;
+    if (!openEditor(plugin, host, child, "calls from another thread")) return;
+    std::atomic<bool> done{false};
+    std::thread other([&] {
+        for (int i = 0; i < 200; ++i) {
+            plugin.dispatch(effEditIdle);
+            plugin.set(kMasterLevelId, float(i % 100) / 100.0f);
+        }
+        plugin.dispatch(effEditClose);
+        for (int i = 0; i < 50; ++i) {
+            plugin.dispatch(effEditIdle);
+            plugin.set(kMasterLevelId, 0.5f);
+        }
+        done = true;
+    });
+    while (!done) {
+        idle(plugin, 1);
+        Sleep(1);
+    }
+    other.join();
+    checkAfter(plugin, host, child, "idle, setParameter and close from another thread",
+               plugin.get(kMasterLevelId) == 0.5f);
+}
+
+// A drag on "Master Level" that runs on this thread while fault happens on
+// another: the knob moves up 10 pixels first, then fault(host, child).
+template <typename Fault> void duringDrag(const std::string& what, Fault fault, bool hostCloses) {
+    Plugin plugin;
+    HWND host, child;
+    if (!openEditor(plugin, host, child, what.c_str())) return;
+    windowOwner = &plugin;
+    const float before = plugin.get(kMasterLevelId);
+    MessageUser user(plugin, child, 1);
+    const Point knob = inside(kMasterLevel);
+    user.post(WM_LBUTTONDOWN, knob, MK_LBUTTON);
+    pumpMessages();
+    std::thread other([&] {
+        Sleep(200);
+        PostMessageW(child, WM_MOUSEMOVE, MK_LBUTTON,
+                     MAKELPARAM(WORD(knob.x), WORD(knob.y - kDragRise / 2)));
+        Sleep(200);
+        fault(plugin, host, child);
+    });
+    // The click reaches the knob here, and its drag loop runs until the fault ends it.
+    plugin.dispatch(effEditIdle);
+    other.join();
+    pumpMessages();
+    if (!hostCloses) plugin.dispatch(effEditClose);
+    windowOwner = nullptr;
+    const float after = plugin.get(kMasterLevelId);
+    checkAfter(plugin, host, child, what,
+               std::fabs(after - (before + float(kDragChange) / 2.0f)) < 1e-4f);
+}
+
+void faults() {
+    parentGone();
+    otherThread();
+    duringDrag(
+        "the host closes the editor on its own thread during a drag",
+        [](Plugin&, HWND host, HWND) { SendMessageW(host, kCloseEditorMessage, 0, 0); }, true);
+    duringDrag(
+        "the host closes the editor from another thread during a drag",
+        [](Plugin& p, HWND, HWND) { p.dispatch(effEditClose); }, true);
+    duringDrag(
+        "the host destroys its window during a drag",
+        [](Plugin&, HWND host, HWND) { SendMessageW(host, kDestroyWindowMessage, 0, 0); }, false);
+}
+
+int compare(const std::string& prefix) {
+    for (int scale : {1, 2})
+        session(prefix, scale);
+    registryScale();
+    faults();
+    return allOk ? 0 : 1;
+}
+
+// ---- the screen's density ----
+
+int highDensity() {
+    // A host that is aware of the screen's density sees it (others are
+    // scaled by the system and see 96).
+    using Aware = BOOL(WINAPI*)();
+    if (HMODULE user32 = GetModuleHandleW(L"user32.dll"))
+        if (auto aware = reinterpret_cast<Aware>(
+                reinterpret_cast<void*>(GetProcAddress(user32, "SetProcessDPIAware"))))
+            aware();
+    setScaleVariable("");
+    setRegistryScale(nullptr);
+    Plugin plugin;
+    HWND host = makeHostWindow();
+    using ForWindow = UINT(WINAPI*)(HWND);
+    auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
+        GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
+    const int dpi = forWindow ? int(forWindow(host)) : 0;
+    if (dpi < 168) {
+        std::printf("editor-check: scale from the screen not checked: this system reports %d dpi "
+                    "for the host's window\n",
+                    dpi);
+        DestroyWindow(host);
+        return 0;
+    }
+    const bool opened = plugin.effect && plugin.dispatch(effEditOpen, 0, 0, host) == 1;
+    const Point size = plugin.size();
+    if (opened) plugin.dispatch(effEditClose);
+    DestroyWindow(host);
+    pumpMessages();
+    report(opened && size.x == 2 * kWindowWidth, "a host window at " + std::to_string(dpi) +
+                                                     " dpi: the editor opens " +
+                                                     std::to_string(size.x) + " pixels wide");
+    return allOk ? 0 : 1;
+}
+
+// ---- dialogs ----
+
+// Finds the top-level window titled title within a few seconds (another
+// thread shows it) and sends it command; false when none appeared.
+bool answer(const wchar_t* title, WPARAM command, std::atomic<bool>& found) {
+    for (int i = 0; i < 1500; ++i) {
+        if (HWND w = FindWindowW(nullptr, title)) {
+            found = true;
+            Sleep(100); // let it finish showing
+            PostMessageW(w, WM_COMMAND, command, 0);
+            return true;
+        }
+        Sleep(10);
+    }
+    return false;
+}
+
+int dialogs() {
+    IPlatform& platform = nativePlatform();
+    struct FileCase {
+        const char* title;
+        const wchar_t* wideTitle;
+        bool forOpening;
+    } files[] = {{"Load Program", L"Load Program", true}, {"Save Program", L"Save Program", false}};
+    for (const FileCase& f : files) {
+        std::atomic<bool> found{false};
+        std::thread user([&] { answer(f.wideTitle, IDCANCEL, found); });
+        char path[260] = "untitled.qxlprg";
+        const bool chosen = platform.chooseFile(path, sizeof path, f.title, "*.qxlprg", "Program",
+                                                nullptr, f.forOpening);
+        user.join();
+        report(found && !chosen, std::string("the ") + (f.forOpening ? "open" : "save") +
+                                     " dialog \"" + f.title + "\" " +
+                                     (found ? "opened" : "did not appear") + " and " +
+                                     (chosen ? "reported a choice" : "was cancelled"));
+    }
+    {
+        std::atomic<bool> found{false};
+        std::thread user([&] { answer(L"Quellor", IDOK, found); });
+        platform.showError("Quellor", "The format of the file is unknown or file is corrupted");
+        user.join();
+        report(found, std::string("the error box \"Quellor\" ") +
+                          (found ? "opened and was dismissed" : "did not appear"));
+    }
+    {
+        std::atomic<bool> found{false};
+        std::thread user([&] { answer(L"Quellor", IDYES, found); });
+        const bool yes = platform.askYesNo("Quellor", "Clear Sample?");
+        user.join();
+        report(found && yes, std::string("the question box \"Quellor\" ") +
+                                 (found ? "opened" : "did not appear") +
+                                 (yes ? " and answered Yes" : " and did not answer Yes"));
+    }
+    return allOk ? 0 : 1;
+}
+
+bool loadPlugin(const char* path) {
+    HMODULE library = LoadLibraryA(path);
+    entry = library ? reinterpret_cast<Entry>(
+                          reinterpret_cast<void*>(GetProcAddress(library, "VSTPluginMain")))
+                    : nullptr;
+    if (!entry) std::printf("editor-check: cannot load %s\n", path);
+    return entry != nullptr;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const std::string mode = argc > 1 ? argv[1] : "";
+    if (mode == "--compare" && argc == 4) return loadPlugin(argv[3]) ? compare(argv[2]) : 1;
+    if (mode == "--dpi" && argc == 3) return loadPlugin(argv[2]) ? highDensity() : 1;
+    if (mode == "--dialogs") return dialogs();
+    std::fprintf(stderr, "usage: %s --compare PREFIX DLL | --dpi DLL | --dialogs\n", argv[0]);
+    return 2;
+}
+
+#endif
