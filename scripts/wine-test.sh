@@ -3,8 +3,12 @@
 # a host does and plays 24 voices, also through calls on an unusual stack; its
 # RMS and peak must match the Linux build's, run by the same program. Then
 # quellor_window_check.exe opens the editor framework's window on a virtual X
-# display (Xvfb), clicks and drags with window messages, and compares the
-# window's pixels with the headless rendering the Linux build writes.
+# display (Xvfb), clicks and drags with window messages, drops files on it,
+# and compares the window's pixels with the headless rendering the Linux build
+# writes. quellor_editor_check.exe does the same with the plug-in's editor
+# through the entry point, with the data root from the registry, and then
+# tries the faults a host may cause, the scale from the screen's density,
+# and the platform's file dialogs and message boxes.
 #
 # The 64-bit build runs on every machine (64-bit Wine). The 32-bit build runs
 # where this machine can execute 32-bit programs, which some of ours cannot:
@@ -43,11 +47,35 @@ else
     echo "wine-test: window check skipped: $linux has no quellor_window_check (no artwork there)"
 fi
 
+# The editor check's data root: two banks of factory programs under names of
+# their own, so that the bank menu shows where they came from. The Linux
+# reference reads it through QUELLOR_ROOT, the Windows plug-ins through the
+# registry value. No dialog program may wait for a click here, and both
+# systems format numbers the same way.
+source=$(cd "$(dirname "$0")/.." && pwd)
+editor_root="$work/root"
+banks="$source/data/QuellorData/Banks"
+mkdir -p "$editor_root/QuellorData/Banks/Wine Keys" "$editor_root/QuellorData/Banks/Wine Leads"
+cp "$banks/01 Keys/Amber Tines.qxlprg" "$banks/01 Keys/Bright Tines.qxlprg" \
+    "$banks/01 Keys/Celesta.qxlprg" "$editor_root/QuellorData/Banks/Wine Keys/"
+cp "$banks/04 Leads/Bell Lead.qxlprg" "$banks/04 Leads/Chiff Lead.qxlprg" \
+    "$editor_root/QuellorData/Banks/Wine Leads/"
+if [ -n "$window_check" ]; then
+    if [ ! -x "$linux/quellor_editor_check" ]; then
+        echo "wine-test: $linux has no quellor_editor_check"
+        exit 1
+    fi
+    env -u DISPLAY -u QUELLOR_SCALE LC_ALL=C QUELLOR_ROOT="$editor_root" \
+        "$linux/quellor_editor_check" --write "$work/editor" >"$work/editor-linux.out" 2>&1 ||
+        { echo "wine-test: the Linux editor check failed:"; cat "$work/editor-linux.out"; exit 1; }
+fi
+
 # Wine's windows need an X display: a virtual one on a free display number,
 # which Xvfb writes to fd 3 once it accepts clients. -noreset: it must not
 # start over when the last client leaves between two programs.
 if [ -n "$window_check" ]; then
-    Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp -noreset 3>"$work/display" \
+    # Room for the editor's window at scale 2 (1940 x 1200).
+    Xvfb -displayfd 3 -screen 0 2048x1280x24 -nolisten tcp -noreset 3>"$work/display" \
         >"$work/xvfb.log" 2>&1 &
     xvfb=$!
     for _ in $(seq 100); do
@@ -115,6 +143,7 @@ run() {
     tr -d '\r' <"$work/$name-golden.out" | sed "s/^/wine-test: $name build: /"
     if [ -n "$window_check" ]; then
         window "$name" "$loader" "$build"
+        editor "$name" "$loader" "$build"
     fi
 }
 
@@ -138,9 +167,40 @@ window() {
     tr -d '\r' <"$work/$name-window.out" | sed "s/^window-check: /wine-test: $name build: /"
 }
 
+# editor NAME LOADER BUILD: the plug-in's editor in the prefix run has made,
+# with the data root in the registry (the environment variable would win).
+editor() {
+    local name=$1 loader=$2 build=$3 out
+    if [ ! -f "$build/quellor_editor_check.exe" ]; then
+        echo "wine-test: $name build has no quellor_editor_check.exe"
+        exit 1
+    fi
+    timeout 60 "$loader" reg add 'HKCU\SOFTWARE\tavrino\Quellor' /v rootFolder /t REG_SZ \
+        /d "$(windows_path "$editor_root")" /f >"$work/$name-reg.log" 2>&1
+    out="$work/$name-editor.out"
+    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE LC_ALL=C timeout 300 "$loader" \
+        quellor_editor_check.exe --compare "$work/editor" Quellor.dll >"$out" 2>&1 &&
+        timeout 120 "$loader" quellor_editor_check.exe --dialogs >>"$out" 2>&1) || {
+        echo "wine-test: the $name editor check failed:"
+        tr -d '\r' <"$out" | grep -v '^wine: Read access denied'
+        exit 1
+    }
+    # A screen of 192 dpi for one run: the editor must choose scale 2 by itself.
+    timeout 60 "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+        /d 192 /f >>"$work/$name-reg.log" 2>&1
+    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE timeout 120 "$loader" \
+        quellor_editor_check.exe --dpi Quellor.dll >>"$out" 2>&1) || {
+        echo "wine-test: the $name editor check on a high-density screen failed:"
+        tr -d '\r' <"$out" | tail -3
+        exit 1
+    }
+    timeout 60 "$loader" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
+        >>"$work/$name-reg.log" 2>&1
+    tr -d '\r' <"$out" | grep '^editor-check: ' | sed "s/^editor-check: /wine-test: $name build: /"
+}
+
 # The golden renders: every example and factory program with the fingerprint
 # the Linux tests keep for it, as paths Wine reads through its Z: drive.
-source=$(cd "$(dirname "$0")/.." && pwd)
 golden_list="$work/golden.txt"
 windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
 {

@@ -1,0 +1,129 @@
+// The editor under a host that misbehaves with its threads: the window
+// closed in the middle of a drag (from the window's own thread, as a host
+// does from a message it handles during the drag, or from another thread),
+// and idle and setParameter from other threads. With the sanitizers, a frame
+// deleted under a running control shows as a use after free.
+#include "base/ValueIds.h"
+#include "editor/CPluginEditor.h"
+#include "editor/EditorLayout.h"
+#include "engine/CSoundRenderer.h"
+#include "gui/CFrame.h"
+#include "gui/CHeadlessWindow.h"
+#include "gui/MouseButtons.h"
+#include "patch/CPluginFile.h"
+#include "support/ScriptedPlatform.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <thread>
+
+using namespace VSTGUI;
+
+namespace {
+
+// A headless window that runs an action at the drag loop's second query and
+// tells when it is deleted.
+class InterruptedWindow : public CHeadlessWindow {
+public:
+    InterruptedWindow(std::function<void()> a, bool& alive) : action(std::move(a)), alive(alive) {
+        alive = true;
+    }
+    ~InterruptedWindow() override { alive = false; }
+    void currentMouse(CPoint& where, long& buttons) override {
+        if (++queries == 2 && action) action();
+        CHeadlessWindow::currentMouse(where, buttons);
+    }
+
+private:
+    std::function<void()> action;
+    bool& alive;
+    int queries = 0;
+};
+
+struct EditorThreads : ::testing::Test {
+    ScriptedPlatform platform;
+    CPluginFile settings{platform};
+    std::unique_ptr<CSoundRenderer> renderer;
+    std::unique_ptr<CPluginEditor> editor;
+    int parent = 0;
+
+    void SetUp() override {
+        settings.init();
+        renderer = std::make_unique<CSoundRenderer>(&settings, nullptr);
+        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+    }
+};
+
+TEST_F(EditorThreads, WindowClosedDuringADragIsDeletedWhenTheDragIsDone) {
+    const editorlayout::Placement& knob = editorlayout::kMasterControls[0];
+    const CPoint at(knob.x + 10, knob.y + 10);
+    struct Case {
+        const char* who;
+        bool otherThread;
+        // The knob moves 2 pixels per step of 0.01; the drag goes up 4 pixels
+        // per query. Closed on its own thread, the window ends the drag at once.
+        double change;
+    } cases[] = {{"the window's thread", false, 0.04}, {"another thread", true, 0.08}};
+    for (const Case& c : cases) {
+        bool alive = false;
+        auto close = [&] {
+            if (c.otherThread)
+                std::thread([&] { editor->close(); }).join();
+            else
+                editor->close();
+        };
+        auto window = std::make_unique<InterruptedWindow>(close, alive);
+        InterruptedWindow& w = *window;
+        ASSERT_TRUE(editor->openWith(&parent, std::move(window), 1)) << c.who;
+        editor->idle();
+        renderer->setParameter(kMasterLevelId, 0.3);
+        w.mouseDown(at, kLButton);
+        for (int i = 1; i <= 4; ++i)
+            w.dragTo(CPoint(at.h, at.v - 4 * i), kLButton);
+        editor->idle();
+        EXPECT_FALSE(editor->isOpen()) << c.who;
+        EXPECT_FALSE(alive) << c.who << ": the frame and its window are deleted after the drag";
+        EXPECT_NEAR(renderer->getParameter(kMasterLevelId), 0.3 + c.change, 1e-9) << c.who;
+        // The editor opens again as new.
+        ASSERT_TRUE(editor->openWith(&parent, std::make_unique<CHeadlessWindow>(), 1)) << c.who;
+        editor->idle();
+        editor->close();
+    }
+}
+
+TEST_F(EditorThreads, IdleAndParametersFromOtherThreadsLeaveTheWindowToItsThread) {
+    auto window = std::make_unique<CHeadlessWindow>();
+    CHeadlessWindow& w = *window;
+    ASSERT_TRUE(editor->openWith(&parent, std::move(window), 1));
+    editor->idle();
+    const int shown = w.showCalls;
+    // Another thread's idle draws nothing, even with the window dirty.
+    std::thread([&] {
+        editor->setParameter(kMasterLevelId, 0.7f);
+        editor->idle();
+    }).join();
+    EXPECT_EQ(w.showCalls, shown);
+    editor->idle();
+    EXPECT_EQ(w.showCalls, shown + 1);
+    editor->close();
+
+    // Parameters arriving from another thread while the window opens and
+    // closes again and again.
+    std::atomic<bool> done{false};
+    std::thread automation([&] {
+        while (!done)
+            editor->setParameter(kMasterLevelId, 0.5f);
+    });
+    for (int i = 0; i < 10; ++i) {
+        ASSERT_TRUE(editor->openWith(&parent, std::make_unique<CHeadlessWindow>(), 1)) << i;
+        editor->idle();
+        editor->close();
+    }
+    done = true;
+    automation.join();
+}
+
+} // namespace
