@@ -12,6 +12,15 @@
 
 namespace {
 
+// The plug-in's own module (the DLL this code is in), not the host's program.
+HINSTANCE ownModule() {
+    HMODULE module = nullptr;
+    GetModuleHandleExA(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
+                           GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                       reinterpret_cast<LPCSTR>(&ownModule), &module);
+    return module;
+}
+
 class Win32Platform final : public IPlatform {
 public:
     void showError(const char* caption, const char* text) override {
@@ -34,7 +43,7 @@ public:
         std::memset(&ofn, 0, sizeof ofn);
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = (HWND)ownerWindow;
-        ofn.hInstance = GetModuleHandleA(nullptr);
+        ofn.hInstance = ownModule();
         ofn.lpstrFilter = filter;
         ofn.nFilterIndex = 0;
         ofn.lpstrFile = pathBuffer;
