@@ -23,7 +23,9 @@ win32=$(cd "$3" && pwd)
 
 wine64=/usr/lib/wine/wine64
 wine32=/usr/lib/wine/wine
-export WINEDLLOVERRIDES="mscoree,mshtml=" WINEDEBUG=-all
+# No debugger: a crash ends the program at once with Wine's one-line
+# report, instead of a crash dialog that waits for the timeout.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d" WINEDEBUG=-all
 
 work=$(mktemp -d /tmp/quellor-wine.XXXXXX)
 prefixes=()
