@@ -3,9 +3,10 @@
 //
 // The session, at scale 1 and 2, on the first program of the data root's
 // first bank: a click on "Chorus: Enable", a drag of "Master Level" up by 20
-// window pixels (ten steps of 0.01), then a click on the bank menu, whose
-// pop-up lists the root's bank folders. The window is compared after the
-// drag ("edited") and with the pop-up open ("banks").
+// window pixels (ten steps of 0.01), a Control-click on "Chorus: Time" (set
+// by the host to 0.75 first; back to its reset value), the same drag on "Distortion" with Alt held
+// (tenth steps), then a click on the bank menu, whose pop-up lists the root's bank folders. The
+// window is compared after the edits ("edited") and with the pop-up open ("banks").
 //
 // Linux:   quellor_editor_check --write PREFIX
 //          plays the session on the editor over a headless window, with the
@@ -55,12 +56,20 @@ Point inside(const Placement& p) {
 }
 
 const Placement& kChorusEnable = kEffects[0];
+const Placement& kChorusTime = kEffects[1];
 const Placement& kMasterLevel = kMasterControls[0];
-constexpr VstInt32 kChorusEnableId = 19;
-constexpr VstInt32 kMasterLevelId = 0;
-// Up by 20 window pixels in two moves: the knob steps by 0.01 per 2 pixels.
+const Placement& kDistortion = kMasterControls[1];
+constexpr VstInt32 kMasterLevelId = VstInt32(kMasterControls[0].tag);
+// Up by 20 window pixels in two moves: the knob steps by 0.01 per 2 pixels,
+// by a tenth of that with Alt held.
 constexpr int kDragRise = 20;
 constexpr double kDragChange = 0.1;
+constexpr double kFineDragChange = 0.01;
+// What the host sets "Chorus: Time" to before the session (exact as a float).
+constexpr float kChorusTimeFromHost = 0.75f;
+
+// Modifier keys held with a click or drag.
+enum Keys : int { kNoKeys = 0, kControlKey = 1, kAltKey = 2 };
 const Point kBankMenu{kBankMenuX + 10, kTopMenuY + 5};
 // Outside every pop-up and control: a click there only closes the pop-up.
 const Point kAway{960, 590};
@@ -80,21 +89,30 @@ std::string programFile(const std::string& prefix) {
 class User {
 public:
     virtual ~User() = default;
-    virtual void click(Point at) = 0;
-    virtual void drag(Point from, const std::vector<Point>& path) = 0;
+    // The host sets a parameter, as its automation does.
+    virtual void hostSets(VstInt32 index, float value) = 0;
+    virtual void click(Point at, int keys) = 0;
+    virtual void drag(Point from, const std::vector<Point>& path, int keys) = 0;
     // The window's pixels now (0x00RRGGBB or 0xAARRGGBB words, top row first).
     virtual std::vector<std::uint32_t> pixels() = 0;
 };
 
 // Plays the session; step is called after each compared step.
 template <typename Step> void playSession(User& user, Step step) {
-    user.click(inside(kChorusEnable));
-    const Point knob = inside(kMasterLevel);
-    user.drag(knob, {Point{knob.x, knob.y - kDragRise / 2}, Point{knob.x, knob.y - kDragRise}});
+    auto rise = [&](const Placement& p, int keys) {
+        const Point knob = inside(p);
+        user.drag(knob, {Point{knob.x, knob.y - kDragRise / 2}, Point{knob.x, knob.y - kDragRise}},
+                  keys);
+    };
+    user.hostSets(VstInt32(kChorusTime.tag), kChorusTimeFromHost);
+    user.click(inside(kChorusEnable), kNoKeys);
+    rise(kMasterLevel, kNoKeys);
+    user.click(inside(kChorusTime), kControlKey);
+    rise(kDistortion, kAltKey);
     step(kSteps[0]);
-    user.click(kBankMenu);
+    user.click(kBankMenu, kNoKeys);
     step(kSteps[1]);
-    user.click(kAway);
+    user.click(kAway, kNoKeys);
 }
 
 } // namespace
@@ -115,16 +133,22 @@ class HeadlessUser : public User {
 public:
     HeadlessUser(CPluginEditor& e, VSTGUI::CHeadlessWindow& w, int s)
         : editor(e), window(w), scale(s) {}
-    // A press and its release, as the window system reports them.
-    void click(Point at) override {
-        window.mouseDown(device(at), VSTGUI::kLButton);
-        window.mouseMove(device(at), 0);
+    // As the plug-in passes it on: to the program, then to the editor.
+    void hostSets(VstInt32 index, float value) override {
+        editor.getRenderer()->setParameter(index, value);
+        editor.setParameter(index, value);
         editor.idle();
     }
-    void drag(Point from, const std::vector<Point>& path) override {
-        window.mouseDown(device(from), VSTGUI::kLButton);
+    // A press and its release, as the window system reports them.
+    void click(Point at, int keys) override {
+        window.mouseDown(device(at), VSTGUI::kLButton | modifiers(keys));
+        window.mouseMove(device(at), modifiers(keys));
+        editor.idle();
+    }
+    void drag(Point from, const std::vector<Point>& path, int keys) override {
+        window.mouseDown(device(from), VSTGUI::kLButton | modifiers(keys));
         for (const Point& p : path)
-            window.dragTo(device(p), VSTGUI::kLButton);
+            window.dragTo(device(p), VSTGUI::kLButton | modifiers(keys));
         editor.idle();
     }
     std::vector<std::uint32_t> pixels() override {
@@ -135,6 +159,12 @@ public:
 
 private:
     VSTGUI::CPoint device(Point p) const { return VSTGUI::CPoint(p.x * scale, p.y * scale); }
+    static long modifiers(int keys) {
+        long b = 0;
+        if (keys & kControlKey) b |= VSTGUI::kControl;
+        if (keys & kAltKey) b |= VSTGUI::kAlt;
+        return b;
+    }
     CPluginEditor& editor;
     VSTGUI::CHeadlessWindow& window;
     int scale;
@@ -173,8 +203,12 @@ int writeReferences(const std::string& prefix) {
             std::printf("editor-check: cannot write %s\n", rawFile(prefix, "*", scale).c_str());
             return 1;
         }
-        std::printf("editor-check: scale %d: Chorus: Enable %.2f, Master Level %.2f\n", scale,
-                    renderer.getParameter(kChorusEnableId), renderer.getParameter(kMasterLevelId));
+        std::printf("editor-check: scale %d: Chorus: Enable %.2f, Master Level %.2f, Chorus: "
+                    "Time %.2f, Distortion %.2f\n",
+                    scale, renderer.getParameter(int32_t(kChorusEnable.tag)),
+                    renderer.getParameter(int32_t(kMasterLevel.tag)),
+                    renderer.getParameter(int32_t(kChorusTime.tag)),
+                    renderer.getParameter(int32_t(kDistortion.tag)));
     }
     return 0;
 }
@@ -330,21 +364,29 @@ void setScaleVariable(const char* value) {
 class MessageUser : public User {
 public:
     MessageUser(Plugin& p, HWND child, int s) : plugin(p), window(child), scale(s) {}
-    void click(Point at) override {
-        post(WM_LBUTTONDOWN, at, MK_LBUTTON);
-        post(WM_LBUTTONUP, at, 0);
+    void hostSets(VstInt32 index, float value) override {
+        plugin.set(index, value);
+        idle(plugin);
+    }
+    void click(Point at, int keys) override {
+        setKeys(keys);
+        post(WM_LBUTTONDOWN, at, MK_LBUTTON | flags(keys));
+        post(WM_LBUTTONUP, at, flags(keys));
         pumpMessages();
         idle(plugin);
+        setKeys(kNoKeys);
     }
     // The moves and the release wait in the queue until the knob's drag
     // loop reads them.
-    void drag(Point from, const std::vector<Point>& path) override {
-        post(WM_LBUTTONDOWN, from, MK_LBUTTON);
+    void drag(Point from, const std::vector<Point>& path, int keys) override {
+        setKeys(keys);
+        post(WM_LBUTTONDOWN, from, MK_LBUTTON | flags(keys));
         pumpMessages();
         for (const Point& p : path)
-            post(WM_MOUSEMOVE, p, MK_LBUTTON);
-        post(WM_LBUTTONUP, path.back(), 0);
+            post(WM_MOUSEMOVE, p, MK_LBUTTON | flags(keys));
+        post(WM_LBUTTONUP, path.back(), flags(keys));
         idle(plugin);
+        setKeys(kNoKeys);
     }
     std::vector<std::uint32_t> pixels() override {
         idle(plugin);
@@ -356,6 +398,16 @@ public:
     }
 
 private:
+    // Control travels in the mouse message; Alt only in the keyboard state,
+    // where the window reads both.
+    static WPARAM flags(int keys) { return (keys & kControlKey) ? MK_CONTROL : 0; }
+    static void setKeys(int keys) {
+        BYTE state[256];
+        GetKeyboardState(state);
+        state[VK_CONTROL] = state[VK_LCONTROL] = (keys & kControlKey) ? 0x80 : 0;
+        state[VK_MENU] = state[VK_LMENU] = (keys & kAltKey) ? 0x80 : 0;
+        SetKeyboardState(state);
+    }
     Plugin& plugin;
     HWND window;
     int scale;
@@ -416,21 +468,31 @@ void session(const std::string& prefix, int scale) {
                    "\" (Linux: \"" + expected + "\")");
     }
 
-    const float chorus = plugin.get(kChorusEnableId);
-    const float level = plugin.get(kMasterLevelId);
+    // What the edits must leave, from the values before.
+    struct Edit {
+        const Placement& control;
+        const char* name;
+        float before, expected;
+    } edits[] = {{kChorusEnable, "Chorus: Enable", 0, 0},
+                 {kMasterLevel, "Master Level", 0, 0},
+                 {kChorusTime, "Chorus: Time", 0, float(kChorusTime.reset)},
+                 {kDistortion, "Distortion", 0, 0}};
+    for (Edit& e : edits)
+        e.before = plugin.get(VstInt32(e.control.tag));
+    edits[2].before = kChorusTimeFromHost;
+    edits[0].expected = edits[0].before > 0.5f ? 0.0f : 1.0f;
+    edits[1].expected = std::min(1.0f, edits[1].before + float(kDragChange));
+    edits[3].expected = std::min(1.0f, edits[3].before + float(kFineDragChange));
     MessageUser user(plugin, child, scale);
     playSession(user, [&](const char* step) {
         if (step == kSteps[0]) {
-            const float c = plugin.get(kChorusEnableId), l = plugin.get(kMasterLevelId);
-            const float expectedLevel = std::min(1.0f, level + float(kDragChange));
-            char text[160];
-            std::snprintf(text, sizeof text,
-                          "scale %d: Chorus: Enable %.2f -> %.2f, Master Level %.3f -> %.3f "
-                          "(expected %.3f)",
-                          scale, double(chorus), double(c), double(level), double(l),
-                          double(expectedLevel));
-            report(c == (chorus > 0.5f ? 0.0f : 1.0f) && std::fabs(l - expectedLevel) < 1e-4f,
-                   text);
+            for (const Edit& e : edits) {
+                const float now = plugin.get(VstInt32(e.control.tag));
+                char text[160];
+                std::snprintf(text, sizeof text, "scale %d: %s %.3f -> %.3f (expected %.3f)", scale,
+                              e.name, double(e.before), double(now), double(e.expected));
+                report(std::fabs(now - e.expected) < 1e-4f, text);
+            }
         }
         compareStep(prefix, step, scale, user.pixels(), "the window");
         // Exposed again, the window repaints from what the editor drew.
