@@ -12,6 +12,7 @@
 #include "gui/MouseButtons.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -35,7 +36,9 @@ HINSTANCE ownModule() {
 // The class is registered while a window of ours is open and removed with the
 // last one: a DLL may be unloaded and loaded again at another address, and a
 // class left behind would point at a window procedure that is gone.
-int openWindows = 0;
+// Counted atomically: a window closed from another thread than its own
+// (a host's mistake we survive) also gives up its count.
+std::atomic<int> openWindows{0};
 const wchar_t kClassName[] = L"QuellorFrame";
 
 LRESULT CALLBACK windowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -73,7 +76,7 @@ bool registerClass() {
 }
 
 void unregisterClass() {
-    if (openWindows > 0 && --openWindows == 0) UnregisterClassW(kClassName, ownModule());
+    if (openWindows.fetch_sub(1) == 1) UnregisterClassW(kClassName, ownModule());
 }
 
 // The modifier keys as the thread's keyboard state has them with the message
