@@ -131,6 +131,7 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
         return false;
     }
     frameObject.store(frame);
+    frame->setDropTarget(this);
     systemWindow = parent;
     matrix.fill(nullptr);
 
@@ -360,6 +361,7 @@ void CPluginEditor::setTagValue(long tag, double value) {
     }
     if (tag == kGroupTag) {
         markRouting();
+        dirty(envelopeView);
         return;
     }
     if (tag == kCurveSelectorTag) {
@@ -515,4 +517,17 @@ void CPluginEditor::controlBeginEdit(CControl* control) {
 
 void CPluginEditor::controlEndEdit(CControl* control) {
     if (control) renderer->endEdit(int32_t(control->getTag()));
+}
+
+// ---- the envelope editor and dropped files ----
+
+void CPluginEditor::envelopeEdited() {
+    dirty(pointDisplay);
+    renderer->envelopeEdited(renderer->program().selectedEnvelope);
+}
+
+void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {
+    if (!commands) return;
+    for (const std::string& path : paths)
+        commands->fileDropped(*this, path.c_str(), where);
 }

@@ -11,9 +11,11 @@
 // control drags) asks the window to go and leaves the frame to be deleted by
 // the window's thread once nothing runs in it.
 
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
 #include "gui/CControlListener.h"
+#include "gui/CFrame.h"
 #include "vst/AEffGUIEditor.h"
 
 #include <array>
@@ -30,7 +32,6 @@ class CNumberCtrl;
 namespace VSTGUI {
 class CBitmap;
 class CControl;
-class CFrame;
 class COptionMenu;
 class CView;
 class IPlatformWindow;
@@ -40,7 +41,11 @@ namespace editorlayout {
 struct Placement;
 }
 
-class CPluginEditor : public AEffGUIEditor, public VSTGUI::CControlListener, public IEditorBinding {
+class CPluginEditor : public AEffGUIEditor,
+                      public VSTGUI::CControlListener,
+                      public IEditorBinding,
+                      public IEnvelopeCtrlOwner,
+                      public VSTGUI::IFileDropTarget {
 public:
     static constexpr int kWidth = 970;
     static constexpr int kHeight = 600;
@@ -87,6 +92,14 @@ public:
     long controlModifierClicked(VSTGUI::CControl*, long) override { return 0; }
     void controlBeginEdit(VSTGUI::CControl* control) override;
     void controlEndEdit(VSTGUI::CControl* control) override;
+
+    // ---- the envelope editor and dropped files ----
+    // The shown envelope record was edited in place: the point display shows
+    // the new values and the sound takes the record.
+    void envelopeEdited() override;
+    // Each file goes to the commands, which act by its kind and by what lies
+    // under the pointer.
+    void filesDropped(const std::vector<std::string>& paths, const VSTGUI::CPoint& where) override;
 
     // ---- what tests and the commands reach ----
     VSTGUI::CFrame* getFrame() const { return frameObject.load(); }

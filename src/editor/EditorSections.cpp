@@ -3,7 +3,7 @@
 
 #include "base/ValueIds.h"
 #include "editor/CButtonCtrl.h"
-#include "editor/CEnvelopePlaceholder.h"
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CNumberCtrl.h"
@@ -13,6 +13,7 @@
 #include "editor/CSampleView.h"
 #include "editor/CTouchCtrl.h"
 #include "editor/EditorLayout.h"
+#include "engine/CSoundRenderer.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CSplashScreen.h"
@@ -212,9 +213,9 @@ int CPluginEditor::buildEnvelopeSection() {
     controllerMenu = menu(kControllerMenuX, kEnvelopeMenuY, kTargetMenu, false);
     pointDisplay = place(kPointDisplay);
     CBitmap* b = bitmap(kEnvelopeBackground);
-    envelopeView = new CEnvelopePlaceholder(
+    envelopeView = new CEnvelopeCtrl(
         CRect(kEnvelopeX, kEnvelopeY, kEnvelopeX + b->getWidth(), kEnvelopeY + b->getHeight()),
-        kEnvelopeTag, b);
+        &renderer->program(), this, kEnvelopeTag, b);
     getFrame()->addView(envelopeView);
     int i = 0;
     for (const Placement& p : kEnvelopeControls) {
