@@ -388,7 +388,7 @@ TEST_F(EditorWindow, EnvelopeEditorEditsTheSelectedRecordAndThePointDisplayFollo
     EXPECT_EQ(program.envelopes[0].pointCount, before) << "only the selected envelope changes";
     char shown[64], expected[64];
     ASSERT_TRUE(editor->getTagText(kPointTextId, shown, sizeof shown));
-    e.pointText(expected, sizeof expected);
+    e.pointText(expected, sizeof expected, '.');
     EXPECT_STREQ(shown, expected);
     EXPECT_EQ(std::string(shown).substr(0, 8), "Lev 0.75");
 
@@ -404,7 +404,7 @@ TEST_F(EditorWindow, RoutingListShowsEachTargetKindsDestinations) {
     CProgram& program = renderer->program();
     program.envelopeCount = 2;
     program.envelopes[1].targetKind = kTargetCutoff;
-    program.envelopes[1].setDepth(9, 0.5);
+    program.envelopes[1].setDepth(kEnvelopeFilterDestination, 0.5);
     ASSERT_TRUE(open());
     const long row1 = kEnvelopeRowFirstId + kEnvelopeRowIdStride;
     const long row2 = row1 + kEnvelopeRowIdStride;
