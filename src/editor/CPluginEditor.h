@@ -54,7 +54,8 @@ public:
     static constexpr long kLayoutTag = 453;
 
     // renderer: the instance's engine (not owned); commands: the dialogs and
-    // menu commands (not owned; may be null).
+    // menu commands (not owned; null: the editor's own, on the platform of
+    // the renderer's settings).
     CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
                   IEditorCommands* commands = nullptr);
     ~CPluginEditor() override;
@@ -113,6 +114,22 @@ public:
     // Marks every control of the sampler matrix for redraw (after a sample command).
     void redrawSamplerMatrix();
 
+    // ---- what the commands redraw (nothing while the window is closed) ----
+    // The routing cells and the sample-layer column.
+    void redrawRouting();
+    // The routing list, the envelope editor and its buttons and numbers, the
+    // point display and the group selector; the target and controller menus
+    // show the selected envelope again.
+    void redrawEnvelopeSection();
+    // The amplitude and phase editors and the wave view.
+    void redrawSpectrum();
+    // Sequencer n's six controls and 32 step cells.
+    void redrawSequencer(int n);
+    // Every control with this tag (the microtuning field after a load).
+    void redrawTag(long tag);
+    // The whole window, with the envelope menus set from the selected envelope.
+    void redrawAll();
+
 private:
     // ---- sections (EditorSections.cpp) ----
     int buildOscillatorMatrix();
@@ -135,6 +152,7 @@ private:
     void convertDelayTimes(bool syncOn);
     void removeMatrixEntries(int first, int last);
     void markRouting();
+    void showEnvelopeMenus();
     void dirty(VSTGUI::CView* view);
     bool loadBitmaps();
     void releaseBitmaps();
@@ -147,6 +165,8 @@ private:
     void deleteRetiredFrames();
 
     CSoundRenderer* renderer;
+    // The commands the window runs: the caller's, else its own.
+    std::unique_ptr<IEditorCommands> ownCommands;
     IEditorCommands* commands;
     std::atomic<VSTGUI::CFrame*> frameObject{nullptr};
     std::atomic<std::thread::id> windowThread{};
