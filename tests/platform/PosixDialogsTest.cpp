@@ -2,6 +2,7 @@
 // xmessage scripts first on PATH record the arguments they get and answer as
 // told; one test runs the real zenity on an X server of its own.
 #include "platform/IPlatform.h"
+#include "support/ScopedEnv.h"
 #include "support/XvfbServer.h"
 
 #include <gtest/gtest.h>
@@ -24,27 +25,6 @@ namespace fs = std::filesystem;
 using Args = std::vector<std::string>;
 
 namespace {
-
-struct ScopedEnv {
-    std::string name;
-    bool had;
-    std::string old;
-    ScopedEnv(const char* n, const char* value) : name(n) {
-        const char* v = std::getenv(n);
-        had = v != nullptr;
-        if (had) old = v;
-        if (value)
-            setenv(n, value, 1);
-        else
-            unsetenv(n);
-    }
-    ~ScopedEnv() {
-        if (had)
-            setenv(name.c_str(), old.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
-};
 
 // A folder of stand-in dialog programs. Each call writes its arguments
 // (NUL-separated) to calls/N, prints the line in "reply" and exits with the

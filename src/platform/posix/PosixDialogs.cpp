@@ -211,6 +211,7 @@ bool askYesNoDialog(const char* caption, const char* text) {
 
 bool chooseFileDialog(char* pathBuffer, size_t capacity, const char* title, const char* pattern,
                       const char* description, bool forOpening) {
+    if (capacity == 0) return false;
     if (!displayAvailable()) {
         std::fprintf(stderr, "%s: %s\n", kCaption, kNoDisplay);
         return false;
