@@ -584,21 +584,43 @@ void CSoundRenderer::locateProgram() {
 // ---------------------------------------------------------------- sampler slots
 
 void CSoundRenderer::loadSample(int32_t slot, const char* path) {
+    if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
+    // The file is read before the lock is taken and a failure is told after
+    // it is released: the audio thread waits for nothing but the exchange,
+    // never for the disk or for a message box the user has not closed.
+    CWaveSample* sample = readSampleFile(path);
+    if (!sample) {
+        reportSampleFailure(path);
+        return;
+    }
     std::lock_guard<std::mutex> lock(structureMutex);
-    loadSampleLocked(slot, path);
+    installSampleLocked(slot, sample, path);
 }
 
 void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
     if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
-    CWaveSample* sample = new (std::nothrow) CWaveSample();
-    if (!sample || !(sample->readWav(path) || sample->readAiff(path))) {
-        delete sample;
-        if (settingsObject) {
-            std::string message = std::string("Failed to load the sample\n") + path;
-            settingsObject->showError(message.c_str());
-        }
+    CWaveSample* sample = readSampleFile(path);
+    if (!sample) {
+        reportSampleFailure(path);
         return;
     }
+    installSampleLocked(slot, sample, path);
+}
+
+CWaveSample* CSoundRenderer::readSampleFile(const char* path) {
+    CWaveSample* sample = new (std::nothrow) CWaveSample();
+    if (sample && (sample->readWav(path) || sample->readAiff(path))) return sample;
+    delete sample;
+    return nullptr;
+}
+
+void CSoundRenderer::reportSampleFailure(const char* path) {
+    if (!settingsObject) return;
+    std::string message = std::string("Failed to load the sample\n") + path;
+    settingsObject->showError(message.c_str());
+}
+
+void CSoundRenderer::installSampleLocked(int32_t slot, CWaveSample* sample, const char* path) {
     char stored[sizeof programData->sampleSlots[0].samplePath];
     std::snprintf(stored, sizeof stored, "%s", path);
     clearSlotLocked(slot);

@@ -40,6 +40,7 @@
 
 class CPluginFile;
 class CProgram;
+class CWaveSample;
 class IRendererHost;
 
 class CSoundRenderer : public IVoiceContext, private SequencerOutput {
@@ -185,6 +186,11 @@ private:
     void noteOff(int32_t key);
     void applyAllParametersLocked(bool notifyHost);
     void loadSampleLocked(int32_t slot, const char* path);
+    // A sample file read whole (WAV, else AIFF); null when neither reader takes it.
+    static CWaveSample* readSampleFile(const char* path);
+    void reportSampleFailure(const char* path);
+    // Puts a read sample into the slot in place of what it held.
+    void installSampleLocked(int32_t slot, CWaveSample* sample, const char* path);
     void clearSlotLocked(int32_t slot);
 
     // What the pattern sequencers play into.

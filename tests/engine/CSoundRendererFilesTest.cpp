@@ -255,6 +255,28 @@ TEST(RendererSlots, LoadClearAndChooseSlotsByKey) {
     EXPECT_STREQ(r.program().sampleSlots[2].samplePath, "");
 }
 
+TEST(RendererSlots, AFailedSampleLoadIsToldWithTheLockReleased) {
+    // While the message box is up the audio thread must be able to render.
+    struct LockProbe : ScriptedPlatform {
+        CSoundRenderer* renderer = nullptr;
+        bool lockFree = false;
+        void showError(const char* caption, const char* text) override {
+            ScriptedPlatform::showError(caption, text);
+            std::thread([this] {
+                std::unique_lock<std::mutex> lock(renderer->structureLock(), std::try_to_lock);
+                lockFree = lock.owns_lock();
+            }).join();
+        }
+    } platform;
+    CPluginFile settings(platform);
+    CSoundRenderer r(&settings, nullptr);
+    platform.renderer = &r;
+    r.loadSample(1, "/nonexistent/missing.wav");
+    ASSERT_EQ(platform.errors.size(), 1u);
+    EXPECT_TRUE(platform.lockFree);
+    EXPECT_FALSE(r.slotHasSample(1));
+}
+
 TEST(RendererSlots, LevelsSendsSwitchesAndTextsFromTheirIds) {
     ScriptedPlatform platform;
     CPluginFile settings(platform);
