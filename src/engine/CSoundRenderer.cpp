@@ -79,11 +79,16 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     bankList.selectFolder(0);
     char first[CBankList::kListEntryCapacity];
     if (bankList.fileCount() > 0 && bankList.filePath(0, first, sizeof first)) {
-        std::lock_guard<std::mutex> lock(structureMutex);
-        if (::loadProgramFile(*programData, first, nullptr, *settingsObject)) {
-            applyAllParametersLocked(false);
-            return;
+        std::vector<std::string> failed;
+        bool loaded = false;
+        {
+            std::lock_guard<std::mutex> lock(structureMutex);
+            loaded = ::loadProgramFile(*programData, first, nullptr, *settingsObject);
+            if (loaded) applyAllParametersLocked(false);
+            failed.swap(failedSamples);
         }
+        tellFailedSamples(failed);
+        if (loaded) return;
     }
     applyAllParameters(false);
 }
@@ -482,8 +487,13 @@ bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
 }
 
 void CSoundRenderer::applyAllParameters(bool notifyHost) {
-    std::lock_guard<std::mutex> lock(structureMutex);
-    applyAllParametersLocked(notifyHost);
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::mutex> lock(structureMutex);
+        applyAllParametersLocked(notifyHost);
+        failed.swap(failedSamples);
+    }
+    tellFailedSamples(failed);
 }
 
 void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
@@ -553,25 +563,36 @@ int32_t CSoundRenderer::getChunk(void** data) {
 }
 
 int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
-    std::lock_guard<std::mutex> lock(structureMutex);
-    stopVoices(false);
-    if (length <= 0 || !data) return 0;
-    CMemAssembler reader;
-    uint8_t* buffer = reader.setBuffer(length);
-    if (!buffer) return 0;
-    std::memcpy(buffer, data, size_t(length));
-    const bool ok = loadProgram(*programData, reader, true);
-    applyAllParametersLocked(true);
-    locateProgram();
+    std::vector<std::string> failed;
+    bool ok = false;
+    {
+        std::lock_guard<std::mutex> lock(structureMutex);
+        stopVoices(false);
+        if (length <= 0 || !data) return 0;
+        CMemAssembler reader;
+        uint8_t* buffer = reader.setBuffer(length);
+        if (!buffer) return 0;
+        std::memcpy(buffer, data, size_t(length));
+        ok = loadProgram(*programData, reader, true);
+        applyAllParametersLocked(true);
+        locateProgram();
+        failed.swap(failedSamples);
+    }
+    tellFailedSamples(failed);
     return ok ? 1 : 0;
 }
 
 bool CSoundRenderer::loadProgramFile(const char* path, const char* bankName) {
     if (!path || !settingsObject) return false;
-    std::lock_guard<std::mutex> lock(structureMutex);
-    if (!::loadProgramFile(*programData, path, bankName, *settingsObject)) return false;
-    applyAllParametersLocked(true);
-    locateProgram();
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::mutex> lock(structureMutex);
+        if (!::loadProgramFile(*programData, path, bankName, *settingsObject)) return false;
+        applyAllParametersLocked(true);
+        locateProgram();
+        failed.swap(failedSamples);
+    }
+    tellFailedSamples(failed);
     return true;
 }
 
@@ -601,7 +622,8 @@ void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
     if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
     CWaveSample* sample = readSampleFile(path);
     if (!sample) {
-        reportSampleFailure(path);
+        // Told by the caller once the lock is released.
+        failedSamples.emplace_back(path);
         return;
     }
     installSampleLocked(slot, sample, path);
@@ -612,6 +634,11 @@ CWaveSample* CSoundRenderer::readSampleFile(const char* path) {
     if (sample && (sample->readWav(path) || sample->readAiff(path))) return sample;
     delete sample;
     return nullptr;
+}
+
+void CSoundRenderer::tellFailedSamples(const std::vector<std::string>& paths) {
+    for (const std::string& path : paths)
+        reportSampleFailure(path.c_str());
 }
 
 void CSoundRenderer::reportSampleFailure(const char* path) {

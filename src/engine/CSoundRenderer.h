@@ -37,6 +37,8 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 class CPluginFile;
 class CProgram;
@@ -189,6 +191,7 @@ private:
     // A sample file read whole (WAV, else AIFF); null when neither reader takes it.
     static CWaveSample* readSampleFile(const char* path);
     void reportSampleFailure(const char* path);
+    void tellFailedSamples(const std::vector<std::string>& paths);
     // Puts a read sample into the slot in place of what it held.
     void installSampleLocked(int32_t slot, CWaveSample* sample, const char* path);
     void clearSlotLocked(int32_t slot);
@@ -239,4 +242,7 @@ private:
     CReverb reverb;
 
     std::mutex structureMutex;
+    // Sample files a program could not load, gathered under the lock and told
+    // after it is released, so that no message box keeps the audio silent.
+    std::vector<std::string> failedSamples;
 };

@@ -275,6 +275,14 @@ TEST(RendererSlots, AFailedSampleLoadIsToldWithTheLockReleased) {
     ASSERT_EQ(platform.errors.size(), 1u);
     EXPECT_TRUE(platform.lockFree);
     EXPECT_FALSE(r.slotHasSample(1));
+
+    // A program whose sample is missing: told once, after the load let go.
+    std::strcpy(r.program().sampleSlots[3].samplePath, "/nonexistent/gone.wav");
+    platform.lockFree = false;
+    r.applyAllParameters(false);
+    ASSERT_EQ(platform.errors.size(), 2u);
+    EXPECT_EQ(platform.errors[1], "Failed to load the sample\n/nonexistent/gone.wav");
+    EXPECT_TRUE(platform.lockFree);
 }
 
 TEST(RendererSlots, LevelsSendsSwitchesAndTextsFromTheirIds) {
