@@ -6,6 +6,8 @@
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
 #include "engine/CSoundRenderer.h"
+#include "gui/CControl.h"
+#include "gui/CFrame.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
 #include "patch/CProgram.h"
@@ -36,15 +38,15 @@ std::string extensionOf(const char* path) {
     return e;
 }
 
-// The sampler slot whose name field lies under where; -1 for none.
-int slotUnder(const VSTGUI::CPoint& where) {
-    for (int s = 0; s < kSampleSlotCount; ++s) {
-        const int y = kMatrixTop + kRowHeight * s;
-        if (VSTGUI::CRect(kSlotNameX, y, kSlotNameX + kSlotNameWidth, y + kSlotNameHeight)
-                .pointInside(where))
-            return s;
-    }
-    return -1;
+// The sampler slot whose name field lies under where; -1 for none. The field
+// is asked for through the window's own views, so it is wherever the sampler
+// layout put it.
+int slotUnder(CPluginEditor& editor, const VSTGUI::CPoint& where) {
+    VSTGUI::CFrame* frame = editor.getFrame();
+    auto* field = frame ? dynamic_cast<VSTGUI::CControl*>(frame->getViewAt(where)) : nullptr;
+    if (!field) return -1;
+    const long slot = field->getTag() - kSamplePathLeafFirstId;
+    return slot >= 0 && slot < kSampleSlotCount ? int(slot) : -1;
 }
 
 // The sequencer whose strip lies under where; -1 for none.
@@ -227,7 +229,7 @@ void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
     if (kind == "qxlprg") {
         if (files.loadProgram(path)) programLoaded(editor);
     } else if (kind == "wav" || kind == "aif" || kind == "aiff") {
-        const int slot = editor.getLayout() == 1 ? slotUnder(where) : -1;
+        const int slot = editor.getLayout() == 1 ? slotUnder(editor, where) : -1;
         if (slot >= 0 && files.loadSample(slot, path)) editor.redrawSamplerMatrix();
     } else if (kind == "tun") {
         if (files.loadTuning(path)) editor.redrawTag(kLoadTuningTag);

@@ -132,8 +132,6 @@ constexpr SamplerColumn kSamplerColumns[] = {
     {Ctl::Cell, 361, 6, 190, 0.5}, // MIX
 };
 constexpr int kSlotNameX = 21, kSlotClearX = 158, kSlotTextIndent = 32;
-// A slot's name field: its bitmap's width and half its height (two frames).
-constexpr int kSlotNameWidth = 150, kSlotNameHeight = 14;
 constexpr Placement kSamplerLayer[] = {
     {Ctl::Plain, 49, 187, 176, 0, 0.0, 0},  // SAMPLER AMP
     {Ctl::Plain, 111, 187, 177, 0, 0.5, 0}, // SAMPLER PAN
