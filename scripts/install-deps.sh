@@ -9,6 +9,7 @@ packages=(
     libsndfile1-dev libebur128-dev
     libpng-dev libfreetype-dev fonts-dejavu-core libx11-dev xvfb  # the editor window
     xdotool  # real clicks and drags on the editor window in its tests
+    zenity  # file dialogs and message boxes on Linux, run for real in their tests
     libcairo2-dev  # editor artwork, drawn at build time
     clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev  # the Windows builds and their libraries

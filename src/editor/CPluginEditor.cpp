@@ -1,8 +1,10 @@
 #include "editor/CPluginEditor.h"
 
 #include "base/ValueIds.h"
+#include "editor/CEditorCommands.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/EditorLayout.h"
+#include "editor/EditorMenus.h"
 #include "editor/EditorScaleSetting.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CBitmap.h"
@@ -75,6 +77,10 @@ CPluginEditor::CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
                              IEditorCommands* commands)
     : AEffGUIEditor(effect, kWidth, kHeight), renderer(renderer), commands(commands) {
     layout = 0;
+    if (!this->commands) {
+        ownCommands = std::make_unique<CEditorCommands>();
+        this->commands = ownCommands.get();
+    }
 }
 
 CPluginEditor::~CPluginEditor() {
@@ -131,6 +137,7 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
         return false;
     }
     frameObject.store(frame);
+    frame->setDropTarget(this);
     systemWindow = parent;
     matrix.fill(nullptr);
 
@@ -360,6 +367,7 @@ void CPluginEditor::setTagValue(long tag, double value) {
     }
     if (tag == kGroupTag) {
         markRouting();
+        dirty(envelopeView);
         return;
     }
     if (tag == kCurveSelectorTag) {
@@ -371,15 +379,19 @@ void CPluginEditor::setTagValue(long tag, double value) {
         dirty(envelopeView);
         for (CView* v : envelopeControls)
             dirty(v);
-        const CProgram& p = renderer->program();
-        if (p.selectedEnvelope >= 0 && p.selectedEnvelope < kProgramEnvelopeCount) {
-            const CEnvelope& e = p.envelopes[p.selectedEnvelope];
-            if (targetMenu) targetMenu->setCurrent(e.targetKind);
-            if (controllerMenu)
-                controllerMenu->setCurrent(e.controller == kNoController ? 0 : e.controller + 1);
-        }
+        showEnvelopeMenus();
         dirty(pointDisplay);
     }
+}
+
+void CPluginEditor::showEnvelopeMenus() {
+    const CProgram& p = renderer->program();
+    if (p.selectedEnvelope < 0 || p.selectedEnvelope >= kProgramEnvelopeCount) return;
+    const CEnvelope& e = p.envelopes[p.selectedEnvelope];
+    if (targetMenu) targetMenu->setCurrent(e.targetKind);
+    if (controllerMenu)
+        controllerMenu->setCurrent(e.controller == kNoController ? editormenus::kNoControllerEntry
+                                                                 : e.controller + 1);
 }
 
 void CPluginEditor::markRouting() {
@@ -387,6 +399,53 @@ void CPluginEditor::markRouting() {
         dirty(v);
     for (CView* v : sampleCells)
         dirty(v);
+}
+
+void CPluginEditor::redrawRouting() {
+    markRouting();
+}
+
+void CPluginEditor::redrawEnvelopeSection() {
+    markRouting();
+    dirty(envelopeView);
+    for (CView* v : envelopeControls)
+        dirty(v);
+    showEnvelopeMenus();
+    dirty(targetMenu);
+    dirty(controllerMenu);
+    dirty(pointDisplay);
+    dirty(groupSelector);
+}
+
+void CPluginEditor::redrawSpectrum() {
+    dirty(amplitudeBars);
+    dirty(phaseBars);
+    dirty(waveView);
+}
+
+void CPluginEditor::redrawSequencer(int n) {
+    if (n < 0 || n >= kSequencerCount) return;
+    for (CView* v : sequencerControls[std::size_t(n)])
+        dirty(v);
+    for (CView* v : stepCells[std::size_t(n)])
+        dirty(v);
+}
+
+void CPluginEditor::redrawTag(long tag) {
+    CFrame* frame = getFrame();
+    if (!frame) return;
+    for (int i = 0; i < frame->getNbViews(); ++i)
+        if (auto* c = dynamic_cast<CControl*>(frame->getView(i)); c && c->getTag() == tag)
+            c->setDirty();
+}
+
+void CPluginEditor::redrawAll() {
+    CFrame* frame = getFrame();
+    if (!frame) return;
+    showEnvelopeMenus();
+    for (int i = 0; i < frame->getNbViews(); ++i)
+        frame->getView(i)->setDirty();
+    frame->setDirty();
 }
 
 void CPluginEditor::redrawSamplerMatrix() {
@@ -515,4 +574,17 @@ void CPluginEditor::controlBeginEdit(CControl* control) {
 
 void CPluginEditor::controlEndEdit(CControl* control) {
     if (control) renderer->endEdit(int32_t(control->getTag()));
+}
+
+// ---- the envelope editor and dropped files ----
+
+void CPluginEditor::envelopeEdited() {
+    dirty(pointDisplay);
+    renderer->envelopeEdited(renderer->program().selectedEnvelope);
+}
+
+void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {
+    if (!commands) return;
+    for (const std::string& path : paths)
+        commands->fileDropped(*this, path.c_str(), where);
 }

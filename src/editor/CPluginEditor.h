@@ -11,9 +11,11 @@
 // control drags) asks the window to go and leaves the frame to be deleted by
 // the window's thread once nothing runs in it.
 
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
 #include "gui/CControlListener.h"
+#include "gui/CFrame.h"
 #include "vst/AEffGUIEditor.h"
 
 #include <array>
@@ -30,7 +32,6 @@ class CNumberCtrl;
 namespace VSTGUI {
 class CBitmap;
 class CControl;
-class CFrame;
 class COptionMenu;
 class CView;
 class IPlatformWindow;
@@ -40,7 +41,11 @@ namespace editorlayout {
 struct Placement;
 }
 
-class CPluginEditor : public AEffGUIEditor, public VSTGUI::CControlListener, public IEditorBinding {
+class CPluginEditor : public AEffGUIEditor,
+                      public VSTGUI::CControlListener,
+                      public IEditorBinding,
+                      public IEnvelopeCtrlOwner,
+                      public VSTGUI::IFileDropTarget {
 public:
     static constexpr int kWidth = 970;
     static constexpr int kHeight = 600;
@@ -49,7 +54,8 @@ public:
     static constexpr long kLayoutTag = 453;
 
     // renderer: the instance's engine (not owned); commands: the dialogs and
-    // menu commands (not owned; may be null).
+    // menu commands (not owned; null: the editor's own, on the platform of
+    // the renderer's settings).
     CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
                   IEditorCommands* commands = nullptr);
     ~CPluginEditor() override;
@@ -88,6 +94,14 @@ public:
     void controlBeginEdit(VSTGUI::CControl* control) override;
     void controlEndEdit(VSTGUI::CControl* control) override;
 
+    // ---- the envelope editor and dropped files ----
+    // The shown envelope record was edited in place: the point display shows
+    // the new values and the sound takes the record.
+    void envelopeEdited() override;
+    // Each file goes to the commands, which act by its kind and by what lies
+    // under the pointer.
+    void filesDropped(const std::vector<std::string>& paths, const VSTGUI::CPoint& where) override;
+
     // ---- what tests and the commands reach ----
     VSTGUI::CFrame* getFrame() const { return frameObject.load(); }
     CSoundRenderer* getRenderer() const { return renderer; }
@@ -99,6 +113,22 @@ public:
     CMenuCtrl* programMenu() const { return programMenuCtrl; }
     // Marks every control of the sampler matrix for redraw (after a sample command).
     void redrawSamplerMatrix();
+
+    // ---- what the commands redraw (nothing while the window is closed) ----
+    // The routing cells and the sample-layer column.
+    void redrawRouting();
+    // The routing list, the envelope editor and its buttons and numbers, the
+    // point display and the group selector; the target and controller menus
+    // show the selected envelope again.
+    void redrawEnvelopeSection();
+    // The amplitude and phase editors and the wave view.
+    void redrawSpectrum();
+    // Sequencer n's six controls and 32 step cells.
+    void redrawSequencer(int n);
+    // Every control with this tag (the microtuning field after a load).
+    void redrawTag(long tag);
+    // The whole window, with the envelope menus set from the selected envelope.
+    void redrawAll();
 
 private:
     // ---- sections (EditorSections.cpp) ----
@@ -122,6 +152,7 @@ private:
     void convertDelayTimes(bool syncOn);
     void removeMatrixEntries(int first, int last);
     void markRouting();
+    void showEnvelopeMenus();
     void dirty(VSTGUI::CView* view);
     bool loadBitmaps();
     void releaseBitmaps();
@@ -134,6 +165,8 @@ private:
     void deleteRetiredFrames();
 
     CSoundRenderer* renderer;
+    // The commands the window runs: the caller's, else its own.
+    std::unique_ptr<IEditorCommands> ownCommands;
     IEditorCommands* commands;
     std::atomic<VSTGUI::CFrame*> frameObject{nullptr};
     std::atomic<std::thread::id> windowThread{};

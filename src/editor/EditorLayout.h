@@ -132,6 +132,8 @@ constexpr SamplerColumn kSamplerColumns[] = {
     {Ctl::Cell, 361, 6, 190, 0.5}, // MIX
 };
 constexpr int kSlotNameX = 21, kSlotClearX = 158, kSlotTextIndent = 32;
+// A slot's name field: its bitmap's width and half its height (two frames).
+constexpr int kSlotNameWidth = 150, kSlotNameHeight = 14;
 constexpr Placement kSamplerLayer[] = {
     {Ctl::Plain, 49, 187, 176, 0, 0.0, 0},  // SAMPLER AMP
     {Ctl::Plain, 111, 187, 177, 0, 0.5, 0}, // SAMPLER PAN
@@ -241,6 +243,10 @@ constexpr Placement kSequencerControls[] = {
     {Ctl::Button, 426, 502, 5, 168, 0, 2}, // PING-PONG
 };
 constexpr int kPatternMenuX = 99, kPatternMenuY = 503;
+// Where each strip lies, for what is dropped on it: below the effects, from
+// a little left of its on button to the gap between the two strips.
+constexpr int kSequencerStripTop = 495, kSequencerStripBottom = kWindowHeight;
+constexpr int kSequencerStripLeftMargin = 8, kSequencerStripWidth = 472;
 constexpr int kStepRowY[2] = {529, 552};
 constexpr int kStepsPerRow = 16;
 constexpr int kStepGroup = 4;

@@ -3,7 +3,7 @@
 
 #include "base/ValueIds.h"
 #include "editor/CButtonCtrl.h"
-#include "editor/CEnvelopePlaceholder.h"
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CNumberCtrl.h"
@@ -13,9 +13,12 @@
 #include "editor/CSampleView.h"
 #include "editor/CTouchCtrl.h"
 #include "editor/EditorLayout.h"
+#include "editor/EditorMenus.h"
+#include "engine/CSoundRenderer.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CSplashScreen.h"
+#include "voice/CEnvelope.h"
 
 using namespace VSTGUI;
 using namespace editorlayout;
@@ -27,6 +30,17 @@ constexpr int kPlainHeight = 14;
 constexpr double kCellDragStep = 0.005;
 constexpr double kPlainDragStep = 0.01;
 constexpr CColor kTopBarText = kWhiteCColor;
+
+template <int N> void addEntries(COptionMenu* menu, const char* const (&entries)[N]) {
+    for (const char* e : entries)
+        menu->addEntry(e);
+}
+
+// A menu of commands: its field shows no entry, since none stays chosen.
+template <int N> void addCommands(COptionMenu* menu, const char* const (&entries)[N]) {
+    addEntries(menu, entries);
+    menu->setFontColor(kTransparentCColor);
+}
 
 } // namespace
 
@@ -191,6 +205,7 @@ int CPluginEditor::buildOperatorPanel() {
         if (p.tag != kSelectedOperatorId) operatorControls[std::size_t(i++)] = c;
     }
     spectrumMenu = menu(kSpectrumMenuX, kSpectrumMenuY, kSpectrumMenu, false);
+    addCommands(spectrumMenu, editormenus::kSpectrumEntries);
     amplitudeBars = new CRowCtrl(CPoint(kAmplitudeBarsX, kBarsY), this, this, bitmap(kSpectrumBars),
                                  false, true);
     phaseBars =
@@ -210,11 +225,16 @@ int CPluginEditor::buildEnvelopeSection() {
     place(kCurveSelector);
     targetMenu = menu(kTargetMenuX, kEnvelopeMenuY, kTargetMenu, false);
     controllerMenu = menu(kControllerMenuX, kEnvelopeMenuY, kTargetMenu, false);
+    addEntries(targetMenu, kTargetKindNames);
+    controllerMenu->addEntry(kControllerNames[kNoController]);
+    for (int c = 0; c < kControllerCount; ++c)
+        controllerMenu->addEntry(kControllerNames[c]);
+    showEnvelopeMenus();
     pointDisplay = place(kPointDisplay);
     CBitmap* b = bitmap(kEnvelopeBackground);
-    envelopeView = new CEnvelopePlaceholder(
+    envelopeView = new CEnvelopeCtrl(
         CRect(kEnvelopeX, kEnvelopeY, kEnvelopeX + b->getWidth(), kEnvelopeY + b->getHeight()),
-        kEnvelopeTag, b);
+        &renderer->program(), this, kEnvelopeTag, b);
     getFrame()->addView(envelopeView);
     int i = 0;
     for (const Placement& p : kEnvelopeControls) {
@@ -228,6 +248,7 @@ int CPluginEditor::buildEnvelopeSection() {
 int CPluginEditor::buildRoutingList() {
     groupSelector = place(kGroupSelector);
     routingMenu = menu(kRoutingMenuX, kRoutingMenuY, kRoutingMenu, false);
+    addCommands(routingMenu, editormenus::kRoutingEntries);
     auto depthCell = [this](int x, int y, long tag, int bitmapId) {
         CNumberCtrl* n = cell(x, y, tag, bitmapId, 0.0);
         n->setRange(-kRoutingLimit, kRoutingLimit);
@@ -284,6 +305,7 @@ int CPluginEditor::buildSequencers() {
         for (const Placement& p : kSequencerControls)
             controls[std::size_t(i++)] = place(p, q.first + p.tag, p.x + dx);
         patternMenus[std::size_t(s)] = menu(kPatternMenuX + dx, kPatternMenuY, kPatternMenu, false);
+        addCommands(patternMenus[std::size_t(s)], editormenus::kPatternEntries);
         for (int step = 0; step < kStepCount; ++step) {
             const int row = step / kStepsPerRow;
             const int x = stepX(q.x0, step % kStepsPerRow);

@@ -4,6 +4,7 @@
 #include "base/ValueIds.h"
 #include "patch/CProgram.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -167,10 +168,17 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
         const int32_t e = (program.envelopePage & 3) * kEnvelopesPerPage + row;
         if (e >= program.envelopeCount) return copyText(nameCell ? "" : "n/a", text, capacity);
         if (nameCell) {
-            const int32_t kind = toRange(program.envelopes[e].targetKind, 0, kTargetKindCount - 1);
+            // The record keeps the kind as an index, not as a normalised value.
+            const int32_t kind =
+                std::clamp<int32_t>(program.envelopes[e].targetKind, 0, kTargetKindCount - 1);
             std::snprintf(text, capacity, "%d. %s", int(e + 1), kTargetKindLabels[kind]);
             return;
         }
+        // A depth: "n/a" where the envelope's target kind does not reach that destination.
+        const int destination = id >= kEnvelopeSampleDepthFirstId
+                                    ? kEnvelopeSampleDestination
+                                    : (id - kEnvelopeRowFirstId) % kEnvelopeRowIdStride - 1;
+        return program.envelopes[e].depthText(destination, text, capacity, sep);
     }
     if (id >= kFilterFirstId && id < kOperatorFirstId + kOperatorCount * kOperatorIdStride)
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);

@@ -1,6 +1,7 @@
 #include "patch/PatchFiles.h"
 
 #include "base/CFileStreamer.h"
+#include "patch/CFileReplacer.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -36,6 +37,11 @@ bool readWholeFile(const char* path, CMemAssembler& reader, CPluginFile& setting
         settings.showError(file.errorText());
         return false;
     }
+    // An empty file holds nothing we could have written: it is no memory shortage.
+    if (file.fileSize() == 0) {
+        settings.showError(kUnknownFormatMessage);
+        return false;
+    }
     uint8_t* buffer = reader.setBuffer(file.fileSize());
     if (!buffer) {
         settings.showError(kOutOfMemoryMessage);
@@ -58,8 +64,9 @@ bool writeWholeFile(const char* path, CMemAssembler& writer, bool serialised,
         settings.showError(kOutOfMemoryMessage);
         return false;
     }
-    CFileStreamer file;
-    if (!file.open(path, false) || !file.write(bytes, n)) {
+    // Written beside the target and renamed over it only when complete.
+    CFileReplacer file(path);
+    if (!file.open() || !file.write(bytes, size_t(n)) || !file.commit()) {
         settings.showError(file.errorText());
         return false;
     }

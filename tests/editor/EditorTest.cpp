@@ -1,6 +1,7 @@
 // The whole editor window on a headless surface: a renderer with a small bank
 // of programs behind it, a scripted mouse in front, the host's calls recorded.
 #include "base/ValueIds.h"
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
 #include "engine/CSoundRenderer.h"
@@ -15,6 +16,7 @@
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
 #include "support/ScriptedPlatform.h"
+#include "voice/CEnvelope.h"
 
 #include <gtest/gtest.h>
 
@@ -363,4 +365,65 @@ TEST_F(EditorWindow, TuningNumberDragsInFineStepsAndShowsCents) {
     EXPECT_STREQ(text, "10");
     click(905, 20, kRButton); // back to no detuning
     EXPECT_DOUBLE_EQ(value(kFineTuneId), 0.5);
+}
+
+TEST_F(EditorWindow, EnvelopeEditorEditsTheSelectedRecordAndThePointDisplayFollows) {
+    CProgram& program = renderer->program();
+    program.envelopeCount = 2;
+    ASSERT_TRUE(open());
+    click(490, 252); // the second row's name selects envelope 2
+    ASSERT_EQ(program.selectedEnvelope, 1);
+    CEnvelopeCtrl* ctrl = nullptr;
+    for (CView* v : views())
+        if (auto* c = dynamic_cast<CEnvelopeCtrl*>(v)) ctrl = c;
+    ASSERT_NE(ctrl, nullptr);
+    EXPECT_EQ(ctrl->getViewSize(), CRect(19, 235, 19 + 453, 235 + 130));
+
+    CEnvelope& e = program.envelopes[1];
+    const int before = e.pointCount;
+    const EnvelopePlot p = ctrl->plot();
+    const int x = (p.x(e.endTime(0)) + p.x(e.endTime(1))) / 2;
+    click(x, p.y(0.75), kRButton);
+    ASSERT_EQ(e.pointCount, before + 1);
+    EXPECT_EQ(program.envelopes[0].pointCount, before) << "only the selected envelope changes";
+    char shown[64], expected[64];
+    ASSERT_TRUE(editor->getTagText(kPointTextId, shown, sizeof shown));
+    e.pointText(expected, sizeof expected, '.');
+    EXPECT_STREQ(shown, expected);
+    EXPECT_EQ(std::string(shown).substr(0, 8), "Lev 0.75");
+
+    // The curve selector shows the key curve, which the same clicks edit.
+    program.envelopeView = kViewKeyCurve;
+    const int keyPoints = program.keyCurves[1].pointCount;
+    click(p.left() + 200, p.y(0.5), kRButton);
+    EXPECT_EQ(program.keyCurves[1].pointCount, keyPoints + 1);
+    EXPECT_EQ(e.pointCount, before + 1);
+}
+
+TEST_F(EditorWindow, RoutingListShowsEachTargetKindsDestinations) {
+    CProgram& program = renderer->program();
+    program.envelopeCount = 2;
+    program.envelopes[1].targetKind = kTargetCutoff;
+    program.envelopes[1].setDepth(kEnvelopeFilterDestination, 0.5);
+    ASSERT_TRUE(open());
+    const long row1 = kEnvelopeRowFirstId + kEnvelopeRowIdStride;
+    const long row2 = row1 + kEnvelopeRowIdStride;
+    const std::pair<long, const char*> cells[] = {
+        {kEnvelopeRowFirstId, "1. Amplitude"},
+        {kEnvelopeRowFirstId + 1, "zero"},        // OSC 1 of an amplitude envelope
+        {kEnvelopeRowFirstId + 9, "n/a"},         // FILT 1 of an amplitude envelope
+        {kEnvelopeSampleDepthFirstId, "zero"},    // SAMP
+        {row1, "2. Cutoff   "},                   // the short label, padded
+        {row1 + 1, "n/a"},                        // a cutoff envelope reaches no oscillator
+        {row1 + 9, "0.50"},                       // FILT 1
+        {row1 + 10, "zero"},                      // FILT 2
+        {kEnvelopeSampleDepthFirstId + 1, "n/a"}, // nor the sample layer
+        {row2, ""},                               // past the last envelope
+        {row2 + 1, "n/a"},
+    };
+    for (auto [tag, text] : cells) {
+        char shown[64];
+        editor->getTagText(tag, shown, sizeof shown);
+        EXPECT_STREQ(shown, text) << tag;
+    }
 }

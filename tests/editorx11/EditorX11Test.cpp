@@ -3,14 +3,19 @@
 // entry point and keeps idling it while xdotool, a separate process, clicks
 // and drags with the real pointer. Skipped, with a message, where Xvfb or
 // xdotool cannot run.
+#include "editor/CEnvelopeCtrl.h"
 #include "editor/CPluginEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
+#include "gui/COptionMenu.h"
+#include "gui/PngCodec.h"
 #include "host/VstTestHost.h"
 #include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
 #include "support/ScriptedPlatform.h"
 #include "support/XvfbServer.h"
+#include "voice/CEnvelope.h"
 
 #include <gtest/gtest.h>
 // After gtest: Xlib's macros (None, Bool) would break its headers.
@@ -188,4 +193,356 @@ TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {
         host.dispatch(effEditClose);
     }
     setenv("QUELLOR_SCALE", "1", 1);
+}
+
+namespace {
+
+// The pop-up menu and the files dropped, as the editor hands them to its commands.
+struct RecordingCommands : IEditorCommands {
+    std::vector<std::pair<EditorMenu, int>> menus;
+    std::vector<std::pair<std::string, VSTGUI::CPoint>> drops;
+    void runCommand(CPluginEditor&, long) override {}
+    void menuChosen(CPluginEditor&, EditorMenu menu, int index) override {
+        menus.emplace_back(menu, index);
+    }
+    void fileDropped(CPluginEditor&, const char* path, const VSTGUI::CPoint& where) override {
+        drops.emplace_back(path, where);
+    }
+};
+
+// The editor itself on the real X11 window, opened by the test (not through the plug-in's
+// entry) so that the test reaches its program and sees what it hands to its commands.
+class EditorOnX11 : public ::testing::Test {
+protected:
+    static std::unique_ptr<XvfbServer> server;
+
+    static void SetUpTestSuite() { server = std::make_unique<XvfbServer>("2048x1280x24"); }
+    static void TearDownTestSuite() { server.reset(); }
+
+    void SetUp() override {
+        if (server->display().empty())
+            GTEST_SKIP() << "Xvfb could not start here; the window is not tested";
+        x = XOpenDisplay(server->display().c_str());
+        ASSERT_NE(x, nullptr);
+        top = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1940, 1200, 0, 0, 0);
+        XMapWindow(x, top);
+        XSync(x, False);
+        settings = std::make_unique<CPluginFile>(platform);
+        settings->init();
+        renderer = std::make_unique<CSoundRenderer>(settings.get(), nullptr);
+        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
+    }
+    void TearDown() override {
+        if (!x) return;
+        editor.reset();
+        XDestroyWindow(x, top);
+        XCloseDisplay(x);
+    }
+
+    bool open(int s) {
+        scale = s;
+        if (!editor->openWith(reinterpret_cast<void*>(std::uintptr_t(top)), nullptr, s))
+            return false;
+        idle(20);
+        return true;
+    }
+    void idle(int times = 1) {
+        for (int i = 0; i < times; ++i) {
+            editor->idle();
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+    }
+    // The editor's own window under the test's top-level window.
+    Window editorWindow() {
+        Window root, parent, *children = nullptr;
+        unsigned count = 0;
+        XQueryTree(x, top, &root, &parent, &children, &count);
+        const Window w = count == 1 ? children[0] : 0;
+        if (children) XFree(children);
+        return w;
+    }
+    // Screen coordinates of a window point (the top-level window sits at the screen's origin).
+    std::string at(int v) const { return std::to_string(v * scale); }
+
+    // Runs xdotool with args while the editor idles, as a host's UI loop does.
+    void xdotool(std::vector<std::string> args) {
+        args.insert(args.begin(), "xdotool");
+        const pid_t tool = startProcess(args);
+        ASSERT_GT(tool, 0);
+        int status = 0;
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        while (waitpid(tool, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+            idle();
+        idle(20);
+    }
+    bool haveXdotool() const { return std::system("xdotool version >/dev/null 2>&1") == 0; }
+    void shot(const std::string& name) {
+        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/" + name;
+        EXPECT_TRUE(writePng(*editor->getFrame()->getSurface(), path)) << path;
+    }
+    template <class View> View* viewAt(int left, int top) {
+        VSTGUI::CFrame* f = editor->getFrame();
+        for (int i = 0; i < f->getNbViews(); ++i)
+            if (auto* v = dynamic_cast<View*>(f->getView(i));
+                v && v->getViewSize().left == left && v->getViewSize().top == top)
+                return v;
+        return nullptr;
+    }
+
+    Display* x = nullptr;
+    Window top = 0;
+    int scale = 1;
+    ScriptedPlatform platform;
+    std::unique_ptr<CPluginFile> settings;
+    std::unique_ptr<CSoundRenderer> renderer;
+    RecordingCommands commands;
+    std::unique_ptr<CPluginEditor> editor;
+};
+
+std::unique_ptr<XvfbServer> EditorOnX11::server;
+
+// The colour of the selected point's square.
+constexpr unsigned long kSelectedPointColour = 0xffc900;
+
+// On a connection of its own, waits until the real pointer rests at (px, py) with the left
+// button held, then reads the window's pixel there: what the screen shows in the middle of a drag.
+unsigned long pixelWhileDragging(const std::string& display, Window w, int px, int py) {
+    Display* d = XOpenDisplay(display.c_str());
+    if (!d) return 0;
+    unsigned long pixel = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(15);
+    while (std::chrono::steady_clock::now() < deadline) {
+        Window root, child;
+        int rootX, rootY, wx = 0, wy = 0;
+        unsigned state = 0;
+        XQueryPointer(d, w, &root, &child, &rootX, &rootY, &wx, &wy, &state);
+        if (wx == px && wy == py && (state & Button1Mask)) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(300));
+            if (XImage* image = XGetImage(d, w, px, py, 1, 1, AllPlanes, ZPixmap)) {
+                pixel = XGetPixel(image, 0, 0) & 0xffffff;
+                XDestroyImage(image);
+            }
+            break;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    XCloseDisplay(d);
+    return pixel;
+}
+
+} // namespace
+
+TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales) {
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
+    for (int s : {1, 2}) {
+        // Points at t 0.5, 1.5 and 2.5: on screen at x 78, 189 and 301 (111.25 pixels a unit).
+        CEnvelope& e = renderer->program().envelopes[0];
+        ASSERT_EQ(e.pointCount, 3);
+        const double deltas[] = {0.5, 1.0, 1.0}, levels[] = {0.8, 0.5, 0.0};
+        for (int k = 0; k < 3; ++k) {
+            e.setDelta(k, deltas[k]);
+            e.setLevel(k, levels[k]);
+        }
+        ASSERT_TRUE(open(s));
+        auto* ctrl = viewAt<CEnvelopeCtrl>(19, 235);
+        ASSERT_NE(ctrl, nullptr);
+        const EnvelopePlot p = ctrl->plot();
+        ASSERT_EQ(p.x(e.endTime(1)), 189);
+
+        // A right-click between the first two points adds one there.
+        const int ax = 130, ay = p.y(0.6);
+        xdotool({"mousemove", "--sync", at(ax), at(ay), "sleep", "0.2", "click", "3"});
+        ASSERT_EQ(e.pointCount, 4) << s;
+        EXPECT_EQ(e.selectedPoint, 1);
+        EXPECT_NEAR(p.x(e.endTime(1)), ax, 1);
+        EXPECT_EQ(p.y(e.level(1)), ay);
+
+        // Dragged, it follows the pointer, and the screen shows it there before the button
+        // is let go.
+        const int bx = 160, by = p.y(0.4);
+        unsigned long midDrag = 0;
+        std::thread watcher([&] {
+            midDrag = pixelWhileDragging(server->display(), editorWindow(), bx * s, by * s);
+        });
+        // The pointer rests where it clicked (xdotool's --sync would wait for a move that never
+        // comes).
+        xdotool({"mousedown", "1", "sleep", "0.2", "mousemove", "--sync", at(145), at(ay + 10),
+                 "sleep", "0.1", "mousemove", "--sync", at(bx), at(by), "sleep", "1.0", "mouseup",
+                 "1"});
+        watcher.join();
+        EXPECT_EQ(midDrag, kSelectedPointColour) << s;
+        EXPECT_NEAR(p.x(e.endTime(1)), bx, 1) << s;
+        EXPECT_EQ(p.y(e.level(1)), by) << s;
+        EXPECT_EQ(e.pointCount, 4);
+        shot("editor-x11-envelope-" + std::to_string(s) + "x.png");
+
+        // A right-click on it deletes it and selects the point before.
+        xdotool(
+            {"mousemove", "--sync", at(p.x(e.endTime(1))), at(by), "sleep", "0.2", "click", "3"});
+        EXPECT_EQ(e.pointCount, 3) << s;
+        EXPECT_EQ(e.selectedPoint, 0);
+        editor->close();
+    }
+}
+
+TEST_F(EditorOnX11, MenuOpenedAndChosenByClicksRunsItsCommand) {
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
+    ASSERT_TRUE(open(1));
+    auto* list = viewAt<VSTGUI::COptionMenu>(487, 220);
+    ASSERT_NE(list, nullptr);
+    // The envelope list's entries, where the window does not fill them itself.
+    if (list->getNbEntries() == 0)
+        for (const char* entry : {"Add Envelope", "Delete Envelope", "-", "Move Up", "Move Down",
+                                  "-", "Copy View", "Paste View", "Reset View", "-",
+                                  "Clone Envelope", "-", "Load Envelope", "Save Envelope"})
+            list->addEntry(entry);
+    ASSERT_STREQ(list->getEntryText(0), "Add Envelope");
+
+    xdotool({"mousemove", "--sync", at(500), at(224), "sleep", "0.2", "click", "1"});
+    ASSERT_EQ(editor->getFrame()->getPopupMenu(), list);
+    shot("editor-x11-envelope-list-open-1x.png");
+    // The first entry lies just below the field.
+    xdotool({"mousemove", "--sync", at(510), at(236), "sleep", "0.2", "click", "1"});
+    EXPECT_EQ(editor->getFrame()->getPopupMenu(), nullptr);
+    ASSERT_EQ(commands.menus.size(), 1u);
+    EXPECT_EQ(commands.menus[0].first, EditorMenu::Routing);
+    EXPECT_EQ(commands.menus[0].second, 0);
+}
+
+namespace {
+
+// The dragging side of the XDND protocol, as a file manager plays it: it owns the drag's
+// selection, sends the client messages to the window under the pointer and answers the
+// request for the dropped list.
+class XdndSource {
+public:
+    explicit XdndSource(Display* d) : x(d) {
+        window = XCreateSimpleWindow(x, DefaultRootWindow(x), 0, 0, 1, 1, 0, 0, 0);
+        selection = XInternAtom(x, "XdndSelection", False);
+        uriList = XInternAtom(x, "text/uri-list", False);
+        XSetSelectionOwner(x, selection, window, CurrentTime);
+        XSync(x, False);
+    }
+    ~XdndSource() { XDestroyWindow(x, window); }
+
+    void send(Window target, const char* type, long l1, long l2, long l3, long l4) {
+        XEvent m{};
+        m.xclient.type = ClientMessage;
+        m.xclient.window = target;
+        m.xclient.message_type = XInternAtom(x, type, False);
+        m.xclient.format = 32;
+        m.xclient.data.l[0] = long(window);
+        m.xclient.data.l[1] = l1;
+        m.xclient.data.l[2] = l2;
+        m.xclient.data.l[3] = l3;
+        m.xclient.data.l[4] = l4;
+        XSendEvent(x, target, False, NoEventMask, &m);
+        XFlush(x);
+    }
+    // Offers one type, moves to the screen point, and drops.
+    void enterAndMove(Window target, Atom offered, int rootX, int rootY) {
+        send(target, "XdndEnter", 5L << 24, long(offered), 0, 0);
+        send(target, "XdndPosition", 0, (long(rootX) << 16) | rootY, CurrentTime,
+             long(XInternAtom(x, "XdndActionCopy", False)));
+    }
+    void drop(Window target) { send(target, "XdndDrop", 0, CurrentTime, 0, 0); }
+
+    // Handles what arrives for the source while pump runs the target's side; returns the
+    // first client message of the given type (its data words), or nothing after a while.
+    template <class Pump> std::vector<long> await(const char* type, Pump pump) {
+        const Atom wanted = XInternAtom(x, type, False);
+        for (int i = 0; i < 1000; ++i) {
+            pump();
+            while (XPending(x) > 0) {
+                XEvent e;
+                XNextEvent(x, &e);
+                if (e.type == SelectionRequest) answer(e.xselectionrequest);
+                if (e.type == ClientMessage && e.xclient.message_type == wanted)
+                    return std::vector<long>(e.xclient.data.l, e.xclient.data.l + 5);
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(2));
+        }
+        return {};
+    }
+    std::string list; // the dropped text/uri-list
+    Window window = 0;
+    Atom uriList = 0;
+
+private:
+    void answer(const XSelectionRequestEvent& r) {
+        XEvent reply{};
+        reply.xselection.type = SelectionNotify;
+        reply.xselection.requestor = r.requestor;
+        reply.xselection.selection = r.selection;
+        reply.xselection.target = r.target;
+        reply.xselection.time = r.time;
+        reply.xselection.property = None;
+        if (r.target == uriList) {
+            XChangeProperty(x, r.requestor, r.property, uriList, 8, PropModeReplace,
+                            reinterpret_cast<const unsigned char*>(list.data()), int(list.size()));
+            reply.xselection.property = r.property;
+        }
+        XSendEvent(x, r.requestor, False, NoEventMask, &reply);
+        XFlush(x);
+    }
+
+    Display* x;
+    Atom selection = 0;
+};
+
+} // namespace
+
+TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) {
+    for (int s : {1, 2}) {
+        ASSERT_TRUE(open(s));
+        const Window target = editorWindow();
+        ASSERT_NE(target, 0u);
+        // The window says it takes drops.
+        Atom type = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* version = nullptr;
+        XGetWindowProperty(x, target, XInternAtom(x, "XdndAware", False), 0, 1, False,
+                           AnyPropertyType, &type, &format, &count, &after, &version);
+        ASSERT_NE(version, nullptr);
+        EXPECT_EQ(*reinterpret_cast<unsigned long*>(version), 5u);
+        XFree(version);
+
+        XdndSource source(x);
+        source.list = "file:///tmp/quellor%20drop/Warm%20Pad.qxlprg\r\n"
+                      "# a comment\r\n"
+                      "http://example.com/Kick.wav\r\n"
+                      "file://localhost/tmp/caf%C3%A9%FF.tun\r\n";
+        auto pump = [this] { editor->idle(); };
+        commands.drops.clear();
+        source.enterAndMove(target, source.uriList, 100 * s, 300 * s);
+        const std::vector<long> status = source.await("XdndStatus", pump);
+        ASSERT_EQ(status.size(), 5u) << s;
+        EXPECT_EQ(Window(status[0]), target);
+        EXPECT_EQ(status[1] & 1, 1) << "accepted";
+        EXPECT_EQ(Atom(status[4]), XInternAtom(x, "XdndActionCopy", False));
+        source.drop(target);
+        const std::vector<long> finished = source.await("XdndFinished", pump);
+        ASSERT_EQ(finished.size(), 5u) << s;
+        EXPECT_EQ(finished[1] & 1, 1);
+
+        ASSERT_EQ(commands.drops.size(), 2u) << s;
+        EXPECT_EQ(commands.drops[0].first, "/tmp/quellor drop/Warm Pad.qxlprg");
+        EXPECT_EQ(commands.drops[1].first, "/tmp/caf\xC3\xA9\xFF.tun");
+        for (const auto& [path, where] : commands.drops)
+            EXPECT_EQ(where, VSTGUI::CPoint(100, 300)) << path << " at scale " << s;
+
+        // A drag of plain text is turned down, and its drop does nothing.
+        commands.drops.clear();
+        source.enterAndMove(target, XInternAtom(x, "text/plain", False), 100 * s, 300 * s);
+        const std::vector<long> refused = source.await("XdndStatus", pump);
+        ASSERT_EQ(refused.size(), 5u);
+        EXPECT_EQ(refused[1] & 1, 0);
+        source.drop(target);
+        const std::vector<long> notTaken = source.await("XdndFinished", pump);
+        ASSERT_EQ(notTaken.size(), 5u);
+        EXPECT_EQ(notTaken[1] & 1, 0);
+        EXPECT_TRUE(commands.drops.empty());
+        editor->close();
+    }
 }

@@ -255,6 +255,36 @@ TEST(RendererSlots, LoadClearAndChooseSlotsByKey) {
     EXPECT_STREQ(r.program().sampleSlots[2].samplePath, "");
 }
 
+TEST(RendererSlots, AFailedSampleLoadIsToldWithTheLockReleased) {
+    // While the message box is up the audio thread must be able to render.
+    struct LockProbe : ScriptedPlatform {
+        CSoundRenderer* renderer = nullptr;
+        bool lockFree = false;
+        void showError(const char* caption, const char* text) override {
+            ScriptedPlatform::showError(caption, text);
+            std::thread([this] {
+                std::unique_lock<std::mutex> lock(renderer->structureLock(), std::try_to_lock);
+                lockFree = lock.owns_lock();
+            }).join();
+        }
+    } platform;
+    CPluginFile settings(platform);
+    CSoundRenderer r(&settings, nullptr);
+    platform.renderer = &r;
+    r.loadSample(1, "/nonexistent/missing.wav");
+    ASSERT_EQ(platform.errors.size(), 1u);
+    EXPECT_TRUE(platform.lockFree);
+    EXPECT_FALSE(r.slotHasSample(1));
+
+    // A program whose sample is missing: told once, after the load let go.
+    std::strcpy(r.program().sampleSlots[3].samplePath, "/nonexistent/gone.wav");
+    platform.lockFree = false;
+    r.applyAllParameters(false);
+    ASSERT_EQ(platform.errors.size(), 2u);
+    EXPECT_EQ(platform.errors[1], "Failed to load the sample\n/nonexistent/gone.wav");
+    EXPECT_TRUE(platform.lockFree);
+}
+
 TEST(RendererSlots, LevelsSendsSwitchesAndTextsFromTheirIds) {
     ScriptedPlatform platform;
     CPluginFile settings(platform);

@@ -46,8 +46,11 @@ TEST_F(PatchFiles, SideFileSizes) {
     ASSERT_TRUE(exportWaveFile(program, path("w.qxlwav").c_str(), settings));
     EXPECT_EQ(size(path("w.qxlwav")), 520u);
     EXPECT_TRUE(platform.errors.empty());
-    EXPECT_FALSE(savePatternFile(program, 0, (folder + "/missing/p.qxlseq").c_str(), settings));
-    EXPECT_EQ(platform.errors.back(), "Failed to open the file");
+    const std::string missing = folder + "/missing/p.qxlseq";
+    EXPECT_FALSE(savePatternFile(program, 0, missing.c_str(), settings));
+    // The stream's text first, then which file and why.
+    EXPECT_EQ(platform.errors.back().rfind("Failed to open the file\n" + missing + "\n", 0), 0u)
+        << platform.errors.back();
 }
 
 TEST_F(PatchFiles, LoadsKeepWhatTheFilesDoNotOwn) {
@@ -91,7 +94,7 @@ TEST_F(PatchFiles, MessagesOfFailedLoads) {
     EXPECT_EQ(platform.errors.back(), kUnknownFormatMessage);
     EXPECT_EQ(program.operators[0].harmonicAmplitudes[3], 0.0);
     EXPECT_FALSE(loadEnvelopeFile(program, path("empty.qxlenv").c_str(), settings));
-    EXPECT_EQ(platform.errors.back(), kOutOfMemoryMessage);
+    EXPECT_EQ(platform.errors.back(), kUnknownFormatMessage);
     EXPECT_FALSE(loadPatternFile(program, 0, path("junk.qxlseq").c_str(), settings));
     EXPECT_EQ(platform.errors.back(), kUnknownFormatMessage);
     EXPECT_FALSE(loadProgramFile(program, path("none.qxlprg").c_str(), nullptr, settings));

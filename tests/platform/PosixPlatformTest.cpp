@@ -1,6 +1,7 @@
 // The Linux backend: where the data root comes from, folder listings, and the
 // decimal separator that never touches the process-wide locale.
 #include "platform/IPlatform.h"
+#include "support/ScopedEnv.h"
 
 #include <gtest/gtest.h>
 
@@ -13,28 +14,6 @@
 namespace fs = std::filesystem;
 
 namespace {
-
-// Sets an environment variable for the scope of a test and restores it.
-struct ScopedEnv {
-    std::string name;
-    bool had;
-    std::string old;
-    ScopedEnv(const char* n, const char* value) : name(n) {
-        const char* v = std::getenv(n);
-        had = v != nullptr;
-        if (had) old = v;
-        if (value)
-            setenv(n, value, 1);
-        else
-            unsetenv(n);
-    }
-    ~ScopedEnv() {
-        if (had)
-            setenv(name.c_str(), old.c_str(), 1);
-        else
-            unsetenv(name.c_str());
-    }
-};
 
 struct PosixPlatformTest : ::testing::Test {
     fs::path dir = fs::path(::testing::TempDir()) / "quellor-posix-platform";

@@ -4,8 +4,9 @@
 #include <filesystem>
 #include <system_error>
 
-void ScriptedPlatform::showError(const char*, const char* text) {
+void ScriptedPlatform::showError(const char* caption, const char* text) {
     errors.emplace_back(text);
+    captions.emplace_back(caption);
 }
 
 bool ScriptedPlatform::askYesNo(const char*, const char* text) {
@@ -16,8 +17,10 @@ bool ScriptedPlatform::askYesNo(const char*, const char* text) {
     return answer;
 }
 
-bool ScriptedPlatform::chooseFile(char* pathBuffer, size_t capacity, const char*, const char*,
-                                  const char*, void*, bool) {
+bool ScriptedPlatform::chooseFile(char* pathBuffer, size_t capacity, const char* title,
+                                  const char* pattern, const char* description, void*,
+                                  bool forOpening) {
+    dialogs.push_back({title, pattern, description, pathBuffer, forOpening});
     if (fileChoices.empty()) return false;
     std::string path = fileChoices.front();
     fileChoices.pop_front();

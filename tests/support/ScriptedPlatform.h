@@ -10,7 +10,15 @@
 
 class ScriptedPlatform : public IPlatform {
 public:
+    // One file dialog as it was asked for.
+    struct Dialog {
+        std::string title, pattern, description, initialPath;
+        bool forOpening = false;
+    };
+
     std::vector<std::string> errors;     // texts shown by showError
+    std::vector<std::string> captions;   // their captions, in the same order
+    std::vector<Dialog> dialogs;         // every file dialog shown
     std::vector<std::string> questions;  // texts asked by askYesNo
     std::deque<bool> yesNoAnswers;       // next answers; No when empty
     std::deque<std::string> fileChoices; // next chosen paths; cancelled when empty

@@ -5,14 +5,18 @@
 #include "gui/CSurface.h"
 #include "gui/EditorScale.h"
 #include "gui/MouseButtons.h"
+#include "gui/x11/UriList.h"
 
+#include <X11/Xatom.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
 #include <poll.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <iterator>
 
 namespace VSTGUI {
 
@@ -63,6 +67,20 @@ long buttonBit(unsigned button) {
         return 0; // the wheel and extra buttons
     }
 }
+
+// The XDND protocol version we speak; sources of later versions are ignored,
+// as the protocol asks.
+constexpr unsigned long kXdndVersion = 5;
+// An XdndEnter whose first data word has this bit offers more than three
+// types, listed in the source's XdndTypeList property.
+constexpr long kXdndMoreTypes = 1;
+// XdndStatus flags: the drop would be taken; send every move, not only those
+// leaving a rectangle.
+constexpr long kXdndAccept = 1;
+constexpr long kXdndSendMoves = 2;
+// The longest list of types and of dropped files read, in 32-bit units.
+constexpr long kMaxTypeCount = 1024;
+constexpr long kMaxUriListWords = 1L << 18; // 1 MiB of text
 
 // The surface's words are 0xAARRGGBB; a TrueColor visual with these masks
 // takes them unchanged.
@@ -137,6 +155,21 @@ bool CX11Window::open(void* parent, const CSurface& surface) {
         close();
         return false;
     }
+    // A drop target for other programs' file drags.
+    const char* atomNames[] = {"XdndAware",    "XdndEnter",      "XdndPosition",  "XdndStatus",
+                               "XdndLeave",    "XdndDrop",       "XdndFinished",  "XdndSelection",
+                               "XdndTypeList", "XdndActionCopy", "text/uri-list", "QUELLOR_DROP"};
+    Atom interned[std::size(atomNames)];
+    XInternAtoms(display, const_cast<char**>(atomNames), int(std::size(atomNames)), False,
+                 interned);
+    atoms = {interned[0], interned[1], interned[2], interned[3], interned[4],  interned[5],
+             interned[6], interned[7], interned[8], interned[9], interned[10], interned[11]};
+    const Atom version = kXdndVersion;
+    XChangeProperty(display, window, atoms.aware, XA_ATOM, 32, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(&version), 1);
+    char name[256] = {};
+    if (gethostname(name, sizeof name - 1) == 0) hostName = name;
+
     // The words are in this machine's byte order; Xlib swaps if the server's differs.
     const std::uint32_t probe = 1;
     image->byte_order = *reinterpret_cast<const unsigned char*>(&probe) ? LSBFirst : MSBFirst;
@@ -158,6 +191,8 @@ void CX11Window::close() {
     gc = nullptr;
     if (window) XDestroyWindow(display, window);
     window = 0;
+    dragSource = 0;
+    dropPending = false;
     XSync(display, False);
     XCloseDisplay(display);
     display = nullptr;
@@ -197,6 +232,25 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
             events.onMouseMoved(CPoint(e.xmotion.x, e.xmotion.y),
                                 buttonsFromState(e.xmotion.state));
             break;
+        case ClientMessage: {
+            const long* data = e.xclient.data.l;
+            const Atom type = e.xclient.message_type;
+            if (e.xclient.format != 32) break;
+            if (type == atoms.enter)
+                dragEntered(data);
+            else if (type == atoms.position)
+                dragMoved(data);
+            else if (type == atoms.drop)
+                dragDropped(data);
+            else if (type == atoms.leave && Window(data[0]) == dragSource && !dropPending)
+                dragSource = 0;
+            break;
+        }
+        case SelectionNotify:
+            if (dropPending && e.xselection.requestor == window &&
+                e.xselection.selection == atoms.selection)
+                selectionArrived(e.xselection.property, events);
+            break;
         case DestroyNotify:
             // Gone with the host's window: nothing more to show or destroy.
             if (e.xdestroywindow.window == window) window = 0;
@@ -207,6 +261,110 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
         if (!window) return;
     }
     if (blitted) XFlush(display);
+}
+
+void CX11Window::dragEntered(const long* data) {
+    const unsigned long version = static_cast<unsigned long>(data[1]) >> 24;
+    dragSource = 0;
+    dropPending = false;
+    dragOffersFiles = false;
+    if (version > kXdndVersion) return;
+    dragSource = Window(data[0]);
+    dragVersion = int(version);
+    if (data[1] & kXdndMoreTypes) {
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* list = nullptr;
+        if (XGetWindowProperty(display, dragSource, atoms.typeList, 0, kMaxTypeCount, False,
+                               XA_ATOM, &actual, &format, &count, &after, &list) == Success &&
+            list) {
+            if (actual == XA_ATOM && format == 32) {
+                const auto* types = reinterpret_cast<const Atom*>(list);
+                dragOffersFiles = std::find(types, types + count, atoms.uriList) != types + count;
+            }
+            XFree(list);
+        }
+    } else {
+        for (int i = 2; i <= 4; ++i)
+            if (Atom(data[i]) == atoms.uriList) dragOffersFiles = true;
+    }
+}
+
+void CX11Window::dragMoved(const long* data) {
+    if (!dragSource || Window(data[0]) != dragSource || dropPending) return;
+    const int rootX = int((static_cast<unsigned long>(data[2]) >> 16) & 0xffff);
+    const int rootY = int(static_cast<unsigned long>(data[2]) & 0xffff);
+    Window child = 0;
+    int x = 0, y = 0;
+    XTranslateCoordinates(display, DefaultRootWindow(display), window, rootX, rootY, &x, &y,
+                          &child);
+    dragPoint = CPoint(x, y);
+    const bool accept = dragOffersFiles && x >= 0 && y >= 0 && x < width && y < height;
+    sendToSource(atoms.status, (accept ? kXdndAccept : 0) | kXdndSendMoves, 0, 0,
+                 accept ? long(atoms.actionCopy) : 0);
+}
+
+void CX11Window::dragDropped(const long* data) {
+    if (!dragSource || Window(data[0]) != dragSource || dropPending) return;
+    if (!dragOffersFiles) {
+        finishDrop(false);
+        return;
+    }
+    // The list comes as our own property, announced by a SelectionNotify.
+    const Time time = dragVersion >= 1 ? Time(data[2]) : CurrentTime;
+    XDeleteProperty(display, window, atoms.dropProperty);
+    XConvertSelection(display, atoms.selection, atoms.uriList, atoms.dropProperty, window, time);
+    XFlush(display);
+    dropPending = true;
+}
+
+void CX11Window::selectionArrived(unsigned long property, IPlatformWindowEvents& events) {
+    std::vector<std::string> paths;
+    if (property != None) {
+        Atom actual = 0;
+        int format = 0;
+        unsigned long count = 0, after = 0;
+        unsigned char* text = nullptr;
+        if (XGetWindowProperty(display, window, property, 0, kMaxUriListWords, True,
+                               AnyPropertyType, &actual, &format, &count, &after,
+                               &text) == Success &&
+            text) {
+            // Only a whole list: a cut one could end inside a name.
+            if (format == 8 && after == 0)
+                paths = filePathsFromUriList(reinterpret_cast<const char*>(text), count, hostName);
+            XFree(text);
+        }
+    }
+    const CPoint where = dragPoint;
+    // The source hears first, so that it does not wait while the files load.
+    finishDrop(!paths.empty());
+    if (!paths.empty()) events.onFilesDropped(paths, where);
+}
+
+void CX11Window::sendToSource(unsigned long type, long l1, long l2, long l3, long l4) {
+    XEvent message{};
+    message.xclient.type = ClientMessage;
+    message.xclient.display = display;
+    message.xclient.window = dragSource;
+    message.xclient.message_type = type;
+    message.xclient.format = 32;
+    message.xclient.data.l[0] = long(window);
+    message.xclient.data.l[1] = l1;
+    message.xclient.data.l[2] = l2;
+    message.xclient.data.l[3] = l3;
+    message.xclient.data.l[4] = l4;
+    XSendEvent(display, dragSource, False, NoEventMask, &message);
+    XFlush(display);
+}
+
+void CX11Window::finishDrop(bool accepted) {
+    if (dragSource)
+        sendToSource(atoms.finished, accepted ? kXdndAccept : 0,
+                     accepted ? long(atoms.actionCopy) : 0, 0, 0);
+    dragSource = 0;
+    dropPending = false;
+    dragOffersFiles = false;
 }
 
 void CX11Window::show(const std::vector<CRect>& rects) {

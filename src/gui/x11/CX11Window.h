@@ -8,6 +8,13 @@
 
 #include "gui/IPlatformWindow.h"
 
+#include <string>
+
+// Files dragged in from other programs arrive through the XDND protocol: the
+// window announces itself as a drop target, accepts drags that offer a
+// text/uri-list, and on a drop reads that list from the source's selection
+// and reports the files with the pointer's last position.
+//
 // Xlib's own types, declared rather than included: Xlib's macros (None,
 // Bool, Status...) must not leak into everything that includes this header.
 struct _XDisplay;
@@ -34,6 +41,13 @@ public:
 
 private:
     void putRect(const CRect& r);
+    // The XDND messages; each returns after answering the source.
+    void dragEntered(const long* data);
+    void dragMoved(const long* data);
+    void dragDropped(const long* data);
+    void selectionArrived(unsigned long property, IPlatformWindowEvents& events);
+    void sendToSource(unsigned long type, long l1, long l2, long l3, long l4);
+    void finishDrop(bool accepted);
 
     _XDisplay* display = nullptr;
     unsigned long window = 0; // an Xlib Window id
@@ -41,6 +55,18 @@ private:
     _XImage* image = nullptr;
     int width = 0;
     int height = 0;
+
+    // The drag now over the window (XDND); source 0 while there is none.
+    struct Atoms {
+        unsigned long aware, enter, position, status, leave, drop, finished, selection, typeList,
+            actionCopy, uriList, dropProperty;
+    } atoms{};
+    unsigned long dragSource = 0;
+    int dragVersion = 0;
+    bool dragOffersFiles = false;
+    bool dropPending = false; // dropped; the source's selection is on its way
+    CPoint dragPoint;
+    std::string hostName;
 };
 
 } // namespace VSTGUI

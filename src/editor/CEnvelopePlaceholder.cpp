@@ -1,7 +1,0 @@
-#include "editor/CEnvelopePlaceholder.h"
-
-#include "gui/CBitmap.h"
-
-void CEnvelopePlaceholder::draw(VSTGUI::CDrawContext* context) {
-    if (background) background->draw(context, size);
-}

@@ -1,0 +1,265 @@
+#include "editor/CFileCommands.h"
+
+#include "base/CFileStreamer.h"
+#include "engine/CSoundRenderer.h"
+#include "patch/CFileReplacer.h"
+#include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
+#include "patch/FileDialog.h"
+#include "patch/PatchFiles.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <mutex>
+#include <new>
+
+namespace {
+
+// Room for whatever a dialog hands back; what does not fit kPathCapacity is refused.
+constexpr size_t kDialogAnswerCapacity = 4096;
+
+const char* lastSeparator(const char* path) {
+    const char* back = std::strrchr(path, '\\');
+    const char* slash = std::strrchr(path, '/');
+    if (!back) return slash;
+    if (!slash) return back;
+    return back > slash ? back : slash;
+}
+
+const char* leafOf(const char* path) {
+    const char* sep = lastSeparator(path);
+    return sep ? sep + 1 : path;
+}
+
+// The name of the folder that holds the file at path ("" when there is none).
+std::string folderNameOf(const char* path) {
+    const char* end = lastSeparator(path);
+    if (!end) return {};
+    const char* start = end;
+    while (start > path && start[-1] != '/' && start[-1] != '\\')
+        --start;
+    return std::string(start, end);
+}
+
+} // namespace
+
+CFileCommands::CFileCommands(CSoundRenderer& renderer, CPluginFile& settings, void* owner)
+    : renderer(renderer), settings(settings), owner(owner) {}
+
+void CFileCommands::showWithPath(const char* format, const char* path, const std::string& reason) {
+    std::string text(std::strlen(format) + std::strlen(path) + 1, '\0');
+    std::snprintf(text.data(), text.size(), format, path);
+    text.resize(std::strlen(text.c_str()));
+    if (!reason.empty()) text += "\n" + reason;
+    settings.showError(text.c_str());
+}
+
+char* CFileCommands::rememberedPath(Kind kind) {
+    switch (kind) {
+    case Kind::Program:
+        return settings.programPath;
+    case Kind::Pattern:
+        return settings.patternPath;
+    case Kind::Envelope:
+        return settings.envelopePath;
+    case Kind::Wave:
+        return settings.wavePath;
+    case Kind::Tuning:
+        return settings.tuningPath;
+    case Kind::Sample:
+        break;
+    }
+    return settings.samplePath;
+}
+
+bool CFileCommands::pathFor(const Dialog& dialog, const char* given, char* path) {
+    static_assert(kPathCapacity <= CPluginFile::kPathCapacity, "a remembered path holds any path");
+    char* remembered = rememberedPath(dialog.kind);
+    std::unique_ptr<char[]> answer;
+    if (!given) {
+        answer.reset(new (std::nothrow) char[kDialogAnswerCapacity]);
+        if (!answer) {
+            settings.showError(kOutOfMemoryMessage);
+            return false;
+        }
+        // A remembered path too long for the dialog is not offered cut short.
+        const void* end = std::memchr(remembered, '\0', kPathCapacity);
+        if (end)
+            std::memcpy(answer.get(), remembered,
+                        size_t(static_cast<const char*>(end) - remembered) + 1);
+        else
+            answer[0] = '\0';
+        if (!chooseFile(settings.platform(), answer.get(), kDialogAnswerCapacity, dialog.title,
+                        dialog.pattern, dialog.description, owner, dialog.forOpening))
+            return false;
+        given = answer.get();
+    }
+    const size_t length = std::strlen(given);
+    if (length == 0) return false;
+    if (length >= kPathCapacity) {
+        // Cutting it would name another file: say so and do nothing.
+        showWithPath(kPathTooLong, given);
+        return false;
+    }
+    std::memcpy(path, given, length + 1);
+    std::memcpy(remembered, given, length + 1);
+    return true;
+}
+
+// ---- programs ----
+
+bool CFileCommands::loadProgram(const char* given) {
+    char path[kPathCapacity];
+    if (!pathFor(kLoadProgram, given, path)) return false;
+    return renderer.loadProgramFile(path, folderNameOf(path).c_str());
+}
+
+bool CFileCommands::saveProgram() {
+    char path[kPathCapacity];
+    if (!pathFor(kSaveProgram, nullptr, path)) return false;
+    if (!copySamplesBeside(path)) return false;
+    CProgram& program = renderer.program();
+    if (!saveProgramFile(program, path, settings)) return false;
+
+    // The bank's list shows the new file; the program stays current where it is listed.
+    CBankList& banks = renderer.banks();
+    const int32_t folder = banks.currentFolder();
+    const char* bank = banks.folderName(folder);
+    const bool inThisBank = bank && folderNameOf(path) == bank;
+    banks.selectFolder(folder);
+    char name[CBankList::kListEntryCapacity];
+    for (int32_t i = 0; inThisBank && i < banks.fileCount(); ++i)
+        if (banks.fileName(i, name, sizeof name) && std::strcmp(name, program.name) == 0)
+            banks.setCurrentFile(i);
+    return true;
+}
+
+bool CFileCommands::copySamplesBeside(const char* programPath) {
+    for (int slot = 0; slot < kSampleSlotCount; ++slot) {
+        const char* samplePath = renderer.program().sampleSlots[slot].samplePath;
+        if (samplePath[0] == '\0') continue;
+        std::string reason;
+        if (!copySample(slot, programPath, reason)) {
+            showWithPath(kSampleSaveFailed, samplePath, reason);
+            return false;
+        }
+    }
+    return true;
+}
+
+bool CFileCommands::copySample(int slot, const char* programPath, std::string& reason) {
+    SampleSlotPatch& patch = renderer.program().sampleSlots[slot];
+    const char* folderEnd = lastSeparator(programPath);
+    if (!folderEnd) return false;
+    const std::string destination =
+        std::string(programPath, size_t(folderEnd - programPath) + 1) + leafOf(patch.samplePath);
+    if (destination.size() >= kPathCapacity) {
+        std::string text(std::strlen(kPathTooLong) + destination.size() + 1, '\0');
+        std::snprintf(text.data(), text.size(), kPathTooLong, destination.c_str());
+        reason = text.c_str();
+        return false;
+    }
+    // A file of that name already there is the program's sample, or the user's own: it stays.
+    if (CFileStreamer::exists(destination.c_str())) return true;
+
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(std::fopen(patch.samplePath, "rb"),
+                                                           &std::fclose);
+    if (!source) {
+        reason = "Failed to open the file";
+        return false;
+    }
+    std::unique_ptr<char[]> piece(new (std::nothrow) char[kCopyPieceBytes]);
+    if (!piece) {
+        reason = kOutOfMemoryMessage;
+        return false;
+    }
+    CFileReplacer copy(destination.c_str());
+    bool ok = copy.open();
+    while (ok) {
+        const size_t n = std::fread(piece.get(), 1, kCopyPieceBytes, source.get());
+        ok = n == 0 || copy.write(piece.get(), n);
+        if (n < kCopyPieceBytes) break;
+    }
+    if (ok && std::ferror(source.get())) {
+        reason = "Unknown File Error";
+        return false;
+    }
+    if (!ok || !copy.commit()) {
+        reason = copy.errorText();
+        return false;
+    }
+
+    // A host asking for the chunk meanwhile sees the old path or the new, never half of each.
+    std::lock_guard<std::mutex> lock(renderer.structureLock());
+    std::memcpy(patch.samplePath, destination.c_str(), destination.size() + 1);
+    return true;
+}
+
+// ---- side files ----
+
+bool CFileCommands::loadPattern(int sequencer, const char* given) {
+    char path[kPathCapacity];
+    if (!pathFor(kLoadPattern, given, path)) return false;
+    if (!loadPatternFile(renderer.program(), sequencer, path, settings)) return false;
+    renderer.patternEdited(sequencer);
+    return true;
+}
+
+bool CFileCommands::savePattern(int sequencer) {
+    char path[kPathCapacity];
+    if (!pathFor(kSavePattern, nullptr, path)) return false;
+    return savePatternFile(renderer.program(), sequencer, path, settings);
+}
+
+bool CFileCommands::loadEnvelope(const char* given) {
+    char path[kPathCapacity];
+    if (!pathFor(kLoadEnvelope, given, path)) return false;
+    if (!loadEnvelopeFile(renderer.program(), path, settings)) return false;
+    renderer.envelopesRestructured();
+    return true;
+}
+
+bool CFileCommands::saveEnvelope() {
+    char path[kPathCapacity];
+    if (!pathFor(kSaveEnvelope, nullptr, path)) return false;
+    return saveEnvelopeFile(renderer.program(), path, settings);
+}
+
+bool CFileCommands::importSpectrum(const char* given) {
+    char path[kPathCapacity];
+    if (!pathFor(kImportWave, given, path)) return false;
+    if (!importWaveFile(renderer.program(), path, settings)) return false;
+    renderer.rebuildOperatorWave(renderer.program().selectedOperator);
+    return true;
+}
+
+bool CFileCommands::exportSpectrum() {
+    char path[kPathCapacity];
+    if (!pathFor(kExportWave, nullptr, path)) return false;
+    return exportWaveFile(renderer.program(), path, settings);
+}
+
+// ---- tuning and samples ----
+
+bool CFileCommands::loadTuning(const char* given) {
+    char path[kPathCapacity];
+    if (!pathFor(kLoadTuning, given, path)) return false;
+    return loadTuningFile(renderer.program(), path, settings);
+}
+
+bool CFileCommands::loadSample(int slot, const char* given) {
+    if (slot < 0 || slot >= kSampleSlotCount) return false;
+    char path[kPathCapacity];
+    if (!pathFor(kLoadSample, given, path)) return false;
+    renderer.loadSample(slot, path);
+    return true;
+}
+
+bool CFileCommands::clearSample(int slot) {
+    if (slot < 0 || slot >= kSampleSlotCount || !renderer.slotHasSample(slot)) return false;
+    if (!settings.askYesNo(kClearSampleQuestion)) return false;
+    renderer.clearSlot(slot);
+    return true;
+}
