@@ -1,0 +1,171 @@
+// Editing and loading while the synth plays: what the audio thread keeps of a
+// running envelope across an edit, and what a load costs it.
+#include "base/ValueIds.h"
+#include "engine/CSoundRenderer.h"
+#include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
+#include "patch/PatchFiles.h"
+#include "support/PacedAudio.h"
+#include "support/ScriptedPlatform.h"
+#include "support/SndfileWriter.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int32_t kBlock = 441; // 10 ms at 44100 Hz
+constexpr double kStepScale = CEnvelope::kTimeStepScale;
+
+void render(CSoundRenderer& r, int32_t blocks) {
+    std::vector<float> left(kBlock), right(kBlock);
+    float* out[2] = {left.data(), right.data()};
+    for (int32_t i = 0; i < blocks; ++i)
+        r.processBlock(out, kBlock, true);
+}
+
+// A free-running, never released envelope looping over three one-second
+// segments: 0 -> 1 -> 0 -> 1 after a 1 ms start.
+void makeFreeRunningLoop(CEnvelope& e) {
+    e.insertPoint(1);
+    const double levels[4] = {0.0, 1.0, 0.0, 1.0};
+    const double deltas[4] = {0.001, 1.0, 1.0, 1.0};
+    for (int i = 0; i < 4; ++i) {
+        e.setLevel(i, levels[i]);
+        e.setDelta(i, deltas[i]);
+    }
+    e.setLoopEnd(3);
+    e.setLoopStart(1);
+    e.freeRunning = true;
+    e.keyed = false;
+    e.recompute();
+}
+
+} // namespace
+
+// An edit of a free-running envelope's record, which starts the program's copy
+// again, must not start the one that runs: it goes on from where it was, and a
+// note begun afterwards takes it up there. Points deleted under its position
+// keep it running in the last segment instead of leaving it finished for good.
+TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionAcrossEdits) {
+    struct Case {
+        const char* name;
+        double runSeconds;                 // before the edit
+        std::function<void(CEnvelope&)> edit;
+        int32_t segmentAfter;              // where the envelope is just after it
+    } cases[] = {
+        {"a level dragged in another segment", 0.5, [](CEnvelope& e) { e.setLevel(2, 0.3); }, 1},
+        {"a curve dragged in its own segment", 0.5, [](CEnvelope& e) { e.setCurve(1, 0.8); }, 1},
+        {"the segment it is in deleted", 2.5, [](CEnvelope& e) { e.deletePoint(3); }, 2},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPlatform platform;
+        CPluginFile settings(platform);
+        auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
+        CEnvelope& e = r->program().envelopes[0];
+        makeFreeRunningLoop(e);
+        r->envelopeEdited(0);
+        const int32_t blocks = int32_t(std::lround(c.runSeconds * 100));
+        render(*r, blocks);
+        const CEnvelope& running = r->playingEnvelopes().envelope(0);
+        const double ran = blocks * 0.01 * kStepScale;
+        const int32_t segment = running.currentSegment;
+        const double time = running.timeInSegment;
+        ASSERT_EQ(segment, c.runSeconds < 1.0 ? 1 : 3);
+        ASSERT_NEAR(time, std::fmod(ran - 0.001, 1.0), 1e-9);
+
+        c.edit(e); // recomputes the program's record, which starts it again
+        EXPECT_EQ(e.currentSegment, 0);
+        r->envelopeEdited(0);
+        render(*r, 1);
+        EXPECT_EQ(running.currentSegment, c.segmentAfter);
+        EXPECT_FALSE(running.isFinished());
+        if (c.segmentAfter == segment) {
+            EXPECT_NEAR(running.timeInSegment, time + 0.01 * kStepScale, 1e-9);
+        }
+
+        // A note now copies the running position.
+        const uint8_t on[4] = {0x90, 60, 100, 0};
+        r->queueMidiEvent(on, 0);
+        render(*r, 1);
+        const CEnvelope& copied = r->voices().voice(0).envelope(0);
+        EXPECT_EQ(copied.currentSegment, c.segmentAfter);
+        EXPECT_GT(copied.timeInSegment, 0.005);
+
+        // And it goes on looping: after another two seconds it is still inside the loop.
+        render(*r, 200);
+        EXPECT_FALSE(running.isFinished());
+        EXPECT_GE(running.currentSegment, running.loopStart);
+        EXPECT_LE(running.currentSegment, running.loopEnd);
+    }
+}
+
+// Loads read and parse their files before they take the structure lock and
+// hold it only to exchange what the voices use: each costs at most the one
+// block in which it lands, however large the file, and the blocks stay finite.
+TEST(RendererLiveEdits, ALoadCostsAtMostTheBlockItLandsIn) {
+    const fs::path folder =
+        fs::temp_directory_path() /
+        ("quellor-live-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    fs::create_directories(folder);
+    // Twenty seconds of stereo: reading it takes longer than several blocks.
+    const std::string wav = (folder / "long.wav").string();
+    std::vector<float> frames(size_t(2 * 20 * 44100));
+    for (size_t i = 0; i < frames.size(); ++i)
+        frames[i] = 0.5f * float(std::sin(double(i / 2) * 0.05));
+    ASSERT_TRUE(writeSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames));
+    // A program file beside it that plays it from slot 0.
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::string program = (folder / "WithSample.qxlprg").string();
+    {
+        CProgram p;
+        makeAudible(p);
+        std::snprintf(p.sampleSlots[0].samplePath, sizeof p.sampleSlots[0].samplePath, "%s",
+                      wav.c_str());
+        ASSERT_TRUE(saveProgramFile(p, program.c_str(), settings));
+    }
+
+    auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
+    makeAudible(r->program());
+    r->applyAllParameters(false);
+    int32_t locks = 0;
+    {
+        // Blocks of 512 frames: 11.6 ms each.
+        PacedAudio audio(*r, 512, true);
+        auto pause = [&] { std::this_thread::sleep_for(3 * audio.period()); };
+        pause();
+        for (int i = 0; i < 3; ++i) {
+            r->loadSample(i, wav.c_str());
+            ++locks;
+            pause();
+        }
+        ASSERT_TRUE(r->loadProgramFile(program.c_str(), nullptr));
+        ++locks;
+        EXPECT_TRUE(r->slotHasSample(0));
+        EXPECT_FALSE(r->slotHasSample(1)); // the program's slots replace the loaded ones
+        pause();
+        r->clearSlot(0);
+        ++locks;
+        pause();
+        audio.stop();
+        EXPECT_EQ(audio.nonFiniteBlocks(), 0);
+        EXPECT_GT(audio.soundingBlocks(), 0);
+        EXPECT_GT(audio.blocks(), 10);
+    }
+    EXPECT_TRUE(platform.errors.empty());
+    EXPECT_FALSE(r->slotHasSample(0));
+    EXPECT_LE(r->lockedOutBlocks(), uint32_t(locks));
+    fs::remove_all(folder);
+}
