@@ -131,10 +131,14 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
 CSoundRenderer::~CSoundRenderer() = default;
 
 void CSoundRenderer::reset() {
+    events.empty();
+    resetRunningState();
+}
+
+void CSoundRenderer::resetRunningState() {
     voiceAllocator.reset();
     masterSection.reset();
     sequencerTickPosition = 0;
-    events.empty();
     delay.reset();
     chorus.reset();
     eq.reset();
@@ -577,9 +581,11 @@ void CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
 
 void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
     stopVoices(true);
-    // The new envelopes first, so that the reset starts them.
+    // The new envelopes first, so that the reset starts them. The event queue
+    // is left alone: it is the audio thread's (a block it cannot lock empties
+    // it), and events queued now belong to the block that follows the load.
     liveEnvelopes->take();
-    reset();
+    resetRunningState();
     for (int32_t id = 0; id < kAppliedIdCount; ++id)
         applyValue(id, programData->getValue(id, false));
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {

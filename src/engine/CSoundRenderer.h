@@ -219,6 +219,8 @@ private:
     struct SlotSamples;
     // The apply-all steps under the structure lock.
     void applyAllParametersLocked(SlotSamples& samples);
+    // reset() without emptying the event queue.
+    void resetRunningState();
     // A program file read and installed; no bank folder located.
     bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
     // Under the structure lock: sample (may be null) into slot, its path into

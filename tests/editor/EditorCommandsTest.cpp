@@ -352,6 +352,7 @@ TEST_F(EditorCommands, PatternShiftsAndReverseRestoreAndTouchOnlyTheFirstLengthS
     EXPECT_EQ(s.length, 0.0);
     EXPECT_EQ(s.transpose, 0.5);
     EXPECT_EQ(steps(1), std::vector<double>(kSequencerStepCount, 0.0));
+    renderBlock();
     EXPECT_EQ(renderer->sequencer(1).length(), 1);
     EXPECT_TRUE(platform.errors.empty());
 }

@@ -60,9 +60,9 @@ void makeFreeRunningLoop(CEnvelope& e) {
 TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionAcrossEdits) {
     struct Case {
         const char* name;
-        double runSeconds;                 // before the edit
+        double runSeconds; // before the edit
         std::function<void(CEnvelope&)> edit;
-        int32_t segmentAfter;              // where the envelope is just after it
+        int32_t segmentAfter; // where the envelope is just after it
     } cases[] = {
         {"a level dragged in another segment", 0.5, [](CEnvelope& e) { e.setLevel(2, 0.3); }, 1},
         {"a curve dragged in its own segment", 0.5, [](CEnvelope& e) { e.setCurve(1, 0.8); }, 1},

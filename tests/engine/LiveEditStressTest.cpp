@@ -55,7 +55,9 @@ struct Script {
     std::mt19937 random{20261211};
 
     CProgram& p() { return r.program(); }
-    double uniform(double lo, double hi) { return std::uniform_real_distribution<>(lo, hi)(random); }
+    double uniform(double lo, double hi) {
+        return std::uniform_real_distribution<>(lo, hi)(random);
+    }
     int pick(int n) { return std::uniform_int_distribution<>(0, n - 1)(random); }
 
     // The record the envelope editor shows: envelope, key or velocity curve.
@@ -210,9 +212,9 @@ void prepareProgram(CProgram& p) {
 } // namespace
 
 TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
-    const fs::path folder =
-        fs::temp_directory_path() /
-        ("quellor-live-stress-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
+    const fs::path folder = fs::temp_directory_path() /
+                            ("quellor-live-stress-" +
+                             std::to_string(::testing::UnitTest::GetInstance()->random_seed()));
     fs::create_directories(folder);
     ScriptedPlatform platform;
     CPluginFile settings(platform);

@@ -72,7 +72,8 @@ private:
             renderer.processBlock(out, frames, true);
             bool finite = true, heard = false;
             for (int32_t i = 0; i < frames; ++i) {
-                finite = finite && std::isfinite(left[size_t(i)]) && std::isfinite(right[size_t(i)]);
+                finite =
+                    finite && std::isfinite(left[size_t(i)]) && std::isfinite(right[size_t(i)]);
                 heard = heard || left[size_t(i)] != 0.0f;
             }
             if (!finite) ++badBlocks;
