@@ -540,11 +540,15 @@ bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
 }
 
 void CSoundRenderer::applyAllParameters(bool notifyHost) {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    installProgram(*programData, notifyHost);
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        failed = installProgram(*programData, notifyHost);
+    }
+    showSampleErrors(failed);
 }
 
-void CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
+std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
     // What takes time is done before the structure lock: the sample files are
     // read, the waves built and the envelopes staged, all from incoming.
     SlotSamples samples;
@@ -569,14 +573,15 @@ void CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
         liveEnvelopes->publish();
         applyAllParametersLocked(samples);
     }
-    // The host hears of the values, and the user of samples that failed, only
-    // now: neither may hold up the audio thread.
+    // The host hears of the values only now: it may not hold up the audio thread.
     if (notifyHost && host)
         for (int32_t id = 0; id < kHostParameterCount; ++id)
             host->announceValue(id, float(programData->getValue(id, false)));
+    std::vector<std::string> failed;
     for (int32_t s = 0; s < kSampleSlotCount; ++s)
         if (samples.paths[s][0] && !programData->sampleSlots[s].samplePath[0])
-            showSampleError(samples.paths[s]);
+            failed.emplace_back(samples.paths[s]);
+    return failed;
 }
 
 void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
@@ -667,7 +672,6 @@ int32_t CSoundRenderer::getChunk(void** data) {
 }
 
 int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
     CMemAssembler reader;
     uint8_t* buffer = length > 0 && data ? reader.setBuffer(length) : nullptr;
     if (!buffer) {
@@ -676,12 +680,18 @@ int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
         return 0;
     }
     std::memcpy(buffer, data, size_t(length));
-    // Parsed into a copy, so that the audio thread plays on meanwhile; a chunk
-    // that fails leaves the program as it was (and applies it again).
-    std::unique_ptr<CProgram> incoming(new (std::nothrow) CProgram(*programData));
-    const bool ok = incoming && loadProgram(*incoming, reader, true);
-    installProgram(ok ? *incoming : *programData, true);
-    locateProgram();
+    bool ok = false;
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        // Parsed into a copy, so that the audio thread plays on meanwhile; a
+        // chunk that fails leaves the program as it was (and applies it again).
+        std::unique_ptr<CProgram> incoming(new (std::nothrow) CProgram(*programData));
+        ok = incoming && loadProgram(*incoming, reader, true);
+        failed = installProgram(ok ? *incoming : *programData, true);
+        locateProgram();
+    }
+    showSampleErrors(failed);
     return ok ? 1 : 0;
 }
 
@@ -706,8 +716,12 @@ bool CSoundRenderer::readProgramFile(const char* path, const char* bankName, boo
     // Read and parsed with no lock held: a message about a bad file may stay on
     // the screen as long as the user likes while the synth plays on.
     if (!::loadProgramFile(*incoming, path, bankName, *settingsObject)) return false;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    installProgram(*incoming, notifyHost);
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        failed = installProgram(*incoming, notifyHost);
+    }
+    showSampleErrors(failed);
     return true;
 }
 
@@ -762,6 +776,11 @@ void CSoundRenderer::showSampleError(const char* path) const {
     if (!settingsObject) return;
     const std::string message = std::string("Failed to load the sample\n") + path;
     settingsObject->showError(message.c_str());
+}
+
+void CSoundRenderer::showSampleErrors(const std::vector<std::string>& paths) const {
+    for (const std::string& path : paths)
+        showSampleError(path.c_str());
 }
 
 bool CSoundRenderer::slotHasSample(int32_t slot) const {

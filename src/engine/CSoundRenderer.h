@@ -52,6 +52,8 @@
 #include <limits>
 #include <memory>
 #include <mutex>
+#include <string>
+#include <vector>
 
 class CPluginFile;
 class CProgram;
@@ -213,7 +215,9 @@ private:
     // Makes incoming the program (it may be the program itself) and applies it
     // whole; the caller holds the edit lock. Samples are read and waves and
     // envelopes staged first; the structure lock is held only for the exchange.
-    void installProgram(const CProgram& incoming, bool notifyHost);
+    // Returns the paths of the samples that failed to load, for the caller to
+    // tell once it has released the edit lock.
+    std::vector<std::string> installProgram(const CProgram& incoming, bool notifyHost);
     // The sample files of a program, read before the structure lock is taken,
     // and the samples they replace, deleted after it is released.
     struct SlotSamples;
@@ -227,6 +231,7 @@ private:
     // the program; returns the sample it replaces, for deletion after the lock.
     CWaveSample* exchangeSample(int32_t slot, CWaveSample* sample, const char* path);
     void showSampleError(const char* path) const;
+    void showSampleErrors(const std::vector<std::string>& paths) const;
     // The hand-overs (any editing thread; take the edit lock).
     void publishEnvelope(int32_t index);
     void publishPattern(int32_t sequencer);
