@@ -1,5 +1,5 @@
-// Editing and loading while the synth plays: what the audio thread keeps of a
-// running envelope across an edit, and what a load costs it.
+// Editing and loading while the synth plays: when edits reach the audio thread,
+// what it keeps of a running envelope across an edit, and what a load costs it.
 #include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
@@ -11,6 +11,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <filesystem>
@@ -52,6 +53,68 @@ void makeFreeRunningLoop(CEnvelope& e) {
 }
 
 } // namespace
+
+// What the window changes reaches the audio thread through the seams, whole,
+// at the start of the next block, and not before: until then the voices play
+// on with what they had.
+TEST(RendererLiveEdits, EditsReachTheAudioSideAtTheNextBlock) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
+    CProgram& p = r->program();
+    const CEnvelope& live = r->playingEnvelopes().envelope(0);
+
+    // Values of the envelope section by their IDs.
+    r->setParameter(kEnvelopeBipolarId, 1.0);
+    r->setParameter(kEnvelopeRowFirstId + 1 + 3, 0.7); // row 0, operator 4's depth
+    EXPECT_FALSE(live.bipolar);
+    render(*r, 1);
+    EXPECT_TRUE(live.bipolar);
+    EXPECT_EQ(live.depths[3], 0.7);
+
+    // The key and velocity curves come with their envelope.
+    for (int i = 0; i < 2; ++i) {
+        p.keyCurves[0].setLevel(i, 0.25);
+        p.velocityCurves[0].setLevel(i, 0.5);
+    }
+    r->envelopeEdited(0);
+    render(*r, 1);
+    EXPECT_EQ(live.keyTable[60], 0.25);
+    const uint8_t on[4] = {0x90, 60, 100, 0};
+    r->queueMidiEvent(on, 0);
+    render(*r, 1);
+    EXPECT_EQ(r->voices().voice(0).envelope(0).depth, 0.5);
+
+    // The count with the records.
+    p.addEnvelope();
+    p.currentEnvelope().targetKind = kTargetPitch;
+    r->envelopesRestructured();
+    EXPECT_EQ(r->playingEnvelopes().count(), 1);
+    render(*r, 1);
+    EXPECT_EQ(r->playingEnvelopes().count(), 2);
+    EXPECT_EQ(r->playingEnvelopes().envelope(1).targetKind, kTargetPitch);
+
+    // A pattern.
+    p.sequencers[0].steps[3] = 0.9;
+    r->patternEdited(0);
+    render(*r, 1);
+    EXPECT_EQ(r->sequencer(0).step(3), sequencerStepValue(0.9));
+
+    // A wave: the table the voices read stays as it was until the block.
+    const std::vector<float> before(r->waves().table(0),
+                                    r->waves().table(0) + CWaveManager::kTableFloats);
+    double amplitudes[kHarmonicCount] = {0.5, 0.0, 0.5};
+    double phases[kHarmonicCount] = {};
+    p.setSpectrum(amplitudes, phases);
+    r->rebuildOperatorWave(0);
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), r->waves().table(0)));
+    render(*r, 1);
+    CWaveManager expected;
+    expected.buildWave(0, amplitudes, phases, 0.0);
+    EXPECT_TRUE(std::equal(expected.table(0), expected.table(0) + CWaveManager::kTableFloats,
+                           r->waves().table(0)));
+    EXPECT_EQ(r->lockedOutBlocks(), 0u);
+}
 
 // An edit of a free-running envelope's record, which starts the program's copy
 // again, must not start the one that runs: it goes on from where it was, and a
