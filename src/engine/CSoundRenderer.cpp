@@ -591,8 +591,11 @@ void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
     // it), and events queued now belong to the block that follows the load.
     liveEnvelopes->take();
     resetRunningState();
+    // Each sequencer's values go over once, not once for each of them.
     for (int32_t id = 0; id < kAppliedIdCount; ++id)
-        applyValue(id, programData->getValue(id, false));
+        if (sequencerOfValue(id) < 0) applyValue(id, programData->getValue(id, false));
+    for (int32_t n = 0; n < kSequencerCount; ++n)
+        publishPattern(n);
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {
         CWaveSample* sample = samples.read[s].release();
         samples.replaced[s] = exchangeSample(s, sample, sample ? samples.paths[s] : "");
