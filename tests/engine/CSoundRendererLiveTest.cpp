@@ -207,22 +207,17 @@ TEST(RendererLiveEdits, ALoadCostsAtMostTheBlockItLandsIn) {
         // Blocks of 2048 frames (46 ms): longer than the structure lock is held
         // even in the sanitizers' builds, far shorter than a file takes to read.
         PacedAudio audio(*r, 2048, true);
-        // The blocks one operation silenced, counted once the audio thread had
-        // time to render after it.
-        auto silenced = [&](const std::function<void()>& operation) {
-            const uint32_t before = r->lockedOutBlocks();
-            operation();
-            std::this_thread::sleep_for(2 * audio.period());
-            return r->lockedOutBlocks() - before;
-        };
         std::this_thread::sleep_for(2 * audio.period());
         for (int i = 0; i < 3; ++i)
-            EXPECT_LE(silenced([&] { r->loadSample(i, wav.c_str()); }), 1u) << "sample load " << i;
-        EXPECT_LE(silenced([&] { EXPECT_TRUE(r->loadProgramFile(program.c_str(), nullptr)); }), 1u)
+            EXPECT_LE(audio.blocksSilencedBy([&] { r->loadSample(i, wav.c_str()); }), 1u)
+                << "sample load " << i;
+        EXPECT_LE(audio.blocksSilencedBy(
+                      [&] { EXPECT_TRUE(r->loadProgramFile(program.c_str(), nullptr)); }),
+                  1u)
             << "program load";
         EXPECT_TRUE(r->slotHasSample(0));
         EXPECT_FALSE(r->slotHasSample(1)); // the program's slots replace the loaded ones
-        EXPECT_LE(silenced([&] { r->clearSlot(0); }), 1u) << "sample cleared";
+        EXPECT_LE(audio.blocksSilencedBy([&] { r->clearSlot(0); }), 1u) << "sample cleared";
         audio.stop();
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);
         EXPECT_GT(audio.soundingBlocks(), 0);

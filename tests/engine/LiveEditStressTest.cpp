@@ -22,7 +22,6 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <functional>
 #include <memory>
 #include <random>
 #include <string>
@@ -265,24 +264,17 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
         // Blocks of 4096 frames (93 ms): longer than a load holds the structure
         // lock even under ThreadSanitizer.
         PacedAudio audio(*r, 4096, true);
-        // The blocks one operation silenced, counted once the audio thread had
-        // time to render after it.
-        auto silenced = [&](const std::function<void()>& operation) {
-            const uint32_t before = r->lockedOutBlocks();
-            operation();
-            std::this_thread::sleep_for(2 * audio.period());
-            return r->lockedOutBlocks() - before;
-        };
         for (int i = 0; i < 2; ++i) {
-            EXPECT_LE(silenced([&] { r->loadSample(i, wav.c_str()); }), 1u) << "sample load";
-            EXPECT_LE(silenced([&] {
-                          EXPECT_TRUE(r->loadProgramFile(program.c_str(), nullptr));
-                          for (int k = 0; k < 20; ++k) // and straight on with edits
-                              script.run(Operation(script.pick(kOperationCount)));
-                      }),
+            EXPECT_LE(audio.blocksSilencedBy([&] { r->loadSample(i, wav.c_str()); }), 1u)
+                << "sample load";
+            EXPECT_LE(audio.blocksSilencedBy([&] {
+                EXPECT_TRUE(r->loadProgramFile(program.c_str(), nullptr));
+                for (int k = 0; k < 20; ++k) // and straight on with edits
+                    script.run(Operation(script.pick(kOperationCount)));
+            }),
                       1u)
                 << "program load";
-            EXPECT_LE(silenced([&] { r->clearSlot(1); }), 1u) << "sample cleared";
+            EXPECT_LE(audio.blocksSilencedBy([&] { r->clearSlot(1); }), 1u) << "sample cleared";
         }
         audio.stop();
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);

@@ -17,6 +17,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <functional>
 #include <thread>
 #include <vector>
 
@@ -48,6 +49,14 @@ public:
     int64_t soundingBlocks() const { return heardBlocks.load(); }
     std::chrono::microseconds period() const {
         return std::chrono::microseconds(int64_t(frames * 1e6 / kRate));
+    }
+    // The blocks that operation silenced (the structure lock held), counted
+    // once the audio thread has had two blocks' time to render after it.
+    uint32_t blocksSilencedBy(const std::function<void()>& operation) {
+        const uint32_t before = renderer.lockedOutBlocks();
+        operation();
+        std::this_thread::sleep_for(2 * period());
+        return renderer.lockedOutBlocks() - before;
     }
 
 private:
