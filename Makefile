@@ -1,13 +1,14 @@
 # The two commands a new user runs: `make demo` and `make test`.
 BUILD      ?= build
 TEST_BUILD ?= build-test
+TSAN_BUILD ?= build-tsan
 WIN_BUILD  ?= build-win32
 WIN64_BUILD ?= build-win64
 BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check data
+.PHONY: all deps build demo test test-build tsan-build tsan-test golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check data
 
 all: build
 
@@ -25,6 +26,15 @@ test-build: deps
 	@cmake -S . -B $(TEST_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_SANITIZE=ON \
 	    -DQUELLOR_WARNINGS_AS_ERRORS=ON >/dev/null
 	@cmake --build $(TEST_BUILD)
+
+# The test of editing while the synth plays, alone under ThreadSanitizer.
+tsan-build: deps
+	@cmake -S . -B $(TSAN_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Debug -DQUELLOR_TSAN=ON \
+	    -DQUELLOR_WARNINGS_AS_ERRORS=ON >/dev/null
+	@cmake --build $(TSAN_BUILD) --target quellor_live_edit_tests
+
+tsan-test: tsan-build
+	@bash scripts/tsan-test.sh $(TSAN_BUILD)
 
 # Records the golden renders again (tests/golden/) after an intended change
 # to the sound; review the diff before committing it.
@@ -52,10 +62,11 @@ cross: deps
 	    -DCMAKE_BUILD_TYPE=Release -DQUELLOR_CROSS_CHECK=ON -DQUELLOR_ARTWORK_DIR=$(ARTWORK) >/dev/null
 	@cmake --build $(WIN_BUILD)
 
-test: test-build cross fuzz-check
+test: test-build tsan-build cross fuzz-check
 	@bash scripts/check-format.sh
 	@bash scripts/check-layers.sh
 	@cd $(TEST_BUILD) && ctest --output-on-failure
+	@bash scripts/tsan-test.sh $(TSAN_BUILD)
 	@bash scripts/wine-test.sh $(TEST_BUILD) $(WIN64_BUILD) $(WIN_BUILD)
 
 bench: deps
@@ -82,7 +93,7 @@ data: deps
 	@$(BUILD)/quellor-program build-data sounds data
 
 clean:
-	@rm -rf $(BUILD) $(TEST_BUILD) $(WIN_BUILD) $(WIN64_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
+	@rm -rf $(BUILD) $(TEST_BUILD) $(TSAN_BUILD) $(WIN_BUILD) $(WIN64_BUILD) $(BENCH_BUILD) $(FUZZ_BUILD) demo.wav
 
 # Fuzzing: one libFuzzer target per parser, each run for FUZZ_SECONDS on a copy
 # of its seed corpus with the flags in fuzz/<name>.options; prints the inputs

@@ -192,7 +192,7 @@ bool CFileCommands::copySample(int slot, const char* programPath, std::string& r
     }
 
     // A host asking for the chunk meanwhile sees the old path or the new, never half of each.
-    std::lock_guard<std::mutex> lock(renderer.structureLock());
+    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
     std::memcpy(patch.samplePath, destination.c_str(), destination.size() + 1);
     return true;
 }

@@ -56,40 +56,66 @@ CPatternSequencer::CPatternSequencer(SequencerOutput* output) : out(output) {
 
 bool CPatternSequencer::applyValue(int32_t id, double x, int32_t firstId) {
     static_assert(kSequencerStepCount == kStepCount, "one step per value ID");
-    if (id < firstId || id >= firstId + kSequencerStepsOffset + kSequencerStepCount) return false;
-    const int32_t k = id - firstId;
+    if (id < firstId || id >= firstId + kValueCount) return false;
+    applyOffset(id - firstId, x);
+    return true;
+}
+
+void CPatternSequencer::publishValues(const double* values) {
+    if (!values) return;
+    handOver.beginWrite();
+    for (int32_t k = 0; k < kValueCount; ++k)
+        stagedValues[k] = values[k];
+    handOver.publish();
+}
+
+bool CPatternSequencer::takePublished() {
+    if (!handOver.tryBeginRead()) return false;
+    for (int32_t k = 0; k < kValueCount; ++k) {
+        const double x = stagedValues[k];
+        // Switching it on or off releases the voices; a pattern edited while it
+        // plays must not.
+        if (k == kSequencerRunningOffset && (x > 0.5) == running) continue;
+        applyOffset(k, x);
+    }
+    handOver.endRead();
+    return true;
+}
+
+void CPatternSequencer::applyOffset(int32_t k, double x) {
     switch (k) {
     case kSequencerRunningOffset:
         setRunning(x > 0.5);
         if (out) out->sequencerReleaseAllVoices();
         if (running && out) out->sequencerHoldEnded();
-        return true;
+        return;
     case kSequencerLengthOffset: {
         const int32_t n = toRange(x, 1, kStepCount);
         if (n != lengthSteps && position >= n) position = 0;
         lengthSteps = n;
-        return true;
+        return;
     }
     case kSequencerTransposeOffset:
         transpose = int8_t(toRange(x, -kMaxTranspose, kMaxTranspose));
-        return true;
+        return;
     case kSequencerSwingOffset:
         // Held to 0..1: a larger swing would make alternate steps zero or
         // negative in length and the step check would never finish.
         swing = std::isnan(x) ? 0.0 : std::fmin(std::fmax(x, 0.0), 1.0);
-        return true;
+        return;
     case kSequencerRandomOffset:
         random = x > 0.5;
-        return true;
+        return;
     case kSequencerPingPongOffset: {
         const bool was = pingPong;
         pingPong = x > 0.5;
         if (was && !pingPong && position >= lengthSteps) position -= lengthSteps;
-        return true;
+        return;
     }
     default:
-        steps[k - kSequencerStepsOffset] = int8_t(toRange(x, kRest, kMaxTranspose));
-        return true;
+        if (k >= kSequencerStepsOffset && k < kValueCount)
+            steps[k - kSequencerStepsOffset] = int8_t(toRange(x, kRest, kMaxTranspose));
+        return;
     }
 }
 

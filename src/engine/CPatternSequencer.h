@@ -4,9 +4,15 @@
 // through the renderer's ordinary note on and note off.
 //
 // Everything runs on the audio thread inside the block loop and the MIDI
-// dispatch (no allocation, no locks); the value setters come with parameter
-// changes as plain stores.
+// dispatch (no allocation, no locks). The renderer's editing threads hand the
+// sequencer's values over whole (publishValues, CHandOver), so that a pattern
+// cleared, shifted or loaded in the editor plays either as it was or as it
+// became, never half of each; the audio thread takes them at the start of a
+// block.
 #pragma once
+
+#include "base/CHandOver.h"
+#include "base/ValueIds.h"
 
 #include <cstdint>
 
@@ -30,12 +36,24 @@ public:
     static constexpr int32_t kStepCount = 32;
     static constexpr int32_t kRest = -26;
     static constexpr int32_t kHold = -25;
+    // A sequencer's values in the order of its value IDs: running, length,
+    // transpose, swing, random, ping-pong, then the 32 steps.
+    static constexpr int32_t kValueCount = kSequencerStepsOffset + kSequencerStepCount;
     explicit CPatternSequencer(SequencerOutput* output);
+    CPatternSequencer(const CPatternSequencer&) = delete;
+    CPatternSequencer& operator=(const CPatternSequencer&) = delete;
 
     // Applies value ID id of this sequencer's ID block, which starts at firstId
     // (kSequencer1FirstId or kSequencer2FirstId); false when the ID is not one
-    // of this sequencer's.
+    // of this sequencer's. On the thread that runs the sequencer.
     bool applyValue(int32_t id, double x, int32_t firstId);
+
+    // Editing threads, one at a time: all kValueCount values, handed over together.
+    void publishValues(const double* values);
+    // Audio thread, or a thread that holds the renderer's structure lock:
+    // applies values published since the last call, in the order of their IDs.
+    // A running switch that did not change leaves the playing pattern alone.
+    bool takePublished();
 
     void setRunning(bool run);
     bool isRunning() const { return running; }
@@ -63,6 +81,8 @@ public:
     int32_t keyForStep(int32_t stepValue) const;
 
 private:
+    // Value kValueCount-relative offset k.
+    void applyOffset(int32_t k, double x);
     void recogniseChord();
     void recomputeIncrement();
 
@@ -93,4 +113,7 @@ private:
     int32_t lastNote = -1;
     double stepLength = 1.0;
     int32_t type = 0;
+
+    double stagedValues[kValueCount] = {};
+    CHandOver handOver;
 };

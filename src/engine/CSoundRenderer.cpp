@@ -11,9 +11,11 @@
 #include "patch/ProgramFormat.h"
 #include "waves/CWaveSample.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -65,10 +67,52 @@ constexpr int32_t kChannelPressureIndex = 3;
 // Pattern sequencers step-check every 5 ms.
 constexpr double kSequencerTickSeconds = 0.005;
 
+// The sequencer (0 or 1) whose value a value ID is, or -1.
+int32_t sequencerOfValue(int32_t id) {
+    for (int32_t n = 0; n < kSequencerCount; ++n) {
+        const int32_t first = kSequencer1FirstId + n * kSequencerIdStride;
+        if (id >= first && id < first + CPatternSequencer::kValueCount) return n;
+    }
+    return -1;
+}
+
+// The envelope whose record a value ID of the envelope section edits: the
+// selected one, or a routing row's on the current page; -1 for other IDs.
+int32_t envelopeOfValue(const CProgram& program, int32_t id) {
+    if (id >= kEnvelopeKeepFollowingId && id <= kEnvelopeBipolarId) return program.selectedEnvelope;
+    int32_t row = -1;
+    if (id >= kEnvelopeRowFirstId && id <= kEnvelopeRowLastId)
+        row = (id - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
+    else if (id >= kEnvelopeSampleDepthFirstId && id <= kEnvelopeSampleDepthLastId)
+        row = id - kEnvelopeSampleDepthFirstId;
+    if (row < 0) return -1;
+    return row + kEnvelopesPerPage * std::clamp(program.envelopePage, 0, kEnvelopePageCount - 1);
+}
+
+// A sample file read whole, as WAV or else as AIFF; null when neither reader
+// takes it (or memory runs out).
+std::unique_ptr<CWaveSample> readSample(const char* path) {
+    std::unique_ptr<CWaveSample> sample(new (std::nothrow) CWaveSample());
+    if (!sample || !(sample->readWav(path) || sample->readAiff(path))) return nullptr;
+    return sample;
+}
+
 } // namespace
 
+struct CSoundRenderer::SlotSamples {
+    char paths[kSampleSlotCount][kProgramPathSize] = {};
+    std::unique_ptr<CWaveSample> read[kSampleSlotCount];
+    CWaveSample* replaced[kSampleSlotCount] = {};
+
+    ~SlotSamples() {
+        for (CWaveSample* s : replaced)
+            delete s;
+    }
+};
+
 CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
-    : settingsObject(settings), host(hostShell), programData(new CProgram()), bankList(settings) {
+    : settingsObject(settings), host(hostShell), programData(new CProgram()), bankList(settings),
+      liveEnvelopes(new CLiveEnvelopes()) {
     if (settingsObject) programData->fineTune = &settingsObject->fineTune;
     voiceAllocator.attach(this, &waveManager);
     setTempo(kDefaultTempo);
@@ -78,34 +122,28 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     bankList.rescan();
     bankList.selectFolder(0);
     char first[CBankList::kListEntryCapacity];
-    if (bankList.fileCount() > 0 && bankList.filePath(0, first, sizeof first)) {
-        std::vector<std::string> failed;
-        bool loaded = false;
-        {
-            std::lock_guard<std::mutex> lock(structureMutex);
-            loaded = ::loadProgramFile(*programData, first, nullptr, *settingsObject);
-            if (loaded) applyAllParametersLocked(false);
-            failed.swap(failedSamples);
-        }
-        tellFailedSamples(failed);
-        if (loaded) return;
-    }
+    if (bankList.fileCount() > 0 && bankList.filePath(0, first, sizeof first) &&
+        readProgramFile(first, nullptr, false))
+        return;
     applyAllParameters(false);
 }
 
 CSoundRenderer::~CSoundRenderer() = default;
 
 void CSoundRenderer::reset() {
+    events.empty();
+    resetRunningState();
+}
+
+void CSoundRenderer::resetRunningState() {
     voiceAllocator.reset();
     masterSection.reset();
     sequencerTickPosition = 0;
-    events.empty();
     delay.reset();
     chorus.reset();
     eq.reset();
     reverb.reset();
-    for (CEnvelope& e : programData->envelopes)
-        e.start(0.0);
+    liveEnvelopes->restart();
 }
 
 void CSoundRenderer::setTempo(double bpm) {
@@ -154,6 +192,7 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
     std::unique_lock<std::mutex> lock(structureMutex, std::try_to_lock);
     if (!lock.owns_lock()) {
         // A program or sample is being replaced: this block stays silent.
+        lockedOut.fetch_add(1, std::memory_order_relaxed);
         if (replace) {
             std::memset(hostLeft, 0, sizeof(float) * size_t(frames));
             std::memset(hostRight, 0, sizeof(float) * size_t(frames));
@@ -162,6 +201,7 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
         return;
     }
 
+    takeEdits();
     CDenormalGuard denormals;
     int32_t done = 0;
     while (done < frames) {
@@ -202,11 +242,14 @@ void CSoundRenderer::renderPiece(float* left, float* right, int32_t n) {
     reverb.process(left, right, n);
     eq.process(left, right, n);
     // Free-running envelopes advance once per piece, shared by every voice.
-    const double seconds = double(n) / sampleRateValue;
-    for (int32_t i = 0; i < programData->envelopeCount && i < 32; ++i) {
-        CEnvelope& e = programData->envelopes[i];
-        if (e.freeRunning) e.evaluate(seconds, true);
-    }
+    liveEnvelopes->advanceFreeRunning(double(n) / sampleRateValue);
+}
+
+void CSoundRenderer::takeEdits() {
+    liveEnvelopes->take();
+    waveManager.takePublished();
+    for (CPatternSequencer& s : sequencers)
+        s.takePublished();
 }
 
 void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n) {
@@ -358,15 +401,9 @@ void CSoundRenderer::noteOn(int32_t key, int32_t velocity) {
     velocity &= kDataMask;
     // Velocity and key curves scale the envelopes the voices copy; the result
     // is the same for every voice of the note, so it is worked out once.
-    for (int32_t j = 0; j < programData->envelopeCount && j < CVoice::kMaxEnvelopes; ++j) {
-        CEnvelope& velocityCurve = programData->velocityCurves[j];
-        velocityCurve.start(velocity / kMidiMax);
-        programData->envelopes[j].depth = velocityCurve.evaluate(0.0, false);
-        std::memcpy(programData->envelopes[j].keyTable, programData->keyCurves[j].keyTable,
-                    sizeof programData->envelopes[j].keyTable);
-    }
-    voiceAllocator.noteOn(key, velocity, masterPitchValue, glideFactorValue, programData->envelopes,
-                          programData->envelopeCount);
+    const CEnvelope* envelopes = liveEnvelopes->forNote(velocity);
+    voiceAllocator.noteOn(key, velocity, masterPitchValue, glideFactorValue, envelopes,
+                          std::min(liveEnvelopes->count(), CVoice::kMaxEnvelopes));
 }
 
 void CSoundRenderer::noteOff(int32_t key) {
@@ -388,8 +425,20 @@ double CSoundRenderer::sequencerRandom() {
 // ---------------------------------------------------------------- parameters
 
 void CSoundRenderer::setParameter(int32_t id, double value) {
+    const int32_t sequencer = sequencerOfValue(id);
+    if (sequencer < 0 && !(id >= kEnvelopeKeepFollowingId && id <= kEnvelopeSampleDepthLastId)) {
+        programData->setValue(id, value);
+        applyValue(id, value);
+        return;
+    }
+    // A pattern's or an envelope's value goes to the audio thread with its
+    // record whole. These are never host parameters: never the audio thread here.
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
     programData->setValue(id, value);
-    applyValue(id, value);
+    if (sequencer >= 0)
+        publishPattern(sequencer);
+    else
+        publishEnvelope(envelopeOfValue(*programData, id));
 }
 
 double CSoundRenderer::getParameter(int32_t id) const {
@@ -433,9 +482,13 @@ void CSoundRenderer::setProgramName(const char* name) {
 void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
-    // filters, voice-global and sampler-slot values, operators.
-    if (sequencers[0].applyValue(id, x, kSequencer1FirstId)) return;
-    if (sequencers[1].applyValue(id, x, kSequencer2FirstId)) return;
+    // filters, voice-global and sampler-slot values, operators. A sequencer
+    // takes its values whole, as the program now holds them.
+    const int32_t sequencer = sequencerOfValue(id);
+    if (sequencer >= 0) {
+        publishPattern(sequencer);
+        return;
+    }
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
@@ -489,26 +542,63 @@ bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
 void CSoundRenderer::applyAllParameters(bool notifyHost) {
     std::vector<std::string> failed;
     {
-        std::lock_guard<std::mutex> lock(structureMutex);
-        applyAllParametersLocked(notifyHost);
-        failed.swap(failedSamples);
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        failed = installProgram(*programData, notifyHost);
     }
-    tellFailedSamples(failed);
+    showSampleErrors(failed);
 }
 
-void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
-    stopVoices(true);
-    reset();
-    for (int32_t id = 0; id < kAppliedIdCount; ++id) {
-        const double v = programData->getValue(id, false);
-        applyValue(id, v);
-        if (notifyHost && host && id < kHostParameterCount) host->announceValue(id, float(v));
-    }
+std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
+    // What takes time is done before the structure lock: the sample files are
+    // read, the waves built and the envelopes staged, all from incoming.
+    SlotSamples samples;
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {
-        char path[sizeof programData->sampleSlots[0].samplePath];
-        std::snprintf(path, sizeof path, "%s", programData->sampleSlots[s].samplePath);
-        clearSlotLocked(s);
-        loadSampleLocked(s, path);
+        std::snprintf(samples.paths[s], kProgramPathSize, "%s", incoming.sampleSlots[s].samplePath);
+        if (samples.paths[s][0]) samples.read[s] = readSample(samples.paths[s]);
+    }
+    waveManager.beginEdit();
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        waveManager.stageWave(i, incoming.operators[i].harmonicAmplitudes,
+                              incoming.operators[i].harmonicPhases, 0.0);
+    liveEnvelopes->beginEdit();
+    liveEnvelopes->stageAll(incoming);
+    {
+        std::lock_guard<std::mutex> lock(structureMutex);
+        if (&incoming != programData.get()) {
+            double* fineTune = programData->fineTune;
+            *programData = incoming;
+            programData->fineTune = fineTune;
+        }
+        waveManager.publish();
+        liveEnvelopes->publish();
+        applyAllParametersLocked(samples);
+    }
+    // The host hears of the values only now: it may not hold up the audio thread.
+    if (notifyHost && host)
+        for (int32_t id = 0; id < kHostParameterCount; ++id)
+            host->announceValue(id, float(programData->getValue(id, false)));
+    std::vector<std::string> failed;
+    for (int32_t s = 0; s < kSampleSlotCount; ++s)
+        if (samples.paths[s][0] && !programData->sampleSlots[s].samplePath[0])
+            failed.emplace_back(samples.paths[s]);
+    return failed;
+}
+
+void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
+    stopVoices(true);
+    // The new envelopes first, so that the reset starts them. The event queue
+    // is left alone: it is the audio thread's (a block it cannot lock empties
+    // it), and events queued now belong to the block that follows the load.
+    liveEnvelopes->take();
+    resetRunningState();
+    // Each sequencer's values go over once, not once for each of them.
+    for (int32_t id = 0; id < kAppliedIdCount; ++id)
+        if (sequencerOfValue(id) < 0) applyValue(id, programData->getValue(id, false));
+    for (int32_t n = 0; n < kSequencerCount; ++n)
+        publishPattern(n);
+    for (int32_t s = 0; s < kSampleSlotCount; ++s) {
+        CWaveSample* sample = samples.read[s].release();
+        samples.replaced[s] = exchangeSample(s, sample, sample ? samples.paths[s] : "");
     }
     // Each operator's own values through the selected-operator IDs, then its wave. The tune
     // mode comes first: it decides whether the coarse value is a ratio or semitones.
@@ -519,8 +609,8 @@ void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
         programData->selectedOperator = i;
         for (int32_t id : kSelectedOperatorIds)
             setParameter(id, programData->getValue(id, false));
-        rebuildOperatorWave(i);
     }
+    takeEdits();
     programData->selectedOperator = 0;
     programData->selectedEnvelope = 0;
     programData->envelopePage = 0;
@@ -528,23 +618,45 @@ void CSoundRenderer::applyAllParametersLocked(bool notifyHost) {
 }
 
 void CSoundRenderer::rebuildOperatorWave(int32_t index) {
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
     if (index < 0) index = programData->selectedOperator;
     if (index > kOperatorCount - 1) index = kOperatorCount - 1;
+    if (index < 0) index = 0;
     const OperatorPatch& op = programData->operators[index];
-    waveManager.buildWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
+    waveManager.publishWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
 }
 
-void CSoundRenderer::envelopeEdited(int32_t) {
-    // The voices read the program's records at note-on; nothing is copied yet.
+void CSoundRenderer::envelopeEdited(int32_t index) {
+    publishEnvelope(index);
 }
 
-void CSoundRenderer::envelopesRestructured() {}
+void CSoundRenderer::publishEnvelope(int32_t index) {
+    if (index < 0 || index >= CLiveEnvelopes::kSlotCount) return;
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    liveEnvelopes->beginEdit();
+    liveEnvelopes->stage(*programData, index);
+    liveEnvelopes->publish();
+}
+
+void CSoundRenderer::envelopesRestructured() {
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    liveEnvelopes->beginEdit();
+    liveEnvelopes->stageAll(*programData);
+    liveEnvelopes->publish();
+}
 
 void CSoundRenderer::patternEdited(int32_t sequencer) {
+    publishPattern(sequencer);
+}
+
+void CSoundRenderer::publishPattern(int32_t sequencer) {
     if (sequencer < 0 || sequencer >= kSequencerCount) return;
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
     const int32_t first = kSequencer1FirstId + sequencer * kSequencerIdStride;
-    for (int32_t id = first; id < first + kSequencerStepsOffset + kSequencerStepCount; ++id)
-        applyValue(id, programData->getValue(id, false));
+    double values[CPatternSequencer::kValueCount];
+    for (int32_t k = 0; k < CPatternSequencer::kValueCount; ++k)
+        values[k] = programData->getValue(first + k, false);
+    sequencers[sequencer].publishValues(values);
 }
 
 // ---------------------------------------------------------------- chunks and files
@@ -552,7 +664,7 @@ void CSoundRenderer::patternEdited(int32_t sequencer) {
 int32_t CSoundRenderer::getChunk(void** data) {
     if (!data) return 0;
     *data = nullptr;
-    std::lock_guard<std::mutex> lock(structureMutex);
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
     chunkStream.clear();
     if (!saveProgram(*programData, chunkStream)) return 0;
     uint8_t* bytes = nullptr;
@@ -563,36 +675,56 @@ int32_t CSoundRenderer::getChunk(void** data) {
 }
 
 int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
-    std::vector<std::string> failed;
-    bool ok = false;
-    {
+    CMemAssembler reader;
+    uint8_t* buffer = length > 0 && data ? reader.setBuffer(length) : nullptr;
+    if (!buffer) {
         std::lock_guard<std::mutex> lock(structureMutex);
         stopVoices(false);
-        if (length <= 0 || !data) return 0;
-        CMemAssembler reader;
-        uint8_t* buffer = reader.setBuffer(length);
-        if (!buffer) return 0;
-        std::memcpy(buffer, data, size_t(length));
-        ok = loadProgram(*programData, reader, true);
-        applyAllParametersLocked(true);
-        locateProgram();
-        failed.swap(failedSamples);
+        return 0;
     }
-    tellFailedSamples(failed);
+    std::memcpy(buffer, data, size_t(length));
+    bool ok = false;
+    std::vector<std::string> failed;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        // Parsed into a copy, so that the audio thread plays on meanwhile; a
+        // chunk that fails leaves the program as it was (and applies it again).
+        std::unique_ptr<CProgram> incoming(new (std::nothrow) CProgram(*programData));
+        ok = incoming && loadProgram(*incoming, reader, true);
+        failed = installProgram(ok ? *incoming : *programData, true);
+        locateProgram();
+    }
+    showSampleErrors(failed);
     return ok ? 1 : 0;
 }
 
 bool CSoundRenderer::loadProgramFile(const char* path, const char* bankName) {
+    if (!readProgramFile(path, bankName, true)) return false;
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    locateProgram();
+    return true;
+}
+
+bool CSoundRenderer::readProgramFile(const char* path, const char* bankName, bool notifyHost) {
     if (!path || !settingsObject) return false;
+    std::unique_ptr<CProgram> incoming;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        incoming.reset(new (std::nothrow) CProgram(*programData));
+    }
+    if (!incoming) {
+        settingsObject->showError(kOutOfMemoryMessage);
+        return false;
+    }
+    // Read and parsed with no lock held: a message about a bad file may stay on
+    // the screen as long as the user likes while the synth plays on.
+    if (!::loadProgramFile(*incoming, path, bankName, *settingsObject)) return false;
     std::vector<std::string> failed;
     {
-        std::lock_guard<std::mutex> lock(structureMutex);
-        if (!::loadProgramFile(*programData, path, bankName, *settingsObject)) return false;
-        applyAllParametersLocked(true);
-        locateProgram();
-        failed.swap(failedSamples);
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        failed = installProgram(*incoming, notifyHost);
     }
-    tellFailedSamples(failed);
+    showSampleErrors(failed);
     return true;
 }
 
@@ -606,67 +738,52 @@ void CSoundRenderer::locateProgram() {
 
 void CSoundRenderer::loadSample(int32_t slot, const char* path) {
     if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
-    // The file is read before the lock is taken and a failure is told after
-    // it is released: the audio thread waits for nothing but the exchange,
-    // never for the disk or for a message box the user has not closed.
-    CWaveSample* sample = readSampleFile(path);
-    if (!sample) {
-        reportSampleFailure(path);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(structureMutex);
-    installSampleLocked(slot, sample, path);
-}
-
-void CSoundRenderer::loadSampleLocked(int32_t slot, const char* path) {
-    if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
-    CWaveSample* sample = readSampleFile(path);
-    if (!sample) {
-        // Told by the caller once the lock is released.
-        failedSamples.emplace_back(path);
-        return;
-    }
-    installSampleLocked(slot, sample, path);
-}
-
-CWaveSample* CSoundRenderer::readSampleFile(const char* path) {
-    CWaveSample* sample = new (std::nothrow) CWaveSample();
-    if (sample && (sample->readWav(path) || sample->readAiff(path))) return sample;
-    delete sample;
-    return nullptr;
-}
-
-void CSoundRenderer::tellFailedSamples(const std::vector<std::string>& paths) {
-    for (const std::string& path : paths)
-        reportSampleFailure(path.c_str());
-}
-
-void CSoundRenderer::reportSampleFailure(const char* path) {
-    if (!settingsObject) return;
-    std::string message = std::string("Failed to load the sample\n") + path;
-    settingsObject->showError(message.c_str());
-}
-
-void CSoundRenderer::installSampleLocked(int32_t slot, CWaveSample* sample, const char* path) {
-    char stored[sizeof programData->sampleSlots[0].samplePath];
+    // The path may be the program's own, which the exchange rewrites.
+    char stored[kProgramPathSize];
     std::snprintf(stored, sizeof stored, "%s", path);
-    clearSlotLocked(slot);
-    samplerBank.exchange(slot, sample);
-    std::memcpy(programData->sampleSlots[slot].samplePath, stored, sizeof stored);
+    std::unique_ptr<CWaveSample> sample = readSample(stored);
+    if (!sample) {
+        showSampleError(stored);
+        return;
+    }
+    CWaveSample* replaced = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        std::lock_guard<std::mutex> lock(structureMutex);
+        replaced = exchangeSample(slot, sample.release(), stored);
+    }
+    delete replaced;
 }
 
 void CSoundRenderer::clearSlot(int32_t slot) {
-    std::lock_guard<std::mutex> lock(structureMutex);
-    clearSlotLocked(slot);
+    if (slot < 0 || slot >= kSampleSlotCount) return;
+    CWaveSample* replaced = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        std::lock_guard<std::mutex> lock(structureMutex);
+        replaced = exchangeSample(slot, nullptr, "");
+    }
+    delete replaced;
 }
 
-void CSoundRenderer::clearSlotLocked(int32_t slot) {
-    if (slot < 0 || slot >= kSampleSlotCount) return;
-    programData->sampleSlots[slot].samplePath[0] = 0;
-    CWaveSample* sample = samplerBank.exchange(slot, nullptr);
-    if (!sample) return;
-    voiceAllocator.forgetSample(sample);
-    delete sample;
+CWaveSample* CSoundRenderer::exchangeSample(int32_t slot, CWaveSample* sample, const char* path) {
+    char* stored = programData->sampleSlots[slot].samplePath;
+    std::snprintf(stored, kProgramPathSize, "%s", path);
+    CWaveSample* replaced = samplerBank.exchange(slot, sample);
+    // No voice may go on playing the sample that is about to be deleted.
+    if (replaced) voiceAllocator.forgetSample(replaced);
+    return replaced;
+}
+
+void CSoundRenderer::showSampleError(const char* path) const {
+    if (!settingsObject) return;
+    const std::string message = std::string("Failed to load the sample\n") + path;
+    settingsObject->showError(message.c_str());
+}
+
+void CSoundRenderer::showSampleErrors(const std::vector<std::string>& paths) const {
+    for (const std::string& path : paths)
+        showSampleError(path.c_str());
 }
 
 bool CSoundRenderer::slotHasSample(int32_t slot) const {

@@ -10,11 +10,24 @@
 //
 // Threads: the block call and queueMidiEvent run on the host's audio thread;
 // parameter changes come from the host's threads or the editor's; program and
-// chunk loading, sample loading and envelope restructuring come from the
+// chunk loading, sample loading and the editor's edits come from the
 // user-interface or host thread. Single values are plain aligned stores read by
-// the voices at their control ticks. Structural changes hold the structure lock;
-// the block call only try-locks it and renders silence for a block it cannot
-// lock, so the audio thread never waits.
+// the voices at their control ticks.
+//
+// Records that the editor changes in place while the synth plays (envelopes,
+// patterns, spectra) are never read by the audio thread from the program: the
+// editing thread hands each change over whole (the seams envelopeEdited,
+// envelopesRestructured, patternEdited, rebuildOperatorWave), and the audio
+// thread takes it at the start of its next block without waiting, into its own
+// copies (CLiveEnvelopes, the sequencers, the wave manager's tables). Editing
+// therefore never silences a block.
+//
+// Replacing what the voices hold (a program, a chunk, a sample) takes the
+// structure lock, only for the exchange: files are read and parsed, samples
+// loaded and waves built beforehand, and messages shown afterwards. The block
+// call only try-locks it and renders silence for a block it cannot lock, so the
+// audio thread never waits, and such a change costs at most the one block in
+// which it lands. Lock order: the edit lock, then the structure lock.
 #pragma once
 
 #include "base/ValueIds.h"
@@ -23,6 +36,7 @@
 #include "effects/CReverb.h"
 #include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
 #include "engine/CVoiceAllocator.h"
@@ -32,6 +46,7 @@
 #include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
@@ -98,13 +113,16 @@ public:
     // Audio or host thread. hard silences every voice at once; every voice is
     // then released.
     void stopVoices(bool hard);
-    // UI or host thread: rebuilds the wave table of operator index from the
-    // program's spectrum (-1: the selected operator; above 7: operator 8).
-    void rebuildOperatorWave(int32_t index);
 
     // ---- edits of the program's records while the synth plays (UI thread) ----
+    // Each takes the program's records as they now stand and hands them to the
+    // audio thread whole; it takes them at its next block. None silences a block.
+    // The wave table of operator index, built from the program's spectrum
+    // (-1: the selected operator; above 7: operator 8).
+    void rebuildOperatorWave(int32_t index);
     // Envelope index's records (its envelope, key and velocity curves: points,
     // loop, flags, routing) were edited in place; the voices take them whole.
+    // A free-running envelope goes on from where it was.
     void envelopeEdited(int32_t index);
     // Envelopes were added, deleted, moved, cloned, pasted, reset or loaded:
     // the count and every record are taken whole.
@@ -113,12 +131,10 @@ public:
     // shifted, reversed, loaded): the sequencer takes them whole.
     void patternEdited(int32_t sequencer);
 
-    // ---- program chunks and files (host or UI thread; take the structure lock) ----
+    // ---- program chunks and files (host or UI thread) ----
     // Serialises the program; data stays owned by the renderer until the next
-    // call. 0 on failure. Reading takes the lock too: the editor window adds and
-    // removes envelopes and replaces samples under it, and a chunk taken halfway
-    // through such a change would restore a program that never existed. (A
-    // block that arrives meanwhile renders silence, as during any load.)
+    // call. 0 on failure. Taken under the edit lock, never halfway through a
+    // load or a change that holds it.
     int32_t getChunk(void** data);
     // Loads the program from host bytes, applies it (telling the host) and
     // locates it in the banks; answers the parse result.
@@ -132,7 +148,8 @@ public:
     // Selects the bank folder that holds the current program (CBankList::locate).
     void locateProgram();
 
-    // ---- sampler slots (UI or host thread; take the structure lock) ----
+    // ---- sampler slots (UI or host thread; the file is read before the
+    // structure lock is taken, the message shown after it is released) ----
     void loadSample(int32_t slot, const char* path);
     void clearSlot(int32_t slot);
     bool slotHasSample(int32_t slot) const;
@@ -158,6 +175,15 @@ public:
     const CProgram& program() const { return *programData; }
     CPluginFile* settings() const { return settingsObject; }
     std::mutex& structureLock() { return structureMutex; }
+    // Held by the renderer while it changes the program (loads, hand-overs) and
+    // while it takes a chunk; an editor may hold it around an edit of its own so
+    // that no chunk is taken halfway through (it may call the seams meanwhile).
+    // Never taken by the audio thread.
+    std::recursive_mutex& editLock() { return editMutex; }
+    // Blocks rendered silent because the structure lock was held (any thread).
+    uint32_t lockedOutBlocks() const { return lockedOut.load(std::memory_order_relaxed); }
+    // The audio thread's copy of the envelopes (tests; the audio thread's own).
+    const CLiveEnvelopes& playingEnvelopes() const { return *liveEnvelopes; }
     const CMasterSection& master() const { return masterSection; }
     const CVoiceAllocator& voices() const { return voiceAllocator; }
     float masterPitch() const { return masterPitchValue; }
@@ -186,15 +212,32 @@ private:
     // voice choice (from the MIDI dispatch and the sequencers).
     void noteOn(int32_t key, int32_t velocity);
     void noteOff(int32_t key);
-    void applyAllParametersLocked(bool notifyHost);
-    void loadSampleLocked(int32_t slot, const char* path);
-    // A sample file read whole (WAV, else AIFF); null when neither reader takes it.
-    static CWaveSample* readSampleFile(const char* path);
-    void reportSampleFailure(const char* path);
-    void tellFailedSamples(const std::vector<std::string>& paths);
-    // Puts a read sample into the slot in place of what it held.
-    void installSampleLocked(int32_t slot, CWaveSample* sample, const char* path);
-    void clearSlotLocked(int32_t slot);
+    // Makes incoming the program (it may be the program itself) and applies it
+    // whole; the caller holds the edit lock. Samples are read and waves and
+    // envelopes staged first; the structure lock is held only for the exchange.
+    // Returns the paths of the samples that failed to load, for the caller to
+    // tell once it has released the edit lock.
+    std::vector<std::string> installProgram(const CProgram& incoming, bool notifyHost);
+    // The sample files of a program, read before the structure lock is taken,
+    // and the samples they replace, deleted after it is released.
+    struct SlotSamples;
+    // The apply-all steps under the structure lock.
+    void applyAllParametersLocked(SlotSamples& samples);
+    // reset() without emptying the event queue.
+    void resetRunningState();
+    // A program file read and installed; no bank folder located.
+    bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
+    // Under the structure lock: sample (may be null) into slot, its path into
+    // the program; returns the sample it replaces, for deletion after the lock.
+    CWaveSample* exchangeSample(int32_t slot, CWaveSample* sample, const char* path);
+    void showSampleError(const char* path) const;
+    void showSampleErrors(const std::vector<std::string>& paths) const;
+    // The hand-overs (any editing thread; take the edit lock).
+    void publishEnvelope(int32_t index);
+    void publishPattern(int32_t sequencer);
+    // Audio thread at the start of a block, or under the structure lock: what
+    // the editing threads handed over.
+    void takeEdits();
 
     // What the pattern sequencers play into.
     void sequencerNoteOn(int32_t key, int32_t velocity) override { noteOn(key, velocity); }
@@ -241,8 +284,9 @@ private:
     CEq eq;
     CReverb reverb;
 
+    // The audio thread's copy of the program's envelopes (large: on the heap).
+    std::unique_ptr<CLiveEnvelopes> liveEnvelopes;
+    std::atomic<uint32_t> lockedOut{0};
+    std::recursive_mutex editMutex;
     std::mutex structureMutex;
-    // Sample files a program could not load, gathered under the lock and told
-    // after it is released, so that no message box keeps the audio silent.
-    std::vector<std::string> failedSamples;
 };

@@ -3,9 +3,13 @@
 // commands choose the path (chooseFile) and call these; the renderer applies
 // the program afterwards.
 //
-// Thread: the editor's (user interface) thread, under the renderer's structure
-// lock for the loads; never the audio thread. Every load changes the program
-// only when the whole file was understood.
+// Thread: the editor's (user interface) thread, never the audio thread, and
+// never under the renderer's structure lock: reading a file and showing its
+// message take as long as they take. A program file is read into a copy of the
+// program that the renderer then installs; the side files change the program's
+// records in place, and the caller then hands them to the audio thread
+// (CSoundRenderer::envelopeEdited, patternEdited, rebuildOperatorWave). Every
+// load changes the program only when the whole file was understood.
 #pragma once
 
 #include <cstddef>

@@ -386,6 +386,27 @@ void CEnvelope::retriggerFromCurrentLevel() {
     finishedCounted = false;
 }
 
+void CEnvelope::continueFrom(const CEnvelope& running) {
+    released = running.released;
+    looping = running.looping;
+    currentLevel = running.currentLevel;
+    finishedCounted = running.finishedCounted;
+    const int count = safePointCount();
+    if (running.isFinished() || running.currentSegment < 0) {
+        // A finished envelope stays finished, whatever points were added after it.
+        currentSegment = running.currentSegment < 0 ? 0 : count;
+        timeInSegment = 0.0;
+        return;
+    }
+    // Points deleted under it: it goes on in the last segment rather than stopping.
+    currentSegment = running.currentSegment < count ? running.currentSegment : count - 1;
+    // Within the segment, so that the shape is read between its ends even where the segment
+    // got shorter; the next step walks on from its end.
+    const double length = points[currentSegment].delta;
+    const double t = running.timeInSegment;
+    timeInSegment = t >= 0.0 ? (t < length ? t : length) : 0.0;
+}
+
 double CEnvelope::keyTableLookup(double note) const {
     const double whole = std::trunc(note);
     if (!(whole >= 0.0)) return keyTable[0]; // negative keys and NaN

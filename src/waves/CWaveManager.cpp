@@ -26,9 +26,11 @@ double finiteOrZero(double x) {
 
 CWaveManager::CWaveManager() {
     static const double zeros[kHarmonicCount] = {};
-    for (auto& t : tables) {
-        t.reset(new float[kTableFloats]);
-        std::memset(t.get(), 0, sizeof(float) * kTableFloats);
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        tables[i].reset(new float[kTableFloats]);
+        std::memset(tables[i].get(), 0, sizeof(float) * kTableFloats);
+        staged[i].reset(new float[kTableFloats]);
+        std::memset(staged[i].get(), 0, sizeof(float) * kTableFloats);
     }
     for (int32_t i = 0; i < kOperatorCount; ++i)
         buildWave(i, zeros, zeros, 0.0);
@@ -37,6 +39,29 @@ CWaveManager::CWaveManager() {
 CWaveManager::~CWaveManager() = default;
 
 void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                             double offset) {
+    publishWave(operatorIndex, amplitudes, phases, offset);
+    takePublished();
+}
+
+void CWaveManager::publishWave(int32_t operatorIndex, const double* amplitudes,
+                               const double* phases, double offset) {
+    beginEdit();
+    stageWave(operatorIndex, amplitudes, phases, offset);
+    publish();
+}
+
+bool CWaveManager::takePublished() {
+    if (!handOver.tryBeginRead()) return false;
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        if (stagedWaves & (1u << i))
+            std::memcpy(tables[i].get(), staged[i].get(), sizeof(float) * kTableFloats);
+    stagedWaves = 0;
+    handOver.endRead();
+    return true;
+}
+
+void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                              double offset) {
     if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
     std::unique_ptr<float[]> scratch(new (std::nothrow) float[kHarmonicCount * kRowFloats]);
@@ -68,7 +93,7 @@ void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, co
         scratch[i] *= gain;
 
     // Row q (harmonics 1 .. q + 1) becomes level 31 - q.
-    float* table = tables[operatorIndex].get();
+    float* table = staged[operatorIndex].get();
     for (int32_t q = 0; q < kHarmonicCount; ++q) {
         const float* row = &scratch[q * kRowFloats];
         float* level = table + (kLevelCount - 1 - q) * kLevelFloats;
@@ -88,6 +113,7 @@ void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, co
             segment[3] = c3;
         }
     }
+    stagedWaves |= 1u << operatorIndex;
 }
 
 int32_t CWaveManager::levelFor(double frequency, double sampleRate) {
@@ -116,6 +142,6 @@ float CWaveManager::evaluate(int32_t operatorIndex, double phase) const {
     else if (a > 0.0)
         j = int32_t(a);
     const float d = float(a - j);
-    const float* c = tables[clampIndex(operatorIndex)].get() + j * kCoefficientsPerSegment;
+    const float* c = staged[clampIndex(operatorIndex)].get() + j * kCoefficientsPerSegment;
     return ((c[3] * d + c[2]) * d + c[1]) * d + c[0];
 }

@@ -7,10 +7,16 @@
 // of the cubic c0 + c1 d + c2 d^2 + c3 d^3 running from sample j (d = 0) to
 // sample j + 1 (d = 1), so a reader needs no neighbour lookups.
 //
-// Threads: buildWave runs on the caller's thread (editor or host) and rewrites
-// a table in place while voices on the audio thread may read it; a voice may
-// then hear a mix of old and new coefficients for the length of one rebuild.
+// Threads: the voices on the audio thread read the tables (table, levelTable,
+// selectTable) and keep pointers into them. An editing thread never writes
+// those: it builds a wave into a staging table and hands it over (CHandOver);
+// the audio thread copies it into the table the voices read at the start of a
+// block (takePublished). So no voice ever reads a table halfway rebuilt, the
+// pointers the voices hold stay valid, and the audio thread never waits for a
+// rebuild.
 #pragma once
+
+#include "base/CHandOver.h"
 
 #include <cstdint>
 #include <memory>
@@ -32,12 +38,29 @@ public:
     CWaveManager(const CWaveManager&) = delete;
     CWaveManager& operator=(const CWaveManager&) = delete;
 
-    // Editor or host thread; allocates scratch memory, not for the audio thread.
-    // Rebuilds the table of operatorIndex (ignored outside 0..7) from 32 harmonic
-    // amplitudes (linear), 32 harmonic start phases (cycles) and a constant
-    // offset every sample starts from. The loudest partial sum is scaled to peak
-    // at 0.999, and the same gain applies to every level. Non-finite amplitudes
-    // or phases count as 0.
+    // ---- editing threads, one at a time (the owner serialises them) ----
+    // Waves staged between beginEdit and publish reach the voices together;
+    // until then the voices go on with the tables they have.
+    void beginEdit() { handOver.beginWrite(); }
+    // Allocates scratch memory, not for the audio thread. Builds the wave of
+    // operatorIndex (ignored outside 0..7) from 32 harmonic amplitudes (linear),
+    // 32 harmonic start phases (cycles) and a constant offset every sample
+    // starts from. The loudest partial sum is scaled to peak at 0.999, and the
+    // same gain applies to every level. Non-finite amplitudes or phases count as 0.
+    void stageWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                   double offset);
+    void publish() { handOver.publish(); }
+    // One wave, staged and handed over.
+    void publishWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                     double offset);
+
+    // Audio thread, or a thread that owns the voices (the renderer's structure
+    // lock): the published waves into the tables the voices read. No
+    // allocation; never waits. True when there was something to take.
+    bool takePublished();
+
+    // One wave built and taken at once: for an owner whose voices do not run
+    // meanwhile (construction, tests).
     void buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                    double offset);
 
@@ -56,8 +79,8 @@ public:
         return tables[clampIndex(operatorIndex)].get() + level * kLevelFloats;
     }
 
-    // Any thread (editor's wave display): the full wave of table
-    // min(operatorIndex, 7) at phase (cycles, 0..1).
+    // Editing thread (the editor's wave display): the full wave of table
+    // min(operatorIndex, 7) at phase (cycles, 0..1), as last built.
     float evaluate(int32_t operatorIndex, double phase) const;
 
     // The whole table of one operator (kTableFloats floats), for inspection.
@@ -71,5 +94,11 @@ private:
         return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
     }
 
+    // What the voices read (the audio thread's).
     std::unique_ptr<float[]> tables[kOperatorCount];
+    // The waves as last built (the editing thread's; the audio thread's while
+    // it takes them), and which of them are new.
+    std::unique_ptr<float[]> staged[kOperatorCount];
+    uint32_t stagedWaves = 0;
+    CHandOver handOver;
 };

@@ -152,6 +152,12 @@ struct EditorCommands : ::testing::Test {
         commands.fileDropped(*editor, p.c_str(), CPoint(x, y));
     }
     void answer(const fs::path& p) { platform.fileChoices.push_back(p.string()); }
+    // One block: the audio side takes what the window handed over at its start.
+    void renderBlock() {
+        float left[64], right[64];
+        float* out[2] = {left, right};
+        renderer->processBlock(out, 64, true);
+    }
     void setStep(int n, int k, double v) {
         renderer->setParameter(
             kSequencer1FirstId + kSequencerIdStride * n + kSequencerStepsOffset + k, v);
@@ -322,6 +328,7 @@ TEST_F(EditorCommands, PatternShiftsAndReverseRestoreAndTouchOnlyTheFirstLengthS
         EXPECT_EQ(left[size_t(k)], start[size_t((k + 1) % 5)]) << k;
     EXPECT_TRUE(std::equal(left.begin() + 5, left.end(), start.begin() + 5));
     // The running sequencer took the shifted pattern.
+    renderBlock();
     for (int k = 0; k < kSequencerStepCount; ++k)
         EXPECT_EQ(renderer->sequencer(1).step(k), sequencerStepValue(left[size_t(k)])) << k;
     choose(kPatternMenuB, 6); // Shift Right
@@ -345,6 +352,7 @@ TEST_F(EditorCommands, PatternShiftsAndReverseRestoreAndTouchOnlyTheFirstLengthS
     EXPECT_EQ(s.length, 0.0);
     EXPECT_EQ(s.transpose, 0.5);
     EXPECT_EQ(steps(1), std::vector<double>(kSequencerStepCount, 0.0));
+    renderBlock();
     EXPECT_EQ(renderer->sequencer(1).length(), 1);
     EXPECT_TRUE(platform.errors.empty());
 }
@@ -416,6 +424,7 @@ TEST_F(EditorCommands, SideFilesSaveAndLoadThroughTheirMenus) {
     answer(root / "p.qxlseq");
     choose(kPatternMenuB, 0);
     EXPECT_EQ(p.sequencers[1].steps[2], 0.9);
+    renderBlock();
     EXPECT_EQ(renderer->sequencer(1).length(), 7);
 
     // An envelope saved and loaded back into another keeps that one's routing.

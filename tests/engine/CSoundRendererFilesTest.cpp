@@ -91,13 +91,13 @@ TEST(RendererChunk, NewProgramChunkRoundTripsEveryValue) {
     EXPECT_FLOAT_EQ(b.master().masterLevel(), float(0.8 * 0.8 * 2));
 }
 
-// The editor window restructures the program (envelopes, samples) under the
-// structure lock: a chunk is taken only between such changes, never halfway.
+// Loads, and the editor's changes that hold the edit lock, change the program
+// under it: a chunk is taken only between such changes, never halfway.
 TEST(RendererChunk, ChunkWaitsForAStructuralChangeToFinish) {
     ScriptedPlatform platform;
     CPluginFile settings(platform);
     CSoundRenderer r(&settings, nullptr);
-    std::unique_lock<std::mutex> change(r.structureLock());
+    std::unique_lock<std::recursive_mutex> change(r.editLock());
     std::atomic<int32_t> length{-1};
     std::thread host([&] {
         void* data = nullptr;

@@ -261,6 +261,7 @@ struct RendererRig {
             p.addEnvelope();
             p.envelopes[i] = shapes[i];
         }
+        renderer.envelopesRestructured();
         if (patch == Patch::kBentUp || patch == Patch::kBentDown) {
             midi(0xe0, 0, patch == Patch::kBentUp ? 100 : 20);
             midi(0x90, kKey, kVelocity); // starts with the bend in place
