@@ -15,10 +15,15 @@
 
 #include <cctype>
 #include <cstring>
+#include <mutex>
 #include <string>
 
 using namespace editormenus;
 using namespace editorlayout;
+
+// Every edit of the program's records in place holds the renderer's edit lock,
+// so that a host taking the program's chunk on another thread meanwhile never
+// saves half of an edit. A file dialog or message is never shown under it.
 
 namespace {
 
@@ -110,34 +115,28 @@ void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int ind
 void CEditorCommands::targetChosen(CPluginEditor& editor, int index) {
     if (index >= kTargetKindCount) return;
     CSoundRenderer& renderer = *editor.getRenderer();
-    CEnvelope& e = renderer.program().currentEnvelope();
-    e.targetKind = index;
-    // Depths a kind cannot reach are brought into its range.
-    e.clampDepths();
-    renderer.envelopeEdited(renderer.program().selectedEnvelope);
+    {
+        std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
+        CEnvelope& e = renderer.program().currentEnvelope();
+        e.targetKind = index;
+        // Depths a kind cannot reach are brought into its range.
+        e.clampDepths();
+        renderer.envelopeEdited(renderer.program().selectedEnvelope);
+    }
     editor.redrawRouting();
 }
 
 void CEditorCommands::controllerChosen(CPluginEditor& editor, int index) {
     if (index > kControllerCount) return;
     CSoundRenderer& renderer = *editor.getRenderer();
+    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
     renderer.program().currentEnvelope().controller =
         index == kNoControllerEntry ? kNoController : index - 1;
     renderer.envelopeEdited(renderer.program().selectedEnvelope);
 }
 
 void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& files, int index) {
-    CProgram& program = editor.getRenderer()->program();
     switch (index) {
-    case kCopySpectrum:
-        program.copySpectrum();
-        return;
-    case kPasteSpectrum:
-        program.pasteSpectrum();
-        break;
-    case kResetSpectrum:
-        program.resetSpectrum();
-        break;
     case kImportSpectrum:
         // The file command rebuilds the wave itself once the spectrum is in.
         if (files.importSpectrum(nullptr)) editor.redrawSpectrum();
@@ -146,14 +145,32 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& file
         files.exportSpectrum();
         return;
     default:
-        return;
+        break;
     }
-    spectrumChanged(editor);
+    CSoundRenderer& renderer = *editor.getRenderer();
+    CProgram& program = renderer.program();
+    {
+        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        switch (index) {
+        case kCopySpectrum:
+            program.copySpectrum();
+            return;
+        case kPasteSpectrum:
+            program.pasteSpectrum();
+            break;
+        case kResetSpectrum:
+            program.resetSpectrum();
+            break;
+        default:
+            return;
+        }
+        renderer.rebuildOperatorWave(program.selectedOperator);
+    }
+    editor.redrawSpectrum();
 }
 
 void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files, int sequencer,
                                      int index) {
-    CProgram& program = editor.getRenderer()->program();
     switch (index) {
     case kLoadPattern:
         if (files.loadPattern(sequencer, nullptr)) editor.redrawSequencer(sequencer);
@@ -161,52 +178,36 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files
     case kSavePattern:
         files.savePattern(sequencer);
         return;
-    case kClearPattern:
-        program.clearPattern(sequencer);
-        break;
-    case kShiftLeft:
-        program.rotateSteps(sequencer, 1);
-        break;
-    case kShiftRight:
-        program.rotateSteps(sequencer, -1);
-        break;
-    case kReverse:
-        program.reverseSteps(sequencer);
-        break;
     default:
-        return;
+        break;
     }
-    patternChanged(editor, sequencer);
+    CSoundRenderer& renderer = *editor.getRenderer();
+    CProgram& program = renderer.program();
+    {
+        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        switch (index) {
+        case kClearPattern:
+            program.clearPattern(sequencer);
+            break;
+        case kShiftLeft:
+            program.rotateSteps(sequencer, 1);
+            break;
+        case kShiftRight:
+            program.rotateSteps(sequencer, -1);
+            break;
+        case kReverse:
+            program.reverseSteps(sequencer);
+            break;
+        default:
+            return;
+        }
+        renderer.patternEdited(sequencer);
+    }
+    editor.redrawSequencer(sequencer);
 }
 
 void CEditorCommands::envelopeCommand(CPluginEditor& editor, CFileCommands& files, int index) {
-    CProgram& program = editor.getRenderer()->program();
     switch (index) {
-    case kAddEnvelope:
-        program.addEnvelope();
-        break;
-    case kDeleteEnvelope:
-        program.deleteEnvelope();
-        break;
-    case kMoveUp:
-        program.moveEnvelope(-1);
-        break;
-    case kMoveDown:
-        program.moveEnvelope(1);
-        break;
-    case kCopyView:
-        program.copyCurve();
-        return;
-    case kPasteView:
-        program.pasteCurve();
-        break;
-    // The shown curve starts again; the envelope keeps its target and depths.
-    case kResetView:
-        program.currentCurve().reset(false);
-        break;
-    case kCloneEnvelope:
-        program.cloneEnvelope();
-        break;
     case kLoadEnvelope:
         // The file command tells the renderer itself once the envelope is in.
         if (files.loadEnvelope(nullptr)) editor.redrawEnvelopeSection();
@@ -215,9 +216,44 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, CFileCommands& file
         files.saveEnvelope();
         return;
     default:
-        return;
+        break;
     }
-    envelopesChanged(editor);
+    CSoundRenderer& renderer = *editor.getRenderer();
+    CProgram& program = renderer.program();
+    {
+        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        switch (index) {
+        case kAddEnvelope:
+            program.addEnvelope();
+            break;
+        case kDeleteEnvelope:
+            program.deleteEnvelope();
+            break;
+        case kMoveUp:
+            program.moveEnvelope(-1);
+            break;
+        case kMoveDown:
+            program.moveEnvelope(1);
+            break;
+        case kCopyView:
+            program.copyCurve();
+            return;
+        case kPasteView:
+            program.pasteCurve();
+            break;
+        // The shown curve starts again; the envelope keeps its target and depths.
+        case kResetView:
+            program.currentCurve().reset(false);
+            break;
+        case kCloneEnvelope:
+            program.cloneEnvelope();
+            break;
+        default:
+            return;
+        }
+        renderer.envelopesRestructured();
+    }
+    editor.redrawEnvelopeSection();
 }
 
 void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
@@ -246,20 +282,4 @@ void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
 void CEditorCommands::programLoaded(CPluginEditor& editor) {
     editor.redrawAll();
     editor.fillBankAndProgramMenus();
-}
-
-void CEditorCommands::spectrumChanged(CPluginEditor& editor) {
-    CSoundRenderer& renderer = *editor.getRenderer();
-    renderer.rebuildOperatorWave(renderer.program().selectedOperator);
-    editor.redrawSpectrum();
-}
-
-void CEditorCommands::patternChanged(CPluginEditor& editor, int sequencer) {
-    editor.getRenderer()->patternEdited(sequencer);
-    editor.redrawSequencer(sequencer);
-}
-
-void CEditorCommands::envelopesChanged(CPluginEditor& editor) {
-    editor.getRenderer()->envelopesRestructured();
-    editor.redrawEnvelopeSection();
 }

@@ -31,9 +31,6 @@ private:
     void patternCommand(CPluginEditor& editor, CFileCommands& files, int sequencer, int index);
     void envelopeCommand(CPluginEditor& editor, CFileCommands& files, int index);
 
-    // After a change: the renderer takes it, the window shows it.
+    // After a program load: the window shows it.
     static void programLoaded(CPluginEditor& editor);
-    static void spectrumChanged(CPluginEditor& editor);
-    static void patternChanged(CPluginEditor& editor, int sequencer);
-    static void envelopesChanged(CPluginEditor& editor);
 };

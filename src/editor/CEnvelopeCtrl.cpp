@@ -251,7 +251,10 @@ void CEnvelopeCtrl::drawHandles(CDrawContext* c, const CEnvelope& e, const Envel
 void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     CFrame* f = getFrame();
     if (buttons == -1) buttons = f ? f->getCurrentMouseButtons() : 0;
-    if (buttons & kRButton) rightClick(where.h, where.v);
+    if (buttons & kRButton) {
+        auto lock = lockRecord();
+        rightClick(where.h, where.v);
+    }
     if (!(buttons & kLButton)) return;
 
     beginEdit();
@@ -259,7 +262,10 @@ void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     controlHeld = (buttons & kControl) != 0;
     lastX = where.h;
     lastY = where.v;
-    pick(where.h, where.v);
+    {
+        auto lock = lockRecord();
+        pick(where.h, where.v);
+    }
     while (f) {
         CPoint now;
         long held = 0;
@@ -268,6 +274,7 @@ void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
         altHeld = (held & kAlt) != 0;
         controlHeld = (held & kControl) != 0;
         if (now.h != lastX || now.v != lastY) {
+            auto lock = lockRecord();
             drag(now.h, now.v);
             lastX = now.h;
             lastY = now.v;
@@ -442,6 +449,12 @@ void CEnvelopeCtrl::edited(CEnvelope& e, int k) {
     e.selectedPoint = e.selectedPointClamped();
     tellOwner();
     setDirty();
+}
+
+std::unique_lock<std::recursive_mutex> CEnvelopeCtrl::lockRecord() const {
+    std::recursive_mutex* m = owner ? owner->recordLock() : nullptr;
+    return m ? std::unique_lock<std::recursive_mutex>(*m)
+             : std::unique_lock<std::recursive_mutex>();
 }
 
 void CEnvelopeCtrl::tellOwner() {

@@ -16,6 +16,7 @@
 #include "gui/CControl.h"
 
 #include <cstddef>
+#include <mutex>
 
 class CEnvelope;
 class CProgram;
@@ -27,6 +28,10 @@ struct IEnvelopeCtrlOwner {
     // level changed) or the view scrolled: the window redraws the point display, which shows the
     // selected point's text (CEnvelopeCtrl::pointText), while it is open.
     virtual void envelopeEdited() = 0;
+    // Held around each change of the shown record (a click, each step of a drag), so that
+    // nobody reading the program on another thread, such as a host taking its chunk, sees
+    // half of one; null when nobody else reads it.
+    virtual std::recursive_mutex* recordLock() { return nullptr; }
 
 protected:
     ~IEnvelopeCtrlOwner() = default;
@@ -68,6 +73,8 @@ private:
     void dragPoint(CEnvelope& e, int k, int x, int y);
     void dragLoopMarker(CEnvelope& e, bool loopStartMarker, int x);
     void rightClick(int x, int y);
+    // The owner's record lock, held until the returned lock goes.
+    std::unique_lock<std::recursive_mutex> lockRecord() const;
     // Selects point k, tells the owner and redraws.
     void edited(CEnvelope& e, int k);
     void tellOwner();

@@ -11,6 +11,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -41,6 +42,19 @@ std::string folderNameOf(const char* path) {
     while (start > path && start[-1] != '/' && start[-1] != '\\')
         --start;
     return std::string(start, end);
+}
+
+// Loads a side file (pattern, envelope, wave) into a copy of the program,
+// with no lock held, so that a message about a bad file never keeps a host
+// waiting for the program's chunk; then, under the edit lock, copies what the
+// load changed into the program, so that a chunk never holds half of it.
+template <typename Load, typename Commit>
+bool loadBeside(CSoundRenderer& renderer, Load load, Commit commit) {
+    std::unique_ptr<CProgram> copy(new (std::nothrow) CProgram(renderer.program()));
+    if (!copy || !load(*copy)) return false;
+    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
+    commit(renderer.program(), *copy);
+    return true;
 }
 
 } // namespace
@@ -202,8 +216,13 @@ bool CFileCommands::copySample(int slot, const char* programPath, std::string& r
 bool CFileCommands::loadPattern(int sequencer, const char* given) {
     char path[kPathCapacity];
     if (!pathFor(kLoadPattern, given, path)) return false;
-    if (!loadPatternFile(renderer.program(), sequencer, path, settings)) return false;
-    renderer.patternEdited(sequencer);
+    const bool loaded = loadBeside(
+        renderer, [&](CProgram& copy) { return loadPatternFile(copy, sequencer, path, settings); },
+        [&](CProgram& program, const CProgram& copy) {
+            program.sequencers[sequencer] = copy.sequencers[sequencer];
+            renderer.patternEdited(sequencer);
+        });
+    if (!loaded) return false;
     return true;
 }
 
@@ -216,8 +235,16 @@ bool CFileCommands::savePattern(int sequencer) {
 bool CFileCommands::loadEnvelope(const char* given) {
     char path[kPathCapacity];
     if (!pathFor(kLoadEnvelope, given, path)) return false;
-    if (!loadEnvelopeFile(renderer.program(), path, settings)) return false;
-    renderer.envelopesRestructured();
+    const bool loaded = loadBeside(
+        renderer, [&](CProgram& copy) { return loadEnvelopeFile(copy, path, settings); },
+        [&](CProgram& program, const CProgram& copy) {
+            const int e = std::clamp(program.selectedEnvelope, 0, kProgramEnvelopeCount - 1);
+            program.envelopes[e] = copy.envelopes[e];
+            program.keyCurves[e] = copy.keyCurves[e];
+            program.velocityCurves[e] = copy.velocityCurves[e];
+            renderer.envelopeEdited(e);
+        });
+    if (!loaded) return false;
     return true;
 }
 
@@ -230,8 +257,18 @@ bool CFileCommands::saveEnvelope() {
 bool CFileCommands::importSpectrum(const char* given) {
     char path[kPathCapacity];
     if (!pathFor(kImportWave, given, path)) return false;
-    if (!importWaveFile(renderer.program(), path, settings)) return false;
-    renderer.rebuildOperatorWave(renderer.program().selectedOperator);
+    const bool loaded = loadBeside(
+        renderer, [&](CProgram& copy) { return importWaveFile(copy, path, settings); },
+        [&](CProgram& program, const CProgram& copy) {
+            const int o = std::clamp(program.selectedOperator, 0, kOperatorCount - 1);
+            OperatorPatch& op = program.operators[o];
+            std::copy(std::begin(copy.operators[o].harmonicAmplitudes),
+                      std::end(copy.operators[o].harmonicAmplitudes), op.harmonicAmplitudes);
+            std::copy(std::begin(copy.operators[o].harmonicPhases),
+                      std::end(copy.operators[o].harmonicPhases), op.harmonicPhases);
+            renderer.rebuildOperatorWave(o);
+        });
+    if (!loaded) return false;
     return true;
 }
 
@@ -246,7 +283,7 @@ bool CFileCommands::exportSpectrum() {
 bool CFileCommands::loadTuning(const char* given) {
     char path[kPathCapacity];
     if (!pathFor(kLoadTuning, given, path)) return false;
-    return loadTuningFile(renderer.program(), path, settings);
+    return renderer.loadTuningFile(path);
 }
 
 bool CFileCommands::loadSample(int slot, const char* given) {

@@ -513,7 +513,6 @@ void CPluginEditor::selectProgram(int n) {
     if (n < 0 || n >= banks.fileCount()) return;
     char path[2 * CBankList::kListEntryCapacity + 2];
     if (!banks.filePath(n, path, sizeof path)) return;
-    renderer->stopVoices(true);
     const char* bank = banks.folderName(banks.currentFolder());
     char bankName[CBankList::kListEntryCapacity];
     std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
@@ -581,6 +580,10 @@ void CPluginEditor::controlEndEdit(CControl* control) {
 void CPluginEditor::envelopeEdited() {
     dirty(pointDisplay);
     renderer->envelopeEdited(renderer->program().selectedEnvelope);
+}
+
+std::recursive_mutex* CPluginEditor::recordLock() {
+    return renderer ? &renderer->editLock() : nullptr;
 }
 
 void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {

@@ -98,6 +98,8 @@ public:
     // The shown envelope record was edited in place: the point display shows
     // the new values and the sound takes the record.
     void envelopeEdited() override;
+    // The renderer's edit lock: a chunk taken meanwhile holds the record before or after.
+    std::recursive_mutex* recordLock() override;
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
     void filesDropped(const std::vector<std::string>& paths, const VSTGUI::CPoint& where) override;

@@ -705,6 +705,18 @@ bool CSoundRenderer::loadProgramFile(const char* path, const char* bankName) {
     return true;
 }
 
+bool CSoundRenderer::loadTuningFile(const char* path) {
+    if (!path || !settingsObject) return false;
+    double ratios[kTuningNoteCount];
+    char name[sizeof programData->tuningName];
+    if (!readTuningFile(path, ratios, name, sizeof name, *settingsObject)) return false;
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    std::lock_guard<std::mutex> lock(structureMutex);
+    std::memcpy(programData->tuningRatios, ratios, sizeof ratios);
+    std::memcpy(programData->tuningName, name, sizeof name);
+    return true;
+}
+
 bool CSoundRenderer::readProgramFile(const char* path, const char* bankName, bool notifyHost) {
     if (!path || !settingsObject) return false;
     std::unique_ptr<CProgram> incoming;

@@ -110,9 +110,6 @@ public:
     // Host or UI thread. Re-derives every engine value from the program
     // (IDs 0..323 in ascending order); notify tells the host about IDs 0..42.
     void applyAllParameters(bool notifyHost);
-    // Audio or host thread. hard silences every voice at once; every voice is
-    // then released.
-    void stopVoices(bool hard);
 
     // ---- edits of the program's records while the synth plays (UI thread) ----
     // Each takes the program's records as they now stand and hands them to the
@@ -141,6 +138,10 @@ public:
     int32_t setChunk(const void* data, int32_t length);
     // Loads a program file as the editor does; bankName may be null.
     bool loadProgramFile(const char* path, const char* bankName);
+    // Loads a TUN file as the program's microtuning (PatchFiles' loadTuningFile):
+    // read first, then the whole table exchanged under the structure lock, so
+    // that no voice tunes by half of the old table and half of the new.
+    bool loadTuningFile(const char* path);
 
     // ---- bank folders (UI thread) ----
     CBankList& banks() { return bankList; }
@@ -225,6 +226,10 @@ private:
     void applyAllParametersLocked(SlotSamples& samples);
     // reset() without emptying the event queue.
     void resetRunningState();
+    // Audio thread, or under the structure lock: hard silences every voice at
+    // once; every voice is then released. (A load silences them itself, under
+    // the lock, so nobody stops the voices from outside while they render.)
+    void stopVoices(bool hard);
     // A program file read and installed; no bank folder located.
     bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
     // Under the structure lock: sample (may be null) into slot, its path into

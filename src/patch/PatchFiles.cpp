@@ -174,13 +174,19 @@ bool importWaveFile(CProgram& program, const char* path, CPluginFile& settings) 
     return loadBlockFile(path, settings, [&](CMemAssembler& r) { return loadWave(program, r); });
 }
 
-bool loadTuningFile(CProgram& program, const char* path, CPluginFile& settings) {
+bool readTuningFile(const char* path, double* ratios, char* name, size_t nameCapacity,
+                    CPluginFile& settings) {
     CTuningMap map;
     if (!map.read(path)) {
         settings.platform().showError(kTuningErrorCaption, map.errorText());
         return false;
     }
-    map.ratios(program.tuningRatios);
-    fileLeafName(path, program.tuningName, sizeof program.tuningName);
+    map.ratios(ratios);
+    fileLeafName(path, name, nameCapacity);
     return true;
+}
+
+bool loadTuningFile(CProgram& program, const char* path, CPluginFile& settings) {
+    return readTuningFile(path, program.tuningRatios, program.tuningName, sizeof program.tuningName,
+                          settings);
 }

@@ -50,6 +50,11 @@ bool importWaveFile(CProgram& program, const char* path, CPluginFile& settings);
 // (without folder and extension) as the tuning name. A failure shows the
 // reader's message in a box captioned "File Error" and changes nothing.
 bool loadTuningFile(CProgram& program, const char* path, CPluginFile& settings);
+// The same into ratios (one per MIDI note, kTuningNoteCount) and name (of
+// nameCapacity bytes) instead of a program, for a caller that hands them to the
+// voices itself.
+bool readTuningFile(const char* path, double* ratios, char* name, size_t nameCapacity,
+                    CPluginFile& settings);
 
 // The file name of `path` without folder and extension (both separators are
 // accepted), bounded to `capacity`.

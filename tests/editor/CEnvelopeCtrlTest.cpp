@@ -14,7 +14,9 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <future>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -25,9 +27,22 @@ namespace {
 
 constexpr int kBackgroundBitmap = 157;
 
+// Counts the edits, and those that another thread could have seen halfway: any the control
+// made without holding the owner's record lock.
 struct CountingOwner : IEnvelopeCtrlOwner {
     int edits = 0;
-    void envelopeEdited() override { ++edits; }
+    int unlockedEdits = 0;
+    std::recursive_mutex lock;
+    void envelopeEdited() override {
+        ++edits;
+        const bool free = std::async(std::launch::async, [this] {
+                              const bool got = lock.try_lock();
+                              if (got) lock.unlock();
+                              return got;
+                          }).get();
+        if (free) ++unlockedEdits;
+    }
+    std::recursive_mutex* recordLock() override { return &lock; }
 };
 
 // The control at (10, 5) in a small window: the plot spans x 14..459 and y 9..117, so at the
@@ -133,6 +148,7 @@ TEST(CEnvelopeCtrl, RightClickAddsAndDeletesPointsLeftOfTheLastOne) {
     EXPECT_EQ(ed.y(e.level(2)), 63);
     EXPECT_DOUBLE_EQ(e.endTime(3), 3.0);
     EXPECT_GT(ed.owner.edits, 0);
+    EXPECT_EQ(ed.owner.unlockedEdits, 0);
     // The selected point is drawn in its own colour.
     EXPECT_EQ(ed.pixel(180, 63), 0xffc900u);
 }
@@ -222,6 +238,7 @@ TEST(CEnvelopeCtrl, PointDragFollowsThePointerUnlessAltOrControlLocksIt) {
         // Later points move along, keeping their segments' lengths.
         EXPECT_DOUBLE_EQ(e.delta(2), 1.0) << c.name;
         EXPECT_EQ(ed.owner.edits, 3) << c.name; // the pick and both steps
+        EXPECT_EQ(ed.owner.unlockedEdits, 0) << c.name;
     }
 
     // A point dragged left past the one before it stops one time step after it.

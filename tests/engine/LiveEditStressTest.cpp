@@ -2,27 +2,32 @@
 // points and curves, adds and deletes points and envelopes, pastes curves,
 // changes values, loads and shifts patterns and imports spectra, each followed
 // by the call the window makes, while the audio thread renders a held chord
-// and new notes. Every block must be finite and none silent. Then samples and
+// and new notes and a host takes the program's chunk on a third thread. Every
+// block must be finite and none silent; every chunk must read back. Then samples and
 // a program are loaded while it plays: each costs at most its one block.
 //
 // Built a second time under ThreadSanitizer (make test runs that build too),
 // where any read of a half-written record by the audio thread is a report.
 #include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
+#include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
+#include "patch/ProgramFormat.h"
 #include "support/PacedAudio.h"
 #include "support/ScriptedPlatform.h"
 #include "support/SndfileWriter.h"
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -72,7 +77,9 @@ struct Script {
         r.setParameter(kEnvelopeRowFirstId + (e % kEnvelopesPerPage) * kEnvelopeRowIdStride, 1.0);
     }
 
+    // As the window does: every edit of the program's records holds the edit lock.
     void run(Operation op) {
+        std::lock_guard<std::recursive_mutex> edit(r.editLock());
         switch (op) {
         case kDragPoints: { // as the envelope control moves a point or a curve handle
             select(pick(p().envelopeCount));
@@ -228,6 +235,23 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
 
     int counts[kOperationCount] = {};
     {
+        // A host taking the program's chunk on its own thread all the while: every chunk
+        // reads back as a program.
+        std::atomic<bool> hostRuns{true};
+        int chunks = 0, unreadable = 0;
+        std::thread hostThread([&] {
+            auto back = std::make_unique<CProgram>();
+            while (hostRuns.load()) {
+                void* data = nullptr;
+                const int32_t length = r->getChunk(&data);
+                CMemAssembler reader;
+                if (length <= 0 || !reader.assign(data, length) ||
+                    !loadProgram(*back, reader, false))
+                    ++unreadable;
+                ++chunks;
+                std::this_thread::sleep_for(std::chrono::milliseconds(2));
+            }
+        });
         PacedAudio audio(*r, 256, false);
         const auto end = std::chrono::steady_clock::now() + kScriptTime;
         for (int n = 0; n < kMaxOperations && std::chrono::steady_clock::now() < end; ++n) {
@@ -236,10 +260,15 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
             ++counts[op];
         }
         audio.stop();
+        hostRuns = false;
+        hostThread.join();
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);
         EXPECT_GT(audio.soundingBlocks(), 0);
         EXPECT_GT(audio.blocks(), 20);
-        std::printf("%lld blocks rendered during the editing\n", (long long)audio.blocks());
+        EXPECT_GT(chunks, 0);
+        EXPECT_EQ(unreadable, 0);
+        std::printf("%lld blocks rendered and %d chunks taken during the editing\n",
+                    (long long)audio.blocks(), chunks);
     }
     for (int op = 0; op < kOperationCount; ++op)
         EXPECT_GT(counts[op], 0) << "operation " << op << " never ran";
