@@ -3,8 +3,9 @@
 // changes values, loads and shifts patterns and imports spectra, each followed
 // by the call the window makes, while the audio thread renders a held chord
 // and new notes and a host takes the program's chunk on a third thread. Every
-// block must be finite and none silent; every chunk must read back. Then samples and
-// a program are loaded while it plays: each costs at most its one block.
+// block must be finite and none silent; every chunk must read back. Then
+// samples, a program and a microtuning are loaded while it plays: each costs
+// at most its one block.
 //
 // Built a second time under ThreadSanitizer (make test runs that build too),
 // where any read of a half-written record by the audio thread is a report.
@@ -281,6 +282,13 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
     for (size_t i = 0; i < frames.size(); ++i)
         frames[i] = 0.3f * float(std::sin(double(i / 2) * 0.03));
     ASSERT_TRUE(writeSndfile(wav, SF_FORMAT_WAV | SF_FORMAT_PCM_16, 2, 44100, frames));
+    const std::string tuning = (folder / "Quarter.tun").string();
+    {
+        std::FILE* f = std::fopen(tuning.c_str(), "w");
+        ASSERT_TRUE(f);
+        std::fputs("[Tuning]\nnote 60 = 6050\nnote 64 = 6350\n", f);
+        std::fclose(f);
+    }
     const std::string program = (folder / "Loaded.qxlprg").string();
     {
         CProgram p;
@@ -304,6 +312,9 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
                       1u)
                 << "program load";
             EXPECT_LE(audio.blocksSilencedBy([&] { r->clearSlot(1); }), 1u) << "sample cleared";
+            EXPECT_LE(
+                audio.blocksSilencedBy([&] { EXPECT_TRUE(r->loadTuningFile(tuning.c_str())); }), 1u)
+                << "microtuning";
         }
         audio.stop();
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);
