@@ -7,18 +7,30 @@
 namespace {
 // A note's velocity reads the velocity curve at velocity / 127.
 constexpr double kVelocityScale = 127.0;
+// The slot whose identity is `identity`, slot `hint` first (a clone shares
+// its original's); -1 when none is.
+int32_t slotHolding(const uint32_t* identities, uint32_t identity, int32_t hint) {
+    if (identities[hint] == identity) return hint;
+    for (int32_t j = 0; j < CLiveEnvelopes::kSlotCount; ++j)
+        if (identities[j] == identity) return j;
+    return -1;
+}
+
 } // namespace
 
 CLiveEnvelopes::CLiveEnvelopes() {
-    for (int32_t i = 0; i < kSlotCount; ++i)
+    for (int32_t i = 0; i < kSlotCount; ++i) {
+        liveIdentities[i] = stagedIdentities[i] = uint32_t(i);
         for (int32_t v = 0; v < kVelocityCount; ++v)
             liveDepths[i][v] = stagedDepths[i][v] = 1.0;
+    }
 }
 
 void CLiveEnvelopes::stage(const CProgram& program, int32_t index) {
     if (index < 0 || index >= kSlotCount) return;
     CEnvelope& e = staged[index];
     e = program.envelopes[index];
+    stagedIdentities[index] = program.envelopeIdentities[index];
     std::memcpy(e.keyTable, program.keyCurves[index].keyTable, sizeof e.keyTable);
     // The velocity curve started at each velocity's time and read there, as a
     // note on would read it.
@@ -40,12 +52,24 @@ void CLiveEnvelopes::stageAll(const CProgram& program) {
 
 bool CLiveEnvelopes::take() {
     if (!handOver.tryBeginRead()) return false;
+    // Every position and identity first: a record taken over may come from a
+    // slot that is itself taken over further on.
+    CEnvelope::Position before[kSlotCount];
+    uint32_t identitiesBefore[kSlotCount];
+    for (int32_t i = 0; i < kSlotCount; ++i) {
+        before[i] = live[i].position();
+        identitiesBefore[i] = liveIdentities[i];
+    }
     for (int32_t i = 0; i < kSlotCount; ++i) {
         if (!(stagedSlots & (1u << i))) continue;
-        const CEnvelope& before = live[i];
-        CEnvelope edited = staged[i];
-        edited.continueFrom(before);
-        live[i] = edited;
+        CEnvelope& e = live[i];
+        e = staged[i];
+        const int32_t from = slotHolding(identitiesBefore, stagedIdentities[i], i);
+        if (from >= 0)
+            e.continueFrom(before[from]);
+        else
+            e.start(0.0);
+        liveIdentities[i] = stagedIdentities[i];
         std::memcpy(liveDepths[i], stagedDepths[i], sizeof liveDepths[i]);
     }
     stagedSlots = 0;

@@ -10,8 +10,10 @@
 // Each slot holds what a note on needs of the program's three records: the
 // modulation envelope, carrying the key-scaling curve's table in its own key
 // table, and the velocity curve read off once for every velocity. A record
-// taken over keeps the running position of the one it replaces (the same slot),
-// so free-running envelopes run on through edits.
+// taken over keeps the running position of the same envelope before the edit,
+// found by the program's envelope identity in whatever slot it was, so that
+// free-running envelopes run on through edits, moves and deletions of others;
+// a new envelope starts from the beginning.
 #pragma once
 
 #include "base/CHandOver.h"
@@ -58,11 +60,13 @@ private:
 
     // The audio thread's.
     CEnvelope live[kSlotCount];
+    uint32_t liveIdentities[kSlotCount];
     double liveDepths[kSlotCount][kVelocityCount];
     int32_t liveCount = 1;
 
     // The editing thread's while it writes, the audio thread's while it takes.
     CEnvelope staged[kSlotCount];
+    uint32_t stagedIdentities[kSlotCount];
     double stagedDepths[kSlotCount][kVelocityCount];
     int32_t stagedCount = 1;
     uint32_t stagedSlots = 0; // slots changed since the audio thread last took them

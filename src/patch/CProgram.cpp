@@ -103,7 +103,9 @@ CProgram::CProgram() {
     for (int i = 0; i < kProgramEnvelopeCount; ++i) {
         keyCurves[i].makeKeyTableDefault();
         velocityCurves[i].makeKeyTableDefault();
+        envelopeIdentities[i] = uint32_t(i);
     }
+    nextEnvelopeIdentity = kProgramEnvelopeCount;
     curveClipboard.makeKeyTableDefault();
 
     std::fill(spectrumClipboard, spectrumClipboard + 2 * kHarmonicCount, 0.0);
@@ -390,6 +392,7 @@ void CProgram::addEnvelope() {
     keyCurves[i] = CEnvelope();
     keyCurves[i].makeKeyTableDefault();
     velocityCurves[i] = keyCurves[i];
+    envelopeIdentities[i] = nextEnvelopeIdentity++;
     selectedEnvelope = i;
     ++envelopeCount;
     updatePage();
@@ -402,6 +405,7 @@ void CProgram::cloneEnvelope() {
         envelopes[j] = envelopes[j - 1];
         keyCurves[j] = keyCurves[j - 1];
         velocityCurves[j] = velocityCurves[j - 1];
+        envelopeIdentities[j] = envelopeIdentities[j - 1];
     }
     ++envelopeCount;
     selectedEnvelope = selected + 1;
@@ -415,6 +419,7 @@ void CProgram::deleteEnvelope() {
         envelopes[j] = envelopes[j + 1];
         keyCurves[j] = keyCurves[j + 1];
         velocityCurves[j] = velocityCurves[j + 1];
+        envelopeIdentities[j] = envelopeIdentities[j + 1];
     }
     --envelopeCount;
     selectedEnvelope = std::min(selected, envelopeCount - 1);
@@ -429,6 +434,7 @@ void CProgram::moveEnvelope(int by) {
     std::swap(envelopes[selected], envelopes[t]);
     std::swap(keyCurves[selected], keyCurves[t]);
     std::swap(velocityCurves[selected], velocityCurves[t]);
+    std::swap(envelopeIdentities[selected], envelopeIdentities[t]);
     selectedEnvelope = t;
 }
 

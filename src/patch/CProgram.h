@@ -132,6 +132,12 @@ public:
     CEnvelope envelopes[kProgramEnvelopeCount];
     CEnvelope keyCurves[kProgramEnvelopeCount];      // key-scaling curves
     CEnvelope velocityCurves[kProgramEnvelopeCount]; // velocity curves
+    // Which envelope each slot holds, for the sound: the number moves with its
+    // envelope when envelopes are deleted, moved or cloned (a clone shares it),
+    // and an added envelope gets a new one, so that a free-running envelope runs
+    // on from where it was in whatever slot it lands. Never saved.
+    uint32_t envelopeIdentities[kProgramEnvelopeCount];
+    uint32_t nextEnvelopeIdentity;
     CEnvelope envelopeClipboard;
     CEnvelope curveClipboard;
     double spectrumClipboard[2 * kHarmonicCount]; // amplitudes, then phases

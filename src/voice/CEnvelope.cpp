@@ -386,13 +386,25 @@ void CEnvelope::retriggerFromCurrentLevel() {
     finishedCounted = false;
 }
 
-void CEnvelope::continueFrom(const CEnvelope& running) {
+CEnvelope::Position CEnvelope::position() const {
+    Position p;
+    p.released = released;
+    p.looping = looping;
+    p.finishedCounted = finishedCounted;
+    p.finished = isFinished();
+    p.currentSegment = currentSegment;
+    p.timeInSegment = timeInSegment;
+    p.currentLevel = currentLevel;
+    return p;
+}
+
+void CEnvelope::continueFrom(const Position& running) {
     released = running.released;
     looping = running.looping;
     currentLevel = running.currentLevel;
     finishedCounted = running.finishedCounted;
     const int count = safePointCount();
-    if (running.isFinished() || running.currentSegment < 0) {
+    if (running.finished || running.currentSegment < 0) {
         // A finished envelope stays finished, whatever points were added after it.
         currentSegment = running.currentSegment < 0 ? 0 : count;
         timeInSegment = 0.0;

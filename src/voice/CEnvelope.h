@@ -221,11 +221,22 @@ public:
     void release();
     // Legato restart from wherever the envelope is.
     void retriggerFromCurrentLevel();
-    // Takes the running position of `running` (segment, time in it, level, loop and release
-    // state), the same envelope before an edit: a free-running envelope whose record is replaced
-    // goes on from where it was instead of starting again. The position is kept inside this
-    // record's points, so that deleted or shortened segments never leave it past the end.
-    void continueFrom(const CEnvelope& running);
+    // Where a running envelope is: segment, time in it, level, loop and release state.
+    struct Position {
+        bool released = false;
+        bool looping = false;
+        bool finishedCounted = false;
+        bool finished = false;
+        int32_t currentSegment = 0;
+        double timeInSegment = 0.0;
+        double currentLevel = 0.0;
+    };
+    Position position() const;
+    // Takes the running position of the same envelope before an edit: a free-running envelope
+    // whose record is replaced goes on from where it was instead of starting again. The position
+    // is kept inside this record's points, so that deleted or shortened segments never leave it
+    // past the end.
+    void continueFrom(const Position& running);
     // Key table at a (fractional) MIDI note, interpolated; ends held.
     double keyTableLookup(double note) const;
     // For the multiplying kinds: whether the destination's depth is non-negligible.

@@ -174,6 +174,58 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionAcrossEdits) {
     }
 }
 
+// Deleting, moving or cloning envelopes moves the records between slots; a
+// free-running envelope runs on from where it was in whatever slot it lands.
+TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionWhereverItMoves) {
+    struct Case {
+        const char* name;
+        std::function<void(CProgram&)> restructure;
+        std::vector<int32_t> slotsAfter; // the slots that hold it afterwards
+    } cases[] = {
+        {"an envelope before it deleted",
+         [](CProgram& p) {
+             p.selectedEnvelope = 0;
+             p.deleteEnvelope();
+         },
+         {1}},
+        {"moved up", [](CProgram& p) { p.moveEnvelope(-1); }, {1}},
+        {"cloned", [](CProgram& p) { p.cloneEnvelope(); }, {2, 3}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        ScriptedPlatform platform;
+        CPluginFile settings(platform);
+        auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
+        CProgram& p = r->program();
+        p.addEnvelope();
+        p.addEnvelope(); // the third, selected, runs freely; the others start with notes
+        makeFreeRunningLoop(p.envelopes[2]);
+        r->envelopesRestructured();
+        render(*r, 50);
+        const CEnvelope& before = r->playingEnvelopes().envelope(2);
+        ASSERT_EQ(before.currentSegment, 1);
+        const double time = before.timeInSegment;
+
+        c.restructure(p);
+        r->envelopesRestructured();
+        render(*r, 1);
+        for (int32_t slot : c.slotsAfter) {
+            const CEnvelope& running = r->playingEnvelopes().envelope(slot);
+            EXPECT_TRUE(running.freeRunning) << slot;
+            EXPECT_EQ(running.currentSegment, 1) << slot;
+            EXPECT_NEAR(running.timeInSegment, time + 0.01 * kStepScale, 1e-9) << slot;
+        }
+        // An envelope added now starts from the beginning.
+        p.addEnvelope();
+        makeFreeRunningLoop(p.currentEnvelope());
+        r->envelopesRestructured();
+        render(*r, 1);
+        EXPECT_EQ(r->playingEnvelopes().envelope(p.envelopeCount - 1).currentSegment, 1);
+        EXPECT_NEAR(r->playingEnvelopes().envelope(p.envelopeCount - 1).timeInSegment,
+                    0.01 * kStepScale - 0.001, 1e-9);
+    }
+}
+
 // Loads read and parse their files before they take the structure lock and
 // hold it only to exchange what the voices use: each costs at most the one
 // block in which it lands, however large the file, and the blocks stay finite.
