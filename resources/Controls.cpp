@@ -169,6 +169,35 @@ void field(Canvas& c, double w, double h, bool dark, bool arrow) {
     }
 }
 
+// A menu of commands: a raised key like the buttons around it, with its caption
+// and the pop-up arrow, so it reads as a button that opens a list rather than a
+// field showing a choice. The edge fills the whole bitmap: these keys are only
+// 10 to 15 pixels high and need every row for the caption.
+void commandMenuKey(Canvas& c, double w, double h, const std::string& caption) {
+    constexpr double kArrowBox = 9;
+    c.fillRoundRect(0, 0, w, h, 2.5, p::keyEdge);
+    c.fillRoundRectV(0.75, 0.75, w - 1.5, h - 1.5, 2, p::keyTop, p::keyBottom);
+    c.fillRoundRect(1.5, 0.75, w - 3, 0.75, 0, p::panelSheen);
+    c.line(w - kArrowBox - 0.5, 2.5, w - kArrowBox - 0.5, h - 2.5, p::keyEdge);
+
+    const double size = std::fmin(kLabelSize, h - 3.5);
+    const double room = w - kArrowBox - 3;
+    const Font font =
+        c.textWidth(caption, size, Font::Bold) > room ? Font::CondensedBold : Font::Bold;
+    c.text(1.5 + room / 2, centredBaseline(0, h, size), caption, size, p::keyText, Align::Centre,
+           font);
+
+    const double s = 2.2, cx = w - kArrowBox / 2 - 0.5, cy = h / 2;
+    cairo_t* cr = c.cr();
+    cairo_new_path(cr);
+    cairo_move_to(cr, cx - s, cy - s * 0.5);
+    cairo_line_to(cr, cx + s, cy - s * 0.5);
+    cairo_line_to(cr, cx, cy + s * 0.75);
+    cairo_close_path(cr);
+    c.setColour(p::accent);
+    cairo_fill(cr);
+}
+
 // One cell of a segmented selector: amber when chosen.
 void segment(Canvas& c, double x, double y, double w, double h, bool chosen,
              const std::string& label) {
@@ -401,10 +430,16 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
         field(c, w, h, true, true);
         return;
     case 160:
-    case 162:
-    case 165:
-    case 170:
         field(c, w, h, false, true);
+        return;
+    case 162:
+        commandMenuKey(c, w, h, "ENVELOPES");
+        return;
+    case 165:
+        commandMenuKey(c, w, h, "SPECTRUM");
+        return;
+    case 170:
+        commandMenuKey(c, w, h, "PAT");
         return;
     case 194:
         field(c, w, h, false, false);

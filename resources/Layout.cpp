@@ -110,7 +110,7 @@ std::vector<Control> controls(bool samplerLayout) {
 
     // Operator panel
     b.selector(156, 418, 53, 0.0);
-    b.menu(165, 489, 53, "Spectrum");
+    b.menu(165, 489, 53, "");
     b.digits(495, 85, "0.0000");
     b.digits(561, 85, "1.0000");
     b.button(126, 567, 72, 0);
@@ -158,7 +158,7 @@ std::vector<Control> controls(bool samplerLayout) {
 
     // Routing list
     b.selector(159, 679, 220, 0);
-    b.menu(162, 487, 220, "Envelopes");
+    b.menu(162, 487, 220, "");
     const char* const targets[4] = {"Amplitude", "Pitch    ", "Cutoff   ", "Amp(MULT)"};
     for (int r = 0; r < 8; ++r) {
         const int y = routingRowY(r);

@@ -32,7 +32,9 @@ void CNumberCtrl::draw(CDrawContext* context) {
     CRect textRect = size;
     textRect.left += textIndent;
 
-    bool dimmed = same(text, kDimmedText);
+    // A cell with nothing to show (a routing row past the last envelope, an
+    // empty sample slot) is as unlit as one whose amount is zero.
+    bool dimmed = same(text, kDimmedText) || text[0] == 0;
     if (same(text, "0.00") || same(text, "0.0000") || same(text, "zero") ||
         (!active && same(text, "0"))) {
         dimmed = true;

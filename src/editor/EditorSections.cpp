@@ -36,10 +36,10 @@ template <int N> void addEntries(COptionMenu* menu, const char* const (&entries)
         menu->addEntry(e);
 }
 
-// A menu of commands: its field shows no entry, since none stays chosen.
+// A menu of commands: its caption is drawn on its key, and no entry stays chosen.
 template <int N> void addCommands(COptionMenu* menu, const char* const (&entries)[N]) {
     addEntries(menu, entries);
-    menu->setFontColor(kTransparentCColor);
+    menu->setCommandMenu(true);
 }
 
 } // namespace

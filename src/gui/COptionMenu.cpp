@@ -103,7 +103,7 @@ void COptionMenu::drawText(CDrawContext* context, const char* text) {
 }
 
 void COptionMenu::draw(CDrawContext* context) {
-    drawText(context, getEntryText(getCurrent()));
+    drawText(context, commands ? "" : getEntryText(getCurrent()));
 }
 
 void COptionMenu::mouse(CDrawContext*, CPoint&, long buttons) {

@@ -1,6 +1,7 @@
 #pragma once
-// A pop-up option menu: a field that shows the chosen entry and, when
-// clicked, opens a list of entries drawn by the frame above everything else.
+// A pop-up option menu: a field that shows the chosen entry (or, for a menu
+// of commands, only its caption) and, when clicked, opens a list of entries
+// drawn by the frame above everything else.
 // Choosing an entry makes it current, sets the value to its index and calls
 // the listener's valueChanged.
 //
@@ -60,6 +61,15 @@ public:
         align = a;
         setDirty();
     }
+    // A menu of commands: its entries are actions, not a choice that stays, so
+    // the field shows only its background (the caption is the background's) and
+    // the pop-up marks no entry. The chosen index is still current while the
+    // listener runs, for it to read.
+    void setCommandMenu(bool on) {
+        commands = on;
+        setDirty();
+    }
+    bool isCommandMenu() const { return commands; }
     // Entries per column of the pop-up; 0 fills each column to the window's height.
     void setNbItemsPerColumn(int n) { itemsPerColumn = n < 0 ? 0 : n; }
     int getNbItemsPerColumn() const { return itemsPerColumn; }
@@ -80,6 +90,7 @@ private:
     CColor backColor = kTransparentCColor;
     CHoriTxtAlign align = kCenterText;
     int itemsPerColumn = 0;
+    bool commands = false;
 };
 
 } // namespace VSTGUI

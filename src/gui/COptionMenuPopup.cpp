@@ -78,7 +78,7 @@ void COptionMenuPopup::draw(CDrawContext* context) {
     context->setLineWidth(1);
     context->drawRect(rect);
     context->setFont(menu.getFont());
-    const int current = menu.getCurrent();
+    const int current = menu.isCommandMenu() ? -1 : menu.getCurrent();
     for (int i = 0; i < menu.getNbEntries(); ++i) {
         CRect r = entryRect(i);
         r.bound(rect);

@@ -190,9 +190,34 @@ TEST(Artwork, TextGroundsSuitTheTextColourTheControlsDraw) {
         EXPECT_GT(active, 0.5) << "bitmap " << id;
         EXPECT_LT(dimmed, active - 0.2) << "bitmap " << id;
     }
-    for (int id : {160, 162, 165, 170, 194})
+    for (int id : {160, 194})
         EXPECT_GT(frame(load(id, 1), entry(id), 0, 1).meanLuminance(), 0.5) << "bitmap " << id;
     EXPECT_LT(frame(load(171, 1), entry(171), 0, 1).meanLuminance(), 0.15);
+}
+
+TEST(Artwork, CommandMenusAreDarkKeysWithACaptionAndAnArrow) {
+    // The spectrum, envelope list and pattern menus show no choice: their keys
+    // carry the caption and the pop-up arrow themselves, at both scales.
+    for (int scale : {1, 2})
+        for (int id : {162, 165, 170}) {
+            const Image img = load(id, scale);
+            ASSERT_FALSE(img.rgba.empty());
+            const Frame key = frame(img, entry(id), 0, scale);
+            EXPECT_LT(key.meanLuminance(), 0.3) << "bitmap " << id;
+            // The caption: light pixels left of the arrow's box (its last 9 pixels).
+            int caption = 0, arrow = 0;
+            for (int y = 0; y < key.h; ++y)
+                for (int x = 0; x < key.w; ++x) {
+                    const unsigned char* p = img.at(x, y);
+                    const bool blue = p[2] > 150 && p[0] < 80;
+                    if (x < key.w - 9 * scale)
+                        caption += key.luminance(x, y) > 0.4;
+                    else
+                        arrow += blue;
+                }
+            EXPECT_GT(caption, 4 * scale * scale) << "bitmap " << id << " at scale " << scale;
+            EXPECT_GT(arrow, 2 * scale * scale) << "bitmap " << id << " at scale " << scale;
+        }
 }
 
 TEST(Artwork, LevelImagesRiseWithTheirLevel) {

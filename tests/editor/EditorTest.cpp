@@ -10,12 +10,15 @@
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
+#include "gui/COptionMenu.h"
+#include "gui/CSurface.h"
 #include "gui/MouseButtons.h"
 #include "gui/PngCodec.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/PatchFiles.h"
 #include "support/ScriptedPlatform.h"
+#include "support/SndfileWriter.h"
 #include "voice/CEnvelope.h"
 
 #include <gtest/gtest.h>
@@ -114,6 +117,38 @@ struct EditorWindow : ::testing::Test {
         return nullptr;
     }
     double value(int32_t id) { return renderer->getParameter(id); }
+    // Which frame of its bitmap (frames stacked top to bottom) the cell shows: the
+    // one whose pixel at probe, a window point of the cell away from its text, the
+    // window shows there; -1 for none.
+    int frameShown(int bitmapId, int frames, const CRect& cell, const CPoint& probe) {
+        const CBitmap* b = editor->bitmap(bitmapId);
+        if (!b) return -1;
+        const int h = b->getHeight() / frames;
+        const std::uint32_t shown =
+            frame()->getSurface()->pixel(probe.h * scale, probe.v * scale) & 0xffffff;
+        for (int f = 0; f < frames; ++f) {
+            const int bx = (probe.h - cell.left) * scale, by = (f * h + probe.v - cell.top) * scale;
+            if ((b->pixels()[std::size_t(by) * b->pixelWidth() + bx] & 0xffffff) == shown) return f;
+        }
+        return -1;
+    }
+    // Three envelopes, the second selected, and a sample in the first slot: every
+    // state a routing row and a sample slot can show.
+    void fillRoutingAndSlots() {
+        CProgram& program = renderer->program();
+        program.addEnvelope();
+        program.addEnvelope();
+        program.envelopes[2].targetKind = kTargetCutoff;
+        program.selectedEnvelope = 1;
+        renderer->envelopesRestructured();
+        std::vector<float> cycle(256);
+        for (std::size_t i = 0; i < cycle.size(); ++i)
+            cycle[i] = float(0.5 * std::sin(6.283185307 * double(i) / double(cycle.size())));
+        const fs::path wav = root / "Kick 808.wav";
+        ASSERT_TRUE(writeSndfile(wav.string(), SF_FORMAT_WAV | SF_FORMAT_PCM_16, 1, 44100, cycle));
+        renderer->loadSample(0, wav.c_str());
+        ASSERT_TRUE(renderer->slotHasSample(0));
+    }
     std::string shot(const char* name) {
         const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/" + name;
         EXPECT_TRUE(writePng(*frame()->getSurface(), path)) << path;
@@ -161,7 +196,6 @@ TEST_F(EditorWindow, LayoutToggledTwiceRestoresTheMixMatrixAndSurvivesReopening)
     for (int i = 0; i < CPluginEditor::kSamplerEntriesFirst; ++i)
         EXPECT_EQ(editor->matrixEntry(i), nullptr);
     EXPECT_NE(editor->matrixEntry(CPluginEditor::kSamplerEntriesFirst), nullptr);
-    shot("editor-sampler-1x.png");
 
     editor->close();
     ASSERT_TRUE(open());
@@ -309,17 +343,72 @@ TEST_F(EditorWindow, RoutingListFollowsTheEnvelopeGroupAndSelection) {
     EXPECT_DOUBLE_EQ(renderer->program().operators[3].harmonicAmplitudes[0], 1.0);
 }
 
+TEST_F(EditorWindow, CellsWithNothingToShowDrawUnlit) {
+    fillRoutingAndSlots();
+    for (int s : {1, 2}) {
+        ASSERT_TRUE(open(s));
+        // Routing rows: lit while they hold an envelope, the selected one in its own
+        // frame, unlit past the last envelope.
+        const int rowFrames[8] = {1, 2, 1, 0, 0, 0, 0, 0};
+        for (int r = 0; r < 8; ++r) {
+            const int y = 237 + 14 * r;
+            EXPECT_EQ(frameShown(161, 3, CRect(488, y, 570, y + 14), CPoint(491, y + 7)),
+                      rowFrames[r])
+                << "row " << r << " at scale " << s;
+        }
+        // Sample slots: lit with a sample, unlit without; probed right of the name, short of
+        // the clear button that covers the field's end.
+        click(420, 185);
+        ASSERT_EQ(editor->getLayout(), 1);
+        for (int slot : {0, 1, 7}) {
+            const int y = 53 + 14 * slot;
+            EXPECT_EQ(frameShown(178 + slot, 2, CRect(21, y, 171, y + 14), CPoint(152, y + 7)),
+                      slot == 0 ? 1 : 0)
+                << "slot " << slot << " at scale " << s;
+        }
+        click(420, 185);
+        editor->close();
+    }
+}
+
+TEST_F(EditorWindow, CommandMenusShowTheirCaptionBeforeAndAfterACommand) {
+    ASSERT_TRUE(open());
+    // The spectrum, envelope list and both pattern menus: (x, y, bitmap).
+    const int menus[4][3] = {{489, 53, 165}, {487, 220, 162}, {99, 503, 170}, {571, 503, 170}};
+    // Every pixel inside the key's edge is the artwork's: nothing drawn over it.
+    auto plainKey = [&](const int* m) {
+        const CBitmap* b = editor->bitmap(m[2]);
+        int differing = 0;
+        for (int y = 2; y < b->getHeight() - 2; ++y)
+            for (int x = 2; x < b->getWidth() - 2; ++x)
+                differing += (frame()->getSurface()->pixel(m[0] + x, m[1] + y) & 0xffffff) !=
+                             (b->pixels()[std::size_t(y) * b->pixelWidth() + x] & 0xffffff);
+        return differing;
+    };
+    for (const auto& m : menus) {
+        EXPECT_EQ(plainKey(m), 0) << m[2];
+        // A command that opens no dialog ("Copy Spectrum", "Copy View", "Shift Left"), then
+        // the key as it was: no title of the command left in it.
+        click(m[0] + 5, m[1] + 4);
+        COptionMenu* menu = frame()->getPopupMenu();
+        ASSERT_NE(menu, nullptr) << m[2];
+        frame()->closePopup();
+        menu->chooseEntry(m[2] == 165 ? 0 : m[2] == 162 ? 6 : 5);
+        editor->idle();
+        EXPECT_EQ(plainKey(m), 0) << m[2];
+    }
+}
+
 TEST_F(EditorWindow, ScreenshotsAtBothScales) {
+    fillRoutingAndSlots();
     for (int s : {1, 2}) {
         ASSERT_TRUE(open(s));
         EXPECT_EQ(frame()->getSurface()->width(), 970 * s);
         shot(s == 1 ? "editor-default-1x.png" : "editor-default-2x.png");
-        if (s == 2) {
-            click(420, 185);
-            editor->idle();
-            shot("editor-sampler-2x.png");
-            click(420, 185);
-        }
+        click(420, 185);
+        editor->idle();
+        shot(s == 1 ? "editor-sampler-1x.png" : "editor-sampler-2x.png");
+        click(420, 185);
         editor->close();
     }
 }

@@ -3,12 +3,14 @@
 // entry point and keeps idling it while xdotool, a separate process, clicks
 // and drags with the real pointer. Skipped, with a message, where Xvfb or
 // xdotool cannot run.
+#include "base/ValueIds.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CPluginEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
 #include "gui/COptionMenu.h"
+#include "gui/CSurface.h"
 #include "gui/PngCodec.h"
 #include "host/VstTestHost.h"
 #include "patch/CPluginFile.h"
@@ -280,6 +282,16 @@ protected:
         const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/" + name;
         EXPECT_TRUE(writePng(*editor->getFrame()->getSurface(), path)) << path;
     }
+    // The real window's pixel at a window point, 0xRRGGBB: what the screen shows.
+    unsigned long screenPixel(int wx, int wy) {
+        unsigned long pixel = 0;
+        if (XImage* image =
+                XGetImage(x, editorWindow(), wx * scale, wy * scale, 1, 1, AllPlanes, ZPixmap)) {
+            pixel = XGetPixel(image, 0, 0) & 0xffffff;
+            XDestroyImage(image);
+        }
+        return pixel;
+    }
     template <class View> View* viewAt(int left, int top) {
         VSTGUI::CFrame* f = editor->getFrame();
         for (int i = 0; i < f->getNbViews(); ++i)
@@ -385,18 +397,26 @@ TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales)
     }
 }
 
-TEST_F(EditorOnX11, MenuOpenedAndChosenByClicksRunsItsCommand) {
+TEST_F(EditorOnX11, EnvelopeListMenuChosenByClicksAddsAnEnvelopeShownInTheList) {
     if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
+    // The window's own commands this time, not the recording double.
+    editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
     ASSERT_TRUE(open(1));
+    const CProgram& program = renderer->program();
+    const int before = program.envelopeCount;
+    ASSERT_LT(before, kEnvelopesPerPage); // the new row lies in the group shown
     auto* list = viewAt<VSTGUI::COptionMenu>(487, 220);
     ASSERT_NE(list, nullptr);
-    // The envelope list's entries, where the window does not fill them itself.
-    if (list->getNbEntries() == 0)
-        for (const char* entry : {"Add Envelope", "Delete Envelope", "-", "Move Up", "Move Down",
-                                  "-", "Copy View", "Paste View", "Reset View", "-",
-                                  "Clone Envelope", "-", "Load Envelope", "Save Envelope"})
-            list->addEntry(entry);
     ASSERT_STREQ(list->getEntryText(0), "Add Envelope");
+
+    // The name cell of the row the new envelope takes, as the screen shows it: a point left of
+    // its centred text.
+    const long nameTag = kEnvelopeRowFirstId + kEnvelopeRowIdStride * before;
+    const int cellX = 491, cellY = 237 + 14 * before + 7;
+    char text[64];
+    editor->getTagText(nameTag, text, sizeof text);
+    EXPECT_STREQ(text, ""); // no envelope there yet
+    const unsigned long unused = screenPixel(cellX, cellY);
 
     xdotool({"mousemove", "--sync", at(500), at(224), "sleep", "0.2", "click", "1"});
     ASSERT_EQ(editor->getFrame()->getPopupMenu(), list);
@@ -404,9 +424,18 @@ TEST_F(EditorOnX11, MenuOpenedAndChosenByClicksRunsItsCommand) {
     // The first entry lies just below the field.
     xdotool({"mousemove", "--sync", at(510), at(236), "sleep", "0.2", "click", "1"});
     EXPECT_EQ(editor->getFrame()->getPopupMenu(), nullptr);
-    ASSERT_EQ(commands.menus.size(), 1u);
-    EXPECT_EQ(commands.menus[0].first, EditorMenu::Routing);
-    EXPECT_EQ(commands.menus[0].second, 0);
+
+    EXPECT_EQ(program.envelopeCount, before + 1);
+    EXPECT_EQ(program.selectedEnvelope, before);
+    editor->getTagText(nameTag, text, sizeof text);
+    EXPECT_EQ(std::string(text).rfind(std::to_string(before + 1) + ". ", 0), 0u) << text;
+    // The row lit up as the selected one: amber where it was an unlit cell.
+    const unsigned long shown = screenPixel(cellX, cellY);
+    EXPECT_NE(shown, unused);
+    EXPECT_EQ(shown, editor->getFrame()->getSurface()->pixel(cellX, cellY) & 0xffffff);
+    EXPECT_GT(shown >> 16 & 0xff, 0xc0u);
+    EXPECT_LT(shown & 0xff, 0x60u);
+    shot("editor-x11-envelope-added-1x.png");
 }
 
 namespace {

@@ -151,3 +151,40 @@ TEST(COptionMenu, RemovingTheMenuClosesItsPopup) {
     h.click(40, 15, kLButton);
     EXPECT_EQ(h.frame->getPopupMenu(), empty);
 }
+
+TEST(COptionMenu, CommandMenusKeepNoChosenEntryOnShow) {
+    // The same two entries as a menu of choices and as a menu of commands: the
+    // choice shows in the field and is marked in the pop-up; a command in neither,
+    // though the listener still reads which one ran.
+    for (bool commands : {false, true}) {
+        HeadlessFrame h;
+        Chosen listener;
+        auto* menu = new COptionMenu(CRect(20, 10, 100, 24), &listener, 462);
+        menu->setFont(kSmallFont);
+        menu->setFontColor(kWhiteCColor);
+        menu->setBackColor(CColor{40, 40, 40, 255});
+        menu->setHoriAlign(kLeftText);
+        menu->setCommandMenu(commands);
+        menu->addEntry("Copy");
+        menu->addEntry("Paste");
+        h.frame->addView(menu);
+        const int row = rowHeight(h, kSmallFont);
+        h.click(40, 15, kLButton);
+        h.click(40, 24 + 1 + row + row / 2, kLButton);
+        ASSERT_EQ(listener.calls, 1);
+        EXPECT_EQ(listener.index, 1);
+
+        int lit = 0; // pixels of white text over the dark field
+        for (int y = 10; y < 24; ++y)
+            for (int x = 20; x < 100; ++x)
+                lit += (h.at(x, y) >> 8 & 0xff) > 0x80;
+        EXPECT_EQ(lit > 0, !commands) << commands;
+
+        // The mark: a small square left of the current entry's title.
+        h.click(40, 15, kLButton);
+        ASSERT_EQ(h.frame->getPopupMenu(), menu);
+        const std::uint32_t mark = h.at(20 + 1 + 6, 24 + 1 + row + row / 2);
+        const std::uint32_t beside = h.at(20 + 1 + 6, 24 + 1 + row / 2);
+        EXPECT_EQ(mark != beside, !commands) << commands;
+    }
+}
