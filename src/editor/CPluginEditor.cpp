@@ -513,6 +513,7 @@ void CPluginEditor::selectProgram(int n) {
     if (n < 0 || n >= banks.fileCount()) return;
     char path[2 * CBankList::kListEntryCapacity + 2];
     if (!banks.filePath(n, path, sizeof path)) return;
+    renderer->stopVoices(true);
     const char* bank = banks.folderName(banks.currentFolder());
     char bankName[CBankList::kListEntryCapacity];
     std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");

@@ -202,6 +202,8 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
     }
 
     takeEdits();
+    if (const int stop = voiceStopRequest.exchange(kNoStop, std::memory_order_acquire))
+        silenceVoices(stop == kHardStop);
     CDenormalGuard denormals;
     int32_t done = 0;
     while (done < frames) {
@@ -350,7 +352,7 @@ void CSoundRenderer::controlChange(int32_t number, int32_t value) {
         break;
     default:
         if (number >= kAllNotesOffFirst && number <= kAllNotesOffLast) {
-            stopVoices(false);
+            silenceVoices(false);
             sequencers[0].stop();
             sequencers[1].stop();
         }
@@ -392,8 +394,17 @@ void CSoundRenderer::controllerValues(int32_t key, double* values) const {
     values[kPolyAftertouchIndex] = polyAftertouchOf(key);
 }
 
-void CSoundRenderer::stopVoices(bool hard) {
+void CSoundRenderer::silenceVoices(bool hard) {
     voiceAllocator.stop(hard);
+}
+
+void CSoundRenderer::stopVoices(bool hard) {
+    if (hard) {
+        voiceStopRequest.store(kHardStop, std::memory_order_release);
+    } else {
+        int none = kNoStop; // a hard stop already asked for stays hard
+        voiceStopRequest.compare_exchange_strong(none, kReleaseStop, std::memory_order_release);
+    }
 }
 
 void CSoundRenderer::noteOn(int32_t key, int32_t velocity) {
@@ -585,7 +596,7 @@ std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming
 }
 
 void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
-    stopVoices(true);
+    silenceVoices(true);
     // The new envelopes first, so that the reset starts them. The event queue
     // is left alone: it is the audio thread's (a block it cannot lock empties
     // it), and events queued now belong to the block that follows the load.
@@ -679,7 +690,7 @@ int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
     uint8_t* buffer = length > 0 && data ? reader.setBuffer(length) : nullptr;
     if (!buffer) {
         std::lock_guard<std::mutex> lock(structureMutex);
-        stopVoices(false);
+        silenceVoices(false);
         return 0;
     }
     std::memcpy(buffer, data, size_t(length));

@@ -110,6 +110,10 @@ public:
     // Host or UI thread. Re-derives every engine value from the program
     // (IDs 0..323 in ascending order); notify tells the host about IDs 0..42.
     void applyAllParameters(bool notifyHost);
+    // Any thread. hard silences every voice at once; every voice is then
+    // released. Done by the audio thread at the start of its next block, so the
+    // voices are never touched from outside it.
+    void stopVoices(bool hard);
 
     // ---- edits of the program's records while the synth plays (UI thread) ----
     // Each takes the program's records as they now stand and hands them to the
@@ -227,9 +231,8 @@ private:
     // reset() without emptying the event queue.
     void resetRunningState();
     // Audio thread, or under the structure lock: hard silences every voice at
-    // once; every voice is then released. (A load silences them itself, under
-    // the lock, so nobody stops the voices from outside while they render.)
-    void stopVoices(bool hard);
+    // once; every voice is then released.
+    void silenceVoices(bool hard);
     // A program file read and installed; no bank folder located.
     bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
     // Under the structure lock: sample (may be null) into slot, its path into
@@ -292,6 +295,9 @@ private:
     // The audio thread's copy of the program's envelopes (large: on the heap).
     std::unique_ptr<CLiveEnvelopes> liveEnvelopes;
     std::atomic<uint32_t> lockedOut{0};
+    // A stopVoices for the audio thread to carry out: none, release or hard.
+    enum : int { kNoStop, kReleaseStop, kHardStop };
+    std::atomic<int> voiceStopRequest{kNoStop};
     std::recursive_mutex editMutex;
     std::mutex structureMutex;
 };

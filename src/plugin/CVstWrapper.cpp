@@ -178,6 +178,7 @@ void CVstWrapper::setProgram(VstInt32 program) {
     if (std::strncmp(hostProduct, kKoreProductPrefix, kKoreProductPrefixLength) != 0) return;
     // Under Kore, program is the index of a program file in the current bank folder.
     if (!renderer || program < 0 || program >= renderer->banks().fileCount()) return;
+    renderer->stopVoices(true);
     char path[kProgramPathCapacity];
     if (!renderer->banks().filePath(program, path, sizeof path)) return;
     renderer->loadProgramFile(path,

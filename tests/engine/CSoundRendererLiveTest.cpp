@@ -226,6 +226,42 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionWhereverItMoves) {
     }
 }
 
+// stopVoices from the window's or the host's thread never touches the voices
+// while they render: the audio thread silences them at the start of its next
+// block, before that block's notes.
+TEST(RendererLiveEdits, VoicesStopAtTheNextBlock) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
+    makeAudible(r->program());
+    r->applyAllParameters(false);
+    const uint8_t on[4] = {0x90, 60, 100, 0};
+    std::vector<float> left(kBlock), right(kBlock);
+    float* out[2] = {left.data(), right.data()};
+    auto peak = [&] {
+        r->processBlock(out, kBlock, true);
+        float p = 0.0f;
+        for (float v : left)
+            p = std::max(p, std::fabs(v));
+        return p;
+    };
+    r->queueMidiEvent(on, 0);
+    const float playing = std::max(peak(), peak());
+    ASSERT_TRUE(r->voices().voice(0).active);
+
+    r->stopVoices(true);
+    EXPECT_TRUE(r->voices().voice(0).active) << "not before the audio thread's next block";
+    const float stopped = peak(); // only the effects' tails are left
+    EXPECT_FALSE(r->voices().voice(0).active);
+    EXPECT_LT(stopped, playing / 100) << playing;
+
+    // A note in the block after the request plays.
+    r->stopVoices(true);
+    r->queueMidiEvent(on, 0);
+    render(*r, 1);
+    EXPECT_TRUE(r->voices().voice(0).active);
+}
+
 // Loads read and parse their files before they take the structure lock and
 // hold it only to exchange what the voices use: each costs at most the one
 // block in which it lands, however large the file, and the blocks stay finite.
