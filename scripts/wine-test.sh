@@ -8,7 +8,8 @@
 # writes. quellor_editor_check.exe does the same with the plug-in's editor
 # through the entry point, with the data root from the registry, and then
 # tries the faults a host may cause, the scale from the screen's density,
-# and the platform's file dialogs and message boxes.
+# the platform's file dialogs and message boxes, and files whose folder and
+# names are outside ASCII.
 #
 # The 64-bit build runs on every machine (64-bit Wine). The 32-bit build runs
 # where this machine can execute 32-bit programs, which some of ours cannot:
@@ -50,16 +51,16 @@ else
 fi
 
 # The editor check's data root: two banks of factory programs under names of
-# their own, so that the bank menu shows where they came from. The Linux
-# reference reads it through QUELLOR_ROOT, the Windows plug-ins through the
-# registry value. No dialog program may wait for a click here, and both
+# their own (one outside ASCII), so that the bank menu shows where they came
+# from. The Linux reference reads it through QUELLOR_ROOT, the Windows
+# plug-ins through the registry value. No dialog program may wait for a click here, and both
 # systems format numbers the same way.
 source=$(cd "$(dirname "$0")/.." && pwd)
 editor_root="$work/root"
 banks="$source/data/QuellorData/Banks"
-mkdir -p "$editor_root/QuellorData/Banks/Wine Keys" "$editor_root/QuellorData/Banks/Wine Leads"
+mkdir -p "$editor_root/QuellorData/Banks/Wine Klänge" "$editor_root/QuellorData/Banks/Wine Leads"
 cp "$banks/01 Keys/Amber Tines.qxlprg" "$banks/01 Keys/Bright Tines.qxlprg" \
-    "$banks/01 Keys/Celesta.qxlprg" "$editor_root/QuellorData/Banks/Wine Keys/"
+    "$banks/01 Keys/Celesta.qxlprg" "$editor_root/QuellorData/Banks/Wine Klänge/"
 cp "$banks/04 Leads/Bell Lead.qxlprg" "$banks/04 Leads/Chiff Lead.qxlprg" \
     "$editor_root/QuellorData/Banks/Wine Leads/"
 if [ -n "$window_check" ]; then
@@ -187,6 +188,25 @@ editor() {
         tr -d '\r' <"$out" | grep -v '^wine: Read access denied'
         exit 1
     }
+    # Files named outside ASCII: the check saves, drops and loads them in a
+    # folder of this prefix's own; here their names must read as Linux sees them.
+    local wide="$work/$name-wide" folder="Klänge-ünï-€"
+    mkdir -p "$wide/$folder"
+    cp "$source/data/Microtuning/Just Intonation.TUN" "$wide/$folder/Ström.TUN"
+    (cd "$build" && env -u QUELLOR_ROOT LC_ALL=C timeout 120 "$loader" quellor_editor_check.exe \
+        --wide "$(windows_path "$wide")" Quellor.dll >>"$out" 2>&1) || {
+        echo "wine-test: the $name editor check of names outside ASCII failed:"
+        tr -d '\r' <"$out" | grep -v '^wine: Read access denied' | tail -8
+        exit 1
+    }
+    local listed
+    listed=$(cd "$wide/$folder" && LC_ALL=C ls -A | tr '\n' '|')
+    if [ "$listed" != "Glöckchen.qxlprg|Ström.TUN|Wellé.wav|" ]; then
+        echo "wine-test: $name build: the folder $folder holds \"$listed\"," \
+            "not the saved program, the tuning and the sample under their names"
+        exit 1
+    fi
+    echo "wine-test: $name build: the saved program is \"$folder/Glöckchen.qxlprg\" on Linux"
     # A screen of 192 dpi for one run: the editor must choose scale 2 by itself.
     timeout 60 "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
         /d 192 /f >>"$work/$name-reg.log" 2>&1

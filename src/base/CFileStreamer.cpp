@@ -1,5 +1,7 @@
 #include "base/CFileStreamer.h"
 
+#include "base/FileSystem.h"
+
 #include <climits>
 #include <cstring>
 
@@ -37,7 +39,7 @@ bool CFileStreamer::open(const char* path, bool forReading) {
         setError(kFailedToOpen);
         return false;
     }
-    file = std::fopen(path, forReading ? "rb" : "wb");
+    file = openFile(path, forReading ? "rb" : "wb");
     if (!file) {
         setError(kFailedToOpen);
         return false;
@@ -150,7 +152,7 @@ uint32_t CFileStreamer::readInt16BE() {
 
 bool CFileStreamer::exists(const char* path) {
     if (!path) return false;
-    std::FILE* f = std::fopen(path, "rb");
+    std::FILE* f = openFile(path, "rb");
     if (!f) return false;
     std::fclose(f);
     return true;

@@ -1,6 +1,7 @@
 #include "editor/CFileCommands.h"
 
 #include "base/CFileStreamer.h"
+#include "base/FileSystem.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CFileReplacer.h"
 #include "patch/CPluginFile.h"
@@ -178,7 +179,7 @@ bool CFileCommands::copySample(int slot, const char* programPath, std::string& r
     // A file of that name already there is the program's sample, or the user's own: it stays.
     if (CFileStreamer::exists(destination.c_str())) return true;
 
-    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(std::fopen(patch.samplePath, "rb"),
+    std::unique_ptr<std::FILE, int (*)(std::FILE*)> source(openFile(patch.samplePath, "rb"),
                                                            &std::fclose);
     if (!source) {
         reason = "Failed to open the file";

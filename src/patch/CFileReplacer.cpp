@@ -1,5 +1,7 @@
 #include "patch/CFileReplacer.h"
 
+#include "base/FileSystem.h"
+
 #include <cerrno>
 #include <cstring>
 
@@ -34,7 +36,7 @@ void CFileReplacer::discard() {
     if (file) {
         std::fclose(file);
         file = nullptr;
-        std::remove(temporary.c_str());
+        removeFile(temporary.c_str());
     }
 }
 
@@ -43,7 +45,7 @@ bool CFileReplacer::open() {
     committed = false;
     if (target.empty()) return fail(kFailedToOpen, 0);
     errno = 0;
-    file = std::fopen(temporary.c_str(), "wb");
+    file = openFile(temporary.c_str(), "wb");
     if (!file) return fail(kFailedToOpen, errno);
     return true;
 }
@@ -65,23 +67,23 @@ bool CFileReplacer::commit() {
     const int closeError = errno;
     file = nullptr;
     if (!flushed || !closed) {
-        std::remove(temporary.c_str());
+        removeFile(temporary.c_str());
         return fail(kUnknownFileError, flushed ? closeError : flushError);
     }
     errno = 0;
-    if (std::rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!renameFile(temporary.c_str(), target.c_str())) {
         // Some systems (Windows) do not rename onto an existing file: the old
         // one steps aside and comes back if the new one cannot take its place.
         const int renameError = errno;
         const std::string previous = target + kPreviousSuffix;
-        std::remove(previous.c_str());
-        const bool movedAside = std::rename(target.c_str(), previous.c_str()) == 0;
-        if (!movedAside || std::rename(temporary.c_str(), target.c_str()) != 0) {
-            if (movedAside) std::rename(previous.c_str(), target.c_str());
-            std::remove(temporary.c_str());
+        removeFile(previous.c_str());
+        const bool movedAside = renameFile(target.c_str(), previous.c_str());
+        if (!movedAside || !renameFile(temporary.c_str(), target.c_str())) {
+            if (movedAside) renameFile(previous.c_str(), target.c_str());
+            removeFile(temporary.c_str());
             return fail(kUnknownFileError, renameError);
         }
-        std::remove(previous.c_str());
+        removeFile(previous.c_str());
     }
     committed = true;
     return true;

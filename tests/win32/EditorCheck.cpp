@@ -25,6 +25,13 @@
 //          quellor_editor_check.exe --dialogs
 //          opens the platform's file dialogs and message boxes and answers
 //          them from a second thread, as a user would.
+//          quellor_editor_check.exe --wide FOLDER DLL
+//          names outside ASCII: in FOLDER\Klänge-ünï-€ (the script puts the
+//          tuning file Ström.TUN there) it writes a sample, saves a program
+//          that plays it through the plug-in's own save, drops the program and
+//          the tuning file on the editor and reads the program back through
+//          the entry point; then a program whose sample path is in the ANSI
+//          code page (as older builds stored it) goes in as a host chunk.
 // Exit status 0 when all holds.
 #include "editor/EditorLayout.h"
 #include "vst/VstAbi.h"
@@ -223,8 +230,15 @@ int main(int argc, char** argv) {
 
 #else
 
+#include "patch/CMemAssembler.h"
+#include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
+#include "patch/PatchFiles.h"
+#include "patch/ProgramFormat.h"
 #include "platform/IPlatform.h"
 #include "win32/WindowPixels.h"
+
+#include <shlobj.h>
 
 #include <atomic>
 #include <thread>
@@ -771,6 +785,214 @@ int dialogs() {
     return allOk ? 0 : 1;
 }
 
+// ---- names outside ASCII ----
+
+// The UTF-8 and UTF-16 forms of a text.
+std::string utf8(const std::wstring& text) {
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, nullptr, 0, nullptr, nullptr);
+    std::string out(std::size_t(n > 0 ? n : 1), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.c_str(), -1, &out[0], n, nullptr, nullptr);
+    out.resize(std::strlen(out.c_str()));
+    return out;
+}
+
+std::wstring wideOf(const char* text, UINT codePage) {
+    const int n = MultiByteToWideChar(codePage, 0, text, -1, nullptr, 0);
+    std::wstring out(std::size_t(n > 0 ? n : 1), L'\0');
+    MultiByteToWideChar(codePage, 0, text, -1, &out[0], n);
+    out.resize(std::wcslen(out.c_str()));
+    return out;
+}
+
+// A short 16-bit mono WAV file, written with the system's own wide call.
+bool writeWav(const std::wstring& path) {
+    constexpr std::uint32_t kFrames = 4410, kRate = 44100;
+    std::FILE* f = _wfopen(path.c_str(), L"wb");
+    if (!f) return false;
+    auto u32 = [&](std::uint32_t v) {
+        const unsigned char b[4] = {
+            static_cast<unsigned char>(v), static_cast<unsigned char>(v >> 8),
+            static_cast<unsigned char>(v >> 16), static_cast<unsigned char>(v >> 24)};
+        std::fwrite(b, 1, 4, f);
+    };
+    auto u16 = [&](std::uint32_t v) {
+        const unsigned char b[2] = {static_cast<unsigned char>(v),
+                                    static_cast<unsigned char>(v >> 8)};
+        std::fwrite(b, 1, 2, f);
+    };
+    std::fwrite("RIFF", 1, 4, f);
+    u32(36 + kFrames * 2);
+    std::fwrite("WAVEfmt ", 1, 8, f);
+    u32(16);
+    u16(1);
+    u16(1);
+    u32(kRate);
+    u32(kRate * 2);
+    u16(2);
+    u16(16);
+    std::fwrite("data", 1, 4, f);
+    u32(kFrames * 2);
+    for (std::uint32_t i = 0; i < kFrames; ++i)
+        u16(std::uint16_t(std::int16_t(8000.0 * std::sin(2.0 * 3.14159265 * 440.0 * i / kRate))));
+    return std::fclose(f) == 0;
+}
+
+// Dismisses the message boxes the plug-in shows while it runs, and keeps
+// their texts: a file that did not open is told in one.
+class BoxWatcher {
+public:
+    BoxWatcher()
+        : thread([this] {
+              while (!stop) {
+                  for (const wchar_t* caption : {L"Quellor", L"File Error"})
+                      if (HWND box = FindWindowW(L"#32770", caption)) {
+                          wchar_t text[1024] = {};
+                          GetDlgItemTextW(box, 0xFFFF, text, 1024);
+                          texts.push_back(utf8(text));
+                          PostMessageW(box, WM_COMMAND, IDOK, 0);
+                          Sleep(200);
+                      }
+                  Sleep(20);
+              }
+          }) {}
+    ~BoxWatcher() { finish(); }
+    // The texts of the boxes shown so far, joined; empty when there were none.
+    std::string finish() {
+        if (thread.joinable()) {
+            stop = true;
+            thread.join();
+        }
+        std::string all;
+        for (const std::string& t : texts)
+            all += (all.empty() ? "" : " / ") + t;
+        return all;
+    }
+
+private:
+    std::atomic<bool> stop{false};
+    std::vector<std::string> texts;
+    std::thread thread;
+};
+
+// Drops one file on the editor's window, as the shell does.
+void dropFile(Plugin& plugin, HWND child, const std::wstring& path) {
+    std::wstring list = path;
+    list += L'\0';
+    list += L'\0';
+    HGLOBAL memory = GlobalAlloc(GHND, sizeof(DROPFILES) + list.size() * sizeof(wchar_t));
+    auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
+    drop->pFiles = sizeof(DROPFILES);
+    drop->pt.x = 150;
+    drop->pt.y = 40;
+    drop->fWide = TRUE;
+    std::memcpy(reinterpret_cast<char*>(drop) + sizeof(DROPFILES), list.data(),
+                list.size() * sizeof(wchar_t));
+    GlobalUnlock(memory);
+    PostMessageW(child, WM_DROPFILES, WPARAM(memory), 0);
+    idle(plugin, 5);
+}
+
+// The plug-in's program as the host gets it: its chunk, and the chunk read
+// back into program (which keeps its own tuning: a loaded chunk does not
+// change it).
+bool programOf(Plugin& plugin, CProgram& program, std::string& chunk) {
+    void* data = nullptr;
+    const VstIntPtr n = plugin.dispatch(effGetChunk, 1, 0, &data);
+    chunk.assign(static_cast<const char*>(data), data && n > 0 ? std::size_t(n) : 0);
+    CMemAssembler reader;
+    return n > 0 && data && reader.assign(data, int32_t(n)) && loadProgram(program, reader, false);
+}
+
+int wideNames(const std::string& parent) {
+    const std::wstring folder =
+        wideOf(parent.c_str(), CP_ACP) + L"\\Kl\u00e4nge-\u00fcn\u00ef-\u20ac";
+    const std::wstring sample = folder + L"\\Well\u00e9.wav";
+    const std::wstring saved = folder + L"\\Gl\u00f6ckchen.qxlprg";
+    const std::wstring tuning = folder + L"\\Str\u00f6m.TUN";
+    if (!writeWav(sample)) {
+        report(false, "cannot write the sample " + utf8(sample));
+        return 1;
+    }
+
+    // The plug-in's own save, to a UTF-8 path.
+    CPluginFile settings(nativePlatform());
+    settings.init();
+    auto program = std::make_unique<CProgram>();
+    std::snprintf(program->sampleSlots[0].samplePath, kProgramPathSize, "%s", utf8(sample).c_str());
+    {
+        BoxWatcher boxes;
+        const bool ok = saveProgramFile(*program, utf8(saved).c_str(), settings);
+        const std::string shown = boxes.finish();
+        report(ok && shown.empty(), "a program saved as " + utf8(saved) +
+                                        (ok ? "" : ": the save failed") +
+                                        (shown.empty() ? "" : ", the plug-in said: " + shown));
+    }
+
+    // The program and the tuning file dropped on the editor.
+    Plugin plugin;
+    HWND host, child;
+    if (!openEditor(plugin, host, child, "files named outside ASCII")) return 1;
+    {
+        BoxWatcher boxes;
+        dropFile(plugin, child, saved);
+        dropFile(plugin, child, tuning);
+        const std::string shown = boxes.finish();
+        char name[64] = {};
+        plugin.dispatch(effGetProgramName, 0, 0, name);
+        auto back = std::make_unique<CProgram>();
+        std::string chunk;
+        const bool read = programOf(plugin, *back, chunk);
+        const std::string samplePath = read ? back->sampleSlots[0].samplePath : "";
+        // The tuning's name, NUL-terminated, in the program's chunk.
+        const std::string tuningName = "Str\u00f6m";
+        const bool tuned = chunk.find(tuningName + '\0') != std::string::npos;
+        report(std::string(name) == "Gl\u00f6ckchen" && samplePath == utf8(sample),
+               std::string("the program dropped from that folder loads as \"") + name +
+                   "\" with its sample " + (samplePath.empty() ? "not loaded" : samplePath) +
+                   (shown.empty() ? "" : "; the plug-in said: " + shown));
+        report(tuned,
+               "the tuning file dropped from that folder " +
+                   (tuned ? "loads as \"" + tuningName + "\"" : std::string("does not load")));
+    }
+    plugin.dispatch(effEditClose);
+    DestroyWindow(host);
+    pumpMessages();
+
+    // A sample path in the ANSI code page, as an older build stored it.
+    const char ansiLeaf[] = "Jos\xe9";
+    if (GetACP() != 1252) {
+        std::printf("editor-check: ANSI sample path not checked: the ANSI code page is %u, not "
+                    "1252\n",
+                    GetACP());
+        return allOk ? 0 : 1;
+    }
+    const std::wstring ansiFolder = wideOf(parent.c_str(), CP_ACP) + L"\\Jos\u00e9";
+    CreateDirectoryW(ansiFolder.c_str(), nullptr);
+    if (!writeWav(ansiFolder + L"\\Welle.wav")) {
+        report(false, "cannot write the sample in " + utf8(ansiFolder));
+        return 1;
+    }
+    const std::string ansiPath = parent + "\\" + ansiLeaf + "\\Welle.wav";
+    auto old = std::make_unique<CProgram>();
+    std::snprintf(old->sampleSlots[0].samplePath, kProgramPathSize, "%s", ansiPath.c_str());
+    CMemAssembler writer;
+    uint8_t* bytes = nullptr;
+    const int32_t n = saveProgram(*old, writer) ? writer.assemble(bytes) : 0;
+    {
+        BoxWatcher boxes;
+        plugin.dispatch(effSetChunk, 1, n, bytes);
+        const std::string shown = boxes.finish();
+        auto back = std::make_unique<CProgram>();
+        std::string chunk;
+        const bool read = programOf(plugin, *back, chunk);
+        report(n > 0 && read && ansiPath == back->sampleSlots[0].samplePath && shown.empty(),
+               "a host chunk whose sample path is in the ANSI code page (" +
+                   utf8(ansiFolder + L"\\Welle.wav") + ") loads its sample" +
+                   (shown.empty() ? "" : "; the plug-in said: " + shown));
+    }
+    return allOk ? 0 : 1;
+}
+
 bool loadPlugin(const char* path) {
     HMODULE library = LoadLibraryA(path);
     entry = library ? reinterpret_cast<Entry>(
@@ -787,7 +1009,10 @@ int main(int argc, char** argv) {
     if (mode == "--compare" && argc == 4) return loadPlugin(argv[3]) ? compare(argv[2]) : 1;
     if (mode == "--dpi" && argc == 3) return loadPlugin(argv[2]) ? highDensity() : 1;
     if (mode == "--dialogs") return dialogs();
-    std::fprintf(stderr, "usage: %s --compare PREFIX DLL | --dpi DLL | --dialogs\n", argv[0]);
+    if (mode == "--wide" && argc == 4) return loadPlugin(argv[3]) ? wideNames(argv[2]) : 1;
+    std::fprintf(stderr,
+                 "usage: %s --compare PREFIX DLL | --dpi DLL | --dialogs | --wide FOLDER DLL\n",
+                 argv[0]);
     return 2;
 }
 

@@ -1,7 +1,13 @@
 // Windows backend: message boxes captioned by the caller, the registry value
-// "rootFolder" under HKCU\SOFTWARE\tavrino\Quellor, FindFirstFileA listings,
-// common file dialogs and the user's decimal separator from the locale info.
+// "rootFolder" under HKCU\SOFTWARE\tavrino\Quellor, folder listings, common
+// file dialogs and the user's decimal separator from the locale info.
+//
+// The plug-in's texts and paths are UTF-8; every call here that takes or
+// gives a name is the wide (UTF-16) one, converted at this edge, so that a
+// folder like C:\Users\José shows and opens as it is called.
 #include "platform/IPlatform.h"
+
+#include "base/FileSystem.h"
 
 #include <windows.h>
 
@@ -9,6 +15,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
@@ -21,53 +28,90 @@ HINSTANCE ownModule() {
     return module;
 }
 
+// A text of the plug-in as UTF-16. One that is not valid UTF-8 is read in the
+// ANSI code page: a path an older build stored that way still shows and opens.
+std::wstring wide(const char* text) {
+    std::wstring result;
+    if (!text || wideFromUtf8(text, result)) return result;
+    const int units = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+    if (units <= 1) return result;
+    result.assign(size_t(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, text, -1, &result[0], units);
+    result.resize(size_t(units) - 1);
+    return result;
+}
+
+// The dialogs' file name buffer, in characters.
+constexpr size_t kDialogPathCharacters = 260;
+// The filter list (description, NUL, pattern, two NULs), in bytes of its texts.
+constexpr size_t kFilterBytes = 100;
+// The registry value "rootFolder", in characters.
+constexpr DWORD kRootFolderCharacters = 512;
+
 class Win32Platform final : public IPlatform {
 public:
     void showError(const char* caption, const char* text) override {
-        MessageBoxA(nullptr, text, caption, MB_ICONERROR);
+        MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), MB_ICONERROR);
     }
 
     bool askYesNo(const char* caption, const char* text) override {
-        return MessageBoxA(nullptr, text, caption, MB_YESNO) == IDYES;
+        return MessageBoxW(nullptr, wide(text).c_str(), wide(caption).c_str(), MB_YESNO) == IDYES;
     }
 
     bool chooseFile(char* pathBuffer, size_t capacity, const char* title, const char* pattern,
                     const char* description, void* ownerWindow, bool forOpening) override {
-        // Filter list: description, NUL, pattern, two NULs, in a 100-byte buffer.
-        char filter[100] = {0};
-        size_t d = std::strlen(description), p = std::strlen(pattern);
-        if (d + p + 3 > sizeof filter) return false;
-        std::memcpy(filter, description, d);
-        std::memcpy(filter + d + 1, pattern, p);
-        OPENFILENAMEA ofn;
+        if (!pathBuffer || capacity == 0) return false;
+        const size_t d = std::strlen(description), p = std::strlen(pattern);
+        if (d + p + 3 > kFilterBytes) return false;
+        // Filter list: description, NUL, pattern, two NULs.
+        std::wstring filter = wide(description);
+        filter += L'\0';
+        filter += wide(pattern);
+        filter += L'\0';
+        filter += L'\0';
+        const std::wstring wideTitle = wide(title), extension = wide(pattern);
+        const size_t characters =
+            capacity < kDialogPathCharacters ? capacity : kDialogPathCharacters;
+        std::wstring file(characters, L'\0');
+        // An initial selection that does not fit is not offered cut short.
+        const std::wstring initial = wide(pathBuffer);
+        if (initial.size() < characters)
+            std::memcpy(&file[0], initial.c_str(), initial.size() * sizeof(wchar_t));
+        OPENFILENAMEW ofn;
         std::memset(&ofn, 0, sizeof ofn);
         ofn.lStructSize = sizeof ofn;
         ofn.hwndOwner = (HWND)ownerWindow;
         ofn.hInstance = ownModule();
-        ofn.lpstrFilter = filter;
+        ofn.lpstrFilter = filter.c_str();
         ofn.nFilterIndex = 0;
-        ofn.lpstrFile = pathBuffer;
-        ofn.nMaxFile = (DWORD)(capacity < 260 ? capacity : 260);
-        ofn.lpstrTitle = title;
-        ofn.lpstrDefExt = pattern;
+        ofn.lpstrFile = &file[0];
+        ofn.nMaxFile = DWORD(characters);
+        ofn.lpstrTitle = wideTitle.c_str();
+        ofn.lpstrDefExt = extension.c_str();
         ofn.Flags = OFN_HIDEREADONLY | OFN_OVERWRITEPROMPT;
-        return (forOpening ? GetOpenFileNameA(&ofn) : GetSaveFileNameA(&ofn)) != 0;
+        if ((forOpening ? GetOpenFileNameW(&ofn) : GetSaveFileNameW(&ofn)) == 0) return false;
+        // The answer in UTF-8; one that does not fit the caller's buffer is not
+        // handed back cut short (it would name another file).
+        const std::string chosen = utf8FromWide(file.c_str());
+        if (chosen.size() >= capacity) return false;
+        std::memcpy(pathBuffer, chosen.c_str(), chosen.size() + 1);
+        return true;
     }
 
     std::string configuredRootFolder() override {
         const char* env = std::getenv("QUELLOR_ROOT");
         if (env && env[0]) return env;
         HKEY key;
-        if (RegOpenKeyExA(HKEY_CURRENT_USER, "SOFTWARE\\tavrino\\Quellor", 0, KEY_READ, &key) !=
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\tavrino\\Quellor", 0, KEY_READ, &key) !=
             ERROR_SUCCESS)
             return std::string();
-        char value[512] = {0};
-        DWORD size = sizeof value - 1;
+        wchar_t value[kRootFolderCharacters] = {0};
+        DWORD size = (kRootFolderCharacters - 1) * sizeof(wchar_t);
         DWORD type = 0;
         std::string result;
-        if (RegQueryValueExA(key, "rootFolder", nullptr, &type, (LPBYTE)value, &size) ==
+        if (RegQueryValueExW(key, L"rootFolder", nullptr, &type, (LPBYTE)value, &size) ==
             ERROR_SUCCESS)
-            result = value;
+            result = utf8FromWide(value);
         RegCloseKey(key);
         return result;
     }
@@ -76,20 +120,20 @@ public:
 
     std::vector<FolderEntry> listFolder(const std::string& folder) override {
         std::vector<FolderEntry> entries;
-        std::string pattern = folder;
-        if (!pattern.empty() && pattern.back() != '\\' && pattern.back() != '/') pattern += '\\';
-        pattern += '*';
-        WIN32_FIND_DATAA data;
-        HANDLE h = FindFirstFileA(pattern.c_str(), &data);
+        std::wstring pattern = wide(folder.c_str());
+        if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW data;
+        HANDLE h = FindFirstFileW(pattern.c_str(), &data);
         if (h == INVALID_HANDLE_VALUE) return entries;
         do {
-            if (std::strcmp(data.cFileName, ".") == 0 || std::strcmp(data.cFileName, "..") == 0)
+            if (std::wcscmp(data.cFileName, L".") == 0 || std::wcscmp(data.cFileName, L"..") == 0)
                 continue;
             FolderEntry e;
-            e.name = data.cFileName;
+            e.name = utf8FromWide(data.cFileName);
             e.isDirectory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             entries.push_back(e);
-        } while (FindNextFileA(h, &data));
+        } while (FindNextFileW(h, &data));
         FindClose(h);
         return entries;
     }
