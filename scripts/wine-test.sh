@@ -181,7 +181,9 @@ editor() {
     timeout 60 "$loader" reg add 'HKCU\SOFTWARE\tavrino\Quellor' /v rootFolder /t REG_SZ \
         /d "$(windows_path "$editor_root")" /f >"$work/$name-reg.log" 2>&1
     out="$work/$name-editor.out"
-    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE LC_ALL=C timeout 300 "$loader" \
+    # A UTF-8 locale: Wine reads the Linux names of the files (the bank "Wine
+    # Klänge") through it; numbers are formatted as in the C locale.
+    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE LC_ALL=C.UTF-8 timeout 300 "$loader" \
         quellor_editor_check.exe --compare "$work/editor" Quellor.dll >"$out" 2>&1 &&
         timeout 120 "$loader" quellor_editor_check.exe --dialogs >>"$out" 2>&1) || {
         echo "wine-test: the $name editor check failed:"
@@ -193,8 +195,8 @@ editor() {
     local wide="$work/$name-wide" folder="Klänge-ünï-€"
     mkdir -p "$wide/$folder"
     cp "$source/data/Microtuning/Just Intonation.TUN" "$wide/$folder/Ström.TUN"
-    (cd "$build" && env -u QUELLOR_ROOT LC_ALL=C timeout 120 "$loader" quellor_editor_check.exe \
-        --wide "$(windows_path "$wide")" Quellor.dll >>"$out" 2>&1) || {
+    (cd "$build" && env -u QUELLOR_ROOT LC_ALL=C.UTF-8 timeout 120 "$loader" \
+        quellor_editor_check.exe --wide "$(windows_path "$wide")" Quellor.dll >>"$out" 2>&1) || {
         echo "wine-test: the $name editor check of names outside ASCII failed:"
         tr -d '\r' <"$out" | grep -v '^wine: Read access denied' | tail -8
         exit 1

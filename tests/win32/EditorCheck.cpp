@@ -903,6 +903,42 @@ bool programOf(Plugin& plugin, CProgram& program, std::string& chunk) {
     return n > 0 && data && reader.assign(data, int32_t(n)) && loadProgram(program, reader, false);
 }
 
+// The save dialog answered with a name typed in, without its extension, and a
+// message box showing a path: both outside ASCII.
+void wideDialogs(const std::wstring& folder) {
+    IPlatform& platform = nativePlatform();
+    const std::wstring typed = folder + L"\\Gr\u00fc\u00dfe";
+    std::atomic<bool> found{false};
+    std::thread user([&] {
+        for (int i = 0; i < 1500 && !found; ++i) {
+            if (HWND w = FindWindowW(nullptr, L"Save Program")) {
+                found = true;
+                Sleep(100); // let it finish showing
+                // The file name field: a combo box in the explorer-style dialog.
+                if (!SetDlgItemTextW(w, 0x47c, typed.c_str()))
+                    SetDlgItemTextW(w, 0x480, typed.c_str());
+                PostMessageW(w, WM_COMMAND, IDOK, 0);
+            }
+            Sleep(10);
+        }
+    });
+    char path[260] = "untitled.qxlprg";
+    const bool chosen = platform.chooseFile(path, sizeof path, "Save Program", "*.qxlprg",
+                                            "Program", nullptr, false);
+    user.join();
+    const std::string expected = utf8(typed + L".qxlprg");
+    report(found && chosen && expected == path,
+           std::string("the save dialog ") + (found ? "" : "did not appear; ") +
+               (chosen ? "hands back \"" + std::string(path) + "\"" : "was cancelled") +
+               " for the name typed in, " + utf8(typed));
+
+    BoxWatcher boxes;
+    const std::string text = "Error opening the file  '" + utf8(typed) + "'";
+    platform.showError("Quellor", text.c_str());
+    const std::string shown = boxes.finish();
+    report(shown == text, "the error box shows \"" + shown + "\"");
+}
+
 int wideNames(const std::string& parent) {
     const std::wstring folder =
         wideOf(parent.c_str(), CP_ACP) + L"\\Kl\u00e4nge-\u00fcn\u00ef-\u20ac";
@@ -957,6 +993,7 @@ int wideNames(const std::string& parent) {
     plugin.dispatch(effEditClose);
     DestroyWindow(host);
     pumpMessages();
+    wideDialogs(folder);
 
     // A sample path in the ANSI code page, as an older build stored it.
     const char ansiLeaf[] = "Jos\xe9";
