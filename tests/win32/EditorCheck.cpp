@@ -30,8 +30,11 @@
 //          tuning file Ström.TUN there) it writes a sample, saves a program
 //          that plays it through the plug-in's own save, drops the program and
 //          the tuning file on the editor and reads the program back through
-//          the entry point; then a program whose sample path is in the ANSI
-//          code page (as older builds stored it) goes in as a host chunk.
+//          the entry point; answers the save dialog with such a name, reads
+//          such a path in a message box, takes that folder as the data root
+//          from the registry and from QUELLOR_ROOT and lists it; then a
+//          program whose sample path is in the ANSI code page (as older
+//          builds stored it) goes in as a host chunk.
 // Exit status 0 when all holds.
 #include "editor/EditorLayout.h"
 #include "vst/VstAbi.h"
@@ -939,6 +942,45 @@ void wideDialogs(const std::wstring& folder) {
     report(shown == text, "the error box shows \"" + shown + "\"");
 }
 
+// The data root from the registry and from QUELLOR_ROOT, and its listing.
+void wideSettings(const std::wstring& folder) {
+    IPlatform& platform = nativePlatform();
+    HKEY key;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\tavrino\\Quellor", 0, nullptr, 0,
+                        KEY_READ | KEY_WRITE, nullptr, &key, nullptr) != ERROR_SUCCESS) {
+        report(false, "cannot open the plug-in's registry key");
+        return;
+    }
+    // The value the script set, put back afterwards.
+    wchar_t before[1024] = {};
+    DWORD size = sizeof before - sizeof before[0];
+    const bool had = RegQueryValueExW(key, L"rootFolder", nullptr, nullptr,
+                                      reinterpret_cast<BYTE*>(before), &size) == ERROR_SUCCESS;
+    RegSetValueExW(key, L"rootFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(folder.c_str()),
+                   DWORD((folder.size() + 1) * sizeof(wchar_t)));
+    _wputenv(L"QUELLOR_ROOT=");
+    const std::string fromRegistry = platform.configuredRootFolder();
+    if (had)
+        RegSetValueExW(key, L"rootFolder", 0, REG_SZ, reinterpret_cast<const BYTE*>(before),
+                       DWORD((std::wcslen(before) + 1) * sizeof(wchar_t)));
+    else
+        RegDeleteValueW(key, L"rootFolder");
+    RegCloseKey(key);
+    _wputenv((L"QUELLOR_ROOT=" + folder).c_str());
+    const std::string fromVariable = platform.configuredRootFolder();
+    _wputenv(L"QUELLOR_ROOT=");
+    report(fromRegistry == utf8(folder) && fromVariable == utf8(folder),
+           "the data root from the registry reads \"" + fromRegistry + "\", from QUELLOR_ROOT \"" +
+               fromVariable + "\"");
+
+    std::string names;
+    for (const FolderEntry& e : platform.listFolder(utf8(folder)))
+        if (e.name == "Str\u00f6m.TUN" && !e.isDirectory) names = e.name;
+    report(!names.empty(),
+           "the listing of that folder " +
+               (names.empty() ? std::string("lacks Str\u00f6m.TUN") : "names " + names));
+}
+
 int wideNames(const std::string& parent) {
     const std::wstring folder =
         wideOf(parent.c_str(), CP_ACP) + L"\\Kl\u00e4nge-\u00fcn\u00ef-\u20ac";
@@ -994,6 +1036,7 @@ int wideNames(const std::string& parent) {
     DestroyWindow(host);
     pumpMessages();
     wideDialogs(folder);
+    wideSettings(folder);
 
     // A sample path in the ANSI code page, as an older build stored it.
     const char ansiLeaf[] = "Jos\xe9";

@@ -99,8 +99,9 @@ public:
     }
 
     std::string configuredRootFolder() override {
-        const char* env = std::getenv("QUELLOR_ROOT");
-        if (env && env[0]) return env;
+        // The variable's wide form: the narrow one is in the ANSI code page.
+        const wchar_t* env = _wgetenv(L"QUELLOR_ROOT");
+        if (env && env[0]) return utf8FromWide(env);
         HKEY key;
         if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\tavrino\\Quellor", 0, KEY_READ, &key) !=
             ERROR_SUCCESS)
