@@ -203,9 +203,9 @@ editor() {
     }
     local listed
     listed=$(cd "$wide/$folder" && LC_ALL=C ls -A | tr '\n' '|')
-    if [ "$listed" != "Glöckchen.qxlprg|Ström.TUN|Wellé.wav|" ]; then
+    if [ "$listed" != "Alt.qxlprg|Glöckchen.qxlprg|Ström.TUN|Wellé.wav|" ]; then
         echo "wine-test: $name build: the folder $folder holds \"$listed\"," \
-            "not the saved program, the tuning and the sample under their names"
+            "not the saved programs, the tuning and the sample under their names"
         exit 1
     fi
     echo "wine-test: $name build: the saved program is \"$folder/Glöckchen.qxlprg\" on Linux"

@@ -5,6 +5,7 @@
 // the C library's wide file calls take the plug-in's UTF-8 paths.
 #include <windows.h>
 
+#include <cstring>
 #include <cwchar>
 
 bool wideFromUtf8(const char* utf8, std::wstring& wide) {
@@ -34,6 +35,18 @@ std::string utf8FromWide(const wchar_t* wide, int length) {
     return text;
 }
 
+void pathFromStored(char* path, size_t capacity) {
+    std::wstring wide;
+    if (!path || capacity == 0 || wideFromUtf8(path, wide)) return;
+    const int units = MultiByteToWideChar(CP_ACP, 0, path, -1, nullptr, 0);
+    if (units <= 1) return;
+    wide.assign(size_t(units), L'\0');
+    MultiByteToWideChar(CP_ACP, 0, path, -1, &wide[0], units);
+    const std::string utf8 = utf8FromWide(wide.c_str());
+    if (utf8.empty() || utf8.size() >= capacity) return;
+    std::memcpy(path, utf8.c_str(), utf8.size() + 1);
+}
+
 std::FILE* openFile(const char* utf8Path, const char* mode) {
     if (!utf8Path || !mode) return nullptr;
     std::wstring path, wideMode;
@@ -58,6 +71,8 @@ bool removeFile(const char* utf8Path) {
 }
 
 #else
+
+void pathFromStored(char*, size_t) {}
 
 std::FILE* openFile(const char* utf8Path, const char* mode) {
     if (!utf8Path || !mode) return nullptr;

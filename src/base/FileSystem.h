@@ -13,6 +13,7 @@
 // Failures leave errno set as the C calls do. Thread: any but the audio thread.
 #pragma once
 
+#include <cstddef>
 #include <cstdio>
 #include <string>
 
@@ -23,6 +24,13 @@ std::FILE* openFile(const char* utf8Path, const char* mode);
 bool renameFile(const char* utf8From, const char* utf8To);
 // std::remove for a UTF-8 path: true when the file is gone.
 bool removeFile(const char* utf8Path);
+
+// A path read from a stored program (a file or a host's chunk) in the
+// plug-in's encoding. On Windows, one that is not valid UTF-8 was stored by an
+// older build in the ANSI code page: it becomes UTF-8 in place when the result
+// fits `capacity` bytes, so that it opens and shows right even once joined to
+// a UTF-8 folder. Elsewhere paths are kept as they are.
+void pathFromStored(char* path, size_t capacity);
 
 #ifdef _WIN32
 // The UTF-16 form of a UTF-8 text; false (and `wide` empty) when the text is

@@ -1,5 +1,6 @@
 #include "patch/ProgramFormat.h"
 
+#include "base/FileSystem.h"
 #include "patch/BlockFormat.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CProgram.h"
@@ -260,6 +261,7 @@ bool parseProgram(CProgram& p, CMemAssembler& r, double& fineTune, bool& haveFin
         for (double* m : items)
             in.member(*m);
         in.text(s.samplePath, kSamplePathBytes);
+        if (in.ok) pathFromStored(s.samplePath, sizeof s.samplePath);
     }
     readIds(in, p, kExtraItemIds, std::size(kExtraItemIds));
     if (version >= kFineTuneVersion) {

@@ -233,6 +233,7 @@ int main(int argc, char** argv) {
 
 #else
 
+#include "base/CFileStreamer.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -1006,6 +1007,18 @@ int wideNames(const std::string& parent) {
                                         (shown.empty() ? "" : ", the plug-in said: " + shown));
     }
 
+    // A program an older build saved, its sample path in the ANSI code page.
+    const std::wstring oldProgram = folder + L"\\Alt.qxlprg";
+    {
+        auto old = std::make_unique<CProgram>();
+        std::snprintf(old->sampleSlots[0].samplePath, kProgramPathSize, "%s",
+                      "C:\\Samples\\Well\xe9.wav");
+        BoxWatcher boxes;
+        const bool ok = saveProgramFile(*old, utf8(oldProgram).c_str(), settings);
+        report(ok && boxes.finish().empty(),
+               "a program with an ANSI sample path saved as " + utf8(oldProgram));
+    }
+
     // The program and the tuning file dropped on the editor.
     Plugin plugin;
     HWND host, child;
@@ -1031,6 +1044,19 @@ int wideNames(const std::string& parent) {
         report(tuned,
                "the tuning file dropped from that folder " +
                    (tuned ? "loads as \"" + tuningName + "\"" : std::string("does not load")));
+    }
+    {
+        BoxWatcher boxes;
+        dropFile(plugin, child, oldProgram);
+        const std::string shown = boxes.finish();
+        auto back = std::make_unique<CProgram>();
+        std::string chunk;
+        const std::string path =
+            programOf(plugin, *back, chunk) ? back->sampleSlots[0].samplePath : "";
+        report(path == utf8(sample) && shown.empty(),
+               "the older program dropped from that folder finds its sample beside it: " +
+                   (path.empty() ? std::string("not loaded") : path) +
+                   (shown.empty() ? "" : "; the plug-in said: " + shown));
     }
     plugin.dispatch(effEditClose);
     DestroyWindow(host);
@@ -1065,11 +1091,16 @@ int wideNames(const std::string& parent) {
         auto back = std::make_unique<CProgram>();
         std::string chunk;
         const bool read = programOf(plugin, *back, chunk);
-        report(n > 0 && read && ansiPath == back->sampleSlots[0].samplePath && shown.empty(),
-               "a host chunk whose sample path is in the ANSI code page (" +
-                   utf8(ansiFolder + L"\\Welle.wav") + ") loads its sample" +
+        const std::string utf8Path = utf8(ansiFolder + L"\\Welle.wav");
+        report(n > 0 && read && utf8Path == back->sampleSlots[0].samplePath && shown.empty(),
+               "a host chunk whose sample path is in the ANSI code page (" + utf8Path +
+                   ") loads its sample, its path now in UTF-8" +
                    (shown.empty() ? "" : "; the plug-in said: " + shown));
     }
+    // Any other path that is not UTF-8 is still opened in the ANSI code page.
+    CFileStreamer file;
+    report(file.open(ansiPath.c_str(), true) && file.fileSize() > 0,
+           "the ANSI path of that sample opens as it is");
     return allOk ? 0 : 1;
 }
 
