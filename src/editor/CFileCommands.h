@@ -34,7 +34,7 @@ public:
     struct Dialog {
         const char* title;
         const char* description;
-        const char* pattern; // also the default extension
+        const char* pattern; // its first extension is also the default one for saves
         bool forOpening;
         Kind kind;
     };

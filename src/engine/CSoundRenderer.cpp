@@ -437,7 +437,7 @@ double CSoundRenderer::sequencerRandom() {
 
 void CSoundRenderer::setParameter(int32_t id, double value) {
     const int32_t sequencer = sequencerOfValue(id);
-    if (sequencer < 0 && !(id >= kEnvelopeKeepFollowingId && id <= kEnvelopeSampleDepthLastId)) {
+    if (sequencer < 0 && envelopeOfValue(*programData, id) < 0) {
         programData->setValue(id, value);
         applyValue(id, value);
         return;
@@ -494,12 +494,8 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
     // filters, voice-global and sampler-slot values, operators. A sequencer
-    // takes its values whole, as the program now holds them.
-    const int32_t sequencer = sequencerOfValue(id);
-    if (sequencer >= 0) {
-        publishPattern(sequencer);
-        return;
-    }
+    // takes its values whole (publishPattern), never one by one.
+    if (sequencerOfValue(id) >= 0) return;
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
@@ -604,7 +600,7 @@ void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
     resetRunningState();
     // Each sequencer's values go over once, not once for each of them.
     for (int32_t id = 0; id < kAppliedIdCount; ++id)
-        if (sequencerOfValue(id) < 0) applyValue(id, programData->getValue(id, false));
+        applyValue(id, programData->getValue(id, false));
     for (int32_t n = 0; n < kSequencerCount; ++n)
         publishPattern(n);
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {

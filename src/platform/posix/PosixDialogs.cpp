@@ -1,5 +1,6 @@
 #include "platform/posix/PosixDialogs.h"
 
+#include "platform/DefaultExtension.h"
 #include "platform/posix/ChildProcess.h"
 
 #include <sys/stat.h>
@@ -77,16 +78,6 @@ std::string anyCase(const std::string& pattern) {
         }
     }
     return result;
-}
-
-// The extension a saved file gets when the user typed none: the first
-// pattern's, such as ".qxlprg" from "*.qxlprg".
-std::string defaultExtension(const char* pattern) {
-    std::vector<std::string> parts = splitPatterns(pattern);
-    if (parts.empty() || parts[0].compare(0, 2, "*.") != 0) return std::string();
-    std::string ext = parts[0].substr(1);
-    if (ext.find_first_of("*?[") != std::string::npos) return std::string();
-    return ext;
 }
 
 bool leafHasExtension(const std::string& path) {
@@ -231,7 +222,7 @@ bool chooseFileDialog(char* pathBuffer, size_t capacity, const char* title, cons
     if (!forOpening && !leafHasExtension(chosen)) {
         const std::string ext = defaultExtension(pattern);
         if (!ext.empty()) {
-            chosen += ext;
+            chosen += "." + ext;
             // The dialog asked about the name as typed, not this one.
             if (fileExists(chosen)) {
                 const std::string q = "The file \"" + chosen + "\" already exists.\nReplace it?";

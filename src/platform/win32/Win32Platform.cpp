@@ -8,6 +8,7 @@
 #include "platform/IPlatform.h"
 
 #include "base/FileSystem.h"
+#include "platform/DefaultExtension.h"
 
 #include <windows.h>
 
@@ -41,16 +42,6 @@ std::wstring wide(const char* text) {
     return result;
 }
 
-// The extension a saved name without one gets: the first of the pattern's
-// ("qxlprg" of "*.qxlprg", "qxlwav" of "*.qxlwav;*.wav"), without the "*.",
-// which the dialog would otherwise take into the name; none for "*.*".
-std::wstring defaultExtension(const std::wstring& pattern) {
-    std::wstring first = pattern.substr(0, pattern.find(L';'));
-    if (first.compare(0, 2, L"*.") == 0) first.erase(0, 2);
-    if (first.find_first_of(L"*?.") != std::wstring::npos) first.clear();
-    return first;
-}
-
 // The dialogs' file name buffer, in characters.
 constexpr size_t kDialogPathCharacters = 260;
 // The filter list (description, NUL, pattern, two NULs), in bytes of its texts.
@@ -79,7 +70,8 @@ public:
         filter += wide(pattern);
         filter += L'\0';
         filter += L'\0';
-        const std::wstring wideTitle = wide(title), extension = defaultExtension(wide(pattern));
+        const std::wstring wideTitle = wide(title),
+                           extension = wide(defaultExtension(pattern).c_str());
         const size_t characters =
             capacity < kDialogPathCharacters ? capacity : kDialogPathCharacters;
         std::wstring file(characters, L'\0');
