@@ -91,8 +91,15 @@ struct PosixDialogsTest : ::testing::Test {
         path = std::make_unique<ScopedEnv>("PATH", (root / "bin").c_str());
     }
     void TearDown() override {
+        waitForMessages();
         path.reset();
         fs::remove_all(root);
+    }
+    // Error boxes are shown without waiting for them; this waits until the
+    // stand-in program has shown and closed them.
+    void waitForMessages() {
+        for (int i = 0; i < 1000 && p.showMessages(nullptr); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 };
 
@@ -219,6 +226,7 @@ TEST_F(PosixDialogsTest, TheDesktopsProgramComesFirst) {
                                  nullptr, true));
         EXPECT_EQ(fake->call(n++).at(0), c.expected) << c.desktop;
         p.showError("Quellor", "x");
+        waitForMessages();
         EXPECT_EQ(fake->call(n++).at(0), c.expected) << c.desktop;
     }
 }
@@ -241,6 +249,7 @@ TEST_F(PosixDialogsTest, CancelTooLongAndExistingFileLeaveTheBufferAlone) {
     EXPECT_FALSE(p.chooseFile(buffer, sizeof buffer, "Load Sequencer Pattern", "*.qxlseq",
                               "Sequencer Pattern", nullptr, true));
     EXPECT_STREQ(buffer, "/d/untitled.qxlseq");
+    waitForMessages();
     ASSERT_EQ(fake->calls(), 3);
     const Args message = fake->call(2);
     EXPECT_EQ(message.at(1), "--error");
@@ -271,6 +280,7 @@ TEST_F(PosixDialogsTest, MessagesShowTheirTextExactlyWithCaptionIconAndButtons) 
     const char* text = "Failed to load the sample\n/s/a<b>&c.wav";
     fake->install("zenity");
     p.showError("Quellor", text);
+    waitForMessages();
     EXPECT_EQ(fake->call(0), (Args{"zenity", "--error", "--no-markup", "--no-wrap",
                                    "--title=Quellor", std::string("--text=") + text}));
     fake->code(0);
@@ -283,10 +293,12 @@ TEST_F(PosixDialogsTest, MessagesShowTheirTextExactlyWithCaptionIconAndButtons) 
     ScopedEnv d("XDG_CURRENT_DESKTOP", "KDE");
     fake->install("kdialog");
     p.showError("Quellor", text);
+    waitForMessages();
     EXPECT_EQ(fake->call(3),
               (Args{"kdialog", "--title", "Quellor", "--error",
                     "<html>Failed to load the sample<br>/s/a&lt;b&gt;&amp;c.wav</html>"}));
     p.showError("Quellor", "File Error");
+    waitForMessages();
     EXPECT_EQ(fake->call(4), (Args{"kdialog", "--title", "Quellor", "--error", "File Error"}));
     fake->code(0);
     EXPECT_TRUE(p.askYesNo("Quellor", "Clear Sample?"));
@@ -302,6 +314,7 @@ TEST_F(PosixDialogsTest, WithoutADialogProgramOneClearMessageAndNothingElse) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_STREQ(buffer, "/d/untitled.qxlprg");
     EXPECT_NE(err.find("zenity or kdialog"), std::string::npos);
+    waitForMessages();
     ASSERT_EQ(fake->calls(), 1);
     const Args shown = fake->call(0);
     EXPECT_EQ(shown.at(0), "xmessage");
