@@ -9,7 +9,7 @@ namespace {
 
 // Dark enough that the window plainly waits, light enough that the user
 // still sees which program and controls the dialog is about.
-constexpr CColor kShade{0, 0, 0, 150};
+constexpr CColor kShade{0, 0, 0, 170};
 constexpr CColor kPanel{24, 24, 28, 235};
 constexpr CColor kPanelEdge{200, 200, 200, 255};
 constexpr int kPanelWidth = 330;

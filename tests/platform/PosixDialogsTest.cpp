@@ -46,18 +46,19 @@ struct FakeDialogs {
     void install(const char* name) {
         const std::string d = dir.string();
         const fs::path script = dir / "bin" / name;
-        std::ofstream(script) << "#!/bin/sh\n"
-                              << "D='" << d << "'\n"
-                              << "read n < \"$D/count\"; echo $((n + 1)) > \"$D/count\"\n"
-                              << "echo $$ > \"$D/pid.$n\"\n"
-                              << "if [ -f \"$D/delay\" ]; then read s < \"$D/delay\"; /bin/sleep $s; fi\n"
-                              << "{ printf '%s\\0' \"${0##*/}\"; for a in \"$@\"; do printf "
-                                 "'%s\\0' \"$a\"; done; } > \"$D/calls/$n\"\n"
-                              << "IFS= read -r reply < \"$D/reply\"\n"
-                              << "[ -n \"$reply\" ] && printf '%s\\n' \"$reply\"\n"
-                              << "if [ -f \"$D/code.$n\" ]; then read code < \"$D/code.$n\"; "
-                                 "else read code < \"$D/code\"; fi\n"
-                              << "exit $code\n";
+        std::ofstream(script)
+            << "#!/bin/sh\n"
+            << "D='" << d << "'\n"
+            << "read n < \"$D/count\"; echo $((n + 1)) > \"$D/count\"\n"
+            << "echo $$ > \"$D/pid.$n\"\n"
+            << "if [ -f \"$D/delay\" ]; then read s < \"$D/delay\"; /bin/sleep $s; fi\n"
+            << "{ printf '%s\\0' \"${0##*/}\"; for a in \"$@\"; do printf "
+               "'%s\\0' \"$a\"; done; } > \"$D/calls/$n\"\n"
+            << "IFS= read -r reply < \"$D/reply\"\n"
+            << "[ -n \"$reply\" ] && printf '%s\\n' \"$reply\"\n"
+            << "if [ -f \"$D/code.$n\" ]; then read code < \"$D/code.$n\"; "
+               "else read code < \"$D/code\"; fi\n"
+            << "exit $code\n";
         chmod(script.c_str(), 0755);
     }
     void reply(const std::string& line) { std::ofstream(dir / "reply") << line << "\n"; }
@@ -387,19 +388,17 @@ TEST_F(PosixDialogsTest, OpenedDialogsAnswerLaterAndStayAboveTheHostsWindow) {
     fake->install("kdialog");
     fake->delay(0.3);
     fake->reply("/d/Banks/Piano.qxlprg");
-    std::unique_ptr<IPendingDialog> file =
-        p.openFileDialog("/d/Banks/untitled.qxlprg", "Load Program", "*.qxlprg", "Program",
-                         kHostWindow, true);
+    std::unique_ptr<IPendingDialog> file = p.openFileDialog(
+        "/d/Banks/untitled.qxlprg", "Load Program", "*.qxlprg", "Program", kHostWindow, true);
     // The call came back before the program answered.
     EXPECT_FALSE(file->answered());
     ASSERT_TRUE(answeredWithin(*file, 10));
     EXPECT_TRUE(file->confirmed());
     EXPECT_EQ(file->chosenPath(), "/d/Banks/Piano.qxlprg");
-    EXPECT_EQ(fake->call(0),
-              (Args{"zenity", "--file-selection", "--title=Load Program",
-                    "--filename=/d/Banks/untitled.qxlprg",
-                    "--file-filter=Program | *.[qQ][xX][lL][pP][rR][gG]", "--attach=4194321",
-                    "--modal"}));
+    EXPECT_EQ(fake->call(0), (Args{"zenity", "--file-selection", "--title=Load Program",
+                                   "--filename=/d/Banks/untitled.qxlprg",
+                                   "--file-filter=Program | *.[qQ][xX][lL][pP][rR][gG]",
+                                   "--attach=4194321", "--modal"}));
 
     // A typed name that gets the extension and exists: the question comes
     // second, also without waiting, and No cancels.
