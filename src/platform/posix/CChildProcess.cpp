@@ -145,10 +145,10 @@ void CChildProcess::stop() {
     }
 }
 
-int runChildProcess(const std::vector<std::string>& argv, std::string* out) {
-    CChildProcess child;
-    if (!child.start(argv)) return -1;
-    child.wait();
-    if (out) *out += child.output();
-    return child.exitStatus();
+void CChildProcess::release() {
+    pid = -1;
+    if (pipeFd >= 0) {
+        close(pipeFd);
+        pipeFd = -1;
+    }
 }

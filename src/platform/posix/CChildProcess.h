@@ -30,6 +30,8 @@ public:
     void wait();
     // Ends a running child now and reaps it.
     void stop();
+    // Lets a running child go on alone: it is neither ended nor waited for.
+    void release();
 
     // Once finished: the exit status, or -1 when it could not run or was killed.
     int exitStatus() const { return status; }
@@ -48,7 +50,3 @@ private:
     int status = -1;
     std::string out;
 };
-
-// Runs the program and waits for it; output collected into out when set.
-// Returns the exit status, or -1 when the program could not run or was killed.
-int runChildProcess(const std::vector<std::string>& argv, std::string* out);

@@ -5,6 +5,11 @@
 #include <algorithm>
 #include <cstdio>
 
+CMessageBoxes::~CMessageBoxes() {
+    for (std::unique_ptr<Box>& box : loose)
+        box->child.release();
+}
+
 void CMessageBoxes::queue(const char* caption, const char* text) {
     if (!displayAvailable()) {
         std::fprintf(stderr, "%s: %s\n", caption, text);

@@ -15,6 +15,13 @@
 
 class CMessageBoxes {
 public:
+    CMessageBoxes() = default;
+    // A box above a window goes with the plug-in; one shown while no window
+    // was open (a command-line render's message) stays until it is read.
+    ~CMessageBoxes();
+    CMessageBoxes(const CMessageBoxes&) = delete;
+    CMessageBoxes& operator=(const CMessageBoxes&) = delete;
+
     // Any thread; never waits.
     void queue(const char* caption, const char* text);
     // UI thread, from a window's idle calls: boxes that were closed go, the
