@@ -10,13 +10,17 @@
 #include "gui/CFrame.h"
 #include "gui/CPoint.h"
 #include "gui/CRect.h"
+#include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "platform/IPlatform.h"
 #include "voice/CEnvelope.h"
 
 #include <cctype>
 #include <cstring>
+#include <functional>
 #include <mutex>
 #include <string>
+#include <utility>
 
 using namespace editormenus;
 using namespace editorlayout;
@@ -24,6 +28,10 @@ using namespace editorlayout;
 // Every edit of the program's records in place holds the renderer's edit lock,
 // so that a host taking the program's chunk on another thread meanwhile never
 // saves half of an edit. A file dialog or message is never shown under it.
+//
+// A command that asks first (a file dialog, the question before clearing a
+// sample) opens its dialog and returns; the window waits for the answer from
+// its idle calls and only then carries the command out.
 
 namespace {
 
@@ -66,22 +74,67 @@ int sequencerUnder(const VSTGUI::CPoint& where) {
     return -1;
 }
 
+using FileAction = std::function<void(CPluginEditor&, CFileCommands&, const char* path)>;
+
+// Opens the dialog; once the user has chosen a file, act runs on it. A
+// cancelled dialog does nothing and says nothing.
+void withChosenFile(CPluginEditor& editor, const CFileCommands::Dialog& dialog, FileAction act) {
+    CSoundRenderer& renderer = *editor.getRenderer();
+    CFileCommands files(renderer, *renderer.settings(), editor.dialogOwner());
+    editor.waitForDialog(files.openDialog(dialog),
+                         [&editor, act = std::move(act)](const IPendingDialog& answer) {
+                             CSoundRenderer* r = editor.getRenderer();
+                             if (!answer.confirmed() || !r || !r->settings()) return;
+                             CFileCommands chosen(*r, *r->settings(), nullptr);
+                             act(editor, chosen, answer.chosenPath().c_str());
+                         });
+}
+
+// Clears the slot once the user has answered Yes to the question.
+void clearSampleAsked(CPluginEditor& editor, int slot) {
+    CSoundRenderer& renderer = *editor.getRenderer();
+    CFileCommands files(renderer, *renderer.settings(), nullptr);
+    if (!files.canClearSample(slot)) return;
+    editor.waitForDialog(
+        renderer.settings()->platform().openQuestion(
+            CPluginFile::kCaption, CFileCommands::kClearSampleQuestion, editor.dialogOwner()),
+        [&editor, slot](const IPendingDialog& answer) {
+            CSoundRenderer* r = editor.getRenderer();
+            if (!answer.confirmed() || !r || !r->settings()) return;
+            CFileCommands(*r, *r->settings(), nullptr).clearSample(slot);
+            editor.redrawSamplerMatrix();
+        });
+}
+
 } // namespace
 
 void CEditorCommands::runCommand(CPluginEditor& editor, long tag) {
     CSoundRenderer* renderer = editor.getRenderer();
     if (!renderer || !renderer->settings()) return;
-    CFileCommands files(*renderer, *renderer->settings(), editor.getSystemWindow());
     if (tag == kLoadProgramTag) {
-        if (files.loadProgram(nullptr)) programLoaded(editor);
+        withChosenFile(editor, CFileCommands::kLoadProgram,
+                       [](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.loadProgram(path)) programLoaded(e);
+                       });
     } else if (tag == kSaveProgramTag) {
-        if (files.saveProgram()) editor.fillBankAndProgramMenus();
+        withChosenFile(editor, CFileCommands::kSaveProgram,
+                       [](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.saveProgram(path)) e.fillBankAndProgramMenus();
+                       });
     } else if (tag == kLoadTuningTag) {
-        if (files.loadTuning(nullptr)) editor.redrawTag(kLoadTuningTag);
+        withChosenFile(editor, CFileCommands::kLoadTuning,
+                       [](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.loadTuning(path)) e.redrawTag(kLoadTuningTag);
+                       });
     } else if (tag >= kLoadSampleFirstTag && tag < kLoadSampleFirstTag + kSampleSlotCount) {
-        files.loadSample(int(tag - kLoadSampleFirstTag), nullptr);
+        const int slot = int(tag - kLoadSampleFirstTag);
+        withChosenFile(editor, CFileCommands::kLoadSample,
+                       [slot](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           files.loadSample(slot, path);
+                           e.redrawSamplerMatrix();
+                       });
     } else if (tag >= kClearSampleFirstTag && tag < kClearSampleFirstTag + kSampleSlotCount) {
-        files.clearSample(int(tag - kClearSampleFirstTag));
+        clearSampleAsked(editor, int(tag - kClearSampleFirstTag));
     }
     // The editor redraws the sampler matrix after the sample commands, done or not.
 }
@@ -89,7 +142,6 @@ void CEditorCommands::runCommand(CPluginEditor& editor, long tag) {
 void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int index) {
     CSoundRenderer* renderer = editor.getRenderer();
     if (!renderer || !renderer->settings() || index < 0) return;
-    CFileCommands files(*renderer, *renderer->settings(), editor.getSystemWindow());
     switch (menu) {
     case EditorMenu::Target:
         targetChosen(editor, index);
@@ -98,16 +150,16 @@ void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int ind
         controllerChosen(editor, index);
         break;
     case EditorMenu::Spectrum:
-        spectrumCommand(editor, files, index);
+        spectrumCommand(editor, index);
         break;
     case EditorMenu::Routing:
-        envelopeCommand(editor, files, index);
+        envelopeCommand(editor, index);
         break;
     case EditorMenu::PatternA:
-        patternCommand(editor, files, 0, index);
+        patternCommand(editor, 0, index);
         break;
     case EditorMenu::PatternB:
-        patternCommand(editor, files, 1, index);
+        patternCommand(editor, 1, index);
         break;
     }
 }
@@ -135,14 +187,20 @@ void CEditorCommands::controllerChosen(CPluginEditor& editor, int index) {
     renderer.envelopeEdited(renderer.program().selectedEnvelope);
 }
 
-void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& files, int index) {
+void CEditorCommands::spectrumCommand(CPluginEditor& editor, int index) {
     switch (index) {
     case kImportSpectrum:
         // The file command rebuilds the wave itself once the spectrum is in.
-        if (files.importSpectrum(nullptr)) editor.redrawSpectrum();
+        withChosenFile(editor, CFileCommands::kImportWave,
+                       [](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.importSpectrum(path)) e.redrawSpectrum();
+                       });
         return;
     case kExportSpectrum:
-        files.exportSpectrum();
+        withChosenFile(editor, CFileCommands::kExportWave,
+                       [](CPluginEditor&, CFileCommands& files, const char* path) {
+                           files.exportSpectrum(path);
+                       });
         return;
     default:
         break;
@@ -169,14 +227,19 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& file
     editor.redrawSpectrum();
 }
 
-void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files, int sequencer,
-                                     int index) {
+void CEditorCommands::patternCommand(CPluginEditor& editor, int sequencer, int index) {
     switch (index) {
     case kLoadPattern:
-        if (files.loadPattern(sequencer, nullptr)) editor.redrawSequencer(sequencer);
+        withChosenFile(editor, CFileCommands::kLoadPattern,
+                       [sequencer](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.loadPattern(sequencer, path)) e.redrawSequencer(sequencer);
+                       });
         return;
     case kSavePattern:
-        files.savePattern(sequencer);
+        withChosenFile(editor, CFileCommands::kSavePattern,
+                       [sequencer](CPluginEditor&, CFileCommands& files, const char* path) {
+                           files.savePattern(sequencer, path);
+                       });
         return;
     default:
         break;
@@ -206,14 +269,20 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files
     editor.redrawSequencer(sequencer);
 }
 
-void CEditorCommands::envelopeCommand(CPluginEditor& editor, CFileCommands& files, int index) {
+void CEditorCommands::envelopeCommand(CPluginEditor& editor, int index) {
     switch (index) {
     case kLoadEnvelope:
         // The file command tells the renderer itself once the envelope is in.
-        if (files.loadEnvelope(nullptr)) editor.redrawEnvelopeSection();
+        withChosenFile(editor, CFileCommands::kLoadEnvelope,
+                       [](CPluginEditor& e, CFileCommands& files, const char* path) {
+                           if (files.loadEnvelope(path)) e.redrawEnvelopeSection();
+                       });
         return;
     case kSaveEnvelope:
-        files.saveEnvelope();
+        withChosenFile(editor, CFileCommands::kSaveEnvelope,
+                       [](CPluginEditor&, CFileCommands& files, const char* path) {
+                           files.saveEnvelope(path);
+                       });
         return;
     default:
         break;
@@ -260,7 +329,7 @@ void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
                                   const VSTGUI::CPoint& where) {
     CSoundRenderer* renderer = editor.getRenderer();
     if (!path || !renderer || !renderer->settings()) return;
-    CFileCommands files(*renderer, *renderer->settings(), editor.getSystemWindow());
+    CFileCommands files(*renderer, *renderer->settings(), nullptr);
     const std::string kind = extensionOf(path);
     if (kind == "qxlprg") {
         if (files.loadProgram(path)) programLoaded(editor);

@@ -5,11 +5,11 @@
 // and marks the controls that show it for redraw.
 //
 // Thread: the user interface's. The dialogs and message boxes are those of
-// the platform behind the renderer's settings.
+// the platform behind the renderer's settings; a command that asks first
+// acts once the window has the answer.
 
 #include "editor/IEditorCommands.h"
 
-class CFileCommands;
 class CSoundRenderer;
 
 class CEditorCommands : public IEditorCommands {
@@ -27,9 +27,9 @@ public:
 private:
     void targetChosen(CPluginEditor& editor, int index);
     void controllerChosen(CPluginEditor& editor, int index);
-    void spectrumCommand(CPluginEditor& editor, CFileCommands& files, int index);
-    void patternCommand(CPluginEditor& editor, CFileCommands& files, int sequencer, int index);
-    void envelopeCommand(CPluginEditor& editor, CFileCommands& files, int index);
+    void spectrumCommand(CPluginEditor& editor, int index);
+    void patternCommand(CPluginEditor& editor, int sequencer, int index);
+    void envelopeCommand(CPluginEditor& editor, int index);
 
     // After a program load: the window shows it.
     static void programLoaded(CPluginEditor& editor);

@@ -6,8 +6,8 @@
 #include "patch/CFileReplacer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
-#include "patch/FileDialog.h"
 #include "patch/PatchFiles.h"
+#include "platform/IPlatform.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -18,9 +18,6 @@
 #include <new>
 
 namespace {
-
-// Room for whatever a dialog hands back; what does not fit kPathCapacity is refused.
-constexpr size_t kDialogAnswerCapacity = 4096;
 
 const char* lastSeparator(const char* path) {
     const char* back = std::strrchr(path, '\\');
@@ -89,28 +86,17 @@ char* CFileCommands::rememberedPath(Kind kind) {
     return settings.samplePath;
 }
 
-bool CFileCommands::pathFor(const Dialog& dialog, const char* given, char* path) {
+std::unique_ptr<IPendingDialog> CFileCommands::openDialog(const Dialog& dialog) {
     static_assert(kPathCapacity <= CPluginFile::kPathCapacity, "a remembered path holds any path");
-    char* remembered = rememberedPath(dialog.kind);
-    std::unique_ptr<char[]> answer;
-    if (!given) {
-        answer.reset(new (std::nothrow) char[kDialogAnswerCapacity]);
-        if (!answer) {
-            settings.showError(kOutOfMemoryMessage);
-            return false;
-        }
-        // A remembered path too long for the dialog is not offered cut short.
-        const void* end = std::memchr(remembered, '\0', kPathCapacity);
-        if (end)
-            std::memcpy(answer.get(), remembered,
-                        size_t(static_cast<const char*>(end) - remembered) + 1);
-        else
-            answer[0] = '\0';
-        if (!chooseFile(settings.platform(), answer.get(), kDialogAnswerCapacity, dialog.title,
-                        dialog.pattern, dialog.description, owner, dialog.forOpening))
-            return false;
-        given = answer.get();
-    }
+    const char* remembered = rememberedPath(dialog.kind);
+    // A remembered path too long for the dialog is not offered cut short.
+    const bool fits = std::memchr(remembered, '\0', kPathCapacity) != nullptr;
+    return settings.platform().openFileDialog(fits ? remembered : "", dialog.title, dialog.pattern,
+                                              dialog.description, owner, dialog.forOpening);
+}
+
+bool CFileCommands::pathFor(const Dialog& dialog, const char* given, char* path) {
+    if (!given) return false;
     const size_t length = std::strlen(given);
     if (length == 0) return false;
     if (length >= kPathCapacity) {
@@ -119,7 +105,7 @@ bool CFileCommands::pathFor(const Dialog& dialog, const char* given, char* path)
         return false;
     }
     std::memcpy(path, given, length + 1);
-    std::memcpy(remembered, given, length + 1);
+    std::memcpy(rememberedPath(dialog.kind), given, length + 1);
     return true;
 }
 
@@ -131,9 +117,9 @@ bool CFileCommands::loadProgram(const char* given) {
     return renderer.loadProgramFile(path, folderNameOf(path).c_str());
 }
 
-bool CFileCommands::saveProgram() {
+bool CFileCommands::saveProgram(const char* given) {
     char path[kPathCapacity];
-    if (!pathFor(kSaveProgram, nullptr, path)) return false;
+    if (!pathFor(kSaveProgram, given, path)) return false;
     if (!copySamplesBeside(path)) return false;
     CProgram& program = renderer.program();
     if (!saveProgramFile(program, path, settings)) return false;
@@ -227,9 +213,9 @@ bool CFileCommands::loadPattern(int sequencer, const char* given) {
     return true;
 }
 
-bool CFileCommands::savePattern(int sequencer) {
+bool CFileCommands::savePattern(int sequencer, const char* given) {
     char path[kPathCapacity];
-    if (!pathFor(kSavePattern, nullptr, path)) return false;
+    if (!pathFor(kSavePattern, given, path)) return false;
     return savePatternFile(renderer.program(), sequencer, path, settings);
 }
 
@@ -249,9 +235,9 @@ bool CFileCommands::loadEnvelope(const char* given) {
     return true;
 }
 
-bool CFileCommands::saveEnvelope() {
+bool CFileCommands::saveEnvelope(const char* given) {
     char path[kPathCapacity];
-    if (!pathFor(kSaveEnvelope, nullptr, path)) return false;
+    if (!pathFor(kSaveEnvelope, given, path)) return false;
     return saveEnvelopeFile(renderer.program(), path, settings);
 }
 
@@ -273,9 +259,9 @@ bool CFileCommands::importSpectrum(const char* given) {
     return true;
 }
 
-bool CFileCommands::exportSpectrum() {
+bool CFileCommands::exportSpectrum(const char* given) {
     char path[kPathCapacity];
-    if (!pathFor(kExportWave, nullptr, path)) return false;
+    if (!pathFor(kExportWave, given, path)) return false;
     return exportWaveFile(renderer.program(), path, settings);
 }
 
@@ -295,9 +281,12 @@ bool CFileCommands::loadSample(int slot, const char* given) {
     return true;
 }
 
+bool CFileCommands::canClearSample(int slot) const {
+    return slot >= 0 && slot < kSampleSlotCount && renderer.slotHasSample(slot);
+}
+
 bool CFileCommands::clearSample(int slot) {
-    if (slot < 0 || slot >= kSampleSlotCount || !renderer.slotHasSample(slot)) return false;
-    if (!settings.askYesNo(kClearSampleQuestion)) return false;
+    if (!canClearSample(slot)) return false;
     renderer.clearSlot(slot);
     return true;
 }

@@ -2,20 +2,22 @@
 // The editor's file commands: each takes a file (chosen in the platform's
 // dialog, or dropped onto the window), reads or writes it, applies it to the
 // program through the renderer and shows in a message box what went wrong.
-// A cancelled dialog does nothing and says nothing; a load that fails leaves
-// the program as it was. The caller redraws after a true result.
+// A load that fails leaves the program as it was. The caller redraws after a
+// true result.
 //
 // Every kind of file has its own remembered path, kept by the process-wide
-// settings: each dialog opens there and leaves the chosen path in it.
+// settings: each dialog opens there, and each command leaves its path in it.
 //
-// Thread: the user interface's, inside the window's mouse handling; the
-// dialogs and message boxes are modal.
+// Thread: the user interface's. The dialog is opened first (openDialog) and
+// the command runs once the user has chosen, from the window's idle call.
 
 #include <cstddef>
+#include <memory>
 #include <string>
 
 class CPluginFile;
 class CSoundRenderer;
+class IPendingDialog;
 
 class CFileCommands {
 public:
@@ -63,26 +65,31 @@ public:
     // (neither owned); owner: the window the dialogs belong to (may be null).
     CFileCommands(CSoundRenderer& renderer, CPluginFile& settings, void* owner);
 
-    // Each takes `path`, or asks for one when it is null. True when the
-    // program changed (loads) or the file was written (saves).
+    // Opens the dialog at its kind's remembered path, tied to the owner window.
+    std::unique_ptr<IPendingDialog> openDialog(const Dialog& dialog);
+
+    // Each acts on `path` (the dialog's choice or a dropped file). True when
+    // the program changed (loads) or the file was written (saves).
     bool loadProgram(const char* path);
-    bool saveProgram();
+    bool saveProgram(const char* path);
     bool loadPattern(int sequencer, const char* path);
-    bool savePattern(int sequencer);
+    bool savePattern(int sequencer, const char* path);
     bool loadEnvelope(const char* path);
-    bool saveEnvelope();
+    bool saveEnvelope(const char* path);
     // A WAV, then an AIFF file is analysed into the selected operator's
     // spectrum; only when both readers refuse it is it read as a saved wave.
     bool importSpectrum(const char* path);
-    bool exportSpectrum();
+    bool exportSpectrum(const char* path);
     bool loadTuning(const char* path);
     bool loadSample(int slot, const char* path);
-    // Only a slot that holds a sample, and only after a Yes to "Clear Sample?".
+    // Whether clearing the slot is worth asking about: it holds a sample.
+    bool canClearSample(int slot) const;
+    // Empties the slot (after a Yes to kClearSampleQuestion).
     bool clearSample(int slot);
 
 private:
-    // The path of the file to act on: the given one, else the dialog's choice.
-    // False (after a message where one is due) when there is none.
+    // Takes the path of the file to act on and remembers it for the dialog of
+    // its kind. False (after a message where one is due) when it cannot be used.
     bool pathFor(const Dialog& dialog, const char* given, char* path);
     char* rememberedPath(Kind kind);
     // Copies each slot's sample file into the folder of the program file

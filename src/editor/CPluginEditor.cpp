@@ -1,6 +1,7 @@
 #include "editor/CPluginEditor.h"
 
 #include "base/ValueIds.h"
+#include "editor/CDialogShade.h"
 #include "editor/CEditorCommands.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/EditorLayout.h"
@@ -10,15 +11,20 @@
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/EditorScale.h"
+#include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "platform/IPlatform.h"
 #include "voice/CEnvelope.h"
 
 #ifdef _WIN32
 #include "gui/win32/CWin32Window.h"
+#else
+#include "gui/x11/TopLevelWindow.h"
 #endif
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -156,10 +162,20 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
         return false;
     }
     addSplash();
+    shade = new CDialogShade(CRect(0, 0, kWidth, kHeight));
+    frame->addView(shade);
     return true;
 }
 
 void CPluginEditor::close() {
+    if (onWindowThread()) {
+        // The dialog belongs to the window: it goes with it, unanswered.
+        dialog.cancel();
+        if (renderer && renderer->settings() && ownerWindow)
+            renderer->settings()->platform().forgetWindow(ownerWindow);
+        ownerWindow = nullptr;
+        messageShown = false;
+    }
     CFrame* frame = frameObject.exchange(nullptr);
     if (!onWindowThread() || idleDepth > 0) {
         // Controls of this frame may be running (a drag loop, a dialog of
@@ -223,6 +239,7 @@ void CPluginEditor::clearRegistries() {
     programMenuCtrl = nullptr;
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
+    shade = nullptr;
 }
 
 bool CPluginEditor::loadBitmaps() {
@@ -260,7 +277,12 @@ void CPluginEditor::idle() {
 
 void CPluginEditor::idleFrame() {
     CFrame* frame = getFrame();
-    if (!frame) return;
+    if (!frame) {
+        // Closed from another thread: the dialog goes with the window.
+        dialog.cancel();
+        return;
+    }
+    pollDialogs();
     char text[sizeof shownProgramName] = {};
     renderer->getProgramName(text, sizeof text);
     if (programMenuCtrl && std::strcmp(text, shownProgramName) != 0) {
@@ -273,6 +295,47 @@ void CPluginEditor::idleFrame() {
         std::memcpy(shownTuningText, text, sizeof text);
     }
     frame->idle();
+}
+
+void CPluginEditor::pollDialogs() {
+    dialog.poll();
+    if (renderer->settings())
+        messageShown = renderer->settings()->platform().showMessages(ownerWindow ? ownerWindow
+                                                                                 : dialogOwner());
+    if (shade && shade->isVisible() != isDialogOpen()) {
+        if (CFrame* frame = getFrame()) frame->closePopup();
+        shade->setVisible(isDialogOpen());
+    }
+}
+
+bool CPluginEditor::waitForDialog(std::unique_ptr<IPendingDialog> pending,
+                                  CEditorDialog::Answer then) {
+    if (!dialog.wait(std::move(pending), std::move(then))) return false;
+    // The window shows at once that it waits, not only at the next idle.
+    if (shade && dialog.isOpen()) shade->setVisible(true);
+    return true;
+}
+
+void* CPluginEditor::dialogOwner() {
+#ifdef _WIN32
+    void* owner = systemWindow;
+#else
+    // X11 window ids travel as the host's pointer-sized window handle.
+    const auto parent = reinterpret_cast<std::uintptr_t>(systemWindow);
+    void* owner = reinterpret_cast<void*>(std::uintptr_t(topLevelWindow(parent)));
+#endif
+    // Error boxes still to come go above the window as it is now.
+    if (ownerWindow && owner != ownerWindow && renderer && renderer->settings())
+        renderer->settings()->platform().forgetWindow(ownerWindow);
+    ownerWindow = owner;
+    return owner;
+}
+
+void CPluginEditor::raiseShade() {
+    CFrame* frame = getFrame();
+    if (!frame || !shade) return;
+    frame->removeView(shade, false);
+    frame->addView(shade);
 }
 
 void CPluginEditor::setParameter(VstInt32, float) {
@@ -321,6 +384,8 @@ float CPluginEditor::waveSample(double phase) {
 }
 
 void CPluginEditor::setTagValue(long tag, double value) {
+    // Nothing changes under a dialog that is still to be answered.
+    if (isDialogOpen()) return;
     CFrame* frame = getFrame();
     if (tag == kLayoutTag) toggleMatrixLayout();
     if (tag == kEnvelopeTempoSyncId && frame) dirty(envelopeView);
@@ -494,6 +559,7 @@ void CPluginEditor::toggleMatrixLayout() {
         buildSamplerMatrix();
         frame->setBackground(bitmap(kBackgroundSampler));
     }
+    raiseShade();
     frame->setDirty();
 }
 
@@ -517,9 +583,15 @@ void CPluginEditor::selectProgram(int n) {
     const char* bank = banks.folderName(banks.currentFolder());
     char bankName[CBankList::kListEntryCapacity];
     std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
-    if (renderer->loadProgramFile(path, bankName)) banks.setCurrentFile(n);
-    if (programMenuCtrl) programMenuCtrl->setCurrent(banks.currentFile());
-    if (CFrame* frame = getFrame()) frame->setDirty();
+    if (!renderer->loadProgramFile(path, bankName)) {
+        if (programMenuCtrl) programMenuCtrl->setCurrent(banks.currentFile());
+        return;
+    }
+    banks.setCurrentFile(n);
+    // The window shows the new program whole, as after Load Program: the
+    // envelope menus included.
+    redrawAll();
+    fillBankAndProgramMenus();
 }
 
 void CPluginEditor::fillBankAndProgramMenus() {
@@ -545,14 +617,16 @@ void CPluginEditor::fillBankAndProgramMenus() {
 
 void CPluginEditor::valueChanged(CControl* control) {
     // Only the pop-up menus report choices (the splash control's clicks are its own).
-    if (!control || control->getTag() != kMenuTag) return;
+    if (!control || control->getTag() != kMenuTag || isDialogOpen()) return;
     auto* m = static_cast<COptionMenu*>(control);
     const int index = m->getCurrent();
     if (control == bankMenuCtrl) {
-        // Another bank lists its programs; the sound changes only when one is chosen.
-        renderer->banks().selectFolder(index);
+        // The chosen bank's current program plays, so that the name shown,
+        // the sound and the list that Previous and Next walk agree.
+        CBankList& banks = renderer->banks();
+        banks.selectFolder(index);
+        selectProgram(banks.currentFile());
         fillBankAndProgramMenus();
-        bankMenuCtrl->setCurrent(index);
         return;
     }
     if (control == programMenuCtrl) {
@@ -588,7 +662,7 @@ std::recursive_mutex* CPluginEditor::recordLock() {
 }
 
 void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {
-    if (!commands) return;
+    if (!commands || isDialogOpen()) return;
     for (const std::string& path : paths)
         commands->fileDropped(*this, path.c_str(), where);
 }

@@ -11,6 +11,7 @@
 // control drags) asks the window to go and leaves the frame to be deleted by
 // the window's thread once nothing runs in it.
 
+#include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
@@ -26,6 +27,7 @@
 #include <vector>
 
 class CSoundRenderer;
+class CDialogShade;
 class CMenuCtrl;
 class CNumberCtrl;
 
@@ -104,6 +106,19 @@ public:
     // under the pointer.
     void filesDropped(const std::vector<std::string>& paths, const VSTGUI::CPoint& where) override;
 
+    // ---- dialogs ----
+    // Waits for a dialog without holding up the host: until the user has
+    // answered, the window shows that a dialog is open and takes no input;
+    // then `then` runs (at once for a dialog answered already). False while
+    // another dialog is open.
+    bool waitForDialog(std::unique_ptr<IPendingDialog> dialog, CEditorDialog::Answer then);
+    // A dialog of the window's, or an error box above it, waits for an answer.
+    bool isDialogOpen() const { return dialog.isOpen() || messageShown; }
+    // The window the dialogs stay above: the host's top-level window, asked
+    // of the window system again at each call (the commands call it when they
+    // open a dialog; hosts may move their window into another meanwhile).
+    void* dialogOwner();
+
     // ---- what tests and the commands reach ----
     VSTGUI::CFrame* getFrame() const { return frameObject.load(); }
     CSoundRenderer* getRenderer() const { return renderer; }
@@ -160,6 +175,11 @@ private:
     void releaseBitmaps();
     void clearRegistries();
     void idleFrame();
+    // Acts on a dialog's answer, moves the error boxes on and shows or hides
+    // the dialog-open state.
+    void pollDialogs();
+    // The dialog-open state lies above every other view.
+    void raiseShade();
     bool onWindowThread() const { return std::this_thread::get_id() == windowThread.load(); }
     // Waits until no setParameter call from another thread still uses a frame.
     void waitForFrameReaders() const;
@@ -204,6 +224,11 @@ private:
     VSTGUI::COptionMenu* bankMenuCtrl = nullptr;
     CMenuCtrl* programMenuCtrl = nullptr;
     VSTGUI::CView* tuningNumber = nullptr;
+
+    CEditorDialog dialog;
+    CDialogShade* shade = nullptr;
+    bool messageShown = false;   // an error box lies above this window
+    void* ownerWindow = nullptr; // the last answer of dialogOwner (null: not asked yet)
 
     char shownProgramName[100] = {};
     char shownTuningText[100] = {};

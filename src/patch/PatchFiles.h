@@ -1,6 +1,6 @@
 // Program, envelope, pattern, wave and tuning files: reading and writing them
 // whole, and the messages the user sees when that fails. The editor's
-// commands choose the path (chooseFile) and call these; the renderer applies
+// commands choose the path (a file dialog) and call these; the renderer applies
 // the program afterwards.
 //
 // Thread: the editor's (user interface) thread, never the audio thread, and

@@ -550,6 +550,44 @@ TEST_F(EditorCommands, EveryMessageInItsSituation) {
     // that fails: nothing a test can bring about here without breaking the sanitizers.
 }
 
+TEST_F(EditorCommands, CommandsThatAskActOnlyOnceTheAnswerComes) {
+    platform.answerLater = true;
+    const fs::path pattern = root / "QuellorData/Patterns/Steps.qxlseq";
+    setStep(0, 3, 0.75);
+    ASSERT_TRUE(savePatternFile(program(), 0, pattern.c_str(), *settings));
+    setStep(0, 3, 0.0);
+    answer(pattern);
+    choose(kPatternMenuA, 0); // Load Pattern
+    EXPECT_TRUE(editor->isDialogOpen());
+    EXPECT_EQ(steps(0)[3], 0.0);
+    platform.answerHeldDialogs();
+    editor->idle();
+    EXPECT_FALSE(editor->isDialogOpen());
+    EXPECT_EQ(steps(0)[3], 0.75);
+
+    // The question before a slot is emptied.
+    ASSERT_TRUE(writeCycle(root / "kick.wav", SF_FORMAT_WAV | SF_FORMAT_PCM_16, 500));
+    ASSERT_TRUE(loadSampleFile(0, root / "kick.wav"));
+    platform.yesNoAnswers = {true};
+    click(338);
+    EXPECT_TRUE(editor->isDialogOpen());
+    EXPECT_TRUE(renderer->slotHasSample(0));
+    platform.answerHeldDialogs();
+    editor->idle();
+    EXPECT_FALSE(renderer->slotHasSample(0));
+    EXPECT_EQ(platform.questions, std::vector<std::string>{"Clear Sample?"});
+
+    // Cancelled later is cancelled all the same: nothing changes, nothing is said.
+    const std::string before = chunk();
+    click(454);
+    EXPECT_TRUE(editor->isDialogOpen());
+    platform.answerHeldDialogs();
+    editor->idle();
+    EXPECT_FALSE(editor->isDialogOpen());
+    EXPECT_EQ(chunk(), before);
+    EXPECT_TRUE(platform.errors.empty());
+}
+
 TEST_F(EditorCommands, ProgramLoadSaveAndTheSampleCopyRules) {
     const fs::path source = root / "Samples";
     fs::create_directories(source);

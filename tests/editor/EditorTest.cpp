@@ -239,6 +239,134 @@ TEST_F(EditorWindow, PreviousAndNextStepThroughTheBankAndStopAtItsEnds) {
     EXPECT_STREQ(editor->bankMenu()->getEntryText(0), "Keys");
 }
 
+// A window pixel as its three colour channels.
+struct Rgb {
+    int r, g, b;
+    explicit Rgb(std::uint32_t p) : r(int(p >> 16) & 255), g(int(p >> 8) & 255), b(int(p) & 255) {}
+    int sum() const { return r + g + b; }
+};
+
+TEST_F(EditorWindow, WhileADialogWaitsTheWindowIsDimmedTakesNoInputAndThenActsOnTheAnswer) {
+    platform.answerLater = true;
+    const fs::path gamma = root / "QuellorData/Banks/Keys/Gamma.qxlprg";
+    for (int s : {1, 2}) {
+        ASSERT_TRUE(open(s));
+        editor->selectProgram(0);
+        editor->idle();
+        const CPoint probe(100 * s, 300 * s);
+        const std::uint32_t before = frame()->getSurface()->pixel(probe.h, probe.v);
+        platform.fileChoices.push_back(gamma.string());
+        click(626, 18); // Load Program
+        ASSERT_TRUE(editor->isDialogOpen());
+        EXPECT_EQ(platform.dialogs.back().title, "Load Program");
+        editor->idle();
+        EXPECT_STREQ(renderer->program().name, "Alpha");
+        // Dimmed: every channel darker where nothing else changed.
+        const Rgb dim(frame()->getSurface()->pixel(probe.h, probe.v)), lit(before);
+        EXPECT_LT(dim.sum(), lit.sum());
+        EXPECT_LE(dim.r, lit.r);
+        EXPECT_LE(dim.g, lit.g);
+        EXPECT_LE(dim.b, lit.b);
+        shot(s == 1 ? "editor-dialog-open-1x.png" : "editor-dialog-open-2x.png");
+
+        // Clicks, a drop and a menu choice meanwhile change nothing.
+        const double level = value(kMasterLevelId);
+        click(644, 18); // Next
+        click(30, 440, kLButton, {CPoint(30, 400)});
+        editor->filesDropped({(root / "QuellorData/Banks/Keys/Beta.qxlprg").string()},
+                             CPoint(400, 300));
+        editor->programMenu()->chooseEntry(1);
+        editor->idle();
+        EXPECT_STREQ(renderer->program().name, "Alpha");
+        EXPECT_EQ(value(kMasterLevelId), level);
+        EXPECT_EQ(platform.dialogs.size(), std::size_t(s)); // no second dialog opened
+
+        // The answer comes: the command acts as it always did, and the window is itself again.
+        platform.answerHeldDialogs();
+        editor->idle();
+        EXPECT_FALSE(editor->isDialogOpen());
+        EXPECT_STREQ(renderer->program().name, "Gamma");
+        EXPECT_NEAR(value(kMasterLevelId), 0.6, 1e-6);
+        EXPECT_STREQ(editor->programMenu()->getText(), "Gamma");
+        EXPECT_EQ(frame()->getSurface()->pixel(probe.h, probe.v), before);
+        editor->close();
+    }
+}
+
+TEST_F(EditorWindow, ClosingTheWindowEndsItsDialogUnanswered) {
+    platform.answerLater = true;
+    ASSERT_TRUE(open());
+    editor->selectProgram(0);
+    platform.fileChoices.push_back((root / "QuellorData/Banks/Keys/Beta.qxlprg").string());
+    click(626, 18);
+    ASSERT_TRUE(editor->isDialogOpen());
+    editor->close();
+    platform.answerHeldDialogs();
+    ASSERT_TRUE(open());
+    editor->idle();
+    EXPECT_FALSE(editor->isDialogOpen());
+    EXPECT_STREQ(renderer->program().name, "Alpha");
+    // The window works again at once.
+    click(644, 18);
+    EXPECT_STREQ(renderer->program().name, "Beta");
+}
+
+TEST_F(EditorWindow, ABankLoadsItsCurrentProgramAndEveryProgramChangeShowsItsEnvelope) {
+    // A second bank whose first program's envelope drives the pitch from the
+    // pitch bend, and whose second is as new.
+    const fs::path pads = root / "QuellorData/Banks/Pads";
+    fs::create_directories(pads);
+    {
+        CPluginFile writer(platform);
+        CProgram echo;
+        echo.envelopes[0].targetKind = kTargetPitch;
+        echo.envelopes[0].controller = 1;
+        echo.setValue(kMasterLevelId, 0.3);
+        ASSERT_TRUE(saveProgramFile(echo, (pads / "Echo.qxlprg").c_str(), writer));
+        CProgram fog;
+        ASSERT_TRUE(saveProgramFile(fog, (pads / "Fog.qxlprg").c_str(), writer));
+    }
+    editor.reset();
+    renderer = std::make_unique<CSoundRenderer>(settings.get(), &host);
+    editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+    ASSERT_TRUE(open());
+    auto menuAt = [&](int x, int y) -> COptionMenu* {
+        for (CView* v : views())
+            if (auto* m = dynamic_cast<COptionMenu*>(v);
+                m && m->getViewSize().left == x && m->getViewSize().top == y)
+                return m;
+        return nullptr;
+    };
+    COptionMenu* target = menuAt(155, 220);
+    COptionMenu* controller = menuAt(242, 220);
+    ASSERT_TRUE(target && controller);
+    ASSERT_EQ(editor->bankMenu()->getNbEntries(), 2);
+    ASSERT_STREQ(editor->bankMenu()->getEntryText(1), "Pads");
+    EXPECT_STREQ(renderer->program().name, "Alpha");
+
+    editor->bankMenu()->chooseEntry(1);
+    editor->idle();
+    EXPECT_STREQ(renderer->program().name, "Echo");
+    EXPECT_NEAR(value(kMasterLevelId), 0.3, 1e-6);
+    EXPECT_STREQ(editor->programMenu()->getText(), "Echo");
+    EXPECT_EQ(editor->programMenu()->getNbEntries(), 2);
+    EXPECT_EQ(editor->bankMenu()->getCurrent(), 1);
+    EXPECT_EQ(target->getCurrent(), kTargetPitch);
+    EXPECT_EQ(controller->getCurrent(), 2);
+
+    // Next, Previous and the program menu each show the new program's envelope.
+    click(644, 18);
+    EXPECT_STREQ(renderer->program().name, "Fog");
+    EXPECT_EQ(target->getCurrent(), kTargetAmplitude);
+    EXPECT_EQ(controller->getCurrent(), 0);
+    click(605, 18);
+    EXPECT_STREQ(renderer->program().name, "Echo");
+    EXPECT_EQ(target->getCurrent(), kTargetPitch);
+    editor->programMenu()->chooseEntry(1);
+    EXPECT_EQ(target->getCurrent(), kTargetAmplitude);
+    EXPECT_EQ(controller->getCurrent(), 0);
+}
+
 TEST_F(EditorWindow, SplashCoversTheWindowUntilClickedAgain) {
     ASSERT_TRUE(open());
     const std::uint32_t before = frame()->getSurface()->pixel(100, 100);

@@ -15,6 +15,8 @@
 #include "host/VstTestHost.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/PatchFiles.h"
+#include "support/ScopedEnv.h"
 #include "support/ScriptedPlatform.h"
 #include "support/XvfbServer.h"
 #include "voice/CEnvelope.h"
@@ -27,6 +29,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <string>
 #include <sys/wait.h>
@@ -149,6 +154,98 @@ TEST_F(EditorX11, OpenAndCloseAHundredTimes) {
     XQueryTree(x, top, &root, &parentOut, &children, &count);
     if (children) XFree(children);
     EXPECT_EQ(count, 0u);
+}
+
+// A file dialog that takes two seconds to answer: the host's own loop runs
+// on meanwhile, its idle calls reach the window, which shows that a dialog
+// is open, and the chosen program loads once the answer is there.
+TEST_F(EditorX11, AFileDialogNeverHoldsUpTheHost) {
+    namespace fs = std::filesystem;
+    const fs::path dir = fs::path(::testing::TempDir()) / "quellor-slow-dialog";
+    fs::remove_all(dir);
+    fs::create_directories(dir / "bin");
+    const fs::path chosen = dir / "Slow Answer.qxlprg";
+    {
+        ScriptedPlatform platform;
+        CPluginFile writer(platform);
+        CProgram program;
+        program.setValue(kMasterLevelId, 0.77);
+        ASSERT_TRUE(saveProgramFile(program, chosen.c_str(), writer));
+    }
+    // The stand-in zenity notes its arguments and that it started, waits, answers.
+    const fs::path fake = dir / "bin" / "zenity";
+    std::ofstream(fake) << "#!/bin/sh\n"
+                        << "printf '%s\\n' \"$@\" > '" << (dir / "args").string() << "'\n"
+                        << "sleep 2\n"
+                        << "printf '%s\\n' '" << chosen.string() << "'\n";
+    fs::permissions(fake, fs::perms::owner_all);
+    const std::string path = (dir / "bin").string() + ":" + std::getenv("PATH");
+    ScopedEnv onPath("PATH", path.c_str());
+    ScopedEnv desktop("XDG_CURRENT_DESKTOP", "GNOME");
+    ScopedEnv kde("KDE_FULL_SESSION", nullptr);
+
+    void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
+    ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
+    for (int i = 0; i < 10; ++i)
+        host.dispatch(effEditIdle);
+    Window root, parentOut, *children = nullptr;
+    unsigned count = 0;
+    XQueryTree(x, top, &root, &parentOut, &children, &count);
+    ASSERT_EQ(count, 1u);
+    const Window editorWindow = children[0];
+    XFree(children);
+    // The left edge of the line that says a dialog is open.
+    auto showsDialogOpen = [&] {
+        XImage* image = XGetImage(x, editorWindow, 320, 300, 1, 1, AllPlanes, ZPixmap);
+        if (!image) return false;
+        const bool edge = (XGetPixel(image, 0, 0) & 0xffffff) == 0xc8c8c8;
+        XDestroyImage(image);
+        return edge;
+    };
+    const float level = host.effect()->getParameter(host.effect(), 0);
+    ASSERT_NE(level, 0.77f);
+    EXPECT_FALSE(showsDialogOpen());
+
+    xdotoolWhileIdling({"mousemove", "--sync", "628", "19", "sleep", "0.2", "click", "1"});
+    // The dialog program runs; the host goes on idling and handling its own
+    // events, and the window draws its waiting state, before the answer.
+    XSelectInput(x, top, ExposureMask);
+    int idles = 0, ownEvents = 0;
+    bool sawDialogOpen = false;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (host.effect()->getParameter(host.effect(), 0) != 0.77f &&
+           std::chrono::steady_clock::now() < deadline) {
+        host.dispatch(effEditIdle);
+        ++idles;
+        XClearArea(x, top, 1500, 1000, 8, 8, True); // an expose of the host's own window
+        XSync(x, False);
+        while (XPending(x)) {
+            XEvent e;
+            XNextEvent(x, &e);
+            ++ownEvents;
+        }
+        if (!sawDialogOpen && showsDialogOpen()) {
+            sawDialogOpen = true;
+            // Not answered yet: the program is the old one.
+            EXPECT_EQ(host.effect()->getParameter(host.effect(), 0), level);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_TRUE(sawDialogOpen);
+    EXPECT_GT(idles, 20);
+    EXPECT_GT(ownEvents, 0);
+    EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.77f, 1e-6);
+    // The dialog was tied to the host's window.
+    std::ifstream args(dir / "args");
+    const std::string all((std::istreambuf_iterator<char>(args)), {});
+    EXPECT_NE(all.find("--attach=" + std::to_string(top)), std::string::npos) << all;
+    for (int i = 0; i < 10 && showsDialogOpen(); ++i) {
+        host.dispatch(effEditIdle);
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    EXPECT_FALSE(showsDialogOpen());
+    host.dispatch(effEditClose);
+    fs::remove_all(dir);
 }
 
 TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {

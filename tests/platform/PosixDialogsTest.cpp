@@ -7,10 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <signal.h>
 #include <sys/stat.h>
 
 #include <atomic>
+#include <cerrno>
 #include <chrono>
+#include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -43,20 +46,30 @@ struct FakeDialogs {
     void install(const char* name) {
         const std::string d = dir.string();
         const fs::path script = dir / "bin" / name;
-        std::ofstream(script) << "#!/bin/sh\n"
-                              << "D='" << d << "'\n"
-                              << "read n < \"$D/count\"; echo $((n + 1)) > \"$D/count\"\n"
-                              << "{ printf '%s\\0' \"${0##*/}\"; for a in \"$@\"; do printf "
-                                 "'%s\\0' \"$a\"; done; } > \"$D/calls/$n\"\n"
-                              << "IFS= read -r reply < \"$D/reply\"\n"
-                              << "[ -n \"$reply\" ] && printf '%s\\n' \"$reply\"\n"
-                              << "if [ -f \"$D/code.$n\" ]; then read code < \"$D/code.$n\"; "
-                                 "else read code < \"$D/code\"; fi\n"
-                              << "exit $code\n";
+        std::ofstream(script)
+            << "#!/bin/sh\n"
+            << "D='" << d << "'\n"
+            << "read n < \"$D/count\"; echo $((n + 1)) > \"$D/count\"\n"
+            << "echo $$ > \"$D/pid.$n\"\n"
+            << "if [ -f \"$D/delay\" ]; then read s < \"$D/delay\"; /bin/sleep $s; fi\n"
+            << "{ printf '%s\\0' \"${0##*/}\"; for a in \"$@\"; do printf "
+               "'%s\\0' \"$a\"; done; } > \"$D/calls/$n\"\n"
+            << "IFS= read -r reply < \"$D/reply\"\n"
+            << "[ -n \"$reply\" ] && printf '%s\\n' \"$reply\"\n"
+            << "if [ -f \"$D/code.$n\" ]; then read code < \"$D/code.$n\"; "
+               "else read code < \"$D/code\"; fi\n"
+            << "exit $code\n";
         chmod(script.c_str(), 0755);
     }
     void reply(const std::string& line) { std::ofstream(dir / "reply") << line << "\n"; }
     void code(int c) { std::ofstream(dir / "code") << c << "\n"; }
+    // Each call waits this long before it answers.
+    void delay(double seconds) { std::ofstream(dir / "delay") << seconds << "\n"; }
+    int pidOfCall(int n) const {
+        int pid = 0;
+        std::ifstream(dir / ("pid." + std::to_string(n))) >> pid;
+        return pid;
+    }
     void codeOfCall(int n, int c) {
         std::ofstream(dir / ("code." + std::to_string(n))) << c << "\n";
     }
@@ -91,8 +104,15 @@ struct PosixDialogsTest : ::testing::Test {
         path = std::make_unique<ScopedEnv>("PATH", (root / "bin").c_str());
     }
     void TearDown() override {
+        waitForMessages();
         path.reset();
         fs::remove_all(root);
+    }
+    // Error boxes are shown without waiting for them; this waits until the
+    // stand-in program has shown and closed them.
+    void waitForMessages() {
+        for (int i = 0; i < 1000 && p.showMessages(nullptr); ++i)
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
     }
 };
 
@@ -219,6 +239,7 @@ TEST_F(PosixDialogsTest, TheDesktopsProgramComesFirst) {
                                  nullptr, true));
         EXPECT_EQ(fake->call(n++).at(0), c.expected) << c.desktop;
         p.showError("Quellor", "x");
+        waitForMessages();
         EXPECT_EQ(fake->call(n++).at(0), c.expected) << c.desktop;
     }
 }
@@ -241,6 +262,7 @@ TEST_F(PosixDialogsTest, CancelTooLongAndExistingFileLeaveTheBufferAlone) {
     EXPECT_FALSE(p.chooseFile(buffer, sizeof buffer, "Load Sequencer Pattern", "*.qxlseq",
                               "Sequencer Pattern", nullptr, true));
     EXPECT_STREQ(buffer, "/d/untitled.qxlseq");
+    waitForMessages();
     ASSERT_EQ(fake->calls(), 3);
     const Args message = fake->call(2);
     EXPECT_EQ(message.at(1), "--error");
@@ -271,6 +293,7 @@ TEST_F(PosixDialogsTest, MessagesShowTheirTextExactlyWithCaptionIconAndButtons) 
     const char* text = "Failed to load the sample\n/s/a<b>&c.wav";
     fake->install("zenity");
     p.showError("Quellor", text);
+    waitForMessages();
     EXPECT_EQ(fake->call(0), (Args{"zenity", "--error", "--no-markup", "--no-wrap",
                                    "--title=Quellor", std::string("--text=") + text}));
     fake->code(0);
@@ -283,10 +306,12 @@ TEST_F(PosixDialogsTest, MessagesShowTheirTextExactlyWithCaptionIconAndButtons) 
     ScopedEnv d("XDG_CURRENT_DESKTOP", "KDE");
     fake->install("kdialog");
     p.showError("Quellor", text);
+    waitForMessages();
     EXPECT_EQ(fake->call(3),
               (Args{"kdialog", "--title", "Quellor", "--error",
                     "<html>Failed to load the sample<br>/s/a&lt;b&gt;&amp;c.wav</html>"}));
     p.showError("Quellor", "File Error");
+    waitForMessages();
     EXPECT_EQ(fake->call(4), (Args{"kdialog", "--title", "Quellor", "--error", "File Error"}));
     fake->code(0);
     EXPECT_TRUE(p.askYesNo("Quellor", "Clear Sample?"));
@@ -302,6 +327,7 @@ TEST_F(PosixDialogsTest, WithoutADialogProgramOneClearMessageAndNothingElse) {
     const std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_STREQ(buffer, "/d/untitled.qxlprg");
     EXPECT_NE(err.find("zenity or kdialog"), std::string::npos);
+    waitForMessages();
     ASSERT_EQ(fake->calls(), 1);
     const Args shown = fake->call(0);
     EXPECT_EQ(shown.at(0), "xmessage");
@@ -338,6 +364,107 @@ TEST_F(PosixDialogsTest, WithoutADisplayNoProgramIsStarted) {
     EXPECT_STREQ(buffer, "/d/untitled.qxlprg");
     EXPECT_NE(err.find("Quellor: File Error"), std::string::npos);
     EXPECT_NE(err.find("Clear Sample?"), std::string::npos);
+}
+
+namespace {
+
+// Asks until the dialog has its answer, as the window's idle calls do; false
+// when none came within seconds.
+bool answeredWithin(IPendingDialog& dialog, double seconds) {
+    const auto end = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (!dialog.answered()) {
+        if (std::chrono::steady_clock::now() > end) return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    return true;
+}
+
+void* const kHostWindow = reinterpret_cast<void*>(std::uintptr_t(4194321));
+
+} // namespace
+
+TEST_F(PosixDialogsTest, OpenedDialogsAnswerLaterAndStayAboveTheHostsWindow) {
+    fake->install("zenity");
+    fake->install("kdialog");
+    fake->delay(0.3);
+    fake->reply("/d/Banks/Piano.qxlprg");
+    std::unique_ptr<IPendingDialog> file = p.openFileDialog(
+        "/d/Banks/untitled.qxlprg", "Load Program", "*.qxlprg", "Program", kHostWindow, true);
+    // The call came back before the program answered.
+    EXPECT_FALSE(file->answered());
+    ASSERT_TRUE(answeredWithin(*file, 10));
+    EXPECT_TRUE(file->confirmed());
+    EXPECT_EQ(file->chosenPath(), "/d/Banks/Piano.qxlprg");
+    EXPECT_EQ(fake->call(0), (Args{"zenity", "--file-selection", "--title=Load Program",
+                                   "--filename=/d/Banks/untitled.qxlprg",
+                                   "--file-filter=Program | *.[qQ][xX][lL][pP][rR][gG]",
+                                   "--attach=4194321", "--modal"}));
+
+    // A typed name that gets the extension and exists: the question comes
+    // second, also without waiting, and No cancels.
+    const fs::path folder = root / "save";
+    fs::create_directories(folder);
+    std::ofstream(folder / "Bass.qxlseq") << "keep";
+    fake->reply((folder / "Bass").string());
+    fake->codeOfCall(2, 1);
+    std::unique_ptr<IPendingDialog> save = p.openFileDialog(
+        "", "Save Sequencer Pattern", "*.qxlseq", "Sequencer Pattern", kHostWindow, false);
+    ASSERT_TRUE(answeredWithin(*save, 10));
+    EXPECT_FALSE(save->confirmed());
+    EXPECT_EQ(fake->call(2).at(1), "--question");
+    EXPECT_EQ(fake->call(2).back(), "--modal");
+
+    ScopedEnv d("XDG_CURRENT_DESKTOP", "KDE");
+    fake->code(0);
+    std::unique_ptr<IPendingDialog> question =
+        p.openQuestion("Quellor", "Clear Sample?", kHostWindow);
+    EXPECT_FALSE(question->answered());
+    ASSERT_TRUE(answeredWithin(*question, 10));
+    EXPECT_TRUE(question->confirmed());
+    EXPECT_EQ(fake->call(3), (Args{"kdialog", "--title", "Quellor", "--yesno", "Clear Sample?",
+                                   "--attach", "4194321"}));
+}
+
+TEST_F(PosixDialogsTest, ADialogEndedBeforeItsAnswerLeavesNoProcessBehind) {
+    fake->install("zenity");
+    fake->delay(4);
+    std::unique_ptr<IPendingDialog> dialog =
+        p.openQuestion("Quellor", "Clear Sample?", kHostWindow);
+    for (int i = 0; i < 500 && fake->pidOfCall(0) == 0; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    const int pid = fake->pidOfCall(0);
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(kill(pid, 0), 0);
+    dialog.reset();
+    // Ended and reaped: not even a zombie of it is left.
+    EXPECT_EQ(kill(pid, 0), -1);
+    EXPECT_EQ(errno, ESRCH);
+}
+
+TEST_F(PosixDialogsTest, ErrorBoxesComeOneAfterAnotherAboveTheLastOpenWindow) {
+    fake->install("zenity");
+    fake->delay(0.4);
+    EXPECT_FALSE(p.showMessages(kHostWindow));
+    const auto before = std::chrono::steady_clock::now();
+    p.showError("Quellor", "Failed to load the sample\n/a.wav");
+    p.showError("Quellor", "Failed to load the sample\n/b.wav");
+    // Queued: neither call waited for a box.
+    EXPECT_LT(std::chrono::steady_clock::now() - before, std::chrono::milliseconds(300));
+    EXPECT_TRUE(p.showMessages(kHostWindow));
+    for (int i = 0; i < 1000 && p.showMessages(kHostWindow); ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    ASSERT_EQ(fake->calls(), 2);
+    EXPECT_EQ(fake->call(0).back(), "--modal");
+    EXPECT_EQ(fake->call(0).at(5), "--text=Failed to load the sample\n/a.wav");
+    EXPECT_EQ(fake->call(1).at(5), "--text=Failed to load the sample\n/b.wav");
+    EXPECT_EQ(fake->call(1).at(6), "--attach=4194321");
+    p.forgetWindow(kHostWindow);
+    // With the window gone, a box is tied to none.
+    fake->delay(0);
+    p.showError("Quellor", "File Error");
+    waitForMessages();
+    ASSERT_EQ(fake->calls(), 3);
+    EXPECT_EQ(fake->call(2).back(), "--text=File Error");
 }
 
 // The real zenity on an X server of the test's own: a window of the given

@@ -5,6 +5,7 @@
 #include "platform/IPlatform.h"
 
 #include <deque>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -25,14 +26,28 @@ public:
     std::string rootFolder;              // what configuredRootFolder answers
     std::string fallbackRoot = "/nonexistent/Quellor";
     char separator = '.';
+    // Set: opened dialogs (file dialogs and questions) take their answers as
+    // above but give them only after answerHeldDialogs, as a dialog program
+    // the window waits for does.
+    bool answerLater = false;
+    void answerHeldDialogs();
 
     void showError(const char* caption, const char* text) override;
     bool askYesNo(const char* caption, const char* text) override;
     bool chooseFile(char* pathBuffer, size_t capacity, const char* title, const char* pattern,
                     const char* description, void* ownerWindow, bool forOpening) override;
+    std::unique_ptr<IPendingDialog> openFileDialog(const char* initialPath, const char* title,
+                                                   const char* pattern, const char* description,
+                                                   void* ownerWindow, bool forOpening) override;
+    std::unique_ptr<IPendingDialog> openQuestion(const char* caption, const char* text,
+                                                 void* ownerWindow) override;
     std::string configuredRootFolder() override { return rootFolder; }
     std::string defaultRootFolder() override { return fallbackRoot; }
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
     char pathSeparator() const override { return '/'; }
     char decimalSeparator() override { return separator; }
+
+private:
+    std::unique_ptr<IPendingDialog> held(std::unique_ptr<IPendingDialog> answer);
+    std::shared_ptr<bool> released = std::make_shared<bool>(false);
 };

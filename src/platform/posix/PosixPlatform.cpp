@@ -1,8 +1,9 @@
-// Linux backend: dialogs through zenity or kdialog when installed, the root
-// folder from QUELLOR_ROOT or $XDG_CONFIG_HOME/Quellor/Quellor.conf, data
-// under $XDG_DATA_HOME/Quellor.
+// Linux backend: dialogs through zenity or kdialog when installed (never
+// waited for from a window), the root folder from QUELLOR_ROOT or
+// $XDG_CONFIG_HOME/Quellor/Quellor.conf, data under $XDG_DATA_HOME/Quellor.
 #include "platform/IPlatform.h"
 
+#include "platform/posix/CMessageBoxes.h"
 #include "platform/posix/PosixDialogs.h"
 
 #include <langinfo.h>
@@ -31,7 +32,7 @@ std::string homeFolder() {
 class PosixPlatform final : public IPlatform {
 public:
     void showError(const char* caption, const char* text) override {
-        showErrorDialog(caption, text);
+        messages.queue(caption, text);
     }
 
     bool askYesNo(const char* caption, const char* text) override {
@@ -40,8 +41,24 @@ public:
 
     bool chooseFile(char* pathBuffer, size_t capacity, const char* title, const char* pattern,
                     const char* description, void*, bool forOpening) override {
-        return chooseFileDialog(pathBuffer, capacity, title, pattern, description, forOpening);
+        return chooseFileDialog(pathBuffer, capacity, title, pattern, description, forOpening,
+                                messages);
     }
+
+    std::unique_ptr<IPendingDialog> openFileDialog(const char* initialPath, const char* title,
+                                                   const char* pattern, const char* description,
+                                                   void* ownerWindow, bool forOpening) override {
+        return openFileDialogProgram(initialPath, title, pattern, description, ownerWindow,
+                                     forOpening, messages);
+    }
+
+    std::unique_ptr<IPendingDialog> openQuestion(const char* caption, const char* text,
+                                                 void* ownerWindow) override {
+        return openQuestionProgram(caption, text, ownerWindow);
+    }
+
+    bool showMessages(void* ownerWindow) override { return messages.show(ownerWindow); }
+    void forgetWindow(void* ownerWindow) override { messages.forget(ownerWindow); }
 
     std::string configuredRootFolder() override {
         std::string root = environment("QUELLOR_ROOT");
@@ -94,6 +111,7 @@ public:
 
 private:
     char separator = 0;
+    CMessageBoxes messages;
 };
 
 } // namespace
