@@ -11,6 +11,7 @@
 #include "base/ValueIds.h"
 #include "host/HostRender.h"
 #include "host/VoiceHost.h"
+#include "support/Fft.h"
 
 #include <gtest/gtest.h>
 
@@ -49,29 +50,6 @@ std::vector<float> playNote(const std::vector<uint8_t>& chunk, double rate, cons
     for (size_t i = 0; i < frames; ++i)
         mono.push_back(0.5f * (s.left[settle + i] + s.right[settle + i]));
     return mono;
-}
-
-// In-place radix-2 transform; x.size() a power of two.
-void fft(std::vector<std::complex<double>>& x) {
-    const size_t n = x.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(x[i], x[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const std::complex<double> step = std::polar(1.0, -2.0 * kPi / double(len));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> w = 1.0;
-            for (size_t k = 0; k < len / 2; ++k, w *= step) {
-                const std::complex<double> a = x[i + k], b = x[i + k + len / 2] * w;
-                x[i + k] = a + b;
-                x[i + k + len / 2] = a - b;
-            }
-        }
-    }
 }
 
 struct Spectrum {
