@@ -176,11 +176,11 @@ void CSoundRenderer::setSampleRate(double rate) {
     applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
 }
 
-void CSoundRenderer::setQuality(int32_t quality) {
-    const int32_t factor = quality == kHighQuality ? kHighQuality : kPlainQuality;
-    if (factor == oversampling) return;
+void CSoundRenderer::setQuality(int32_t requested) {
+    const int32_t factor = requested == kHighQuality ? kHighQuality : kPlainQuality;
+    if (factor == quality()) return;
     std::lock_guard<std::mutex> lock(structureMutex);
-    oversampling = factor;
+    oversampling.store(factor, std::memory_order_relaxed);
     // A voice cannot go on at another rate: its phases, ramps and filter
     // states belong to the old one.
     silenceVoices(true);
@@ -306,7 +306,7 @@ static_assert(CHalfBandDecimator::kMaxOutputFrames >= CSoundRenderer::kMaxPieceF
               "the decimator takes a whole piece");
 
 void CSoundRenderer::renderVoices(float* left, float* right, int32_t n) {
-    if (oversampling == kPlainQuality) {
+    if (quality() == kPlainQuality) {
         voiceAllocator.render(left, right, n);
         return;
     }

@@ -92,7 +92,7 @@ public:
     // Anything else is the plain mode, bit for bit as the voices sound at the
     // host rate. A change silences every voice at once (their rate changes).
     void setQuality(int32_t quality);
-    int32_t quality() const { return oversampling; }
+    int32_t quality() const { return oversampling.load(std::memory_order_relaxed); }
 
     // ---- audio thread: no allocation, no waiting lock ----
     // out[0] left, out[1] right. replace overwrites the host buffers, otherwise
@@ -223,7 +223,7 @@ private:
     // at the quality's rate.
     void renderVoices(float* left, float* right, int32_t n);
     // The rate the voices run at: the host rate times the quality.
-    double voiceRate() const { return sampleRateValue * oversampling; }
+    double voiceRate() const { return sampleRateValue * quality(); }
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
@@ -302,7 +302,9 @@ private:
     CWaveManager waveManager;
     CVoiceAllocator voiceAllocator;
     CMasterSection masterSection;
-    int32_t oversampling = kPlainQuality;
+    // Written under the structure lock; read by the block loop under it, and
+    // by the glide factor's setting from any thread.
+    std::atomic<int32_t> oversampling{kPlainQuality};
     CHalfBandDecimator decimators[2]; // left, right
     CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
     CStereoDelay delay;
