@@ -236,6 +236,7 @@ void CPluginEditor::clearRegistries() {
         s.fill(nullptr);
     patternMenus.fill(nullptr);
     routingMenu = targetMenu = controllerMenu = spectrumMenu = bankMenuCtrl = nullptr;
+    qualityMenuCtrl = nullptr;
     programMenuCtrl = nullptr;
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
@@ -613,6 +614,22 @@ void CPluginEditor::fillBankAndProgramMenus() {
     programMenuCtrl->setCurrent(banks.currentFile());
 }
 
+// ---- sound quality ----
+
+void CPluginEditor::chooseQuality(int32_t quality) {
+    // Every voice stops: they cannot go on at another rate.
+    renderer->setQuality(quality);
+    CPluginFile* settings = renderer->settings();
+    if (settings && !settings->storeQualitySetting(quality))
+        settings->showError("The quality setting could not be saved: it holds for this "
+                            "window's instance only");
+    if (qualityMenuCtrl) qualityMenuCtrl->setCurrent(qualityEntry());
+}
+
+int CPluginEditor::qualityEntry() const {
+    return renderer->quality() == CPluginFile::kHighQuality ? kHighQualityEntry : 0;
+}
+
 // ---- listener ----
 
 void CPluginEditor::valueChanged(CControl* control) {
@@ -631,6 +648,11 @@ void CPluginEditor::valueChanged(CControl* control) {
     }
     if (control == programMenuCtrl) {
         selectProgram(index);
+        return;
+    }
+    if (control == qualityMenuCtrl) {
+        chooseQuality(index == kHighQualityEntry ? CPluginFile::kHighQuality
+                                                 : CPluginFile::kPlainQuality);
         return;
     }
     if (!commands) return;

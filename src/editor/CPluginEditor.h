@@ -90,6 +90,17 @@ public:
     void selectProgram(int n);
     void fillBankAndProgramMenus();
 
+    // ---- sound quality ----
+    // The quality menu's entries, in the order of its positions.
+    static constexpr const char* kQualityEntries[] = {"Quality: 1x", "Quality: 2x"};
+    static constexpr int kHighQualityEntry = 1;
+    // Applies a quality (CPluginFile::kPlainQuality or kHighQuality) to this
+    // instance and keeps it for the instances to come; says so when it cannot
+    // be kept.
+    void chooseQuality(int32_t quality);
+    // The menu position of the instance's quality.
+    int qualityEntry() const;
+
     // ---- CControlListener: the pop-up menus and edit gestures ----
     void valueChanged(VSTGUI::CControl* control) override;
     long controlModifierClicked(VSTGUI::CControl*, long) override { return 0; }
@@ -127,6 +138,7 @@ public:
     VSTGUI::CBitmap* bitmap(int id) const;
     VSTGUI::CView* matrixEntry(int i) const { return matrix[std::size_t(i)]; }
     VSTGUI::COptionMenu* bankMenu() const { return bankMenuCtrl; }
+    VSTGUI::COptionMenu* qualityMenu() const { return qualityMenuCtrl; }
     CMenuCtrl* programMenu() const { return programMenuCtrl; }
     // Marks every control of the sampler matrix for redraw (after a sample command).
     void redrawSamplerMatrix();
@@ -222,6 +234,7 @@ private:
     VSTGUI::COptionMenu* controllerMenu = nullptr;
     VSTGUI::COptionMenu* spectrumMenu = nullptr;
     VSTGUI::COptionMenu* bankMenuCtrl = nullptr;
+    VSTGUI::COptionMenu* qualityMenuCtrl = nullptr;
     CMenuCtrl* programMenuCtrl = nullptr;
     VSTGUI::CView* tuningNumber = nullptr;
 

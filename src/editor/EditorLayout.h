@@ -87,6 +87,9 @@ constexpr Placement kTuningField{Ctl::TextSelector, 774, 14, 460, 171, 0, 1};
 constexpr Placement kTuningNumber{Ctl::Plain, 896, 13, 459, 0, 0.5, 0};
 constexpr Placement kLayoutButton{Ctl::Button, 411, 179, 453, 187, 0, 2};
 constexpr int kBankMenuX = 384, kProgramMenuX = 490, kTopMenuY = 14;
+// The sound quality menu: a plain field in the top bar's free space between
+// the file buttons and the microtuning field.
+constexpr int kQualityMenuX = 688, kQualityMenuWidth = 76, kQualityMenuHeight = 13;
 // Entries per column of the long pop-up lists.
 constexpr int kMenuColumnEntries = 26;
 // The pop-up menus share one tag; the editor tells them apart by which control it is.

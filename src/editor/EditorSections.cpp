@@ -18,6 +18,7 @@
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CSplashScreen.h"
+#include "patch/CPluginFile.h"
 #include "voice/CEnvelope.h"
 
 using namespace VSTGUI;
@@ -30,6 +31,9 @@ constexpr int kPlainHeight = 14;
 constexpr double kCellDragStep = 0.005;
 constexpr double kPlainDragStep = 0.01;
 constexpr CColor kTopBarText = kWhiteCColor;
+// The edge of the menu fields' artwork: a field without artwork of its own
+// stands out from the top bar as the others do.
+constexpr CColor kPlainFieldFill{49, 58, 69, 255};
 
 template <int N> void addEntries(COptionMenu* menu, const char* const (&entries)[N]) {
     for (const char* e : entries)
@@ -133,6 +137,18 @@ void CPluginEditor::buildTopBar() {
     programMenuCtrl->setNbItemsPerColumn(kMenuColumnEntries);
     getFrame()->addView(programMenuCtrl);
     fillBankAndProgramMenus();
+
+    qualityMenuCtrl =
+        new COptionMenu(CRect(kQualityMenuX, kTopMenuY, kQualityMenuX + kQualityMenuWidth,
+                              kTopMenuY + kQualityMenuHeight),
+                        this, kMenuTag, nullptr);
+    qualityMenuCtrl->setBackColor(kPlainFieldFill);
+    qualityMenuCtrl->setFont(kSmallFont);
+    qualityMenuCtrl->setFontColor(kTopBarText);
+    getFrame()->addView(qualityMenuCtrl);
+    for (const char* entry : kQualityEntries)
+        qualityMenuCtrl->addEntry(entry);
+    qualityMenuCtrl->setCurrent(qualityEntry());
 }
 
 int CPluginEditor::buildOscillatorMatrix() {

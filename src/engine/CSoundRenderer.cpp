@@ -118,6 +118,7 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     setTempo(kDefaultTempo);
     reset();
     setSampleRate(kDefaultSampleRate);
+    if (settingsObject) setQuality(settingsObject->qualitySetting());
     resetControllers();
     bankList.rescan();
     bankList.selectFolder(0);
@@ -138,6 +139,8 @@ void CSoundRenderer::reset() {
 void CSoundRenderer::resetRunningState() {
     voiceAllocator.reset();
     masterSection.reset();
+    for (CHalfBandDecimator& d : decimators)
+        d.reset();
     sequencerTickPosition = 0;
     delay.reset();
     chorus.reset();
@@ -164,12 +167,26 @@ void CSoundRenderer::setSampleRate(double rate) {
     masterSection.setSampleRate(rate);
     sequencers[0].setSampleRate(rate);
     sequencers[1].setSampleRate(rate);
-    voiceAllocator.setSampleRate(rate);
+    voiceAllocator.setSampleRate(voiceRate());
     delay.setSampleRate(rate);
     chorus.setSampleRate(rate);
     eq.setSampleRate(rate);
     reverb.setSampleRate(rate);
     // The glide factor is per sample: follow the new rate.
+    applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
+}
+
+void CSoundRenderer::setQuality(int32_t requested) {
+    const int32_t factor = requested == kHighQuality ? kHighQuality : kPlainQuality;
+    if (factor == quality()) return;
+    std::lock_guard<std::mutex> lock(structureMutex);
+    oversampling.store(factor, std::memory_order_relaxed);
+    // A voice cannot go on at another rate: its phases, ramps and filter
+    // states belong to the old one.
+    silenceVoices(true);
+    voiceAllocator.setSampleRate(voiceRate());
+    for (CHalfBandDecimator& d : decimators)
+        d.reset();
     applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
 }
 
@@ -256,7 +273,7 @@ void CSoundRenderer::takeEdits() {
 
 void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n) {
     if (!anySequencerRunning()) {
-        voiceAllocator.render(left, right, n);
+        renderVoices(left, right, n);
         masterSection.process(left, right, n);
         return;
     }
@@ -277,12 +294,31 @@ void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n)
                 if (s.isRunning()) s.stepCheck();
         for (CPatternSequencer& s : sequencers)
             s.advance(m);
-        voiceAllocator.render(left + done, right + done, m);
+        renderVoices(left + done, right + done, m);
         masterSection.process(left + done, right + done, m);
         sequencerTickPosition += m;
         if (sequencerTickPosition >= tick) sequencerTickPosition = 0;
         done += m;
     }
+}
+
+static_assert(CHalfBandDecimator::kMaxOutputFrames >= CSoundRenderer::kMaxPieceFrames,
+              "the decimator takes a whole piece");
+
+void CSoundRenderer::renderVoices(float* left, float* right, int32_t n) {
+    if (quality() == kPlainQuality) {
+        voiceAllocator.render(left, right, n);
+        return;
+    }
+    float wideLeft[kHighQuality * kMaxPieceFrames];
+    float wideRight[kHighQuality * kMaxPieceFrames];
+    const int32_t wide = kHighQuality * n;
+    std::memset(wideLeft, 0, sizeof(float) * size_t(wide));
+    std::memset(wideRight, 0, sizeof(float) * size_t(wide));
+    voiceAllocator.render(wideLeft, wideRight, wide);
+    // The pieces start cleared, so the decimated voices take their place.
+    decimators[0].process(wideLeft, left, n);
+    decimators[1].process(wideRight, right, n);
 }
 
 bool CSoundRenderer::anySequencerRunning() const {
@@ -533,7 +569,7 @@ bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
     case kGlideFactorId:
         glideFactorValue = x < kGlideImmediateBelow || std::isnan(x)
                                ? kGlideImmediate
-                               : float(std::pow(2.0, (1.0 - x) * kGlideOctaves) / sampleRateValue);
+                               : float(std::pow(2.0, (1.0 - x) * kGlideOctaves) / voiceRate());
         return true;
     case kPitchBendUpId:
         bendUp = float(toRange(x, 0, kMaxBendSemitones));

@@ -36,12 +36,14 @@
 #include "effects/CReverb.h"
 #include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CHalfBandDecimator.h"
 #include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
 #include "engine/CVoiceAllocator.h"
 #include "patch/CBankList.h"
 #include "patch/CMemAssembler.h"
+#include "patch/CPluginFile.h"
 #include "voice/CSamplerBank.h"
 #include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
@@ -55,7 +57,6 @@
 #include <string>
 #include <vector>
 
-class CPluginFile;
 class CProgram;
 class CWaveSample;
 class IRendererHost;
@@ -67,6 +68,8 @@ public:
     static constexpr double kMinTempo = 10.0;
     static constexpr double kMaxTempo = 300.0;
     static constexpr double kDefaultSampleRate = 44100.0;
+    static constexpr int32_t kPlainQuality = CPluginFile::kPlainQuality;
+    static constexpr int32_t kHighQuality = CPluginFile::kHighQuality;
 
     // Main thread. settings is the process-wide settings object, host the
     // plug-in shell (may be null); neither is owned.
@@ -82,6 +85,14 @@ public:
     void setSampleRate(double rate);
     // Audio thread (from the host's time info) or host thread. Clamped to 10..300 BPM.
     void setTempo(double bpm);
+    // Host or UI thread, under the structure lock. kHighQuality runs the voices
+    // at twice the host rate and filters them back down (CHalfBandDecimator),
+    // so that high notes fold no partials back below the host's Nyquist
+    // frequency; the master section and the effects stay at the host rate.
+    // Anything else is the plain mode, bit for bit as the voices sound at the
+    // host rate. A change silences every voice at once (their rate changes).
+    void setQuality(int32_t quality);
+    int32_t quality() const { return oversampling.load(std::memory_order_relaxed); }
 
     // ---- audio thread: no allocation, no waiting lock ----
     // out[0] left, out[1] right. replace overwrites the host buffers, otherwise
@@ -208,6 +219,11 @@ private:
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
     void renderVoicesAndMaster(float* left, float* right, int32_t n);
+    // The active voices mixed into left and right (n frames at the host rate),
+    // at the quality's rate.
+    void renderVoices(float* left, float* right, int32_t n);
+    // The rate the voices run at: the host rate times the quality.
+    double voiceRate() const { return sampleRateValue * quality(); }
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
@@ -286,6 +302,10 @@ private:
     CWaveManager waveManager;
     CVoiceAllocator voiceAllocator;
     CMasterSection masterSection;
+    // Written under the structure lock; read by the block loop under it, and
+    // by the glide factor's setting from any thread.
+    std::atomic<int32_t> oversampling{kPlainQuality};
+    CHalfBandDecimator decimators[2]; // left, right
     CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};
     CStereoDelay delay;
     CChorus chorus;

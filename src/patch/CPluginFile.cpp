@@ -48,6 +48,19 @@ void CPluginFile::loadFolders() {
     samplePath[0] = 0;
 }
 
+int32_t CPluginFile::qualitySetting() {
+    std::string text = host.configuredQuality();
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    return text == std::to_string(kHighQuality) ? kHighQuality : kPlainQuality;
+}
+
+bool CPluginFile::storeQualitySetting(int32_t quality) {
+    return host.storeQuality(
+        std::to_string(quality == kHighQuality ? kHighQuality : kPlainQuality));
+}
+
 void CPluginFile::showError(const char* text) {
     host.showError(kCaption, text);
 }

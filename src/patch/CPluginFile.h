@@ -13,6 +13,9 @@ class CPluginFile {
 public:
     static constexpr size_t kPathCapacity = 512;
     static constexpr const char* kCaption = "Quellor";
+    // The sound quality: voices at the host rate, or at twice the host rate.
+    static constexpr int32_t kPlainQuality = 1;
+    static constexpr int32_t kHighQuality = 2;
 
     // Main thread, when the library loads (or per test).
     explicit CPluginFile(IPlatform& platform);
@@ -38,6 +41,14 @@ public:
     // 907633515 modulo 2^32, divided by 4294967295). Audio thread safe: one
     // integer update, no allocation.
     double random();
+
+    // Main or UI thread: the sound quality new instances start with, read
+    // afresh each time (the user may have changed it since): kHighQuality
+    // when the setting says "2", else kPlainQuality.
+    int32_t qualitySetting();
+    // UI thread: keeps the quality for instances to come; false when
+    // it cannot be stored.
+    bool storeQualitySetting(int32_t quality);
 
     bool isInitialised() const { return initialised; }
     IPlatform& platform() { return host; }

@@ -71,6 +71,13 @@ public:
     virtual std::string configuredRootFolder() = 0;
     // The data root used when nothing is configured.
     virtual std::string defaultRootFolder() = 0;
+    // The sound quality the user set (QUELLOR_QUALITY, then the registry value
+    // or the config file's quality= line), as written; empty when none is set.
+    virtual std::string configuredQuality() { return std::string(); }
+    // UI thread. Keeps the quality for the instances to come (the registry
+    // value or the config file's quality= line, the file's other lines kept);
+    // false when it cannot be stored.
+    virtual bool storeQuality(const std::string&) { return false; }
     // The entries of a folder (without "." and ".."); empty when it cannot be listed.
     virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 

@@ -4,6 +4,7 @@
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
+#include "editor/EditorLayout.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CBitmap.h"
@@ -539,6 +540,42 @@ TEST_F(EditorWindow, ScreenshotsAtBothScales) {
         click(420, 185);
         editor->close();
     }
+}
+
+TEST_F(EditorWindow, QualityMenuSwitchesTheInstanceAndKeepsTheSetting) {
+    ASSERT_TRUE(open());
+    ASSERT_NE(editor->qualityMenu(), nullptr);
+    EXPECT_EQ(editor->qualityMenu()->getCurrent(), 0);
+    auto choose = [&](int entry) {
+        click(editorlayout::kQualityMenuX + 5, editorlayout::kTopMenuY + 4);
+        COptionMenu* menu = frame()->getPopupMenu();
+        ASSERT_EQ(menu, editor->qualityMenu());
+        frame()->closePopup();
+        menu->chooseEntry(entry);
+        editor->idle();
+    };
+    choose(CPluginEditor::kHighQualityEntry);
+    EXPECT_EQ(renderer->quality(), CSoundRenderer::kHighQuality);
+    EXPECT_EQ(platform.quality, "2");
+    EXPECT_TRUE(platform.errors.empty());
+    EXPECT_EQ(CPluginFile(platform).qualitySetting(), CPluginFile::kHighQuality);
+    shot("editor-quality-1x.png");
+
+    // A setting that cannot be kept: the instance still switches, and says so.
+    platform.qualityStorable = false;
+    choose(0);
+    EXPECT_EQ(renderer->quality(), CSoundRenderer::kPlainQuality);
+    EXPECT_EQ(editor->qualityMenu()->getCurrent(), 0);
+    EXPECT_EQ(platform.quality, "2");
+    ASSERT_EQ(platform.errors.size(), 1u);
+    EXPECT_NE(platform.errors[0].find("could not be saved"), std::string::npos);
+
+    // A new window shows the instance's quality.
+    editor->close();
+    renderer->setQuality(CSoundRenderer::kHighQuality);
+    ASSERT_TRUE(open(2));
+    EXPECT_EQ(editor->qualityMenu()->getCurrent(), CPluginEditor::kHighQualityEntry);
+    shot("editor-quality-2x.png");
 }
 
 TEST_F(EditorWindow, RefusedWindowOrMissingRendererLeavesNothingOpen) {

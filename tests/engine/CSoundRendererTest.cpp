@@ -3,10 +3,12 @@
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "support/PacedAudio.h"
 #include "support/ScriptedPlatform.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <vector>
@@ -287,4 +289,45 @@ TEST_F(RendererFixture, ImmediateGlideStartsAtTheNewPitch) {
     const double gliding = keyFrequency(81);
     EXPECT_GE(gliding, 440.0 - 1e-6);
     EXPECT_LT(gliding, 500.0); // key 81 is 880 Hz
+}
+
+TEST_F(RendererFixture, QualitySilencesTheVoicesRunsThemAtTwiceTheRateAndComesBackExactly) {
+    auto playNote = [](CSoundRenderer& r) {
+        const uint8_t on[4] = {0x90, 69, 100, 0};
+        r.queueMidiEvent(on, 0);
+        std::vector<float> l(3000), rt(3000);
+        float* out[2] = {l.data(), rt.data()};
+        r.processBlock(out, 3000, true);
+        return l;
+    };
+    CSoundRenderer fresh(&settings, nullptr);
+    for (CSoundRenderer* r : {&fresh, &renderer}) {
+        makeAudible(r->program());
+        r->applyAllParameters(false);
+    }
+    // The same notes without a change of quality between them.
+    playNote(fresh);
+    fresh.stopVoices(true);
+    fresh.reset();
+    const std::vector<float> plain = playNote(fresh);
+    float loudest = 0.0f;
+    for (float x : plain)
+        loudest = std::max(loudest, std::fabs(x));
+    ASSERT_GT(loudest, 0.01f);
+
+    playNote(renderer);
+    ASSERT_TRUE(renderer.voices().voice(0).active);
+    renderer.setQuality(CSoundRenderer::kHighQuality);
+    EXPECT_EQ(renderer.quality(), CSoundRenderer::kHighQuality);
+    EXPECT_FALSE(renderer.voices().voice(0).active); // a voice cannot change its rate
+    EXPECT_EQ(renderer.voices().voice(0).tickLength(), 88);
+    renderer.setSampleRate(48000.0);
+    EXPECT_EQ(renderer.voices().voice(0).tickLength(), 96);
+    renderer.setSampleRate(44100.0);
+    renderer.setQuality(3); // anything but the high quality is plain
+    EXPECT_EQ(renderer.quality(), CSoundRenderer::kPlainQuality);
+    EXPECT_EQ(renderer.voices().voice(0).tickLength(), 44);
+
+    renderer.reset();
+    EXPECT_EQ(playNote(renderer), plain);
 }

@@ -5,6 +5,11 @@
 // tests/golden/examples/<name>.txt and tests/golden/Banks/<bank>/<name>.txt.
 // A failure names the program and the first 10 ms window that differs.
 //
+// A second set, in tests/golden/quality/, holds the same renders of a few
+// programs (kQualityPrograms) with the voices in the high-quality mode
+// (QUELLOR_QUALITY=2); each of them also keeps the level of its plain render
+// within half a decibel.
+//
 // After an intended change to the sound, record the fingerprints again with
 //
 //     make golden
@@ -39,10 +44,19 @@ bool recording() {
     return v && *v && std::string(v) != "0";
 }
 
+// What the instances of each set start with as their quality setting.
+constexpr const char* kPlainQuality = "1";
+constexpr const char* kHighQuality = "2";
+const fs::path kQualityFolder = kGoldenFolder / "quality";
+
 struct GoldenProgram {
     std::string key;  // "examples/demo", "Banks/Factory/Tine Piano"
     fs::path program; // the .qxlprg file
-    fs::path fingerprint() const { return kGoldenFolder / (key + ".txt"); }
+    bool highQuality = false;
+    fs::path fingerprint() const {
+        return (highQuality ? kQualityFolder : kGoldenFolder) / (key + ".txt");
+    }
+    fs::path plainFingerprint() const { return kGoldenFolder / (key + ".txt"); }
 };
 // The test's parameter as gtest prints it: the key, by which a run's
 // selected tests are matched to their programs.
@@ -65,7 +79,7 @@ void addPrograms(const fs::path& folder, const std::string& keyPrefix,
         if (entry.is_regular_file() && isProgramFile(entry.path())) files.push_back(entry.path());
     std::sort(files.begin(), files.end());
     for (const fs::path& f : files)
-        out.push_back({keyPrefix + f.stem().string(), f});
+        out.push_back({keyPrefix + f.stem().string(), f, false});
 }
 
 // Listed when the tests start, so that new programs are checked as they arrive.
@@ -83,27 +97,57 @@ std::vector<GoldenProgram> allPrograms() {
     return programs;
 }
 
-// One started instance, made once. This process never plays it: each
+// The high-quality set: one program of each kind (keys, pad, lead, brass,
+// sequenced, microtonal), each sounding as at the host rate but for what the
+// plain mode folds back. Programs whose sound lives on folded energy (noise
+// percussion) or on the voices' rate (resonant filters, short feedback paths)
+// change level with the mode and are no measure of it.
+const char* const kQualityPrograms[] = {
+    "examples/demo",
+    "Banks/01 Keys/Amber Tines",
+    "Banks/03 Pads/Air Pad",
+    "Banks/04 Leads/Bell Lead",
+    "Banks/06 Brass Strings and Winds/Trumpet",
+    "Banks/07 Sequenced/Arp Pluck",
+    "Banks/10 Microtonal/19-Tone Piano",
+};
+
+std::vector<GoldenProgram> qualityPrograms() {
+    const std::vector<GoldenProgram> all = allPrograms();
+    std::vector<GoldenProgram> chosen;
+    for (const char* key : kQualityPrograms) {
+        GoldenProgram p{key, fs::path(), true};
+        for (const GoldenProgram& found : all)
+            if (found.key == key) p.program = found.program;
+        chosen.push_back(p); // without a file the render says so
+    }
+    return chosen;
+}
+
+// One started instance per set, made once. This process never plays it: each
 // program plays in a child process that inherits the instance as it is now,
 // so that nothing one program does to process-wide state (the sequencers'
 // random generator, the fine tune) is heard in the next one.
-AEffect* startedInstance(std::string& error) {
+AEffect* startedInstance(bool highQuality, std::string& error) {
     static std::string failure;
-    static AEffect* instance = [] {
+    static void* library = [] {
         // An empty data root: the instance starts from the built-in program
         // and tuning, not from the user's data folder.
         const std::string root = testing::TempDir() + "quellor-golden-root";
         setenv("QUELLOR_ROOT", root.c_str(), 1);
-        void* library = dlopen(QUELLOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
-        if (!library) {
-            failure = std::string("cannot load the plug-in: ") + dlerror();
-            return static_cast<AEffect*>(nullptr);
-        }
-        auto entry = reinterpret_cast<golden::EntryProc>(dlsym(library, "VSTPluginMain"));
-        AEffect* e = golden::startInstance(entry);
-        if (!e) failure = "the plug-in created no instance";
-        return e;
+        void* loaded = dlopen(QUELLOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        if (!loaded) failure = std::string("cannot load the plug-in: ") + dlerror();
+        return loaded;
     }();
+    static AEffect* instances[2] = {};
+    AEffect*& instance = instances[highQuality ? 1 : 0];
+    if (library && !instance) {
+        // The variable wins over the user's own settings file.
+        setenv("QUELLOR_QUALITY", highQuality ? kHighQuality : kPlainQuality, 1);
+        auto entry = reinterpret_cast<golden::EntryProc>(dlsym(library, "VSTPluginMain"));
+        instance = golden::startInstance(entry);
+        if (!instance) failure = "the plug-in created no instance";
+    }
     error = failure;
     return instance;
 }
@@ -165,14 +209,16 @@ Render finishRender(int status, int readEnd) {
 }
 
 // Plays every program whose test is selected, as many at a time as there
-// are processors, once for the whole run.
-const std::map<std::string, Render>& renders(const std::vector<GoldenProgram>& selected) {
-    static std::map<std::string, Render> done;
-    static bool started = false;
-    if (started) return done;
-    started = true;
+// are processors, once for the whole run (for each set).
+const std::map<std::string, Render>& renders(const std::vector<GoldenProgram>& selected,
+                                             bool highQuality) {
+    static std::map<std::string, Render> sets[2];
+    static bool started[2] = {};
+    std::map<std::string, Render>& done = sets[highQuality ? 1 : 0];
+    if (started[highQuality ? 1 : 0]) return done;
+    started[highQuality ? 1 : 0] = true;
     std::string error;
-    AEffect* instance = startedInstance(error);
+    AEffect* instance = startedInstance(highQuality, error);
     if (!instance) {
         for (const GoldenProgram& p : selected)
             done[p.key].error = error;
@@ -185,6 +231,10 @@ const std::map<std::string, Render>& renders(const std::vector<GoldenProgram>& s
         while (next < selected.size() && running.size() < workers) {
             const GoldenProgram& p = selected[next++];
             int readEnd = -1;
+            if (p.program.empty()) {
+                done[p.key].error = "no such program: choose another for the quality set";
+                continue;
+            }
             const pid_t child = startRender(instance, p.program, readEnd);
             if (child < 0)
                 done[p.key].error = "could not start the render of " + p.program.string();
@@ -203,10 +253,11 @@ const std::map<std::string, Render>& renders(const std::vector<GoldenProgram>& s
 }
 
 class GoldenRender : public testing::TestWithParam<GoldenProgram> {};
+class GoldenQualityRender : public testing::TestWithParam<GoldenProgram> {};
 
 // The programs of this suite's tests that the run selected.
-std::vector<GoldenProgram> selectedPrograms() {
-    const std::vector<GoldenProgram> all = allPrograms();
+std::vector<GoldenProgram> selectedPrograms(bool highQuality) {
+    const std::vector<GoldenProgram> all = highQuality ? qualityPrograms() : allPrograms();
     const testing::TestSuite* suite = testing::UnitTest::GetInstance()->current_test_suite();
     std::vector<GoldenProgram> selected;
     for (int i = 0; suite && i < suite->total_test_count(); ++i) {
@@ -218,12 +269,17 @@ std::vector<GoldenProgram> selectedPrograms() {
     return selected;
 }
 
-TEST_P(GoldenRender, SoundsAsRecorded) {
-    const GoldenProgram& p = GetParam();
-    const auto& all = renders(selectedPrograms());
-    const auto found = all.find(p.key);
-    ASSERT_NE(found, all.end());
-    const Render& r = found->second;
+// The level of a whole render: the RMS of both channels over every window.
+double levelDb(const golden::Fingerprint& f) {
+    double sum = 0.0;
+    for (const golden::Window& w : f.windows)
+        sum += w.rms[0] * w.rms[0] + w.rms[1] * w.rms[1];
+    const size_t values = std::max<size_t>(1, 2 * f.windows.size());
+    return 10.0 * std::log10(sum / double(values) + 1e-30);
+}
+
+// Compares p's render with its fingerprint (or records it).
+void checkRender(const GoldenProgram& p, const Render& r) {
     ASSERT_TRUE(r.ok) << "program " << p.key << ": " << r.error;
 
     if (recording()) {
@@ -245,6 +301,34 @@ TEST_P(GoldenRender, SoundsAsRecorded) {
                                     << "\n(if the change is intended, run `make golden`)";
 }
 
+const Render& renderOf(const GoldenProgram& p) {
+    static const Render missing = [] {
+        Render r;
+        r.error = "not rendered";
+        return r;
+    }();
+    const auto& all = renders(selectedPrograms(p.highQuality), p.highQuality);
+    const auto found = all.find(p.key);
+    return found == all.end() ? missing : found->second;
+}
+
+TEST_P(GoldenRender, SoundsAsRecorded) {
+    checkRender(GetParam(), renderOf(GetParam()));
+}
+
+TEST_P(GoldenQualityRender, SoundsAsRecordedAtTheLevelOfThePlainMode) {
+    const GoldenProgram& p = GetParam();
+    const Render& r = renderOf(p);
+    checkRender(p, r);
+    std::string stored, error;
+    golden::Fingerprint plain;
+    ASSERT_TRUE(golden::readFile(p.plainFingerprint().string(), stored) &&
+                golden::parseFingerprint(stored, plain, error))
+        << p.plainFingerprint() << ": " << error;
+    ASSERT_TRUE(r.ok);
+    EXPECT_NEAR(levelDb(r.fingerprint), levelDb(plain), 0.5) << "program " << p.key;
+}
+
 std::string testName(const testing::TestParamInfo<GoldenProgram>& info) {
     std::string name;
     for (char c : info.param.key)
@@ -256,12 +340,16 @@ std::string testName(const testing::TestParamInfo<GoldenProgram>& info) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Programs, GoldenRender, testing::ValuesIn(allPrograms()), testName);
+INSTANTIATE_TEST_SUITE_P(Programs, GoldenQualityRender, testing::ValuesIn(qualityPrograms()),
+                         testName);
 
 // A fingerprint whose program was renamed or removed would otherwise be
 // kept forever without checking anything.
 TEST(GoldenFingerprints, EachBelongsToAProgram) {
     std::set<fs::path> expected;
     for (const GoldenProgram& p : allPrograms())
+        expected.insert(p.fingerprint());
+    for (const GoldenProgram& p : qualityPrograms())
         expected.insert(p.fingerprint());
     std::error_code ec;
     for (const fs::directory_entry& entry : fs::recursive_directory_iterator(kGoldenFolder, ec)) {

@@ -8,6 +8,7 @@
 #include "base/ValueIds.h"
 #include "host/VoiceHost.h"
 #include "host/VstTestHost.h"
+#include "support/ScopedEnv.h"
 #include "support/SndfileWriter.h"
 
 #include <atomic>
@@ -89,7 +90,10 @@ void operator delete(void* p, size_t) noexcept {
 }
 #endif
 
-TEST(HostAllocation, AudioPathAllocatesNothing) {
+// In the plain mode and with the voices at twice the rate (QUELLOR_QUALITY=2).
+void checkAudioPathAllocatesNothing(const char* quality) {
+    SCOPED_TRACE(std::string("quality ") + quality);
+    ScopedEnv setting("QUELLOR_QUALITY", quality);
     constexpr VstInt32 kBlock = 512;
     VstTestHost host;
     ASSERT_NE(host.open(), nullptr);
@@ -133,6 +137,11 @@ TEST(HostAllocation, AudioPathAllocatesNothing) {
         made = count.made();
     }
     EXPECT_EQ(made, 0);
+}
+
+TEST(HostAllocation, AudioPathAllocatesNothing) {
+    checkAudioPathAllocatesNothing("1");
+    checkAudioPathAllocatesNothing("2");
 }
 
 namespace {

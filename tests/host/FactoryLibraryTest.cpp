@@ -16,6 +16,7 @@
 #include "patch/PatchFiles.h"
 #include "platform/IPlatform.h"
 #include "plugin/VendorRequests.h"
+#include "support/Fft.h"
 
 #include <ebur128.h>
 #include <gtest/gtest.h>
@@ -85,29 +86,6 @@ struct Measured {
     double truePeakDb = 0.0;
     std::vector<double> bands; // spectrum over the held chord, dB per sixth of an octave
 };
-
-// In-place radix-2 transform of a power-of-two length.
-void fft(std::vector<std::complex<double>>& x) {
-    const size_t n = x.size();
-    for (size_t i = 1, j = 0; i < n; ++i) {
-        size_t bit = n >> 1;
-        for (; j & bit; bit >>= 1)
-            j ^= bit;
-        j ^= bit;
-        if (i < j) std::swap(x[i], x[j]);
-    }
-    for (size_t len = 2; len <= n; len <<= 1) {
-        const std::complex<double> w = std::polar(1.0, -2.0 * M_PI / double(len));
-        for (size_t i = 0; i < n; i += len) {
-            std::complex<double> wk = 1.0;
-            for (size_t k = 0; k < len / 2; ++k, wk *= w) {
-                const std::complex<double> a = x[i + k], b = x[i + k + len / 2] * wk;
-                x[i + k] = a + b;
-                x[i + k + len / 2] = a - b;
-            }
-        }
-    }
-}
 
 // Average power spectrum of the mono sum from frame `from` on, over
 // Hann-windowed frames, gathered into bands a sixth of an octave wide from

@@ -60,3 +60,25 @@ TEST(CPluginFile, MessagesGoThroughThePlatform) {
     EXPECT_EQ(platform.errors[0], "Failed to open the file");
     EXPECT_EQ(platform.questions.size(), 2u);
 }
+
+TEST(CPluginFile, QualityIsHighOnlyWhenTheSettingSaysTwo) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::pair<const char*, int32_t> cases[] = {
+        {"", CPluginFile::kPlainQuality},     {"1", CPluginFile::kPlainQuality},
+        {"2", CPluginFile::kHighQuality},     {" 2\t", CPluginFile::kHighQuality},
+        {"3", CPluginFile::kPlainQuality},    {"2x", CPluginFile::kPlainQuality},
+        {"high", CPluginFile::kPlainQuality},
+    };
+    for (const auto& [text, quality] : cases) {
+        platform.quality = text;
+        EXPECT_EQ(settings.qualitySetting(), quality) << '"' << text << '"';
+    }
+    // Only the two known values are ever written.
+    EXPECT_TRUE(settings.storeQualitySetting(CPluginFile::kHighQuality));
+    EXPECT_EQ(platform.quality, "2");
+    EXPECT_TRUE(settings.storeQualitySetting(7));
+    EXPECT_EQ(platform.quality, "1");
+    platform.qualityStorable = false;
+    EXPECT_FALSE(settings.storeQualitySetting(CPluginFile::kHighQuality));
+}

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -42,6 +43,32 @@ TEST_F(PosixPlatformTest, RootFromEnvironmentThenConfigFileThenDefault) {
     ScopedEnv noData("XDG_DATA_HOME", nullptr);
     ScopedEnv home("HOME", "/home/user");
     EXPECT_EQ(p.defaultRootFolder(), "/home/user/.local/share/Quellor");
+}
+
+TEST_F(PosixPlatformTest, QualityFromEnvironmentThenConfigFileAndStoredBesideTheOtherLines) {
+    IPlatform& p = nativePlatform();
+    ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").c_str());
+    ScopedEnv noQuality("QUELLOR_QUALITY", nullptr);
+    EXPECT_EQ(p.configuredQuality(), "");
+    const fs::path file = dir / "config/Quellor/Quellor.conf";
+    std::ofstream(file) << "rootFolder=/srv/q\nquality=1\nscale=2\n";
+    EXPECT_EQ(p.configuredQuality(), "1");
+
+    ASSERT_TRUE(p.storeQuality("2"));
+    EXPECT_EQ(p.configuredQuality(), "2");
+    EXPECT_EQ(p.configuredRootFolder(), "/srv/q");
+    std::ifstream in(file);
+    const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    EXPECT_EQ(text, "rootFolder=/srv/q\nscale=2\nquality=2\n");
+    EXPECT_FALSE(fs::exists(dir / "config/Quellor/Quellor.conf.new"));
+
+    // A folder that does not exist yet is made.
+    fs::remove_all(dir / "config");
+    ASSERT_TRUE(p.storeQuality("1"));
+    EXPECT_EQ(p.configuredQuality(), "1");
+
+    ScopedEnv quality("QUELLOR_QUALITY", "2");
+    EXPECT_EQ(p.configuredQuality(), "2");
 }
 
 TEST_F(PosixPlatformTest, ListsFoldersAndFiles) {

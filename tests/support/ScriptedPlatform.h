@@ -24,6 +24,8 @@ public:
     std::deque<bool> yesNoAnswers;       // next answers; No when empty
     std::deque<std::string> fileChoices; // next chosen paths; cancelled when empty
     std::string rootFolder;              // what configuredRootFolder answers
+    std::string quality;                 // what configuredQuality answers; storeQuality sets it
+    bool qualityStorable = true;         // what storeQuality answers
     std::string fallbackRoot = "/nonexistent/Quellor";
     char separator = '.';
     // Set: opened dialogs (file dialogs and questions) take their answers as
@@ -43,6 +45,11 @@ public:
                                                  void* ownerWindow) override;
     std::string configuredRootFolder() override { return rootFolder; }
     std::string defaultRootFolder() override { return fallbackRoot; }
+    std::string configuredQuality() override { return quality; }
+    bool storeQuality(const std::string& value) override {
+        if (qualityStorable) quality = value;
+        return qualityStorable;
+    }
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
     char pathSeparator() const override { return '/'; }
     char decimalSeparator() override { return separator; }

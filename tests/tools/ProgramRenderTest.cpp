@@ -35,8 +35,9 @@ struct ProgramRenderTest : ::testing::Test {
     void TearDown() override { fs::remove_all(dir); }
     std::string path(const std::string& name) const { return (dir / name).string(); }
 
-    int run(const std::vector<std::string>& args) const {
-        std::string command = std::string("'") + QUELLOR_RENDER_PATH + "'";
+    // env: assignments put before the command ("NAME='value' ").
+    int run(const std::vector<std::string>& args, const std::string& env = "") const {
+        std::string command = env + "'" + QUELLOR_RENDER_PATH + "'";
         for (const std::string& a : args)
             command += " '" + a + "'";
         command += " >'" + path("stdout") + "' 2>'" + path("stderr") + "'";
@@ -84,14 +85,31 @@ struct ProgramRenderTest : ::testing::Test {
             .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
     }
 
-    static float peak(const std::string& wav) {
+    static std::vector<float> samples(const std::string& wav) {
         SF_INFO info = {};
         SNDFILE* f = sf_open(wav.c_str(), SFM_READ, &info);
         EXPECT_NE(f, nullptr) << wav;
-        if (!f) return 0.0f;
+        if (!f) return {};
         std::vector<float> frames(size_t(info.frames) * size_t(info.channels));
         sf_readf_float(f, frames.data(), info.frames);
         sf_close(f);
+        return frames;
+    }
+
+    static double rmsDb(const std::vector<float>& x) {
+        double sum = 0.0;
+        for (float v : x)
+            sum += double(v) * v;
+        return 10.0 * std::log10(sum / double(x.size()) + 1e-30);
+    }
+
+    std::string text(const std::string& name) const {
+        std::ifstream in(path(name));
+        return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+
+    static float peak(const std::string& wav) {
+        const std::vector<float> frames = samples(wav);
         float p = 0.0f;
         for (float v : frames)
             p = std::max(p, std::fabs(v));
@@ -137,4 +155,42 @@ TEST_F(ProgramRenderTest, ChunkInAndOut) {
     EXPECT_EQ(run({"--chunk", path("missing.chunk"), "--midi", midi, "--out", path("x.wav")}), 1);
     EXPECT_EQ(run({"--program", path("missing.qxlprg"), "--midi", midi, "--out", path("x.wav")}),
               1);
+}
+
+TEST_F(ProgramRenderTest, OversampleRendersTheHighQualityModeWhateverTheSettingsSay) {
+    // A high trumpet note: plenty above the Nyquist frequency in the plain mode.
+    STrack notes;
+    notes.at(0, {0x90, 96, 100}).at(96, {0x80, 96, 0}).end(0);
+    const std::string midi = path("high.mid");
+    write(midi, file(0, 96, {notes}));
+    const std::string trumpet = std::string(QUELLOR_SOURCE_DIR) +
+                                "/data/QuellorData/Banks/06 Brass Strings and Winds/Trumpet.qxlprg";
+    const std::vector<std::string> common = {"--program", trumpet, "--midi", midi, "--tail", "0.2"};
+    auto with = [&](std::vector<std::string> more) {
+        more.insert(more.begin(), common.begin(), common.end());
+        return more;
+    };
+
+    ASSERT_EQ(run(with({"--oversample", "2", "--out", path("quality.wav")})), 0) << text("stderr");
+    EXPECT_NE(text("stdout").find("voices at 2 x the rate"), std::string::npos) << text("stdout");
+    ASSERT_EQ(run(with({"--out", path("plain.wav")})), 0) << text("stderr");
+    EXPECT_EQ(text("stdout").find("x the rate"), std::string::npos) << text("stdout");
+    // The user's own setting does not change a render.
+    fs::create_directories(dir / "config" / "Quellor");
+    std::ofstream(dir / "config" / "Quellor" / "Quellor.conf") << "quality=2\n";
+    ASSERT_EQ(run(with({"--out", path("configured.wav")}),
+                  "XDG_CONFIG_HOME='" + path("config") + "' QUELLOR_QUALITY=2 "),
+              0);
+
+    const std::vector<float> quality = samples(path("quality.wav"));
+    const std::vector<float> plain = samples(path("plain.wav"));
+    ASSERT_EQ(quality.size(), plain.size());
+    EXPECT_NE(quality, plain);
+    EXPECT_NEAR(rmsDb(quality), rmsDb(plain), 0.5);
+    EXPECT_EQ(samples(path("configured.wav")), plain);
+
+    EXPECT_EQ(run(with({"--oversample", "3", "--out", path("x.wav")})), 1);
+    EXPECT_NE(text("stderr").find("bad oversampling \"3\" (expected 1 or 2)"), std::string::npos)
+        << text("stderr");
+    EXPECT_FALSE(fs::exists(path("x.wav")));
 }

@@ -226,7 +226,7 @@ TEST_F(RenderCommandTest, FailuresGiveOneLineAndExitCodeOne) {
 TEST_F(RenderCommandTest, HelpListsTheOptions) {
     const SRun r = run({"--help"});
     EXPECT_EQ(r.exitCode, 0);
-    for (const char* option :
-         {"--plugin", "--rate", "--block", "--tempo", "--set", "--tail", "--midi", "--out"})
+    for (const char* option : {"--plugin", "--rate", "--block", "--tempo", "--set", "--tail",
+                               "--oversample", "--midi", "--out"})
         EXPECT_NE(r.out.find(option), std::string::npos) << option;
 }

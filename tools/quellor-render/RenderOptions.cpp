@@ -14,6 +14,7 @@ constexpr int kMaxBlockSize = 65536;
 constexpr double kMinTempo = 10.0;
 constexpr double kMaxTempo = 999.0;
 constexpr double kMaxTailSeconds = 600.0;
+constexpr int kMaxOversample = 2;
 
 // Whole-text number conversions: trailing junk, NaN and infinity are refused.
 bool toDouble(const std::string& text, double& value) {
@@ -88,6 +89,14 @@ const SOptionRow kOptions[] = {
      [](SRenderOptions& o, const std::string& t) {
          if (!toDouble(t, o.tailSeconds) || o.tailSeconds < 0.0 || o.tailSeconds > kMaxTailSeconds)
              return outOfRange("tail", t, "0..600 seconds");
+         return std::string();
+     }},
+    {"--oversample", "N",
+     "Quellor's voices at N times the rate: 2 for its high-quality mode (default 1, whatever "
+     "its settings say)",
+     [](SRenderOptions& o, const std::string& t) {
+         if (!toInt(t, o.oversample) || o.oversample < 1 || o.oversample > kMaxOversample)
+             return outOfRange("oversampling", t, "1 or 2");
          return std::string();
      }},
     {"--midi", "FILE.mid", "Standard MIDI File to play (required)",

@@ -17,6 +17,7 @@ struct SRenderOptions {
     int blockSize = 512;             // frames per processReplacing call
     double tempo = 0.0;              // BPM; 0 = follow the MIDI file's tempo map
     double tailSeconds = 1.0;        // rendered after the file's end (release, effects)
+    int oversample = 1;              // --oversample: Quellor's voices at 1 or 2 x the rate
     std::vector<SParameterSet> sets; // --set, applied in command-line order
     std::string midiPath;            // --midi
     std::string outPath;             // --out

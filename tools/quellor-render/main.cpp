@@ -16,6 +16,7 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -215,6 +216,9 @@ int run(int argc, char** argv) {
         return 0;
     }
     if (options.pluginPath.empty()) options.pluginPath = QUELLOR_DEFAULT_PLUGIN;
+    // Quellor reads its quality when an instance starts; the variable wins over
+    // the user's settings, so that a render sounds the same on every machine.
+    setenv("QUELLOR_QUALITY", std::to_string(options.oversample).c_str(), 1);
 
     CMidiFile midi;
     if (!midi.load(options.midiPath, error)) return fail(error);
@@ -242,6 +246,8 @@ int run(int argc, char** argv) {
         return fail(error);
 
     std::string line = options.outPath + ": " + std::to_string(options.sampleRate) + " Hz, ";
+    if (options.oversample > 1)
+        line += "voices at " + std::to_string(options.oversample) + " x the rate, ";
     char text[200];
     std::snprintf(text, sizeof text, "%.3f s, peak %s dBFS (%.4f), RMS %s dBFS",
                   double(wav.frames()) / options.sampleRate, decibels(wav.peak()).c_str(),

@@ -1,6 +1,7 @@
 // Linux backend: dialogs through zenity or kdialog when installed (never
 // waited for from a window), the root folder from QUELLOR_ROOT or
-// $XDG_CONFIG_HOME/Quellor/Quellor.conf, data under $XDG_DATA_HOME/Quellor.
+// $XDG_CONFIG_HOME/Quellor/Quellor.conf, the sound quality from
+// QUELLOR_QUALITY or the same file, data under $XDG_DATA_HOME/Quellor.
 #include "platform/IPlatform.h"
 
 #include "platform/posix/CMessageBoxes.h"
@@ -27,6 +28,26 @@ std::string environment(const char* name) {
 std::string homeFolder() {
     std::string home = environment("HOME");
     return home.empty() ? std::string("/tmp") : home;
+}
+
+// $XDG_CONFIG_HOME/Quellor (default ~/.config/Quellor): where Quellor.conf lives.
+std::string configFolder() {
+    std::string config = environment("XDG_CONFIG_HOME");
+    if (config.empty()) config = homeFolder() + "/.config";
+    return config + "/Quellor";
+}
+
+// The text after "key=" on the first line of Quellor.conf that starts so;
+// empty when there is none.
+std::string configValue(const std::string& key) {
+    std::ifstream in(configFolder() + "/Quellor.conf");
+    std::string line;
+    const std::string prefix = key + "=";
+    while (std::getline(in, line)) {
+        if (!line.empty() && line.back() == '\r') line.pop_back();
+        if (line.compare(0, prefix.size(), prefix) == 0) return line.substr(prefix.size());
+    }
+    return std::string();
 }
 
 class PosixPlatform final : public IPlatform {
@@ -63,16 +84,43 @@ public:
     std::string configuredRootFolder() override {
         std::string root = environment("QUELLOR_ROOT");
         if (!root.empty()) return root;
-        std::string config = environment("XDG_CONFIG_HOME");
-        if (config.empty()) config = homeFolder() + "/.config";
-        std::ifstream in(config + "/Quellor/Quellor.conf");
-        std::string line;
-        const std::string key = "rootFolder=";
-        while (std::getline(in, line)) {
-            if (!line.empty() && line.back() == '\r') line.pop_back();
-            if (line.compare(0, key.size(), key) == 0) return line.substr(key.size());
+        return configValue("rootFolder");
+    }
+
+    std::string configuredQuality() override {
+        const std::string quality = environment("QUELLOR_QUALITY");
+        return quality.empty() ? configValue("quality") : quality;
+    }
+
+    bool storeQuality(const std::string& value) override {
+        // The file's other lines stay as they are; the new file replaces the
+        // old one only once it is whole, so a failed write loses nothing.
+        const std::string folder = configFolder();
+        const std::string path = folder + "/Quellor.conf";
+        std::vector<std::string> lines;
+        {
+            std::ifstream in(path);
+            std::string line;
+            while (std::getline(in, line))
+                if (line.compare(0, 8, "quality=") != 0) lines.push_back(line);
         }
-        return std::string();
+        lines.push_back("quality=" + value);
+        std::error_code ec;
+        std::filesystem::create_directories(folder, ec);
+        const std::string temporary = path + ".new";
+        {
+            std::ofstream out(temporary, std::ios::trunc);
+            for (const std::string& line : lines)
+                out << line << '\n';
+            out.flush();
+            if (!out) {
+                std::filesystem::remove(temporary, ec);
+                return false;
+            }
+        }
+        std::filesystem::rename(temporary, path, ec);
+        if (ec) std::filesystem::remove(temporary, ec);
+        return !ec;
     }
 
     std::string defaultRootFolder() override {

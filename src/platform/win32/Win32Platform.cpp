@@ -1,5 +1,5 @@
-// Windows backend: message boxes captioned by the caller, the registry value
-// "rootFolder" under HKCU\SOFTWARE\tavrino\Quellor, folder listings, common
+// Windows backend: message boxes captioned by the caller, the registry values
+// "rootFolder" and "quality" under HKCU\SOFTWARE\tavrino\Quellor, folder listings, common
 // file dialogs and the user's decimal separator from the locale info.
 //
 // The plug-in's texts and paths are UTF-8; every call here that takes or
@@ -48,6 +48,10 @@ constexpr size_t kDialogPathCharacters = 260;
 constexpr size_t kFilterBytes = 100;
 // The registry value "rootFolder", in characters.
 constexpr DWORD kRootFolderCharacters = 512;
+// The registry value "quality" ("1" or "2"), in characters.
+constexpr DWORD kQualityCharacters = 16;
+// Where the plug-in's settings live, under HKEY_CURRENT_USER.
+const wchar_t* const kSettingsKey = L"SOFTWARE\\tavrino\\Quellor";
 
 class Win32Platform final : public IPlatform {
 public:
@@ -105,8 +109,7 @@ public:
         const wchar_t* env = _wgetenv(L"QUELLOR_ROOT");
         if (env && env[0]) return utf8FromWide(env);
         HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, L"SOFTWARE\\tavrino\\Quellor", 0, KEY_READ, &key) !=
-            ERROR_SUCCESS)
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
             return std::string();
         wchar_t value[kRootFolderCharacters] = {0};
         DWORD size = (kRootFolderCharacters - 1) * sizeof(wchar_t);
@@ -120,6 +123,43 @@ public:
     }
 
     std::string defaultRootFolder() override { return "C:\\VstPlugins\\Quellor"; }
+
+    std::string configuredQuality() override {
+        const wchar_t* env = _wgetenv(L"QUELLOR_QUALITY");
+        if (env && env[0]) return utf8FromWide(env);
+        HKEY key;
+        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+            return std::string();
+        wchar_t value[kQualityCharacters] = {0};
+        DWORD size = (kQualityCharacters - 1) * sizeof(wchar_t);
+        DWORD type = 0;
+        std::string result;
+        if (RegQueryValueExW(key, L"quality", nullptr, &type, (LPBYTE)value, &size) ==
+            ERROR_SUCCESS) {
+            if (type == REG_SZ || type == REG_EXPAND_SZ) {
+                result = utf8FromWide(value); // the buffer's last unit stays 0
+            } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+                DWORD number = 0;
+                std::memcpy(&number, value, sizeof number);
+                result = std::to_string(number);
+            }
+        }
+        RegCloseKey(key);
+        return result;
+    }
+
+    bool storeQuality(const std::string& value) override {
+        HKEY key;
+        if (RegCreateKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_SET_VALUE, nullptr,
+                            &key, nullptr) != ERROR_SUCCESS)
+            return false;
+        const std::wstring text = wide(value.c_str());
+        const LONG result =
+            RegSetValueExW(key, L"quality", 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                           DWORD((text.size() + 1) * sizeof(wchar_t)));
+        RegCloseKey(key);
+        return result == ERROR_SUCCESS;
+    }
 
     std::vector<FolderEntry> listFolder(const std::string& folder) override {
         std::vector<FolderEntry> entries;
