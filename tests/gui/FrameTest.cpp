@@ -1,5 +1,5 @@
 // The frame: repainting only what is dirty, values set from other threads,
-// mouse positions at either scale, drag loops, the splash, failing opens.
+// mouse positions at either scale, drags, the splash, failing opens.
 #include "gui/CControl.h"
 #include "gui/CControlListener.h"
 #include "gui/CSplashScreen.h"
@@ -28,27 +28,37 @@ struct Swatch : CControl {
     }
 };
 
-// A control with a drag loop as the editor's knobs run it: the value follows
-// the vertical distance from the click, one step per 2 pixels, ten times finer
+// A control that drags as the editor's knobs do: the value follows the
+// vertical distance from the click, one step per 2 pixels, ten times finer
 // with Alt held at the click.
 struct DragKnob : Swatch {
-    std::vector<CPoint> seen; // positions the loop read
+    std::vector<CPoint> seen; // the click's and the moves' positions
     long clickButtons = 0;
+    bool dragging = false;
+    CPoint from;
+    float start = 0.0f;
+    float step = 0.0f;
     using Swatch::Swatch;
     void mouse(CDrawContext*, CPoint& where, long buttons) override {
         clickButtons = buttons;
         seen.push_back(where);
         beginEdit();
-        const float start = getValue();
-        const float step = (buttons & kAlt) ? 0.001f : 0.01f;
-        while (buttons & kLButton) {
-            CPoint p;
-            getFrame()->getCurrentMouse(p, buttons);
-            if (!(buttons & kLButton)) break;
-            seen.push_back(p);
-            setValue(start + float((where.v - p.v) / 2) * step);
-            getFrame()->doIdleStuff();
-        }
+        from = where;
+        start = getValue();
+        step = (buttons & kAlt) ? 0.001f : 0.01f;
+        dragging = (buttons & kLButton) != 0;
+        if (!dragging) endEdit();
+    }
+    void mouseMoved(const CPoint& p, long buttons) override {
+        if (!dragging) return;
+        if (!(buttons & kLButton)) return mouseCancelled();
+        seen.push_back(p);
+        setValue(start + float((from.v - p.v) / 2) * step);
+    }
+    void mouseUp(const CPoint&, long) override { mouseCancelled(); }
+    void mouseCancelled() override {
+        if (!dragging) return;
+        dragging = false;
         endEdit();
     }
 };
