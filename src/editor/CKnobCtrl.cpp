@@ -60,7 +60,8 @@ void CKnobCtrl::mouseMoved(const CPoint& p, long buttons) {
     }
     const int k = (dragState.y0 - p.v) / pixelsPerStep;
     if (k == dragState.lastSteps) return;
-    const double v = std::clamp(k * dragState.stepSize * dragState.fineness + dragState.start, minimum, maximum);
+    const double v =
+        std::clamp(k * dragState.stepSize * dragState.fineness + dragState.start, minimum, maximum);
     editor->setTagValue(tag, v);
     dragState.lastSteps = k;
     setDirty();

@@ -276,8 +276,10 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
         // The wheel's position is on the screen.
         POINT at{short(LOWORD(lParam)), short(HIWORD(lParam))};
         ScreenToClient(window, &at);
-        Event e{Kind::Wheel, CPoint(int(at.x), int(at.y)),
-                buttonsFromFlags(WPARAM(LOWORD(wParam))) & ~kMouseButtonsMask, {}};
+        Event e{Kind::Wheel,
+                CPoint(int(at.x), int(at.y)),
+                buttonsFromFlags(WPARAM(LOWORD(wParam))) & ~kMouseButtonsMask,
+                {}};
         e.distance = float(short(HIWORD(wParam))) / float(kWheelNotch);
         events.push_back(std::move(e));
         return 0;
