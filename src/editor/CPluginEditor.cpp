@@ -164,10 +164,12 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
 void CPluginEditor::close() {
     CFrame* frame = frameObject.exchange(nullptr);
     if (!onWindowThread() || idleDepth > 0) {
-        // Controls of this frame may be running (a drag loop, a dialog of
-        // theirs) or the window belongs to another thread: the window is
-        // asked to go now, and the frame, its controls and the bitmaps they
-        // draw stay until the window's thread is done with them.
+        // The frame may be handling an event (the host closes the editor
+        // while it hears of an edit, or from a dialog's message loop) or the
+        // window belongs to another thread: the window is asked to go now,
+        // which on its own thread ends a press in progress, and the frame,
+        // its controls and the bitmaps they draw stay until the window's
+        // thread is done with them.
         if (!frame) return;
         if (onWindowThread())
             frame->closeWindow();

@@ -254,8 +254,10 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
     case WM_MOUSEMOVE:
         mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
         buttons = buttonsFromFlags(WPARAM(wParam));
-        // Only the latest of a run of moves matters.
-        if (!events.empty() && events.back().kind == Kind::Moved)
+        // Without a button held only the latest of a run of moves matters; a
+        // drag sees every one (the bar editor draws each column it crosses).
+        if (!events.empty() && events.back().kind == Kind::Moved &&
+            !(buttons & kMouseButtonsMask))
             events.back() = Event{Kind::Moved, mouse, buttons, {}};
         else
             events.push_back(Event{Kind::Moved, mouse, buttons, {}});
@@ -318,9 +320,9 @@ void CWin32Window::pumpEvents(IPlatformWindowEvents& sink) {
     // what is here now.
     std::deque<Event> now;
     now.swap(events);
+    // What the user did before the window went still counts: the frame
+    // decides whether it still handles events.
     for (const Event& e : now) {
-        // A window gone meanwhile still ends the press in progress.
-        if (!window && e.kind != Kind::Cancelled) continue;
         switch (e.kind) {
         case Kind::Down:
             sink.onMouseDown(e.where, e.buttons);

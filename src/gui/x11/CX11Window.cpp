@@ -236,10 +236,12 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
                                  buttonsFromState(e.xbutton.state) & ~bit);
             break;
         case MotionNotify: {
-            // Only the latest of a run of moves matters; a release after them
-            // still comes after the last.
+            // Without a button held only the latest of a run of moves
+            // matters; a drag sees every one (the bar editor draws each
+            // column it crosses).
             XEvent next;
-            while (XEventsQueued(display, QueuedAlready) > 0) {
+            const unsigned held = Button1Mask | Button2Mask | Button3Mask;
+            while (!(e.xmotion.state & held) && XEventsQueued(display, QueuedAlready) > 0) {
                 XPeekEvent(display, &next);
                 if (next.type != MotionNotify || next.xmotion.window != window) break;
                 XNextEvent(display, &e);
