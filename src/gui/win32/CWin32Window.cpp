@@ -256,8 +256,7 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
         buttons = buttonsFromFlags(WPARAM(wParam));
         // Without a button held only the latest of a run of moves matters; a
         // drag sees every one (the bar editor draws each column it crosses).
-        if (!events.empty() && events.back().kind == Kind::Moved &&
-            !(buttons & kMouseButtonsMask))
+        if (!events.empty() && events.back().kind == Kind::Moved && !(buttons & kMouseButtonsMask))
             events.back() = Event{Kind::Moved, mouse, buttons, {}};
         else
             events.push_back(Event{Kind::Moved, mouse, buttons, {}});
