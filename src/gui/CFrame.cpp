@@ -4,6 +4,8 @@
 #include "gui/COptionMenuPopup.h"
 #include "gui/MouseButtons.h"
 
+#include <utility>
+
 namespace VSTGUI {
 
 namespace {
@@ -122,6 +124,11 @@ void CFrame::redraw() {
     window->show(pixels);
 }
 
+void CFrame::viewLeaving(CView* view) {
+    if (view == pressing) pressing = nullptr; // it may be going for good
+    releaseMouse(view);
+}
+
 void CFrame::releaseMouse(CView* view) {
     if (!view || view != mouseView) return;
     mouseView = nullptr;
@@ -177,9 +184,13 @@ void CFrame::onMouseDown(const CPoint& devicePoint, long buttons) {
     CView* view = getViewAt(where);
     if (!view) return;
     mouseView = view;
+    pressing = view;
     view->mouse(context.get(), where, buttons);
-    // The press may have closed the window (a host that closes the editor
-    // while it hears of the edit).
+    // A host may close the editor as it hears of the edit the press begins,
+    // before the view has its drag in place: the cancel is sent again now
+    // that the view is done (views end an edit only once).
+    if (CView* pressed = std::exchange(pressing, nullptr); pressed && !opened)
+        pressed->mouseCancelled();
     redraw();
 }
 

@@ -70,9 +70,10 @@ public:
     long getCurrentMouseButtons() const { return opened ? lastButtons : 0; }
     // The view that has the mouse (a press in progress), or null.
     CView* getMouseView() const { return mouseView; }
-    // The press of view ends without a release: it gets mouseCancelled.
-    // Views call it as they leave the window. UI thread.
+    // The press of view ends without a release: it gets mouseCancelled. UI thread.
     void releaseMouse(CView* view);
+    // A view leaves the window: its press ends, and nothing more is sent to it.
+    void viewLeaving(CView* view);
 
     // Any thread: the whole window is repainted at the next idle.
     void setDirty(bool state = true) override;
@@ -113,6 +114,7 @@ private:
     int scale;
     bool opened = false;
     CView* mouseView = nullptr;
+    CView* pressing = nullptr; // the view whose press handler runs
     long lastButtons = 0;
     std::atomic<bool> pending{true};
     std::unique_ptr<IPlatformWindow> window;

@@ -45,7 +45,7 @@ void CView::setVisible(bool state) {
 
 void CView::attached(CViewContainer* newParent, CFrame* newFrame) {
     // A view that leaves the window while it has the mouse ends its press.
-    if (frame && frame != newFrame) frame->releaseMouse(this);
+    if (frame && frame != newFrame) frame->viewLeaving(this);
     parent = newParent;
     frame = newFrame;
 }

@@ -53,8 +53,12 @@ private:
 struct GestureHost : IRendererHost {
     std::mutex lock;
     std::vector<std::string> calls;
+    std::function<void()> onBegin; // the host acts as it hears of an edit
     void announceValue(int32_t, float) override {}
-    void beginValueEdit(int32_t id) override { record("begin " + std::to_string(id)); }
+    void beginValueEdit(int32_t id) override {
+        record("begin " + std::to_string(id));
+        if (onBegin) std::exchange(onBegin, nullptr)();
+    }
     void endValueEdit(int32_t id) override { record("end " + std::to_string(id)); }
     bool hostTempo(double&) override { return false; }
     void record(std::string call) {
@@ -154,6 +158,20 @@ TEST_F(EditorThreads, APressWithoutItsReleaseEndsItsEditWhenTheWindowGoes) {
         }
         EXPECT_EQ(host.take(), std::vector<std::string>{"end 0"}) << otherThread;
         EXPECT_NEAR(renderer->getParameter(kMasterLevelId), 0.35, 1e-9) << otherThread;
+    }
+    // A host that closes the editor as it hears of the edit a press begins:
+    // the knob's drag never starts, and its edit ends.
+    {
+        auto window = std::make_unique<CHeadlessWindow>();
+        CHeadlessWindow& w = *window;
+        ASSERT_TRUE(editor->openWith(&parent, std::move(window), 1));
+        editor->idle();
+        host.onBegin = [&] { editor->close(); };
+        w.mouseDown(at, kLButton);
+        w.dragTo(CPoint(at.h, at.v - 10), kLButton);
+        editor->idle();
+        EXPECT_FALSE(editor->isOpen());
+        EXPECT_EQ(host.take(), kMasterGesture);
     }
     // The system taking the mouse away ends the edit as well; the window stays.
     auto window = std::make_unique<CHeadlessWindow>();
