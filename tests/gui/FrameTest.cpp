@@ -214,6 +214,79 @@ TEST(CFrame, ModifiersComeWithTheClick) {
     EXPECT_EQ(knob->clickButtons, kRButton | kControl);
 }
 
+TEST(CFrame, APressEndsWithItsReleaseOrACancelAndNothingElseWaits) {
+    HeadlessFrame h;
+    Recorder listener;
+    auto* knob = new DragKnob(CRect(20, 20, 40, 60), &listener, 7);
+    knob->setValue(0.5f);
+    h.frame->addView(knob);
+    const std::vector<std::string> gesture{"begin 7", "end 7"};
+
+    // The system takes the mouse away after one move: the edit ends there.
+    h.window->mouseDown(CPoint(30, 40), kLButton);
+    h.window->dragTo(CPoint(30, 30), kLButton);
+    h.window->cancel();
+    h.frame->idle();
+    EXPECT_EQ(listener.calls, gesture);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.55f);
+    EXPECT_EQ(h.frame->getMouseView(), nullptr);
+
+    // A press whose release has not come yet: the frame returns at once and
+    // the knob keeps its drag; another button meanwhile belongs to it.
+    listener.calls.clear();
+    h.frame->onMouseDown(CPoint(30, 40), kLButton);
+    h.frame->onMouseMoved(CPoint(30, 20), kLButton);
+    h.frame->onMouseUp(CPoint(30, 20), kLButton); // the right button went up, the left is held
+    h.frame->onMouseDown(CPoint(150, 100), kRButton);
+    EXPECT_EQ(h.frame->getMouseView(), knob);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.65f);
+    EXPECT_EQ(listener.calls, std::vector<std::string>{"begin 7"});
+    // Taken out of the window in the middle of it, the knob ends its edit and hears no more.
+    ASSERT_TRUE(h.frame->removeView(knob, false));
+    EXPECT_EQ(listener.calls, gesture);
+    h.frame->onMouseMoved(CPoint(30, 0), kLButton);
+    h.frame->onMouseUp(CPoint(30, 0), 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.65f);
+    delete knob;
+
+    // Closing the window in the middle of a press ends its edit.
+    auto* other = new DragKnob(CRect(20, 20, 40, 60), &listener, 8);
+    h.frame->addView(other);
+    listener.calls.clear();
+    h.frame->onMouseDown(CPoint(30, 40), kLButton);
+    h.frame->closeWindow();
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin 8", "end 8"}));
+}
+
+TEST(CFrame, WheelAndKeysReachTheViewUnderTheMouse) {
+    struct Listening : Swatch {
+        using Swatch::Swatch;
+        std::vector<std::string> heard;
+        bool mouseWheel(const CPoint& p, float distance, long) override {
+            heard.push_back("wheel " + std::to_string(p.h) + "," + std::to_string(p.v) + " " +
+                            std::to_string(int(distance)));
+            return true;
+        }
+        bool keyDown(long key, long modifiers) override {
+            heard.push_back("key " + std::string(1, char(key)) + " " + std::to_string(modifiers));
+            return true;
+        }
+    };
+    for (int scale : {1, 2}) {
+        HeadlessFrame h(scale);
+        auto* view = new Listening(CRect(10, 10, 50, 50));
+        h.frame->addView(view);
+        h.window->wheel(CPoint(20 * scale, 30 * scale), -1.0f);
+        h.window->wheel(CPoint(100 * scale, 100 * scale), 1.0f); // over no view
+        h.window->mouseMove(CPoint(20 * scale, 20 * scale));
+        h.window->key('q', kShift);
+        h.frame->idle();
+        EXPECT_EQ(view->heard,
+                  (std::vector<std::string>{"wheel 20,30 -1", "key q " + std::to_string(kShift)}))
+            << scale;
+    }
+}
+
 TEST(CFrame, ClicksGoToTheTopMostVisibleView) {
     HeadlessFrame h;
     auto* below = new DragKnob(CRect(10, 10, 50, 50));
