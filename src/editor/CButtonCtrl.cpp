@@ -2,7 +2,6 @@
 
 #include "editor/FrameIndex.h"
 #include "gui/CBitmap.h"
-#include "gui/CFrame.h"
 
 #include <cmath>
 
@@ -26,13 +25,11 @@ void CButtonCtrl::draw(CDrawContext* context) {
 }
 
 void CButtonCtrl::mouse(CDrawContext*, CPoint&, long) {
-    CFrame* f = getFrame();
     beginEdit();
     const double v = editor->getTagValue(tag);
     const double scaled = (states - 1) * (v + kStateEpsilon);
     const int c = (std::isfinite(scaled) && scaled > 0 ? int(std::trunc(scaled)) : 0) + 1;
     editor->setTagValue(tag, c < states ? double(c) / (states - 1) : 0.0);
     setDirty();
-    if (f) f->doIdleStuff();
     endEdit();
 }

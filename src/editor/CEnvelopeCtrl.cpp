@@ -251,6 +251,7 @@ void CEnvelopeCtrl::drawHandles(CDrawContext* c, const CEnvelope& e, const Envel
 void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     CFrame* f = getFrame();
     if (buttons == -1) buttons = f ? f->getCurrentMouseButtons() : 0;
+    endDrag();
     if (buttons & kRButton) {
         auto lock = lockRecord();
         rightClick(where.h, where.v);
@@ -258,6 +259,7 @@ void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     if (!(buttons & kLButton)) return;
 
     beginEdit();
+    dragging = true;
     altHeld = (buttons & kAlt) != 0;
     controlHeld = (buttons & kControl) != 0;
     lastX = where.h;
@@ -266,21 +268,36 @@ void CEnvelopeCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
         auto lock = lockRecord();
         pick(where.h, where.v);
     }
-    while (f) {
-        CPoint now;
-        long held = 0;
-        f->getCurrentMouse(now, held);
-        if (!(held & kLButton)) break;
-        altHeld = (held & kAlt) != 0;
-        controlHeld = (held & kControl) != 0;
-        if (now.h != lastX || now.v != lastY) {
-            auto lock = lockRecord();
-            drag(now.h, now.v);
-            lastX = now.h;
-            lastY = now.v;
-        }
-        f->doIdleStuff();
+    // Outside a window no moves follow.
+    if (!f) endDrag();
+}
+
+void CEnvelopeCtrl::mouseMoved(const CPoint& now, long held) {
+    if (!dragging) return;
+    if (!(held & kLButton)) {
+        endDrag();
+        return;
     }
+    altHeld = (held & kAlt) != 0;
+    controlHeld = (held & kControl) != 0;
+    if (now.h == lastX && now.v == lastY) return;
+    auto lock = lockRecord();
+    drag(now.h, now.v);
+    lastX = now.h;
+    lastY = now.v;
+}
+
+void CEnvelopeCtrl::mouseUp(const CPoint&, long) {
+    endDrag();
+}
+
+void CEnvelopeCtrl::mouseCancelled() {
+    endDrag();
+}
+
+void CEnvelopeCtrl::endDrag() {
+    if (!dragging) return;
+    dragging = false;
     endEdit();
 }
 

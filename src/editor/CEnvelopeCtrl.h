@@ -22,7 +22,7 @@ class CEnvelope;
 class CProgram;
 
 // What the envelope editor needs from the window that holds it; the plug-in's editor implements
-// it. Called on the UI thread, possibly from inside a drag loop.
+// it. Called on the UI thread, possibly in the middle of a drag.
 struct IEnvelopeCtrlOwner {
     // The shown record was edited (a point moved, bent, added, deleted or selected, the start
     // level changed) or the view scrolled: the window redraws the point display, which shows the
@@ -55,6 +55,9 @@ public:
 
     void draw(VSTGUI::CDrawContext* context) override;
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseCancelled() override;
 
     // The point display's text: "Lev %.2f  Crv %.2f  Dlt %.2f" of the shown record's selected
     // point.
@@ -73,6 +76,8 @@ private:
     void dragPoint(CEnvelope& e, int k, int x, int y);
     void dragLoopMarker(CEnvelope& e, bool loopStartMarker, int x);
     void rightClick(int x, int y);
+    // Ends the left-button drag in progress, if any, with its edit.
+    void endDrag();
     // The owner's record lock, held until the returned lock goes.
     std::unique_lock<std::recursive_mutex> lockRecord() const;
     // Selects point k, tells the owner and redraws.
@@ -99,4 +104,5 @@ private:
     int lastY = 0;
     bool altHeld = false;
     bool controlHeld = false;
+    bool dragging = false; // a left-button press in progress
 };

@@ -30,8 +30,7 @@ void CKnobCtrl::drag(CPoint& where, long buttons, double stepSize) {
     CFrame* f = getFrame();
     if (!f) return;
     if (buttons == -1) buttons = f->getCurrentMouseButtons();
-    const int y0 = where.v;
-    int lastSteps = 0;
+    endDrag();
     const double start = editor->getTagValue(tag);
 
     beginEdit();
@@ -45,25 +44,39 @@ void CKnobCtrl::drag(CPoint& where, long buttons, double stepSize) {
         // The reset value is set as it is, even outside minimum..maximum.
         editor->setTagValue(tag, resetValue);
         setDirty();
-        f->doIdleStuff();
         endEdit();
         return;
     }
     // Alt counts only as it was at the click.
     const double fineness = (buttons & kAlt) ? 0.1 : 1.0;
-    CPoint p;
-    long now = buttons;
-    for (;;) {
-        f->getCurrentMouse(p, now);
-        if (!(now & kLButton)) break;
-        const int k = (y0 - p.v) / pixelsPerStep;
-        if (k != lastSteps) {
-            const double v = std::clamp(k * stepSize * fineness + start, minimum, maximum);
-            editor->setTagValue(tag, v);
-            lastSteps = k;
-            setDirty();
-        }
-        f->doIdleStuff();
+    dragState = DragState{true, where.v, 0, start, stepSize, fineness};
+}
+
+void CKnobCtrl::mouseMoved(const CPoint& p, long buttons) {
+    if (!dragState.active) return;
+    if (!(buttons & kLButton)) {
+        endDrag();
+        return;
     }
+    const int k = (dragState.y0 - p.v) / pixelsPerStep;
+    if (k == dragState.lastSteps) return;
+    const double v =
+        std::clamp(k * dragState.stepSize * dragState.fineness + dragState.start, minimum, maximum);
+    editor->setTagValue(tag, v);
+    dragState.lastSteps = k;
+    setDirty();
+}
+
+void CKnobCtrl::mouseUp(const CPoint&, long) {
+    endDrag();
+}
+
+void CKnobCtrl::mouseCancelled() {
+    endDrag();
+}
+
+void CKnobCtrl::endDrag() {
+    if (!dragState.active) return;
+    dragState.active = false;
     endEdit();
 }

@@ -17,6 +17,9 @@ public:
 
     void draw(VSTGUI::CDrawContext* context) override;
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseCancelled() override;
 
     void setRange(double lo, double hi) {
         minimum = lo;
@@ -36,8 +39,10 @@ public:
     double getResetValue() const { return resetValue; }
 
 protected:
-    // The drag with a given step (the digit fields choose it by position).
+    // Starts the drag with a given step (the digit fields choose it by position).
     void drag(VSTGUI::CPoint& where, long buttons, double stepSize);
+    // Ends the drag in progress, if any, with its edit.
+    void endDrag();
 
     IEditorBinding* editor;
     double minimum = 0.0;
@@ -48,4 +53,16 @@ protected:
     bool split = false;
     bool clickOnly = false;
     double resetValue;
+
+    // The drag in progress: where and at what value it started, its step
+    // (with the fineness chosen at the click) and the steps last applied.
+    struct DragState {
+        bool active = false;
+        int y0 = 0;
+        int lastSteps = 0;
+        double start = 0.0;
+        double stepSize = 0.0;
+        double fineness = 1.0;
+    };
+    DragState dragState;
 };

@@ -97,7 +97,6 @@ CPluginEditor::~CPluginEditor() {
         std::lock_guard<std::mutex> guard(retiredLock);
         frames.swap(retired);
     }
-    waitForFrameReaders();
     for (CFrame* f : frames)
         delete f;
 }
@@ -132,6 +131,9 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     rect.bottom = VstInt16(kHeight * scale);
     shownProgramName[0] = 0;
     shownTuningText[0] = 0;
+    // A new window draws everything anyway.
+    hostChanges.store(0);
+    otherHostChange.store(false);
     if (!loadBitmaps()) {
         releaseBitmaps();
         return false;
@@ -178,10 +180,12 @@ void CPluginEditor::close() {
     }
     CFrame* frame = frameObject.exchange(nullptr);
     if (!onWindowThread() || idleDepth > 0) {
-        // Controls of this frame may be running (a drag loop, a dialog of
-        // theirs) or the window belongs to another thread: the window is
-        // asked to go now, and the frame, its controls and the bitmaps they
-        // draw stay until the window's thread is done with them.
+        // The frame may be handling an event (the host closes the editor
+        // while it hears of an edit, or from a dialog's message loop) or the
+        // window belongs to another thread: the window is asked to go now,
+        // which on its own thread ends a press in progress, and the frame,
+        // its controls and the bitmaps they draw stay until the window's
+        // thread is done with them.
         if (!frame) return;
         if (onWindowThread())
             frame->closeWindow();
@@ -191,17 +195,11 @@ void CPluginEditor::close() {
         retired.push_back(frame);
         return;
     }
-    waitForFrameReaders();
     delete frame;
     if (onWindowThread()) deleteRetiredFrames();
     clearRegistries();
     releaseBitmaps();
     systemWindow = nullptr;
-}
-
-void CPluginEditor::waitForFrameReaders() const {
-    while (frameReaders.load() != 0)
-        std::this_thread::yield();
 }
 
 void CPluginEditor::deleteRetiredFrames() {
@@ -211,7 +209,6 @@ void CPluginEditor::deleteRetiredFrames() {
         frames.swap(retired);
     }
     if (frames.empty()) return;
-    waitForFrameReaders();
     for (CFrame* f : frames)
         delete f;
     // The registries and bitmaps were theirs, unless a window opened since.
@@ -295,6 +292,7 @@ void CPluginEditor::idleFrame() {
         dirty(tuningNumber);
         std::memcpy(shownTuningText, text, sizeof text);
     }
+    redrawHostChanges(*frame);
     frame->idle();
 }
 
@@ -339,11 +337,29 @@ void CPluginEditor::raiseShade() {
     frame->addView(shade);
 }
 
-void CPluginEditor::setParameter(VstInt32, float) {
-    // Counted, so that the window's thread never deletes the frame under us.
-    frameReaders.fetch_add(1);
-    if (CFrame* frame = frameObject.load()) frame->setDirty();
-    frameReaders.fetch_sub(1);
+void CPluginEditor::setParameter(VstInt32 index, float) {
+    // Only noted here: the frame and its views belong to the window's thread.
+    if (index >= 0 && index < kHostParameterCount)
+        hostChanges.fetch_or(std::uint64_t{1} << index, std::memory_order_release);
+    else
+        otherHostChange.store(true, std::memory_order_release);
+}
+
+void CPluginEditor::redrawHostChanges(CFrame& frame) {
+    static_assert(kHostParameterCount <= 64, "one bit per host parameter");
+    if (otherHostChange.exchange(false, std::memory_order_acq_rel)) frame.setDirty();
+    const std::uint64_t changed = hostChanges.exchange(0, std::memory_order_acq_rel);
+    if (changed == 0) return;
+    for (int i = 0; i < frame.getNbViews(); ++i) {
+        auto* c = dynamic_cast<CControl*>(frame.getView(i));
+        if (c && c->getTag() >= 0 && c->getTag() < kHostParameterCount &&
+            (changed >> c->getTag()) & 1)
+            c->setDirty();
+    }
+    // The delay times' texts are in note values while synced.
+    if ((changed >> kDelaySyncTag) & 1)
+        for (CView* v : delayTimes)
+            dirty(v);
 }
 
 void CPluginEditor::dirty(CView* view) {

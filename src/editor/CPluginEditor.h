@@ -5,11 +5,13 @@
 // and ask it (IEditorBinding) whenever they draw or change.
 //
 // Threads: the window belongs to the thread that opened it. setParameter
-// may come from any thread and only marks the window dirty; idle from
-// another thread does nothing; close from another thread (or from inside the
-// window's own event handling, as when a host closes the editor while a
-// control drags) asks the window to go and leaves the frame to be deleted by
-// the window's thread once nothing runs in it.
+// may come from any thread and only notes which value changed; the window's
+// next idle redraws the controls that show it. idle from another thread does
+// nothing. close from another thread (or from inside the window's own event
+// handling, as when a host closes the editor while it hears of an edit) asks
+// the window to go, which ends a press in progress with its end-edit, and
+// leaves the frame to be deleted by the window's thread once nothing runs in
+// it.
 
 #include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
@@ -21,6 +23,7 @@
 
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -71,7 +74,8 @@ public:
     void close() override;
     bool isOpen() const override { return frameObject.load() != nullptr; }
     void idle() override;
-    // Any thread: the host moved a parameter; the window redraws at the next idle.
+    // Any thread: the host moved a parameter; the controls showing it
+    // redraw at the next idle.
     void setParameter(VstInt32 index, float value) override;
 
     // Opens on a given platform window (tests: a headless one) at a given scale.
@@ -192,9 +196,9 @@ private:
     void pollDialogs();
     // The dialog-open state lies above every other view.
     void raiseShade();
+    // Marks dirty the controls of the values the host changed since the last idle.
+    void redrawHostChanges(VSTGUI::CFrame& frame);
     bool onWindowThread() const { return std::this_thread::get_id() == windowThread.load(); }
-    // Waits until no setParameter call from another thread still uses a frame.
-    void waitForFrameReaders() const;
     // The window's thread, outside idle: deletes the frames closed while in use.
     void deleteRetiredFrames();
 
@@ -204,8 +208,11 @@ private:
     IEditorCommands* commands;
     std::atomic<VSTGUI::CFrame*> frameObject{nullptr};
     std::atomic<std::thread::id> windowThread{};
-    int idleDepth = 0;                        // idle calls running (the window's thread)
-    mutable std::atomic<int> frameReaders{0}; // setParameter calls reading frameObject
+    int idleDepth = 0; // idle calls running (the window's thread)
+    // The host parameters changed since the window's last idle, one bit each;
+    // a change of any other value redraws the whole window.
+    std::atomic<std::uint64_t> hostChanges{0};
+    std::atomic<bool> otherHostChange{false};
     std::mutex retiredLock;
     std::vector<VSTGUI::CFrame*> retired; // closed while in use, deleted by the window's thread
     int scale = 0;                        // 0: not chosen yet

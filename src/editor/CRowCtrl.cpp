@@ -52,14 +52,32 @@ void CRowCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     CFrame* f = getFrame();
     if (!f) return;
     if (buttons == -1) buttons = f->getCurrentMouseButtons();
+    endDrag();
     beginEdit();
+    drawing = true;
     // The click itself sets the bar under it; the drag then draws on.
-    long now = buttons;
-    CPoint p = where;
-    while (now & (kLButton | kRButton)) {
-        setBar(p, (now & kMouseButtonsMask) == kRButton);
-        f->doIdleStuff();
-        f->getCurrentMouse(p, now);
+    mouseMoved(where, buttons);
+}
+
+void CRowCtrl::mouseMoved(const CPoint& where, long buttons) {
+    if (!drawing) return;
+    if (!(buttons & (kLButton | kRButton))) {
+        endDrag();
+        return;
     }
+    setBar(where, (buttons & kMouseButtonsMask) == kRButton);
+}
+
+void CRowCtrl::mouseUp(const CPoint&, long) {
+    endDrag();
+}
+
+void CRowCtrl::mouseCancelled() {
+    endDrag();
+}
+
+void CRowCtrl::endDrag() {
+    if (!drawing) return;
+    drawing = false;
     endEdit();
 }

@@ -19,14 +19,20 @@ public:
 
     void draw(VSTGUI::CDrawContext* context) override;
     void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void mouseCancelled() override;
     int columnWidth() const { return colWidth; }
 
 private:
     // Sets the bar under p; false when p lies beside the bars.
     void setBar(const VSTGUI::CPoint& p, bool erase);
+    // Ends the drawing in progress, if any, with its edit.
+    void endDrag();
 
     IEditorBinding* editor;
     bool phases;
     bool cubic;
     int colWidth;
+    bool drawing = false; // a press in progress draws
 };

@@ -3,7 +3,6 @@
 #include "editor/FrameIndex.h"
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
-#include "gui/CFrame.h"
 
 #include <algorithm>
 
@@ -41,6 +40,5 @@ void CTouchCtrl::mouse(CDrawContext*, CPoint& where, long) {
     v = std::clamp(v + kPositionEpsilon, 0.0, 1.0);
     editor->setTagValue(tag, v);
     setDirty();
-    if (CFrame* f = getFrame()) f->doIdleStuff();
     endEdit();
 }

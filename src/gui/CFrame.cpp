@@ -2,6 +2,9 @@
 
 #include "gui/COptionMenu.h"
 #include "gui/COptionMenuPopup.h"
+#include "gui/MouseButtons.h"
+
+#include <utility>
 
 namespace VSTGUI {
 
@@ -50,6 +53,8 @@ CFrame::CFrame(const CRect& size_, int scale_, std::unique_ptr<IPlatformWindow> 
 }
 
 CFrame::~CFrame() {
+    // A press in progress ends its edit while its view still has a window.
+    releaseMouse(mouseView);
     // Children go while the frame is whole: a menu leaving the tree closes its pop-up.
     popup.reset();
     removeAll(true);
@@ -74,11 +79,12 @@ bool CFrame::open(void* parentWindow) {
 
 void CFrame::closeWindow() {
     if (!opened) return;
+    releaseMouse(mouseView);
     window->close();
     opened = false;
 }
 
-void CFrame::doIdleStuff() {
+void CFrame::idle() {
     if (!opened) return;
     window->pumpEvents(*this);
     redraw();
@@ -118,23 +124,15 @@ void CFrame::redraw() {
     window->show(pixels);
 }
 
-void CFrame::getCurrentMouse(CPoint& where, long& buttons) {
-    if (!opened) {
-        where = lastMouse;
-        buttons = 0;
-        return;
-    }
-    CPoint p;
-    window->currentMouse(p, buttons);
-    where = toWindow(p);
-    lastMouse = where;
+void CFrame::viewLeaving(CView* view) {
+    if (view == pressing) pressing = nullptr; // it may be going for good
+    releaseMouse(view);
 }
 
-long CFrame::getCurrentMouseButtons() {
-    CPoint p;
-    long buttons = 0;
-    getCurrentMouse(p, buttons);
-    return buttons;
+void CFrame::releaseMouse(CView* view) {
+    if (!view || view != mouseView) return;
+    mouseView = nullptr;
+    view->mouseCancelled();
 }
 
 void CFrame::setDirty(bool state) {
@@ -166,10 +164,11 @@ COptionMenu* CFrame::getPopupMenu() const {
 }
 
 void CFrame::onMouseDown(const CPoint& devicePoint, long buttons) {
-    // Clicks that arrive while a control runs its drag loop belong to that drag.
-    if (inMouse || !opened) return;
+    // Another button pressed during a press belongs to that press.
+    if (mouseView || !opened) return;
     CPoint where = toWindow(devicePoint);
     lastMouse = where;
+    lastButtons = buttons;
     if (popup) {
         if (!popup->getRect().pointInside(where)) {
             closePopup();
@@ -184,23 +183,69 @@ void CFrame::onMouseDown(const CPoint& devicePoint, long buttons) {
     }
     CView* view = getViewAt(where);
     if (!view) return;
-    inMouse = true;
+    mouseView = view;
+    pressing = view;
     view->mouse(context.get(), where, buttons);
-    inMouse = false;
+    // A host may close the editor as it hears of the edit the press begins,
+    // before the view has its drag in place: the cancel is sent again now
+    // that the view is done (views end an edit only once).
+    if (CView* pressed = std::exchange(pressing, nullptr); pressed && !opened)
+        pressed->mouseCancelled();
+    redraw();
 }
 
-void CFrame::onFilesDropped(const std::vector<std::string>& paths, const CPoint& devicePoint) {
-    // A drop during a drag or over an open pop-up would act on a window that
-    // is in the middle of something else.
-    if (!opened || inMouse || popup || !dropTarget || paths.empty()) return;
-    dropTarget->filesDropped(paths, toWindow(devicePoint));
-}
-
-void CFrame::onMouseMoved(const CPoint& devicePoint, long) {
+void CFrame::onMouseMoved(const CPoint& devicePoint, long buttons) {
     if (!opened) return;
     CPoint where = toWindow(devicePoint);
     lastMouse = where;
+    lastButtons = buttons;
     if (popup && popup->hover(where)) invalidRect(popup->getRect());
+    if (!mouseView) return;
+    mouseView->mouseMoved(where, buttons);
+    redraw();
+}
+
+void CFrame::onMouseUp(const CPoint& devicePoint, long buttons) {
+    if (!opened) return;
+    // With another button still held the press goes on.
+    if (buttons & kMouseButtonsMask) {
+        onMouseMoved(devicePoint, buttons);
+        return;
+    }
+    CPoint where = toWindow(devicePoint);
+    lastMouse = where;
+    lastButtons = buttons;
+    CView* view = mouseView;
+    if (!view) return;
+    mouseView = nullptr;
+    view->mouseUp(where, buttons);
+    redraw();
+}
+
+void CFrame::onMouseCancelled() {
+    lastButtons &= ~kMouseButtonsMask;
+    releaseMouse(mouseView);
+    redraw();
+}
+
+void CFrame::onMouseWheel(const CPoint& devicePoint, float distance, long buttons) {
+    if (!opened || popup) return;
+    const CPoint where = toWindow(devicePoint);
+    CView* view = mouseView ? mouseView : getViewAt(where);
+    if (view && view->mouseWheel(where, distance, buttons)) redraw();
+}
+
+void CFrame::onKeyDown(long key, long modifiers) {
+    if (!opened || popup) return;
+    CView* view = mouseView ? mouseView : getViewAt(lastMouse);
+    if (view && view->keyDown(key, modifiers)) redraw();
+}
+
+void CFrame::onFilesDropped(const std::vector<std::string>& paths, const CPoint& devicePoint) {
+    // A drop during a press or over an open pop-up would act on a window that
+    // is in the middle of something else.
+    if (!opened || mouseView || popup || !dropTarget || paths.empty()) return;
+    dropTarget->filesDropped(paths, toWindow(devicePoint));
 }
 
 } // namespace VSTGUI

@@ -14,9 +14,11 @@
 // platform window to show just those areas. An idle with nothing dirty draws
 // nothing and sends nothing to the window system.
 //
-// Drag loops: a control's mouse handler may loop while a button is held,
-// calling getCurrentMouse and doIdleStuff on each pass; with a real window the
-// position comes from the window system, headless from the test's script.
+// The mouse: the view a button goes down on has the mouse until no button
+// is held; the frame sends it the moves and the release as the window
+// reports them, and a cancel when the press cannot finish. Nothing here
+// waits for the user: every event is handled and returns, and the frame
+// repaints what a press or a move changed before the next one.
 
 #include "gui/CDrawContext.h"
 #include "gui/CFontRenderer.h"
@@ -55,19 +57,23 @@ public:
     // deleted. UI thread.
     bool open(void* parentWindow);
     bool isOpen() const { return opened; }
-    // Closes the window now, while views may still be running (a drag loop
-    // reads the buttons as released from here on); the frame draws nothing
-    // more and is deleted later. UI thread.
+    // Closes the window now: a press in progress is cancelled (its view ends
+    // its edit), and the frame handles and draws nothing more. UI thread.
     void closeWindow();
     int getScale() const { return scale; }
 
-    // Pumps the window's events, then repaints and shows what is dirty.
-    void doIdleStuff();
-    void idle() { doIdleStuff(); }
+    // Handles the window's events, then repaints and shows what is dirty.
+    void idle();
 
-    // The mouse now (scale 1) with its buttons and modifiers (MouseButtons.h).
-    void getCurrentMouse(CPoint& where, long& buttons);
-    long getCurrentMouseButtons();
+    // The buttons and modifiers (MouseButtons.h) of the latest mouse event;
+    // 0 while the window is closed.
+    long getCurrentMouseButtons() const { return opened ? lastButtons : 0; }
+    // The view that has the mouse (a press in progress), or null.
+    CView* getMouseView() const { return mouseView; }
+    // The press of view ends without a release: it gets mouseCancelled. UI thread.
+    void releaseMouse(CView* view);
+    // A view leaves the window: its press ends, and nothing more is sent to it.
+    void viewLeaving(CView* view);
 
     // Any thread: the whole window is repainted at the next idle.
     void setDirty(bool state = true) override;
@@ -91,6 +97,10 @@ public:
     // tests and hosts of the frame can feed them directly.
     void onMouseDown(const CPoint& where, long buttons) override;
     void onMouseMoved(const CPoint& where, long buttons) override;
+    void onMouseUp(const CPoint& where, long buttons) override;
+    void onMouseCancelled() override;
+    void onMouseWheel(const CPoint& where, float distance, long buttons) override;
+    void onKeyDown(long key, long modifiers) override;
     void onFilesDropped(const std::vector<std::string>& paths, const CPoint& where) override;
     // Null: drops are ignored.
     void setDropTarget(IFileDropTarget* target) { dropTarget = target; }
@@ -103,7 +113,9 @@ private:
 
     int scale;
     bool opened = false;
-    bool inMouse = false;
+    CView* mouseView = nullptr;
+    CView* pressing = nullptr; // the view whose press handler runs
+    long lastButtons = 0;
     std::atomic<bool> pending{true};
     std::unique_ptr<IPlatformWindow> window;
     std::unique_ptr<CSurface> surface;

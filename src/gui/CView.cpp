@@ -12,6 +12,20 @@ void CView::draw(CDrawContext*) {}
 
 void CView::mouse(CDrawContext*, CPoint&, long) {}
 
+void CView::mouseMoved(const CPoint&, long) {}
+
+void CView::mouseUp(const CPoint&, long) {}
+
+void CView::mouseCancelled() {}
+
+bool CView::mouseWheel(const CPoint&, float, long) {
+    return false;
+}
+
+bool CView::keyDown(long, long) {
+    return false;
+}
+
 void CView::setDirty(bool state) {
     dirty.store(state, std::memory_order_release);
     if (state && frame) frame->noteDirty();
@@ -30,6 +44,8 @@ void CView::setVisible(bool state) {
 }
 
 void CView::attached(CViewContainer* newParent, CFrame* newFrame) {
+    // A view that leaves the window while it has the mouse ends its press.
+    if (frame && frame != newFrame) frame->viewLeaving(this);
     parent = newParent;
     frame = newFrame;
 }

@@ -30,9 +30,25 @@ public:
     // Draws the view; the context is clipped to the area being repainted.
     virtual void draw(CDrawContext* context);
     // A mouse button went down at where (scale 1). buttons holds the button
-    // and modifier bits (MouseButtons.h); -1 asks the view to query them.
-    // A view may run a drag loop here (see CFrame::getCurrentMouse).
+    // and modifier bits (MouseButtons.h); -1 stands for those of the event
+    // being handled (CFrame::getCurrentMouseButtons). The view then has the
+    // mouse: the frame sends it every move and the release until no button
+    // is held, or mouseCancelled when the press cannot finish (the window
+    // closes, the view leaves it, the system takes the mouse away). A drag
+    // keeps its state in the view between these calls; none of them waits.
     virtual void mouse(CDrawContext* context, CPoint& where, long buttons = -1);
+    // While the view has the mouse: it moved (buttons: held now, modifiers).
+    virtual void mouseMoved(const CPoint& where, long buttons);
+    // While the view has the mouse: the last button went up.
+    virtual void mouseUp(const CPoint& where, long buttons);
+    // While the view has the mouse: the press ends without a release.
+    virtual void mouseCancelled();
+    // The wheel over the view (distance in notches, positive away from the
+    // user). True when the view used it.
+    virtual bool mouseWheel(const CPoint& where, float distance, long buttons);
+    // A key typed while the mouse is over the view or the view has the mouse
+    // (key: the character, Unicode). True when the view used it.
+    virtual bool keyDown(long key, long modifiers);
     // Whether a click at where belongs to this view.
     virtual bool hitTest(const CPoint& where) const { return size.pointInside(where); }
     // The area repainted when the view is dirty; usually its rectangle.

@@ -15,13 +15,23 @@ namespace VSTGUI {
 
 class CSurface;
 
-// What the backend reports while it pumps its events.
+// What the backend reports while it pumps its events, each as it reads it.
 class IPlatformWindowEvents {
 public:
     virtual ~IPlatformWindowEvents() = default;
     // buttons: the pressed button and the modifier keys (MouseButtons.h).
     virtual void onMouseDown(const CPoint& where, long buttons) = 0;
+    // buttons: those held now, with the modifier keys.
     virtual void onMouseMoved(const CPoint& where, long buttons) = 0;
+    // A button went up; buttons: those still held, with the modifier keys.
+    virtual void onMouseUp(const CPoint& where, long buttons) = 0;
+    // The window lost the mouse in the middle of a press (another window
+    // took it): the release will never come.
+    virtual void onMouseCancelled() = 0;
+    // distance: wheel notches, positive away from the user.
+    virtual void onMouseWheel(const CPoint& where, float distance, long buttons) = 0;
+    // key: the character typed (Unicode); modifiers: MouseButtons.h.
+    virtual void onKeyDown(long key, long modifiers) = 0;
     // Files dropped onto the window (absolute paths, in the order given) at
     // where; backends without drops never call it.
     virtual void onFilesDropped(const std::vector<std::string>& paths, const CPoint& where) = 0;
@@ -46,8 +56,6 @@ public:
     virtual void pumpEvents(IPlatformWindowEvents& events) = 0;
     // Copies these surface rectangles to the screen.
     virtual void show(const std::vector<CRect>& rects) = 0;
-    // The mouse now: position relative to the window, buttons and modifiers.
-    virtual void currentMouse(CPoint& where, long& buttons) = 0;
     // The system's handle of the child window (X11 Window id, HWND).
     virtual void* nativeHandle() const = 0;
 };

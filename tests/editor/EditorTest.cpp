@@ -395,9 +395,62 @@ TEST_F(EditorWindow, KnobDragReachesTheHostAsOneGesture) {
     host.calls.clear();
     click(860, 165, kLButton, {CPoint(860, 155)}); // VOICES
     EXPECT_TRUE(host.calls.empty());
-    // Host automation only marks the window for redrawing.
-    editor->setParameter(0, 0.9f);
-    EXPECT_TRUE(frame()->isDirty());
+}
+
+TEST_F(EditorWindow, HostChangesRedrawOnlyTheControlsShowingThem) {
+    ASSERT_TRUE(open());
+    // The area of the controls that show a value (scale 1: window pixels).
+    auto areaOf = [&](const std::vector<long>& tags) {
+        CRect all;
+        for (CView* v : views())
+            if (auto* c = dynamic_cast<CControl*>(v))
+                for (long t : tags)
+                    if (c->getTag() == t) all.unite(c->getDrawRect());
+        return all;
+    };
+    auto shownArea = [&] {
+        CRect all;
+        for (const CRect& r : window->shown)
+            all.unite(r);
+        return all;
+    };
+    const long delaySync = kDelayFirstId + kDelaySyncOffset;
+    const struct {
+        int32_t id;
+        std::vector<long> shows;
+    } cases[] = {
+        {kMasterLevelId, {kMasterLevelId}},
+        {kDistortionId, {kDistortionId}},
+        // Synced or not, the delay times read differently.
+        {delaySync,
+         {delaySync, kDelayFirstId + kDelayPreTimeOffset, kDelayFirstId + kDelayLeftTimeOffset,
+          kDelayFirstId + kDelayRightTimeOffset}},
+    };
+    for (const auto& c : cases) {
+        const CRect expected = areaOf(c.shows);
+        ASSERT_FALSE(expected.isEmpty()) << c.id;
+        renderer->setParameter(c.id, 0.9);
+        editor->setParameter(c.id, 0.9f);
+        EXPECT_FALSE(frame()->isDirty()) << c.id;
+        const int shown = window->showCalls;
+        editor->idle();
+        EXPECT_EQ(window->showCalls, shown + 1) << c.id;
+        EXPECT_EQ(shownArea(), expected) << c.id;
+        // Nothing is left to draw.
+        editor->idle();
+        EXPECT_EQ(window->showCalls, shown + 1) << c.id;
+    }
+    // A burst of changes of one value draws it once.
+    for (int i = 0; i < 100; ++i)
+        editor->setParameter(kMasterLevelId, float(i) / 100.0f);
+    const int shown = window->showCalls;
+    editor->idle();
+    EXPECT_EQ(window->showCalls, shown + 1);
+    EXPECT_EQ(shownArea(), areaOf({kMasterLevelId}));
+    // A number outside the host's parameters redraws the whole window.
+    editor->setParameter(kHostParameterCount + 5, 0.5f);
+    editor->idle();
+    EXPECT_EQ(shownArea(), CRect(0, 0, CPluginEditor::kWidth, CPluginEditor::kHeight));
 }
 
 TEST_F(EditorWindow, DelayTimesDraggedLandOnTheGridWhileTheHostsAreKept) {

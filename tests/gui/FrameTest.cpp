@@ -1,5 +1,5 @@
 // The frame: repainting only what is dirty, values set from other threads,
-// mouse positions at either scale, drag loops, the splash, failing opens.
+// mouse positions at either scale, drags, the splash, failing opens.
 #include "gui/CControl.h"
 #include "gui/CControlListener.h"
 #include "gui/CSplashScreen.h"
@@ -28,27 +28,37 @@ struct Swatch : CControl {
     }
 };
 
-// A control with a drag loop as the editor's knobs run it: the value follows
-// the vertical distance from the click, one step per 2 pixels, ten times finer
+// A control that drags as the editor's knobs do: the value follows the
+// vertical distance from the click, one step per 2 pixels, ten times finer
 // with Alt held at the click.
 struct DragKnob : Swatch {
-    std::vector<CPoint> seen; // positions the loop read
+    std::vector<CPoint> seen; // the click's and the moves' positions
     long clickButtons = 0;
+    bool dragging = false;
+    CPoint from;
+    float start = 0.0f;
+    float step = 0.0f;
     using Swatch::Swatch;
     void mouse(CDrawContext*, CPoint& where, long buttons) override {
         clickButtons = buttons;
         seen.push_back(where);
         beginEdit();
-        const float start = getValue();
-        const float step = (buttons & kAlt) ? 0.001f : 0.01f;
-        while (buttons & kLButton) {
-            CPoint p;
-            getFrame()->getCurrentMouse(p, buttons);
-            if (!(buttons & kLButton)) break;
-            seen.push_back(p);
-            setValue(start + float((where.v - p.v) / 2) * step);
-            getFrame()->doIdleStuff();
-        }
+        from = where;
+        start = getValue();
+        step = (buttons & kAlt) ? 0.001f : 0.01f;
+        dragging = (buttons & kLButton) != 0;
+        if (!dragging) endEdit();
+    }
+    void mouseMoved(const CPoint& p, long buttons) override {
+        if (!dragging) return;
+        if (!(buttons & kLButton)) return mouseCancelled();
+        seen.push_back(p);
+        setValue(start + float((from.v - p.v) / 2) * step);
+    }
+    void mouseUp(const CPoint&, long) override { mouseCancelled(); }
+    void mouseCancelled() override {
+        if (!dragging) return;
+        dragging = false;
         endEdit();
     }
 };
@@ -202,6 +212,79 @@ TEST(CFrame, ModifiersComeWithTheClick) {
     h.click(150, 100, kLButton);
     h.click(500, 500, kLButton);
     EXPECT_EQ(knob->clickButtons, kRButton | kControl);
+}
+
+TEST(CFrame, APressEndsWithItsReleaseOrACancelAndNothingElseWaits) {
+    HeadlessFrame h;
+    Recorder listener;
+    auto* knob = new DragKnob(CRect(20, 20, 40, 60), &listener, 7);
+    knob->setValue(0.5f);
+    h.frame->addView(knob);
+    const std::vector<std::string> gesture{"begin 7", "end 7"};
+
+    // The system takes the mouse away after one move: the edit ends there.
+    h.window->mouseDown(CPoint(30, 40), kLButton);
+    h.window->dragTo(CPoint(30, 30), kLButton);
+    h.window->cancel();
+    h.frame->idle();
+    EXPECT_EQ(listener.calls, gesture);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.55f);
+    EXPECT_EQ(h.frame->getMouseView(), nullptr);
+
+    // A press whose release has not come yet: the frame returns at once and
+    // the knob keeps its drag; another button meanwhile belongs to it.
+    listener.calls.clear();
+    h.frame->onMouseDown(CPoint(30, 40), kLButton);
+    h.frame->onMouseMoved(CPoint(30, 20), kLButton);
+    h.frame->onMouseUp(CPoint(30, 20), kLButton); // the right button went up, the left is held
+    h.frame->onMouseDown(CPoint(150, 100), kRButton);
+    EXPECT_EQ(h.frame->getMouseView(), knob);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.65f);
+    EXPECT_EQ(listener.calls, std::vector<std::string>{"begin 7"});
+    // Taken out of the window in the middle of it, the knob ends its edit and hears no more.
+    ASSERT_TRUE(h.frame->removeView(knob, false));
+    EXPECT_EQ(listener.calls, gesture);
+    h.frame->onMouseMoved(CPoint(30, 0), kLButton);
+    h.frame->onMouseUp(CPoint(30, 0), 0);
+    EXPECT_FLOAT_EQ(knob->getValue(), 0.65f);
+    delete knob;
+
+    // Closing the window in the middle of a press ends its edit.
+    auto* other = new DragKnob(CRect(20, 20, 40, 60), &listener, 8);
+    h.frame->addView(other);
+    listener.calls.clear();
+    h.frame->onMouseDown(CPoint(30, 40), kLButton);
+    h.frame->closeWindow();
+    EXPECT_EQ(listener.calls, (std::vector<std::string>{"begin 8", "end 8"}));
+}
+
+TEST(CFrame, WheelAndKeysReachTheViewUnderTheMouse) {
+    struct Listening : Swatch {
+        using Swatch::Swatch;
+        std::vector<std::string> heard;
+        bool mouseWheel(const CPoint& p, float distance, long) override {
+            heard.push_back("wheel " + std::to_string(p.h) + "," + std::to_string(p.v) + " " +
+                            std::to_string(int(distance)));
+            return true;
+        }
+        bool keyDown(long key, long modifiers) override {
+            heard.push_back("key " + std::string(1, char(key)) + " " + std::to_string(modifiers));
+            return true;
+        }
+    };
+    for (int scale : {1, 2}) {
+        HeadlessFrame h(scale);
+        auto* view = new Listening(CRect(10, 10, 50, 50));
+        h.frame->addView(view);
+        h.window->wheel(CPoint(20 * scale, 30 * scale), -1.0f);
+        h.window->wheel(CPoint(100 * scale, 100 * scale), 1.0f); // over no view
+        h.window->mouseMove(CPoint(20 * scale, 20 * scale));
+        h.window->key('q', kShift);
+        h.frame->idle();
+        EXPECT_EQ(view->heard,
+                  (std::vector<std::string>{"wheel 20,30 -1", "key q " + std::to_string(kShift)}))
+            << scale;
+    }
 }
 
 TEST(CFrame, ClicksGoToTheTopMostVisibleView) {

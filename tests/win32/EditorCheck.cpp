@@ -322,7 +322,7 @@ public:
 // ---- the host's window ----
 
 // Messages another thread sends the host's window, so that the host acts on
-// its own thread while the editor runs a drag loop there.
+// its own thread in the middle of a drag.
 constexpr UINT kCloseEditorMessage = WM_APP + 1;
 constexpr UINT kDestroyWindowMessage = WM_APP + 2;
 Plugin* windowOwner = nullptr;
@@ -394,8 +394,8 @@ public:
         idle(plugin);
         setKeys(kNoKeys);
     }
-    // The moves and the release wait in the queue until the knob's drag
-    // loop reads them.
+    // The window queues the press, the moves and the release as the host's
+    // loop hands them to it; the editor's idle delivers them.
     void drag(Point from, const std::vector<Point>& path, int keys) override {
         setKeys(keys);
         post(WM_LBUTTONDOWN, from, MK_LBUTTON | flags(keys));
@@ -657,15 +657,22 @@ template <typename Fault> void duringDrag(const std::string& what, Fault fault, 
     const Point knob = inside(kMasterLevel);
     user.post(WM_LBUTTONDOWN, knob, MK_LBUTTON);
     pumpMessages();
+    std::atomic<bool> done{false};
     std::thread other([&] {
         Sleep(200);
         PostMessageW(child, WM_MOUSEMOVE, MK_LBUTTON,
                      MAKELPARAM(WORD(knob.x), WORD(knob.y - kDragRise / 2)));
         Sleep(200);
         fault(plugin, host, child);
+        done = true;
     });
-    // The click reaches the knob here, and its drag loop runs until the fault ends it.
-    plugin.dispatch(effEditIdle);
+    // The host's loop meanwhile: its messages and the editor's idle, which
+    // delivers the click and the move; the release never comes.
+    while (!done) {
+        plugin.dispatch(effEditIdle);
+        pumpMessages();
+        Sleep(5);
+    }
     other.join();
     pumpMessages();
     if (!hostCloses) plugin.dispatch(effEditClose);

@@ -83,24 +83,33 @@ public:
     }
     // Up raises the value; Control gives fine steps; Alt-click restores the default.
     void mouse(CDrawContext*, CPoint& where, long buttons) override {
+        dragging = false;
         if (!(buttons & kLButton)) return;
         if (buttons & kAlt) {
             setValue(getDefaultValue());
             return;
         }
-        const float start = getValue();
-        const int startY = where.v;
-        CPoint p;
-        long now = buttons;
-        for (;;) {
-            getFrame()->getCurrentMouse(p, now);
-            if (!(now & kLButton)) break;
-            const float step = (now & kControl) ? kFineFactor / kDragPixels : 1.0f / kDragPixels;
-            setValue(start + float(startY - p.v) * step);
-            bounceValue();
-            getFrame()->doIdleStuff();
-        }
+        start = getValue();
+        startY = where.v;
+        dragging = true;
     }
+    void mouseMoved(const CPoint& p, long now) override {
+        if (!dragging) return;
+        if (!(now & kLButton)) {
+            dragging = false;
+            return;
+        }
+        const float step = (now & kControl) ? kFineFactor / kDragPixels : 1.0f / kDragPixels;
+        setValue(start + float(startY - p.v) * step);
+        bounceValue();
+    }
+    void mouseUp(const CPoint&, long) override { dragging = false; }
+    void mouseCancelled() override { dragging = false; }
+
+private:
+    bool dragging = false;
+    float start = 0.0f;
+    int startY = 0;
 };
 
 // The values as text, in both font sizes.
@@ -281,17 +290,16 @@ public:
         frame.idle();
         setKeys(0);
     }
-    // The moves and the release wait in the queue until the knob's drag loop
-    // reads them.
+    // The window queues the press, the moves and the release as the
+    // thread's loop hands them to it; the next idle delivers them.
     void drag(CPoint from, const std::vector<CPoint>& path, long buttons) override {
         setKeys(buttons);
         post(WM_LBUTTONDOWN, from, buttons);
-        pumpMessages();
         for (const CPoint& p : path)
             post(WM_MOUSEMOVE, p, buttons);
         post(WM_LBUTTONUP, path.back(), buttons & ~kMouseButtonsMask);
-        frame.idle();
         pumpMessages();
+        frame.idle();
         setKeys(0);
     }
 
@@ -432,8 +440,10 @@ int compareWindows(const std::string& prefix, const std::string& capturePrefix) 
         HWND child = static_cast<HWND>(editor.frame->getPlatformWindow()->nativeHandle());
         PostMessageW(child, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(90, 30));
         pumpMessages();
+        editor.frame->idle();
         PostMessageW(child, WM_MOUSEMOVE, MK_LBUTTON, MAKELPARAM(90, 10));
         PostMessageW(child, WM_CLOSE, 0, 0);
+        pumpMessages();
         editor.frame->idle();
         editor.frame->idle();
         const float value = editor.knobs[0]->getValue();

@@ -20,8 +20,8 @@ namespace VSTGUI {
 
 namespace {
 
-// Longest wait for a mouse message in a drag loop: well under a screen frame.
-constexpr DWORD kDragWaitMilliseconds = 8;
+// One notch of the wheel in WM_MOUSEWHEEL's delta.
+constexpr int kWheelNotch = 120;
 
 // The module (our DLL, or the program linking the framework) that owns the
 // window class: the one this function lives in, not the host's .exe.
@@ -252,33 +252,59 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
     case WM_MBUTTONDBLCLK:
         return queueDown(kMButton);
     case WM_MOUSEMOVE:
-    case WM_LBUTTONUP:
-    case WM_RBUTTONUP:
-    case WM_MBUTTONUP: {
         mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
         buttons = buttonsFromFlags(WPARAM(wParam));
-        if (message != WM_MOUSEMOVE && !(buttons & kMouseButtonsMask) && captured) {
-            captured = false;
-            ReleaseCapture();
-        }
-        // Only the latest position matters.
-        if (!events.empty() && events.back().kind == Kind::Moved)
+        // Without a button held only the latest of a run of moves matters; a
+        // drag sees every one (the bar editor draws each column it crosses).
+        if (!events.empty() && events.back().kind == Kind::Moved && !(buttons & kMouseButtonsMask))
             events.back() = Event{Kind::Moved, mouse, buttons, {}};
         else
             events.push_back(Event{Kind::Moved, mouse, buttons, {}});
+        return 0;
+    case WM_LBUTTONUP:
+    case WM_RBUTTONUP:
+    case WM_MBUTTONUP:
+        // The flags are those after the release: the buttons still held.
+        mouse = CPoint(short(LOWORD(lParam)), short(HIWORD(lParam)));
+        buttons = buttonsFromFlags(WPARAM(wParam));
+        if (!(buttons & kMouseButtonsMask) && captured) {
+            captured = false; // before the release, so that it is not taken for a loss
+            ReleaseCapture();
+        }
+        events.push_back(Event{Kind::Up, mouse, buttons, {}});
+        return 0;
+    case WM_MOUSEWHEEL: {
+        // The wheel's position is on the screen.
+        POINT at{short(LOWORD(lParam)), short(HIWORD(lParam))};
+        ScreenToClient(window, &at);
+        Event e{Kind::Wheel,
+                CPoint(int(at.x), int(at.y)),
+                buttonsFromFlags(WPARAM(LOWORD(wParam))) & ~kMouseButtonsMask,
+                {}};
+        e.distance = float(short(HIWORD(wParam))) / float(kWheelNotch);
+        events.push_back(std::move(e));
+        return 0;
+    }
+    case WM_CHAR: {
+        Event e{Kind::Key, mouse, modifierKeys(), {}};
+        e.key = long(wParam);
+        events.push_back(std::move(e));
         return 0;
     }
     case WM_DROPFILES:
         queueDrop(reinterpret_cast<void*>(wParam));
         return 0;
     case WM_CAPTURECHANGED:
-        // Another window took the mouse (or we let it go): a drag in progress
-        // must end, as it would never see the release.
+        // Another window took the mouse: a press in progress must end, as it
+        // would never see the release.
+        if (captured) events.push_back(Event{Kind::Cancelled, mouse, 0, {}});
         captured = false;
         buttons &= ~kMouseButtonsMask;
         return 0;
     case WM_DESTROY:
         // Gone with the host's window, or closed by us.
+        if (captured) events.push_back(Event{Kind::Cancelled, mouse, 0, {}});
+        captured = false;
         window = nullptr;
         postTarget.store(nullptr);
         buttons = 0;
@@ -289,18 +315,36 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
 }
 
 void CWin32Window::pumpEvents(IPlatformWindowEvents& sink) {
-    // A click's handler may run a drag loop that queues more; take only what
-    // is here now.
+    // A handler may let messages in (a dialog) that queue more; take only
+    // what is here now.
     std::deque<Event> now;
     now.swap(events);
+    // What the user did before the window went still counts: the frame
+    // decides whether it still handles events.
     for (const Event& e : now) {
-        if (!window) return;
-        if (e.kind == Kind::Down)
+        switch (e.kind) {
+        case Kind::Down:
             sink.onMouseDown(e.where, e.buttons);
-        else if (e.kind == Kind::Moved)
+            break;
+        case Kind::Moved:
             sink.onMouseMoved(e.where, e.buttons);
-        else
+            break;
+        case Kind::Up:
+            sink.onMouseUp(e.where, e.buttons);
+            break;
+        case Kind::Cancelled:
+            sink.onMouseCancelled();
+            break;
+        case Kind::Wheel:
+            sink.onMouseWheel(e.where, e.distance, e.buttons);
+            break;
+        case Kind::Key:
+            sink.onKeyDown(e.key, e.buttons);
+            break;
+        case Kind::Dropped:
             sink.onFilesDropped(e.paths, e.where);
+            break;
+        }
     }
 }
 
@@ -327,36 +371,6 @@ void CWin32Window::queueDrop(void* handle) {
     }
     DragFinish(drop);
     if (!e.paths.empty()) events.push_back(std::move(e));
-}
-
-void CWin32Window::currentMouse(CPoint& where, long& b) {
-    if (!window) {
-        where = mouse;
-        b = 0;
-        return;
-    }
-    // Our window's messages only (the host's stay queued for its own loop),
-    // up to the first mouse message: each query sees the next position, and
-    // a release only after the moves before it.
-    auto dispatchUntilMouse = [this]() {
-        MSG msg;
-        bool any = false;
-        while (window && PeekMessageW(&msg, window, 0, 0, PM_REMOVE)) {
-            any = true;
-            TranslateMessage(&msg);
-            DispatchMessageW(&msg);
-            if (msg.message >= WM_MOUSEFIRST && msg.message <= WM_MOUSELAST) break;
-        }
-        return any;
-    };
-    if (!dispatchUntilMouse() && window) {
-        // Nothing yet: wait a little for a move or the release instead of spinning.
-        MsgWaitForMultipleObjects(0, nullptr, FALSE, kDragWaitMilliseconds, QS_ALLINPUT);
-        dispatchUntilMouse();
-    }
-    where = mouse;
-    b = window ? (buttons & kMouseButtonsMask) | modifierKeys() : 0;
-    if (!captured) b &= ~kMouseButtonsMask;
 }
 
 int windowDpi(void* handle) {

@@ -5,12 +5,11 @@
 //
 // The window procedure runs whenever the host's message loop dispatches to
 // us; it repaints exposed parts from the surface at once and queues the
-// mouse, which reaches the frame at its next idle (pumpEvents). During a
-// control's drag loop the host's loop is not running, so currentMouse pumps
-// our window's messages itself: the window keeps repainting, and the
-// position and buttons come from the mouse messages it receives while it
-// holds the capture. Files dropped from the shell (WM_DROPFILES) are queued
-// with the mouse and reach the frame the same way.
+// mouse, the wheel and typed characters, which reach the frame at its next
+// idle (pumpEvents). While a button is held the window holds the capture, so
+// the moves and the release come to it even outside the window; losing the
+// capture cancels the press. Files dropped from the shell (WM_DROPFILES) are
+// queued with the mouse and reach the frame the same way.
 //
 // UI thread only (the thread that opened the window), except requestClose;
 // a close from another thread, which Windows does not allow to destroy the
@@ -42,19 +41,20 @@ public:
     void requestClose() override;
     void pumpEvents(IPlatformWindowEvents& events) override;
     void show(const std::vector<CRect>& rects) override;
-    void currentMouse(CPoint& where, long& buttons) override;
     void* nativeHandle() const override { return window; }
 
     // The window procedure's work, for the procedure (a plain function) to call.
     long long handleMessage(unsigned message, unsigned long long wParam, long long lParam);
 
 private:
-    enum class Kind { Down, Moved, Dropped };
+    enum class Kind { Down, Moved, Up, Cancelled, Wheel, Key, Dropped };
     struct Event {
         Kind kind;
         CPoint where;
-        long buttons;
+        long buttons;                   // Key: the modifiers
         std::vector<std::string> paths; // Dropped: UTF-8
+        float distance = 0.0f;          // Wheel: notches
+        long key = 0;                   // Key: the character
     };
     void paintRect(void* dc, const CRect& r) const;
     void queueDrop(void* drop);

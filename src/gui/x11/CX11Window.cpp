@@ -11,7 +11,6 @@
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
 
-#include <poll.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -41,9 +40,6 @@ struct ErrorTrap {
     ErrorTrap& operator=(const ErrorTrap&) = delete;
 };
 
-// Longest wait of one mouse query in a drag loop: well under a screen frame.
-constexpr int kDragWaitMilliseconds = 8;
-
 long buttonsFromState(unsigned state) {
     long b = 0;
     if (state & Button1Mask) b |= kLButton;
@@ -67,6 +63,10 @@ long buttonBit(unsigned button) {
         return 0; // the wheel and extra buttons
     }
 }
+
+// The wheel's notches come as presses of buttons 4 (away from the user) and 5.
+constexpr unsigned kWheelAway = 4;
+constexpr unsigned kWheelToward = 5;
 
 // The XDND protocol version we speak; sources of later versions are ignored,
 // as the protocol asks.
@@ -133,7 +133,7 @@ bool CX11Window::open(void* parent, const CSurface& surface) {
     // blit the surface there, instead of flashing them black first.
     attributes.background_pixmap = None;
     attributes.event_mask = ButtonPressMask | ButtonReleaseMask | PointerMotionMask | ExposureMask |
-                            StructureNotifyMask;
+                            StructureNotifyMask | KeyPressMask;
     // Visual and colormap given, not copied from the parent: the host's window
     // may use another visual (32-bit with alpha, for instance).
     window = XCreateWindow(display, parentWindow, 0, 0, unsigned(surface.width()),
@@ -220,18 +220,44 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
                           e.xexpose.y + e.xexpose.height));
             blitted = true;
             break;
-        case ButtonPress:
+        case ButtonPress: {
+            const CPoint at(e.xbutton.x, e.xbutton.y);
+            const long modifiers = buttonsFromState(e.xbutton.state) & ~kMouseButtonsMask;
             if (long bit = buttonBit(e.xbutton.button))
-                events.onMouseDown(CPoint(e.xbutton.x, e.xbutton.y),
-                                   bit | (buttonsFromState(e.xbutton.state) & ~kMouseButtonsMask));
+                events.onMouseDown(at, bit | modifiers);
+            else if (e.xbutton.button == kWheelAway || e.xbutton.button == kWheelToward)
+                events.onMouseWheel(at, e.xbutton.button == kWheelAway ? 1.0f : -1.0f, modifiers);
             break;
-        case MotionNotify:
-            // Only the latest position matters.
-            while (XCheckTypedWindowEvent(display, window, MotionNotify, &e)) {
+        }
+        case ButtonRelease:
+            // The state is the one before the release: the button is still in it.
+            if (long bit = buttonBit(e.xbutton.button))
+                events.onMouseUp(CPoint(e.xbutton.x, e.xbutton.y),
+                                 buttonsFromState(e.xbutton.state) & ~bit);
+            break;
+        case MotionNotify: {
+            // Without a button held only the latest of a run of moves
+            // matters; a drag sees every one (the bar editor draws each
+            // column it crosses).
+            XEvent next;
+            const unsigned held = Button1Mask | Button2Mask | Button3Mask;
+            while (!(e.xmotion.state & held) && XEventsQueued(display, QueuedAlready) > 0) {
+                XPeekEvent(display, &next);
+                if (next.type != MotionNotify || next.xmotion.window != window) break;
+                XNextEvent(display, &e);
             }
             events.onMouseMoved(CPoint(e.xmotion.x, e.xmotion.y),
                                 buttonsFromState(e.xmotion.state));
             break;
+        }
+        case KeyPress: {
+            char typed[8] = {};
+            KeySym symbol = 0;
+            if (XLookupString(&e.xkey, typed, sizeof typed - 1, &symbol, nullptr) > 0)
+                events.onKeyDown(long(static_cast<unsigned char>(typed[0])),
+                                 buttonsFromState(e.xkey.state) & ~kMouseButtonsMask);
+            break;
+        }
         case ClientMessage: {
             const long* data = e.xclient.data.l;
             const Atom type = e.xclient.message_type;
@@ -252,8 +278,12 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
                 selectionArrived(e.xselection.property, events);
             break;
         case DestroyNotify:
-            // Gone with the host's window: nothing more to show or destroy.
-            if (e.xdestroywindow.window == window) window = 0;
+            // Gone with the host's window: nothing more to show or destroy,
+            // and a press in progress will never see its release.
+            if (e.xdestroywindow.window == window) {
+                window = 0;
+                events.onMouseCancelled();
+            }
             break;
         default:
             break;
@@ -372,25 +402,6 @@ void CX11Window::show(const std::vector<CRect>& rects) {
     for (const CRect& r : rects)
         putRect(r);
     XFlush(display);
-}
-
-void CX11Window::currentMouse(CPoint& where, long& buttons) {
-    buttons = 0;
-    if (!display || !window) return;
-    ErrorTrap trap;
-    // A drag loop asks again and again; while the mouse rests, wait a little
-    // for the server to report a move or a release instead of spinning.
-    if (XEventsQueued(display, QueuedAlready) == 0) {
-        pollfd fd{ConnectionNumber(display), POLLIN, 0};
-        poll(&fd, 1, kDragWaitMilliseconds);
-    }
-    Window root, child;
-    int rootX, rootY, x = 0, y = 0;
-    unsigned state = 0;
-    if (XQueryPointer(display, window, &root, &child, &rootX, &rootY, &x, &y, &state)) {
-        where = CPoint(x, y);
-        buttons = buttonsFromState(state);
-    }
 }
 
 void* CX11Window::nativeHandle() const {

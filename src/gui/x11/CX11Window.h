@@ -3,7 +3,9 @@
 // connection of its own (the host's toolkit keeps its own connection, and
 // never sees ours). The surface is shown with XPutImage of a ZPixmap that
 // points straight at the surface's words; events are read only when the frame
-// idles or a drag loop asks, so an idle with nothing to do costs no request.
+// idles, so an idle with nothing to do costs no request. The server grabs the
+// pointer for us while a button is held, so the moves and the release of a
+// press reach us even outside the window.
 // UI thread only.
 
 #include "gui/IPlatformWindow.h"
@@ -33,7 +35,6 @@ public:
     void close() override;
     void pumpEvents(IPlatformWindowEvents& events) override;
     void show(const std::vector<CRect>& rects) override;
-    void currentMouse(CPoint& where, long& buttons) override;
     void* nativeHandle() const override;
 
     // The window's own connection (an Xlib Display*).
