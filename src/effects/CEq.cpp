@@ -123,9 +123,9 @@ void CEq::filter(const Biquad& c, Memory& ml, Memory& mr, float* left, float* ri
         const float xr = finiteOrZero(right[n]);
         // Grouped so that a flat section (b == a) returns its input exactly.
         const float yl =
-            flushSilence(c.b0 * xl + (c.b1 * lx1 - c.a1 * ly1) + (c.b2 * lx2 - c.a2 * ly2));
+            flushDenormal(c.b0 * xl + (c.b1 * lx1 - c.a1 * ly1) + (c.b2 * lx2 - c.a2 * ly2));
         const float yr =
-            flushSilence(c.b0 * xr + (c.b1 * rx1 - c.a1 * ry1) + (c.b2 * rx2 - c.a2 * ry2));
+            flushDenormal(c.b0 * xr + (c.b1 * rx1 - c.a1 * ry1) + (c.b2 * rx2 - c.a2 * ry2));
         lx2 = lx1;
         lx1 = xl;
         ly2 = ly1;

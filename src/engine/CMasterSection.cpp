@@ -54,7 +54,7 @@ void CMasterSection::process(float* left, float* right, int32_t n) {
     float* hr = highPassState + 4; // right
     for (int32_t i = 0; i < n; ++i) {
         float x = flushDenormal(left[i]);
-        float y = flushSilence(k0 * (x - 2.0f * hl[1] + hl[0]) - k1 * hl[3] - k2 * hl[2]);
+        float y = flushDenormal(k0 * (x - 2.0f * hl[1] + hl[0]) - k1 * hl[3] - k2 * hl[2]);
         hl[0] = hl[1];
         hl[1] = x;
         hl[2] = hl[3];
@@ -62,7 +62,7 @@ void CMasterSection::process(float* left, float* right, int32_t n) {
         float l = y;
 
         x = flushDenormal(right[i]);
-        y = flushSilence(k0 * (x - 2.0f * hr[1] + hr[0]) - k1 * hr[3] - k2 * hr[2]);
+        y = flushDenormal(k0 * (x - 2.0f * hr[1] + hr[0]) - k1 * hr[3] - k2 * hr[2]);
         hr[0] = hr[1];
         hr[1] = x;
         hr[2] = hr[3];
