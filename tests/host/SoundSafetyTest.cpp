@@ -134,8 +134,8 @@ TEST(SoundSafety, EveryProgramStaysBelowFullScaleAtEveryRateAndEndsWithoutClicks
             const int64_t reach = int64_t(plan.rate * 0.001);
             for (const std::vector<float>* channel : {&out.left, &out.right}) {
                 int64_t at = 0;
-                const double ratio = worstStepRatio(*channel, release, int64_t(out.size()),
-                                                    kStepFloor, reach, &at);
+                const double ratio =
+                    worstStepRatio(*channel, release, int64_t(out.size()), kStepFloor, reach, &at);
                 EXPECT_LE(ratio, kMaxStepRatio) << "at " << double(at) / plan.rate << " s";
             }
         }
