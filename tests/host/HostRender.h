@@ -51,6 +51,11 @@ double truePeakDb(const StereoSignal& s, double sampleRate);
 // factor of tens or hundreds. `at` receives the frame of the worst step.
 double worstStepRatio(const std::vector<float>& x, int64_t from, int64_t to, float floor,
                       int64_t reach, int64_t* at = nullptr);
+// Where voices only end, no step may stand out of the signal's own steps by
+// more than this factor; steps below the floor (-60 dBFS) are not heard as
+// clicks.
+constexpr double kClickStepRatio = 12.0;
+constexpr float kClickStepFloor = 0.001f;
 
 // Magnitude of the frequency `hz` in the left channel over [from, to), per
 // sample (Goertzel), so that a full-scale sine gives about 0.5.

@@ -33,10 +33,6 @@ constexpr int32_t kBlock = 512;
 // The stress phrase: the chord held this long, then a tail.
 constexpr double kHoldSeconds = 0.4;
 constexpr double kPhraseSeconds = 0.9;
-// No step of a release tail may stand out of the signal's own steps by more
-// than this factor; steps below kStepFloor (-60 dBFS) are not heard as clicks.
-constexpr double kMaxStepRatio = 12.0;
-constexpr float kStepFloor = 0.001f;
 // Output between 0 and this magnitude is remains of a tail, not sound.
 constexpr float kTinyLevel = 1e-30f;
 
@@ -134,9 +130,9 @@ TEST(SoundSafety, EveryProgramStaysBelowFullScaleAtEveryRateAndEndsWithoutClicks
             const int64_t reach = int64_t(plan.rate * 0.001);
             for (const std::vector<float>* channel : {&out.left, &out.right}) {
                 int64_t at = 0;
-                const double ratio =
-                    worstStepRatio(*channel, release, int64_t(out.size()), kStepFloor, reach, &at);
-                EXPECT_LE(ratio, kMaxStepRatio) << "at " << double(at) / plan.rate << " s";
+                const double ratio = worstStepRatio(*channel, release, int64_t(out.size()),
+                                                    kClickStepFloor, reach, &at);
+                EXPECT_LE(ratio, kClickStepRatio) << "at " << double(at) / plan.rate << " s";
             }
         }
     }
@@ -207,8 +203,8 @@ TEST(SoundSafety, LoadingAProgramWhileNotesSoundFadesOutInsteadOfCutting) {
     ASSERT_GT(heard.size(), size_t(0.3 * kRate));
     EXPECT_GT(peak(StereoSignal{heard, heard}, 0, int64_t(0.3 * kRate)), 0.03f);
     const double ratio =
-        worstStepRatio(heard, int64_t(0.1 * kRate), int64_t(heard.size()), kStepFloor, 44);
-    EXPECT_LE(ratio, kMaxStepRatio);
+        worstStepRatio(heard, int64_t(0.1 * kRate), int64_t(heard.size()), kClickStepFloor, 44);
+    EXPECT_LE(ratio, kClickStepRatio);
 }
 
 TEST(SoundSafety, HostValuesOutOfRangeNeverPoisonTheSound) {

@@ -349,3 +349,26 @@ TEST(ProgramFormat, SequencerAndWaveBlocks) {
     EXPECT_FALSE(loadWave(untouched, r));
     EXPECT_EQ(untouched.operators[0].harmonicAmplitudes[0], 1.0);
 }
+
+TEST(ProgramFormat, ValuesBeyondTheirRangeLoadAtTheNearestEnd) {
+    // A file written with values no control can set (a host that broke the
+    // 0..1 rule, a damaged file) must not make the engine explode on loading.
+    double fineTune = 0.5;
+    CProgram source;
+    source.fineTune = &fineTune;
+    source.setValue(kMasterLevelId, 9999.99);
+    source.setValue(kDistortionId, -5.0);
+    source.setValue(kGlideFactorId, 3.0);
+    source.operators[2].amplitude = 40.0;
+    source.operators[2].startPhase = -2.0;
+    source.operators[2].coarseTune = 12.5; // engine units: kept
+    CProgram p;
+    p.fineTune = &fineTune;
+    ASSERT_TRUE(loadBytes(p, saveBytes(source), false));
+    EXPECT_EQ(p.getValue(kMasterLevelId, false), 1.0);
+    EXPECT_EQ(p.getValue(kDistortionId, false), 0.0);
+    EXPECT_EQ(p.getValue(kGlideFactorId, false), 1.0);
+    EXPECT_EQ(p.operators[2].amplitude, 1.0);
+    EXPECT_EQ(p.operators[2].startPhase, 0.0);
+    EXPECT_EQ(p.operators[2].coarseTune, 12.5);
+}
