@@ -11,6 +11,18 @@ inline float flushDenormal(float x) {
     return (bits & 0x7f800000u) == 0 ? 0.0f : x;
 }
 
+// Below this magnitude (-200 dBFS, far below any converter's last bit) a
+// sample or a decaying state is silence. Tails that decay in feedback loops
+// and filters are made exact 0 here, so that a finished sound ends in true
+// digital silence instead of creeping toward the smallest float for a
+// minute, and nothing downstream scales such remains into denormals.
+constexpr float kSilenceLevel = 1e-10f;
+
+// x, or 0 when its magnitude is below kSilenceLevel (denormals included).
+inline float flushSilence(float x) {
+    return (x < kSilenceLevel && x > -kSilenceLevel) ? 0.0f : x;
+}
+
 inline double flushDenormal(double x) {
     uint64_t bits;
     std::memcpy(&bits, &x, sizeof bits);

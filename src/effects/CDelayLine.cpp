@@ -108,7 +108,7 @@ void CDelayLine::process(float* buffer, int32_t frames) {
 
         Pass& reading = passes[1 - writePass];
         const float r = readAt(reading, writeTime);
-        damped = flushDenormal(damped + (r - damped) * damping);
+        damped = flushSilence(damped + (r - damped) * damping);
         const float w = feedback * damped + x * inputGain;
 
         double s = step * m;

@@ -149,8 +149,8 @@ void CReverb::runComb(Stage& comb, const float* input, int32_t frames, float fb,
         const float oL = bufL[iL], oR = bufR[iR];
         sumL[i] += oL;
         sumR[i] += oR;
-        storeL = flushDenormal(storeL * damp + oL * undamped);
-        storeR = flushDenormal(storeR * damp + oR * undamped);
+        storeL = flushSilence(storeL * damp + oL * undamped);
+        storeR = flushSilence(storeR * damp + oR * undamped);
         bufL[iL] = storeL * fb + u;
         bufR[iR] = storeR * fb + u;
         if (++iL >= lengthL) iL = 0;
@@ -173,7 +173,7 @@ void CReverb::runAllpass(Stage& allpass, int32_t frames) {
     const int32_t lengthL = l.length, lengthR = r.length;
     int32_t iL = l.index, iR = r.index;
     for (int32_t i = 0; i < frames; ++i) {
-        const float bL = flushDenormal(bufL[iL]), bR = flushDenormal(bufR[iR]);
+        const float bL = flushSilence(bufL[iL]), bR = flushSilence(bufR[iR]);
         bufL[iL] = bL * kAllpassGain + sL[i];
         bufR[iR] = bR * kAllpassGain + sR[i];
         if (++iL >= lengthL) iL = 0;

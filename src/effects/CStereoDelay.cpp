@@ -190,8 +190,8 @@ void CStereoDelay::process(float* left, float* right, int32_t frames) {
         pre0[pp] = finiteOrZero(a);
         pre1[pp] = finiteOrZero(b);
         const float dl = lineL[lp], dr = lineR[rp];
-        lineL[lp] = flushDenormal(fbG * dr + (pa + pb) * 0.5f);
-        lineR[rp] = flushDenormal(dl);
+        lineL[lp] = flushSilence(fbG * dr + (pa + pb) * 0.5f);
+        lineR[rp] = flushSilence(dl);
         left[n] = (dr * rlG + dl * llG + pa * dryG) * wetG + a;
         right[n] = (dl * lrG + dr * rrG + pb * dryG) * wetG + b;
         if (++pp > pLen) pp = 0;

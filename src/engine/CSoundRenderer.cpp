@@ -1,6 +1,7 @@
 #include "engine/CSoundRenderer.h"
 
 #include "base/Denormal.h"
+#include "base/SampleGuard.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
 #include "engine/IRendererHost.h"
@@ -165,6 +166,7 @@ void CSoundRenderer::setSampleRate(double rate) {
     std::lock_guard<std::mutex> lock(structureMutex);
     sampleRateValue = rate;
     masterSection.setSampleRate(rate);
+    exchangeFade.setSampleRate(rate);
     sequencers[0].setSampleRate(rate);
     sequencers[1].setSampleRate(rate);
     voiceAllocator.setSampleRate(voiceRate());
@@ -237,6 +239,8 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
             std::memset(left, 0, sizeof(float) * size_t(n));
             std::memset(right, 0, sizeof(float) * size_t(n));
             renderPiece(left, right, n);
+            exchangeFade.apply(left, right, n);
+            silenceRemains(left, right, n);
             if (replace) {
                 std::memcpy(hostLeft + done, left, sizeof(float) * size_t(n));
                 std::memcpy(hostRight + done, right, sizeof(float) * size_t(n));
@@ -252,6 +256,7 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
         if (last) break;
     }
     events.empty();
+    exchangeFade.blockRendered(frames, sampleRateValue);
 }
 
 void CSoundRenderer::renderPiece(float* left, float* right, int32_t n) {
@@ -262,6 +267,13 @@ void CSoundRenderer::renderPiece(float* left, float* right, int32_t n) {
     eq.process(left, right, n);
     // Free-running envelopes advance once per piece, shared by every voice.
     liveEnvelopes->advanceFreeRunning(double(n) / sampleRateValue);
+}
+
+void CSoundRenderer::silenceRemains(float* left, float* right, int32_t n) {
+    for (int32_t i = 0; i < n; ++i) {
+        left[i] = flushSilence(left[i]);
+        right[i] = flushSilence(right[i]);
+    }
 }
 
 void CSoundRenderer::takeEdits() {
@@ -472,6 +484,11 @@ double CSoundRenderer::sequencerRandom() {
 // ---------------------------------------------------------------- parameters
 
 void CSoundRenderer::setParameter(int32_t id, double value) {
+    // A value that is no number would stay in every smoothed state it
+    // reaches; host parameters mean 0..1, and a value beyond would make a
+    // squared gain explode (and be stored so in the program).
+    if (!std::isfinite(value)) return;
+    if (id >= 0 && id < kHostParameterCount) value = clampUnit(value);
     const int32_t sequencer = sequencerOfValue(id);
     if (sequencer < 0 && envelopeOfValue(*programData, id) < 0) {
         programData->setValue(id, value);
@@ -605,6 +622,9 @@ std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming
                               incoming.operators[i].harmonicPhases, 0.0);
     liveEnvelopes->beginEdit();
     liveEnvelopes->stageAll(incoming);
+    // The exchange silences every voice and clears the effects' tails: the
+    // output fades out first, so that it does not drop to 0 at once.
+    exchangeFade.fadeOutAndWait();
     {
         std::lock_guard<std::mutex> lock(structureMutex);
         if (&incoming != programData.get()) {
@@ -615,6 +635,7 @@ std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming
         waveManager.publish();
         liveEnvelopes->publish();
         applyAllParametersLocked(samples);
+        exchangeFade.finish();
     }
     // The host hears of the values only now: it may not hold up the audio thread.
     if (notifyHost && host)

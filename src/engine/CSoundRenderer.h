@@ -36,6 +36,7 @@
 #include "effects/CReverb.h"
 #include "effects/CStereoDelay.h"
 #include "engine/CEventQueue.h"
+#include "engine/CExchangeFade.h"
 #include "engine/CHalfBandDecimator.h"
 #include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
@@ -224,6 +225,9 @@ private:
     void renderVoices(float* left, float* right, int32_t n);
     // The rate the voices run at: the host rate times the quality.
     double voiceRate() const { return sampleRateValue * quality(); }
+    // The piece's samples below the silence level become exact 0, so that a
+    // finished sound ends in digital silence.
+    static void silenceRemains(float* left, float* right, int32_t n);
     // MIDI side.
     void dispatch(const MidiEventEntry& entry);
     void controlChange(int32_t number, int32_t value);
@@ -314,6 +318,8 @@ private:
 
     // The audio thread's copy of the program's envelopes (large: on the heap).
     std::unique_ptr<CLiveEnvelopes> liveEnvelopes;
+    // Program loads fade the output out before the exchange.
+    CExchangeFade exchangeFade;
     std::atomic<uint32_t> lockedOut{0};
     // A stopVoices for the audio thread to carry out: none, release or hard.
     enum : int { kNoStop, kReleaseStop, kHardStop };

@@ -1,6 +1,7 @@
 #include "patch/ProgramFormat.h"
 
 #include "base/FileSystem.h"
+#include "base/SampleGuard.h"
 #include "patch/BlockFormat.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CProgram.h"
@@ -209,6 +210,24 @@ bool parseSequencer(SequencerPatch& s, CMemAssembler& r, bool keepFirstValue) {
     return true;
 }
 
+// Every value the engine takes from IDs 0..323 means something in 0..1 (a
+// switch, a raw amount, or a range that the engine maps it onto), and so do
+// the operators' amplitudes and start phases. A stored value outside it
+// (a damaged file, a host that broke the rule when the value was set) could
+// only make some gain or rate run away, so it is taken at the nearest end.
+// Values in engine units (coarse tune, offset in Hz) and the envelopes are
+// left as stored.
+void clampToMeaningfulRanges(CProgram& p) {
+    for (int32_t id = 0; id < kAppliedIdCount; ++id) {
+        const double v = p.getValue(id, false);
+        if (!(v >= 0.0 && v <= 1.0)) p.setValue(id, clampUnit(v));
+    }
+    for (OperatorPatch& op : p.operators) {
+        op.amplitude = clampUnit(op.amplitude);
+        op.startPhase = clampUnit(op.startPhase);
+    }
+}
+
 bool parseProgram(CProgram& p, CMemAssembler& r, double& fineTune, bool& haveFineTune) {
     Reader in{r};
     if (in.int32() != kProgramMagic || !in.ok) return false;
@@ -283,6 +302,7 @@ bool parseProgram(CProgram& p, CMemAssembler& r, double& fineTune, bool& haveFin
     p.setValue(kFilter2KeyTrackingId,
                std::clamp(p.getValue(kFilter2KeyTrackingId, false), 0.0, 1.0));
     convertOldVersion(p, version);
+    clampToMeaningfulRanges(p);
     return true;
 }
 

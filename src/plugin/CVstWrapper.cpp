@@ -1,6 +1,7 @@
 #include "plugin/CVstWrapper.h"
 
 #include "base/Denormal.h"
+#include "base/SampleGuard.h"
 #include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "plugin/EditorFactory.h"
@@ -130,6 +131,11 @@ VstInt32 CVstWrapper::processEvents(const VstEvents* events) {
 
 void CVstWrapper::setParameter(VstInt32 index, float value) {
     if (!renderer || !isHostParameter(index)) return;
+    // Hosts and scripts may break the 0..1 rule: what is no number is
+    // ignored, the rest taken at the nearest end, and the window shows
+    // what the sound has.
+    if (!std::isfinite(value)) return;
+    value = float(clampUnit(value));
     renderer->setParameter(index, value);
     if (editor) editor->setParameter(index, value);
 }

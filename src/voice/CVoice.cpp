@@ -61,6 +61,7 @@ void CVoice::setSampleRate(double rate) {
         op.setSampleRate(rate);
     tickSamples = int32_t(rate * kTickSeconds);
     positionInTick = 0;
+    fadeStepSize = float(1.0 / (rate * kEndFadeSeconds));
 }
 
 // ---- engine services (defaults for a voice without an engine) ----
@@ -120,6 +121,9 @@ void CVoice::start(double note, uint8_t velocity, const CEnvelope* programEnvelo
         }
         released = 0;
         hardRetrigger = 0;
+        // A voice taken while it fades out comes back to full level as
+        // smoothly as it was going.
+        if (fading) fadeStep = fadeStepSize;
     }
     keyStack[0] = uint8_t(keyValue < 0 ? 0 : keyValue);
     active = true;
@@ -137,6 +141,9 @@ void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnve
     released = hardRetrigger = 0;
     positionInTick = tickCounter = age = finished = 0;
     sampleLayer.clear();
+    fading = false;
+    fadeGain = 1.0f;
+    fadeStep = 0.0f;
     readControllers(controllers);
     keyScaleNote = std::numeric_limits<double>::quiet_NaN(); // new key tables
     for (CVoiceFilter& f : filters)
@@ -154,6 +161,12 @@ void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnve
         e.mustFinish = e.keyed && !e.freeRunning && isMustFinishKind(e.targetKind);
         if (e.mustFinish) ++mustFinish;
     }
+}
+
+void CVoice::beginEndFade() {
+    if (fading && fadeStep < 0.0f) return;
+    fading = true;
+    fadeStep = -fadeStepSize;
 }
 
 void CVoice::requestHardRetrigger() {
@@ -412,9 +425,11 @@ bool CVoice::applyEnvelopes(int32_t n) {
 
 void CVoice::controlTick(int32_t n) {
     const float r = 1.0f / float(n);
-    // 1. End detection; the rest of the tick and block still run.
-    if (released && finished >= mustFinish) active = false;
-    if (loudAfterRelease > loudLimit) active = false;
+    // 1. End detection: the voice fades out, and ends once it is silent; the
+    // rest of the tick and block still run.
+    if (released && finished >= mustFinish) beginEndFade();
+    if (loudAfterRelease > loudLimit) beginEndFade();
+    if (fading && fadeStep < 0.0f && fadeGain <= 0.0f) active = false;
     // 2. Controllers, smoothed.
     double now[kControllerCount];
     readControllers(now);

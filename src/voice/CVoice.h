@@ -50,6 +50,10 @@ public:
     static constexpr double kDefaultSampleRate = 44100.0;
     // Output at or above this magnitude counts as audible after release.
     static constexpr float kAudibleLevel = 0.00001f;
+    // A voice that ends fades its output out over this time (seconds): its
+    // filters may still ring or drift when its envelopes have finished, and
+    // cutting them off would step the mix.
+    static constexpr double kEndFadeSeconds = 0.01;
 
     CVoice();
 
@@ -81,6 +85,9 @@ public:
     // Every envelope enters its release (once).
     void release();
     bool isReleased() const { return released != 0; }
+    // Whether the voice's output is fading out (or back in) toward its end.
+    bool isFading() const { return fading; }
+    float fadeLevel() const { return fadeGain; }
     // Controller 1 (pitch bend, -1..1) times the renderer's bend range up or down.
     double pitchBendSemitones() const;
 
@@ -139,6 +146,9 @@ private:
     double rateFactor(const CEnvelope& e, double n, uint8_t velocity) const;
     void rebuildRoutingIfNeeded();
     void controlTick(int32_t n);
+    // The voice is to end: its output fades to silence over kEndFadeSeconds,
+    // and the voice becomes inactive at the first tick after the fade.
+    void beginEndFade();
     // Returns whether the modulation sums may have moved since the last tick.
     bool applyEnvelopes(int32_t n);
     void applyEnvelope(const CEnvelope& e, double value);
@@ -257,4 +267,10 @@ private:
     // End detection: consecutive audible samples after release.
     int32_t loudAfterRelease = 0;
     int32_t loudLimit = 0;
+    // End fade: the gain on the voice's output and its step per sample
+    // (negative fading out, positive fading back in after a new start).
+    bool fading = false;
+    float fadeGain = 1.0f;
+    float fadeStep = 0.0f;
+    float fadeStepSize = float(1.0 / (kDefaultSampleRate * kEndFadeSeconds));
 };

@@ -29,10 +29,14 @@ public:
     static constexpr int32_t kMatrixDestinations = 10; // operators 0..7, filters 0..1
     static constexpr double kMinCutoffHz = 20.0;
     static constexpr double kMaxCutoffHz = 32000.0;
-    // The coefficient is cutoff / sample rate, unwarped; above 1 the one-pole
-    // stages overshoot (and diverge from 2 on), which only happens when the
-    // sample rate is below the highest cutoff, so it is held at 1.
-    static constexpr float kMaxCoefficient = 1.0f;
+    // The coefficient is cutoff / sample rate, unwarped. Near 1 the resonance
+    // loop gains more than 1 at Nyquist, so that only the soft clipper bounds
+    // it, which happens when the sample rate comes near the highest cutoff.
+    // The coefficient is held at what the highest cutoff gives at 44.1 kHz,
+    // where the loop stays stable: 44.1 kHz and above sound exactly as they
+    // would unheld, lower rates reach the same top coefficient earlier.
+    static constexpr double kHighestStableRate = 44100.0;
+    static constexpr float kMaxCoefficient = float((1.0 / kHighestStableRate) * kMaxCutoffHz);
     // Input accumulator bound (about +60 dB): in mode Off the output is the
     // input, so a filter feeding itself through the matrix would otherwise grow
     // without limit.

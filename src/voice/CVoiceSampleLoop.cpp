@@ -35,6 +35,10 @@ struct CVoice::SampleLoop {
     bool layer;
     bool countLoud;
     int32_t loud;
+    // The voice's end fade (CVoice::beginEndFade), while one runs.
+    bool fading;
+    float fade;
+    float fadeStep;
 };
 
 // Filters: false when the caller runs this voice's filters joined with
@@ -52,10 +56,15 @@ QUELLOR_ALWAYS_INLINE void CVoice::beginSamples(SampleLoop& loop, bool filtersTo
     loop.layer = sampleLayer.playing();
     loop.countLoud = released != 0;
     loop.loud = loudAfterRelease;
+    loop.fading = fading;
+    loop.fade = fadeGain;
+    loop.fadeStep = fadeStep;
 }
 
 QUELLOR_ALWAYS_INLINE void CVoice::endSamples(const SampleLoop& loop, bool filtersToo) {
     loudAfterRelease = loop.loud;
+    fading = loop.fading;
+    fadeGain = loop.fade;
     loop.ops.store(operators, nodeInput, nodeOutput());
     if (filtersToo)
         loop.pair.store(filters, nodeInput + kOperatorCount, nodeOutput() + kOperatorCount);
@@ -74,6 +83,19 @@ QUELLOR_ALWAYS_INLINE void CVoice::outputSample(SampleLoop& loop, CStereoSum& mi
         sampleLayer.process(layerLeft, layerRight, filterIn[0], filterIn[1]);
         l = layerLeft;
         r = layerRight;
+    }
+    if (loop.fading) {
+        l *= loop.fade;
+        r *= loop.fade;
+        // Down to silence, or back up to full level (a fading voice taken for
+        // a new note); the fade then ends.
+        loop.fade += loop.fadeStep;
+        if (loop.fade <= 0.0f) {
+            loop.fade = 0.0f;
+        } else if (loop.fade >= 1.0f) {
+            loop.fade = 1.0f;
+            loop.fading = false;
+        }
     }
     left += l;
     right += r;

@@ -1,5 +1,7 @@
 #include "host/HostRender.h"
 
+#include <ebur128.h>
+
 #include <algorithm>
 #include <cmath>
 
@@ -85,4 +87,45 @@ double toneLevel(const StereoSignal& s, double hz, double sampleRate, int64_t fr
     }
     const double power = s1 * s1 + s2 * s2 - k * s1 * s2;
     return std::sqrt(std::max(power, 0.0)) / double(to - from);
+}
+
+double worstStepRatio(const std::vector<float>& x, int64_t from, int64_t to, float floor,
+                      int64_t reach, int64_t* at) {
+    const int64_t n = int64_t(x.size());
+    from = std::max<int64_t>(from, 1);
+    to = std::min(to, n);
+    // Prefix sums of the step sizes: sums[i] = steps 1..i.
+    std::vector<double> sums(size_t(n) + 1, 0.0);
+    for (int64_t i = 1; i < n; ++i)
+        sums[size_t(i)] = sums[size_t(i - 1)] + std::fabs(double(x[size_t(i)]) - x[size_t(i - 1)]);
+    double worst = 0.0;
+    for (int64_t i = from; i < to; ++i) {
+        const double step = std::fabs(double(x[size_t(i)]) - x[size_t(i - 1)]);
+        if (step <= floor) continue;
+        const int64_t lo = std::max<int64_t>(i - reach, 1), hi = std::min(i + reach, n - 1);
+        const double around = sums[size_t(hi)] - sums[size_t(lo - 1)] - step;
+        const double local = around / double(hi - lo);
+        const double ratio = step / (local + 1e-9);
+        if (ratio > worst) {
+            worst = ratio;
+            if (at) *at = i;
+        }
+    }
+    return worst;
+}
+
+double truePeakDb(const StereoSignal& s, double sampleRate) {
+    ebur128_state* st = ebur128_init(2, unsigned(sampleRate), EBUR128_MODE_TRUE_PEAK);
+    if (!st) return HUGE_VAL;
+    std::vector<float> frames(2 * s.size());
+    for (size_t i = 0; i < s.size(); ++i) {
+        frames[2 * i] = s.left[i];
+        frames[2 * i + 1] = s.right[i];
+    }
+    ebur128_add_frames_float(st, frames.data(), s.size());
+    double peak = 0.0, channel = 0.0;
+    for (unsigned c = 0; c < 2; ++c)
+        if (ebur128_true_peak(st, c, &channel) == EBUR128_SUCCESS) peak = std::max(peak, channel);
+    ebur128_destroy(&st);
+    return peak > 0.0 ? 20.0 * std::log10(peak) : -HUGE_VAL;
 }

@@ -40,6 +40,23 @@ bool allFinite(const StereoSignal& s);
 // frames below it.
 std::vector<int64_t> onsets(const std::vector<float>& x, float threshold, int64_t quiet);
 
+// True peak of both channels (EBU R 128 meter, oversampled) in dB relative to
+// full scale; -inf for silence.
+double truePeakDb(const StereoSignal& s, double sampleRate);
+
+// The worst isolated step of x over [from, to): for each sample step larger
+// than `floor`, its size over the mean step of the `reach` samples on either
+// side of it (the signal's own local step). A sound that ends or fades
+// smoothly stays near 1; a cut-off voice or a dropped block stands out by a
+// factor of tens or hundreds. `at` receives the frame of the worst step.
+double worstStepRatio(const std::vector<float>& x, int64_t from, int64_t to, float floor,
+                      int64_t reach, int64_t* at = nullptr);
+// Where voices only end, no step may stand out of the signal's own steps by
+// more than this factor; steps below the floor (-60 dBFS) are not heard as
+// clicks.
+constexpr double kClickStepRatio = 12.0;
+constexpr float kClickStepFloor = 0.001f;
+
 // Magnitude of the frequency `hz` in the left channel over [from, to), per
 // sample (Goertzel), so that a full-scale sine gives about 0.5.
 double toneLevel(const StereoSignal& s, double hz, double sampleRate, int64_t from, int64_t to);

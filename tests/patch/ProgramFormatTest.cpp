@@ -218,7 +218,8 @@ TEST(ProgramFormat, OlderVersionsAndTheirConversions) {
                 const double q = version == 0 ? 0.0 : 0.6;
                 const double f = version == 0 ? 0.25 * b : 0.1 * b + (b == 3 ? 0.9 : 0.0);
                 EXPECT_DOUBLE_EQ(p.getValue(kEqQFirstId + b, false), version <= 2 ? q * 0.5 : q);
-                const double fc = version <= 2 ? std::min(1.0, (f * 6 + 3.05) / 9.4) : f;
+                // Band 4's 1.2 is beyond the range a frequency means: loaded as 1.
+                const double fc = std::min(1.0, version <= 2 ? (f * 6 + 3.05) / 9.4 : f);
                 EXPECT_DOUBLE_EQ(p.getValue(kEqFrequencyFirstId + b, false), fc) << b;
             }
             EXPECT_EQ(p.getValue(kGlideFactorId, false), version <= 3 ? g.expectedFactor : 0.7);
@@ -347,4 +348,27 @@ TEST(ProgramFormat, SequencerAndWaveBlocks) {
     r.assign(out, 519);
     EXPECT_FALSE(loadWave(untouched, r));
     EXPECT_EQ(untouched.operators[0].harmonicAmplitudes[0], 1.0);
+}
+
+TEST(ProgramFormat, ValuesBeyondTheirRangeLoadAtTheNearestEnd) {
+    // A file written with values no control can set (a host that broke the
+    // 0..1 rule, a damaged file) must not make the engine explode on loading.
+    double fineTune = 0.5;
+    CProgram source;
+    source.fineTune = &fineTune;
+    source.setValue(kMasterLevelId, 9999.99);
+    source.setValue(kDistortionId, -5.0);
+    source.setValue(kGlideFactorId, 3.0);
+    source.operators[2].amplitude = 40.0;
+    source.operators[2].startPhase = -2.0;
+    source.operators[2].coarseTune = 12.5; // engine units: kept
+    CProgram p;
+    p.fineTune = &fineTune;
+    ASSERT_TRUE(loadBytes(p, saveBytes(source), false));
+    EXPECT_EQ(p.getValue(kMasterLevelId, false), 1.0);
+    EXPECT_EQ(p.getValue(kDistortionId, false), 0.0);
+    EXPECT_EQ(p.getValue(kGlideFactorId, false), 1.0);
+    EXPECT_EQ(p.operators[2].amplitude, 1.0);
+    EXPECT_EQ(p.operators[2].startPhase, 0.0);
+    EXPECT_EQ(p.operators[2].coarseTune, 12.5);
 }

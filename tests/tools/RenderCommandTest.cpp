@@ -4,6 +4,7 @@
 // note landed and which tempo the plug-in was told.
 #include "MidiBytes.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
@@ -145,6 +146,23 @@ TEST_F(RenderCommandTest, TempoOptionRetimesTheFileAndSetAppliesParameters) {
     EXPECT_EQ(w.left[17640], 0.5f);
     for (size_t i = 0; i < w.right.size(); i += 997)
         ASSERT_FLOAT_EQ(w.right[i], 0.15f) << i;
+}
+
+TEST_F(RenderCommandTest, AChunkIsGivenWhateverThePluginAnswers) {
+    // The test synth answers 0 to effSetChunk, as many plug-ins do after
+    // taking the chunk; hosts do not read that answer, nor does the renderer.
+    const std::string chunk = path("gain.chunk");
+    {
+        const float gain = 0.25f;
+        std::ofstream f(chunk, std::ios::binary);
+        f.write(reinterpret_cast<const char*>(&gain), sizeof gain);
+    }
+    const std::string out = path("out.wav");
+    const SRun r = run({"--plugin", QUELLOR_TEST_SYNTH_PATH, "--chunk", chunk, "--tail", "0",
+                        "--midi", writeTestMidi(), "--out", out});
+    ASSERT_EQ(r.exitCode, 0) << r.err;
+    const SWav w = readWav(out);
+    EXPECT_EQ(*std::max_element(w.left.begin(), w.left.end()), 0.25f);
 }
 
 TEST_F(RenderCommandTest, FailuresGiveOneLineAndExitCodeOne) {

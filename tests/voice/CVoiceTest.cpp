@@ -15,6 +15,7 @@
 
 namespace {
 constexpr int kTick = 44; // at 44100 Hz
+constexpr int kEndFadeFrames = int(44100 * CVoice::kEndFadeSeconds) + 1;
 
 struct VoiceFixture : ::testing::Test {
     CWaveManager waves;
@@ -84,8 +85,12 @@ TEST_F(VoiceFixture, EnvelopeAttackHoldAndReleaseThroughTheVoice) {
     render(*voice, kTick);
     EXPECT_FLOAT_EQ(voice->oper(0)->amplitudeRamp().target, 0.0f);
     render(*voice, kTick);
-    EXPECT_FALSE(voice->active); // must-finish envelope done: the voice ends
+    // Must-finish envelope done: the voice fades out, then ends.
+    EXPECT_TRUE(voice->isFading());
+    EXPECT_TRUE(voice->active);
     EXPECT_EQ(voice->finishedCount(), 1);
+    render(*voice, kEndFadeFrames + kTick);
+    EXPECT_FALSE(voice->active);
 }
 
 TEST_F(VoiceFixture, BlockSizeDoesNotChangeTheOutput) {
@@ -364,6 +369,8 @@ TEST_F(VoiceFixture, EndDetection) {
     render(*voice, 100);
     voice->release();
     render(*voice, kTick);
+    EXPECT_TRUE(voice->isFading());
+    render(*voice, kEndFadeFrames + kTick);
     EXPECT_FALSE(voice->active);
 
     // A must-finish envelope with a 100 s release: an audible voice ends 1.5 s
@@ -385,12 +392,42 @@ TEST_F(VoiceFixture, EndDetection) {
     }
     EXPECT_EQ(voice->mustFinishCount(), 1);
     render(*voice, 66150 - 2 * kTick);
-    EXPECT_TRUE(voice->active);
+    EXPECT_FALSE(voice->isFading());
     render(*voice, 3 * kTick);
+    EXPECT_TRUE(voice->isFading());
+    render(*voice, kEndFadeFrames + kTick);
     EXPECT_FALSE(voice->active);
     quiet->oper(0)->setAmplitude(0.0);
     render(*quiet, 88200);
     EXPECT_TRUE(quiet->active);
+}
+
+TEST_F(VoiceFixture, AnEndingVoiceFadesOutInsteadOfStepping) {
+    // Full level to the end (no envelope), and a fading voice taken for a new
+    // note comes back up as smoothly.
+    for (bool retake : {false, true}) {
+        SCOPED_TRACE(retake ? "taken again while fading" : "ending");
+        auto v = std::make_unique<CVoice>();
+        v->attach(nullptr, &waves);
+        sound(*v, 0, 1.0);
+        start(*v, 69.0);
+        render(*v, 4410);
+        float ownStep = 0.0f;
+        for (int i = 1; i < 4410; ++i)
+            ownStep = std::max(ownStep, std::fabs(left[i] - left[i - 1]));
+        v->release();
+        render(*v, 3 * kTick);
+        std::vector<float> heard = left;
+        if (retake) start(*v, 69.0);
+        render(*v, kEndFadeFrames + 4 * kTick);
+        heard.insert(heard.end(), left.begin(), left.end());
+        float largest = 0.0f;
+        for (size_t i = 1; i < heard.size(); ++i)
+            largest = std::max(largest, std::fabs(heard[i] - heard[i - 1]));
+        EXPECT_LT(largest, ownStep * 1.1f);
+        EXPECT_EQ(v->active, retake);
+        EXPECT_EQ(std::fabs(heard.back()) > 0.0f, retake);
+    }
 }
 
 TEST_F(VoiceFixture, MatrixCellsTakeEffectAtTheRoutingCheckOrAtOnce) {

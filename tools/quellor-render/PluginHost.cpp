@@ -129,12 +129,9 @@ bool CPluginHost::setChunk(const std::vector<uint8_t>& bytes, std::string& error
         return false;
     }
     std::vector<uint8_t> copy(bytes); // the plug-in may keep no pointer into it, but may write
-    const VstIntPtr result =
-        mEffect->dispatcher(mEffect, effSetChunk, 1, VstIntPtr(copy.size()), copy.data(), 0.0f);
-    if (result == 0) {
-        error = "the plug-in refused the chunk";
-        return false;
-    }
+    // What effSetChunk answers means nothing fixed (many plug-ins answer 0
+    // after taking the chunk), so, as hosts do, the answer is not read.
+    mEffect->dispatcher(mEffect, effSetChunk, 1, VstIntPtr(copy.size()), copy.data(), 0.0f);
     return true;
 }
 

@@ -32,7 +32,8 @@ public:
     bool setParameter(int id, float value, std::string& error);
 
     // The plug-in's state as one block of bytes (effSetChunk / effGetChunk, as a
-    // program). False with one line in `error` when the plug-in refuses.
+    // program). False with one line in `error` when the plug-in takes no chunks
+    // or gives none; what effSetChunk answers is not read, as hosts do not.
     bool setChunk(const std::vector<uint8_t>& bytes, std::string& error);
     bool getChunk(std::vector<uint8_t>& bytes, std::string& error);
     // Asks a Quellor plug-in to load a program file as its editor does.
