@@ -372,8 +372,9 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
         keyFace(c, w, h, state);
         const Colour col = keyTextColour(state);
         triangle(c, 12, h / 2, 3.2, true, col);
-        c.text(w / 2 + 5, centredBaseline(0, h, 7.5), spec.id == bmp::kSequencerAOnButton ? "SEQ A" : "SEQ B", 7.5, col,
-               Align::Centre, Font::Bold, 0.4);
+        c.text(w / 2 + 5, centredBaseline(0, h, 7.5),
+               spec.id == bmp::kSequencerAOnButton ? "SEQ A" : "SEQ B", 7.5, col, Align::Centre,
+               Font::Bold, 0.4);
         return;
     }
     case bmp::kLayoutToggle: {

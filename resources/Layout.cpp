@@ -167,8 +167,8 @@ void oscillatorMatrix(Builder& b) {
 }
 
 void samplerMatrix(Builder& b) {
-    const char* const names[kSampleSlotCount] = {"Kick 808.wav", "Vinyl Loop.aif", "", "", "", "",
-                                                 "",             ""};
+    const char* const names[kSampleSlotCount] = {
+        "Kick 808.wav", "Vinyl Loop.aif", "", "", "", "", "", ""};
     for (int s = 0; s < kSampleSlotCount; ++s) {
         const bool loaded = names[s][0] != 0;
         auto at = [s](int i) { return samplerRowControl(s, i); };

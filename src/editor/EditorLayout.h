@@ -15,6 +15,8 @@
 #include "editor/BitmapIds.h"
 #include "editor/ControlTags.h"
 
+#include <initializer_list>
+
 namespace editorlayout {
 
 namespace bmp = editorbitmaps;
@@ -98,7 +100,7 @@ struct Column {
     double step = 0.0;
 };
 constexpr Placement inRow(const Column& c, int y, long first) {
-    return Placement{c.name,  c.kind,  c.x,    y,     first + c.offset,
+    return Placement{c.name,   c.kind,  c.x,     y,      first + c.offset,
                      c.bitmap, c.reset, c.range, c.step, {0, 0}};
 }
 
@@ -121,10 +123,10 @@ constexpr Placement kMasterControls[] = {
     {"Save Program", Ctl::Selector, 659, 14, kSaveProgramTag, bmp::kSaveProgramKey},
 };
 // The microtuning field's text is white, like the menus beside it.
-constexpr Placement kTuningField{"microtuning", Ctl::TextSelector, 774, 14, kLoadTuningTag,
-                                 bmp::kMenuField};
-constexpr Placement kTuningNumber{"fine tune",      Ctl::Plain, 896, 13, kFineTuneId, bmp::kNone,
-                                  0.5,              kUnit,      kCellDragStep};
+constexpr Placement kTuningField{"microtuning",  Ctl::TextSelector, 774, 14,
+                                 kLoadTuningTag, bmp::kMenuField};
+constexpr Placement kTuningNumber{"fine tune", Ctl::Plain, 896,   13,           kFineTuneId,
+                                  bmp::kNone,  0.5,        kUnit, kCellDragStep};
 constexpr Placement kLayoutButton{"layout", Ctl::Button, 411, 179, kLayoutTag, bmp::kLayoutToggle};
 constexpr Placement kBankMenu{"bank", Ctl::TopBarMenu, 384, 14, kMenuTag, bmp::kMenuField};
 constexpr Placement kProgramMenu{"program", Ctl::TopBarMenu, 490, 14, kMenuTag, bmp::kMenuField};
@@ -162,8 +164,12 @@ constexpr Placement operatorRowControl(int row, int i) {
     const int y = matrixRowY(row);
     const long first = kOperatorFirstId + kOperatorIdStride * row;
     if (i == 0)
-        return {"operator on", Ctl::Button,  kOperatorButtonX,
-                y,             first + kOperatorEnabledOffset, bmp::operatorButton(row)};
+        return {"operator on",
+                Ctl::Button,
+                kOperatorButtonX,
+                y,
+                first + kOperatorEnabledOffset,
+                bmp::operatorButton(row)};
     if (i <= kOperatorCount)
         return inRow({"modulation", Ctl::Cell, modulationX(i - 1),
                       kOperatorModulationOffset + i - 1, bmp::kMatrixCell, kMatrixReset},
@@ -209,7 +215,7 @@ constexpr Placement samplerRowControl(int slot, int i) {
     if (i == 0)
         return {"sample", Ctl::Cell, 21, y, kLoadSampleFirstTag + slot, bmp::slotName(slot)};
     if (i == 1)
-        return {"clear sample", Ctl::Button, 158, y, kClearSampleFirstTag + slot,
+        return {"clear sample",       Ctl::Button, 158, y, kClearSampleFirstTag + slot,
                 bmp::kSlotClearButton};
     return inRow(kSamplerColumns[i - 2], y, kSampleSlotFirstId + kSampleSlotIdStride * slot);
 }
@@ -220,8 +226,8 @@ constexpr Placement kSamplerLayer[] = {
 
 // ---- operator panel and filters ----
 constexpr double kOffsetHzLimit = 9999.0;
-constexpr Placement kOperatorSelector{"operator", Ctl::Selector, 418, 53, kOperatorSelectorTag,
-                                      bmp::kOperatorSelector};
+constexpr Placement kOperatorSelector{"operator", Ctl::Selector,        418,
+                                      53,         kOperatorSelectorTag, bmp::kOperatorSelector};
 // The controls of the selected operator, in the order the editor keeps them.
 constexpr Placement kOperatorPanel[] = {
     {"offset Hz", Ctl::HzDigit, 495, 85, kSelectedOffsetHzId, bmp::kNone, 0.0,
@@ -234,15 +240,16 @@ constexpr Placement kOperatorPanel[] = {
     {"FREE", Ctl::Button, 609, 119, kSelectedAuxSwitchId, bmp::kPhaseFreeButton},
 };
 constexpr Placement kSpectrumMenu{"spectrum", Ctl::Menu, 489, 53, kMenuTag, bmp::kSpectrumMenu};
-// 32 bars of 3 pixels, as high as the level images.
-constexpr Placement kAmplitudeBars{
-    "amplitude spectrum", Ctl::Spectrum, 650, 72, kNoTag, bmp::kSpectrumBars, 0.0, kUnit, 0.0,
-    {96, 50}};
-constexpr Placement kPhaseBars{
-    "phase spectrum", Ctl::Spectrum, 750, 72, kNoTag, bmp::kSpectrumBars, 0.0, kUnit, 0.0,
-    {96, 50}};
-constexpr Placement kWaveView{
-    "wave", Ctl::WaveView, 853, 74, kNoTag, bmp::kWaveColumns, 0.0, kUnit, 0.0, {92, 46}};
+// One bar per harmonic, each a level image wide and as high as the images.
+constexpr int kHarmonicBars = 32;
+constexpr Size kSpectrumSize{kHarmonicBars * bmp::findBitmap(bmp::kSpectrumBars)->frameWidth(),
+                             bmp::findBitmap(bmp::kSpectrumBars)->frameHeight()};
+constexpr Placement kAmplitudeBars{"amplitude spectrum", Ctl::Spectrum, 650,   72,  kNoTag,
+                                   bmp::kSpectrumBars,   0.0,           kUnit, 0.0, kSpectrumSize};
+constexpr Placement kPhaseBars{"phase spectrum",   Ctl::Spectrum, 750,   72,  kNoTag,
+                               bmp::kSpectrumBars, 0.0,           kUnit, 0.0, kSpectrumSize};
+constexpr Placement kWaveView{"wave", Ctl::WaveView, 853, 74,      kNoTag, bmp::kWaveColumns,
+                              0.0,    kUnit,         0.0, {92, 46}};
 constexpr Placement kFilters[] = {
     {"Flt1: Cutoff", Ctl::Plain, 496, 192, kFilterCutoffId[0], bmp::kNone},
     {"Flt1: KBD", Ctl::Plain, 540, 192, kFilter1KeyTrackingId, bmp::kNone},
@@ -255,15 +262,14 @@ constexpr Placement kFilters[] = {
 };
 
 // ---- envelope section ----
-constexpr Placement kCurveSelector{"curve", Ctl::Selector, 21, 219, kCurveSelectorTag,
-                                   bmp::kCurveSelector};
+constexpr Placement kCurveSelector{"curve", Ctl::Selector,     21,
+                                   219,     kCurveSelectorTag, bmp::kCurveSelector};
 constexpr Placement kTargetMenu{"target", Ctl::Menu, 155, 220, kMenuTag, bmp::kTargetMenu};
-constexpr Placement kControllerMenu{"controller", Ctl::Menu, 242, 220, kMenuTag,
-                                    bmp::kTargetMenu};
-constexpr Placement kPointDisplay{"point", Ctl::TextSelector, 334, 220, kPointDisplayTag,
-                                  bmp::kPointDisplay};
-constexpr Placement kEnvelopeEditor{"envelope", Ctl::EnvelopeView, 19, 235, kEnvelopeEditorTag,
-                                    bmp::kEnvelopeBackground};
+constexpr Placement kControllerMenu{"controller", Ctl::Menu, 242, 220, kMenuTag, bmp::kTargetMenu};
+constexpr Placement kPointDisplay{"point", Ctl::TextSelector, 334,
+                                  220,     kPointDisplayTag,  bmp::kPointDisplay};
+constexpr Placement kEnvelopeEditor{"envelope", Ctl::EnvelopeView,  19,
+                                    235,        kEnvelopeEditorTag, bmp::kEnvelopeBackground};
 // The envelope's switches and rate scaling, in the order the editor keeps them.
 constexpr Range kRateScalingRange{-1.0, 1.0};
 constexpr Placement kEnvelopeControls[] = {
@@ -274,13 +280,12 @@ constexpr Placement kEnvelopeControls[] = {
     {"plus/minus", Ctl::Button, 274, 372, kEnvelopeBipolarId, bmp::kPlusMinusButton},
     {"rate KBD", Ctl::Plain, 340, 377, kEnvelopeRateKeyTrackingId, bmp::kNone, 0.0,
      kRateScalingRange},
-    {"rate VEL", Ctl::Plain, 417, 377, kEnvelopeRateVelocityId, bmp::kNone, 0.0,
-     kRateScalingRange},
+    {"rate VEL", Ctl::Plain, 417, 377, kEnvelopeRateVelocityId, bmp::kNone, 0.0, kRateScalingRange},
 };
 
 // ---- routing list ----
-constexpr Placement kGroupSelector{"envelope group", Ctl::Selector, 679, 220, kGroupSelectorTag,
-                                   bmp::kGroupSelector};
+constexpr Placement kGroupSelector{"envelope group",  Ctl::Selector,      679, 220,
+                                   kGroupSelectorTag, bmp::kGroupSelector};
 constexpr Placement kRoutingMenu{"routing", Ctl::Menu, 487, 220, kMenuTag, bmp::kRoutingMenu};
 constexpr int kRoutingTop = 237;
 constexpr int routingRowY(int row) {
@@ -300,20 +305,25 @@ constexpr Placement routingRowControl(int row, int i) {
     const int y = routingRowY(row);
     const long first = kEnvelopeRowFirstId + kEnvelopeRowIdStride * row;
     if (i == 0)
-        return {"envelope", Ctl::Cell, kRoutingNameX, y,     first, bmp::kRoutingNameCell,
+        return {"envelope", Ctl::Cell, kRoutingNameX, y, first, bmp::kRoutingNameCell,
                 0.0,        kUnit,     kPlainDragStep};
     if (i == kRoutingRowControls - 1)
-        return {"SAMP",        Ctl::SplitCell,    kRoutingSampX,
-                y,             kEnvelopeSampleDepthFirstId + row,
+        return {"SAMP",
+                Ctl::SplitCell,
+                kRoutingSampX,
+                y,
+                kEnvelopeSampleDepthFirstId + row,
                 bmp::kSampleCell,
-                0.0,           kRoutingRange,     kPlainDragStep};
+                0.0,
+                kRoutingRange,
+                kPlainDragStep};
     const bool filter = i > kOperatorCount;
-    return inRow({filter ? "FILT" : "OSC", Ctl::SplitCell,
-                  filter ? (i == kOperatorCount + 1 ? kRoutingFilt1X : kRoutingFilt2X)
-                         : routingOscX(i - 1),
-                  i, filter ? bmp::kRoutingFilterCell : bmp::kRoutingOscCell, 0.0, kRoutingRange,
-                  kPlainDragStep},
-                 y, first);
+    return inRow(
+        {filter ? "FILT" : "OSC", Ctl::SplitCell,
+         filter ? (i == kOperatorCount + 1 ? kRoutingFilt1X : kRoutingFilt2X) : routingOscX(i - 1),
+         i, filter ? bmp::kRoutingFilterCell : bmp::kRoutingOscCell, 0.0, kRoutingRange,
+         kPlainDragStep},
+        y, first);
 }
 
 // ---- effects and master ----
@@ -331,8 +341,7 @@ constexpr Placement kEffects[] = {
      bmp::kEffectSwitch},
     {"Delay: On", Ctl::Button, 221, 415, kDelayFirstId + kDelayOnOffset, bmp::kDelayOnButton},
     {"Delay: Sync", Ctl::Button, 221, 464, kDelayFirstId + kDelaySyncOffset, bmp::kEffectSwitch},
-    {"Delay: PanL", Ctl::Knob, 330, 462, kDelayFirstId + kDelayLeftPanOffset, bmp::kDelayKnob,
-     0.0},
+    {"Delay: PanL", Ctl::Knob, 330, 462, kDelayFirstId + kDelayLeftPanOffset, bmp::kDelayKnob, 0.0},
     {"Delay: PanR", Ctl::Knob, 364, 462, kDelayFirstId + kDelayRightPanOffset, bmp::kDelayKnob,
      1.0},
     {"Delay: Fdbk", Ctl::Knob, 402, 462, kDelayFirstId + kDelayFeedbackOffset, bmp::kDelayKnob,
@@ -352,8 +361,8 @@ constexpr Placement kDelayTimes[] = {
      0.0},
     {"Delay: TimeL", Ctl::Plain, 329, 436, kDelayFirstId + kDelayLeftTimeOffset, bmp::kMatrixCell,
      0.4285},
-    {"Delay: TimeR", Ctl::Plain, 362, 436, kDelayFirstId + kDelayRightTimeOffset,
-     bmp::kMatrixCell, 0.4285},
+    {"Delay: TimeR", Ctl::Plain, 362, 436, kDelayFirstId + kDelayRightTimeOffset, bmp::kMatrixCell,
+     0.4285},
 };
 // Band 0..3: its frequency, level and Q, each band 54 pixels right of the last.
 constexpr int kEqBandSpacing = 54;
@@ -401,9 +410,8 @@ constexpr Placement sequencerControl(int s, int i) {
     return inRow(c, c.kind == Ctl::Button ? kSequencerKeyY : kSequencerNumberY, q.first);
 }
 constexpr Placement patternMenu(int s) {
-    return {"pattern", Ctl::Menu,
-            99 + kSequencers[s].x0 - kSequencers[0].x0, kSequencerNumberY,
-            kMenuTag, bmp::kPatternMenu};
+    return {"pattern",         Ctl::Menu, 99 + kSequencers[s].x0 - kSequencers[0].x0,
+            kSequencerNumberY, kMenuTag,  bmp::kPatternMenu};
 }
 // Where each strip lies, for what is dropped on it: below the effects, from
 // a little left of its on button to the gap between the two strips.
@@ -429,7 +437,59 @@ constexpr Placement stepCell(int s, int step) {
 }
 
 // ---- splash ----
-constexpr Placement kSplash{
-    "splash", Ctl::Splash, 503, 368, kSplashTag, bmp::kSplashImage, 0.0, kUnit, 0.0, {462, 35}};
+constexpr Placement kSplash{"splash",          Ctl::Splash, 503,   368, kSplashTag,
+                            bmp::kSplashImage, 0.0,         kUnit, 0.0, {462, 35}};
+
+// Every control the window can show, in both matrix layouts: for checks
+// that go over the whole table.
+template <typename F> void forEachControl(F&& f) {
+    for (const Placement& p : kMasterControls)
+        f(p);
+    for (const Placement& p : {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu})
+        f(p);
+    for (int r = 0; r < kOperatorCount; ++r)
+        for (int i = 0; i < kOperatorRowControls; ++i)
+            f(operatorRowControl(r, i));
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < kFilterRowControls; ++i)
+            f(filterRowControl(r, i));
+    for (int s = 0; s < kSampleSlotCount; ++s)
+        for (int i = 0; i < kSamplerRowControls; ++i)
+            f(samplerRowControl(s, i));
+    for (const Placement& p : kSamplerLayer)
+        f(p);
+    for (const Placement& p :
+         {kOperatorSelector, kSpectrumMenu, kAmplitudeBars, kPhaseBars, kWaveView})
+        f(p);
+    for (const Placement& p : kOperatorPanel)
+        f(p);
+    for (const Placement& p : kFilters)
+        f(p);
+    for (const Placement& p :
+         {kCurveSelector, kTargetMenu, kControllerMenu, kPointDisplay, kEnvelopeEditor})
+        f(p);
+    for (const Placement& p : kEnvelopeControls)
+        f(p);
+    f(kGroupSelector);
+    f(kRoutingMenu);
+    for (int r = 0; r < kEnvelopesPerPage; ++r)
+        for (int i = 0; i < kRoutingRowControls; ++i)
+            f(routingRowControl(r, i));
+    for (const Placement& p : kEffects)
+        f(p);
+    for (const Placement& p : kDelayTimes)
+        f(p);
+    for (int band = 0; band < kEqBandCount; ++band)
+        for (int i = 0; i < kEqBandControls; ++i)
+            f(eqBandControl(band, i));
+    for (int s = 0; s < kSequencerCount; ++s) {
+        for (int i = 0; i < kSequencerControls; ++i)
+            f(sequencerControl(s, i));
+        f(patternMenu(s));
+        for (int step = 0; step < kSequencerStepCount; ++step)
+            f(stepCell(s, step));
+    }
+    f(kSplash);
+}
 
 } // namespace editorlayout

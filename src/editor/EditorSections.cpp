@@ -120,8 +120,8 @@ void CPluginEditor::buildTopBar() {
 
     bankMenuCtrl = menu(kBankMenu);
     bankMenuCtrl->setNbItemsPerColumn(kMenuColumnEntries);
-    programMenuCtrl = new CMenuCtrl(boundsOf(kProgramMenu), this, kProgramMenu.tag,
-                                    bitmap(kProgramMenu.bitmap));
+    programMenuCtrl =
+        new CMenuCtrl(boundsOf(kProgramMenu), this, kProgramMenu.tag, bitmap(kProgramMenu.bitmap));
     programMenuCtrl->setFont(kSmallFont);
     programMenuCtrl->setFontColor(kTopBarText);
     programMenuCtrl->setNbItemsPerColumn(kMenuColumnEntries);
