@@ -64,12 +64,12 @@ struct Placement {
     const char* name;
     Ctl kind;
     int x, y;
-    long tag;   // the value ID it edits, or a command tag (ControlTags.h)
-    int bitmap; // editorbitmaps::Id; kNone: none
-    double reset = 0.0;
-    Range range = kUnit;
-    double step = 0.0;  // drag step; 0: the kind's own
-    Size size = {0, 0}; // views whose bitmap does not give their size
+    long tag;            // the value ID it edits, or a command tag (ControlTags.h)
+    int bitmap;          // editorbitmaps::Id; kNone: none
+    double reset = 0.0;  // what a right-click sets, not clamped to the range
+    Range range = kUnit; // knobs and numbers; 0..1 leaves a digit field its own range
+    double step = 0.0;   // drag step; 0: the kind's own
+    Size size = {0, 0};  // views whose bitmap does not give their size
 };
 
 // The control's width and height in window pixels.

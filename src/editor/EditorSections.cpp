@@ -45,8 +45,9 @@ CRect boundsOf(const Placement& p) {
     return CRect(p.x, p.y, p.x + s.w, p.y + s.h);
 }
 
-bool hasOwnRange(const Placement& p) {
-    return p.range.min != kUnit.min || p.range.max != kUnit.max;
+// Knobs and numbers span 0..1 unless their row gives a range.
+void applyRange(CKnobCtrl* k, const Placement& p) {
+    if (p.range.min != kUnit.min || p.range.max != kUnit.max) k->setRange(p.range.min, p.range.max);
 }
 
 } // namespace
@@ -56,10 +57,13 @@ CControl* CPluginEditor::place(const Placement& p) {
     const CRect r = boundsOf(p);
     CControl* c = nullptr;
     switch (p.kind) {
-    case Ctl::Knob:
+    case Ctl::Knob: {
         if (!b) return nullptr;
-        c = new CKnobCtrl(r, this, this, p.tag, b, p.reset);
+        auto* k = new CKnobCtrl(r, this, this, p.tag, b, p.reset);
+        applyRange(k, p);
+        c = k;
         break;
+    }
     case Ctl::Button:
         if (!b) return nullptr;
         c = new CButtonCtrl(r, this, this, p.tag, b, framesOf(p));
@@ -77,6 +81,7 @@ CControl* CPluginEditor::place(const Placement& p) {
         if (p.kind == Ctl::SplitCell) n->setSplitStep(kSplitCoarseStep);
         // A third frame marks the selected row.
         n->setExtraFrame(framesOf(p) == 3);
+        applyRange(n, p);
         c = n;
         break;
     }
@@ -84,6 +89,7 @@ CControl* CPluginEditor::place(const Placement& p) {
         // A bitmap only gives the size; it is not drawn.
         auto* n = new CNumberCtrl(r, this, this, p.tag, nullptr, p.reset, true);
         n->setStep(p.step != 0.0 ? p.step : kPlainDragStep);
+        applyRange(n, p);
         c = n;
         break;
     }
@@ -91,14 +97,13 @@ CControl* CPluginEditor::place(const Placement& p) {
     case Ctl::HzDigit: {
         auto* n = new CNumberPrcCtrl(r, this, this, p.tag, p.reset);
         if (p.kind == Ctl::HzDigit) n->setDigitMultiplier(1.0);
+        applyRange(n, p);
         c = n;
         break;
     }
     default:
         return nullptr; // menus and views have builders of their own
     }
-    // Only numbers span other ranges than 0..1.
-    if (hasOwnRange(p)) static_cast<CNumberCtrl*>(c)->setRange(p.range.min, p.range.max);
     getFrame()->addView(c);
     return c;
 }
