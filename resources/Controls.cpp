@@ -2,6 +2,7 @@
 
 #include "Bitmaps.h"
 #include "Palette.h"
+#include "base/ValueIds.h"
 
 #include <cmath>
 #include <string>
@@ -315,74 +316,75 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
     const bool on = frame == 1;
     const KeyState state = on ? KeyState::On : KeyState::Off;
     switch (spec.id) {
-    case 121:
+    case bmp::kPlusMinusButton:
         labelledKey(c, w, h, state, "BIPOLAR");
         return;
-    case 122:
+    case bmp::kFixPointsButton:
         labelledKey(c, w, h, state, "FIX POINTS");
         return;
-    case 123:
+    case bmp::kFreeRunButton:
         labelledKey(c, w, h, state, "FREE-RUN");
         return;
-    case 127:
+    case bmp::kTempoSyncButton:
         labelledKey(c, w, h, state, "TMP SYNC");
         return;
-    case 158:
+    case bmp::kReleaseButton:
         labelledKey(c, w, h, state, "RELEASE");
         return;
-    case 124:
+    case bmp::kPhaseFreeButton:
         labelledKey(c, w, h, state, "FREE", 6.5);
         return;
-    case 125:
+    case bmp::kPortaButton:
         labelledKey(c, w, h, state, "PORTA");
         return;
-    case 128:
+    case bmp::kUnisonButton:
         labelledKey(c, w, h, state, "UNISON");
         return;
-    case 126:
+    case bmp::kFrequencyModeButton:
         labelledKey(c, w, h, KeyState::Mode, on ? "PITCH" : "RATIO");
         return;
-    case 167:
+    case bmp::kRandomButton:
         labelledKey(c, w, h, state, "RANDOM");
         return;
-    case 168:
+    case bmp::kPingPongButton:
         labelledKey(c, w, h, state, "PING-PONG");
         return;
-    case 139:
-    case 140:
-    case 141:
-    case 143:
+    case bmp::kChorusEnableButton:
+    case bmp::kDelayOnButton:
+    case bmp::kEqEnableButton:
+    case bmp::kReverbEnableButton:
         switchKey(c, w, h, on, "");
         return;
-    case 142:
+    case bmp::kLofiButton:
         switchKey(c, w, h, on, "LO-FI");
         return;
-    case 144:
-    case 177:
+    case bmp::kEffectSwitch:
+    case bmp::kSampleSwitch:
         keyFace(c, w, h, state);
         lamp(c, w / 2, h / 2, 2.5, on);
         return;
-    case 186:
+    case bmp::kSlotClearButton:
         keyFace(c, w, h, KeyState::Off);
         crossIcon(c, w / 2, h / 2, 2.5, on ? rgb(0xff6a5c) : p::labelDim);
         return;
-    case 169:
-    case 188: {
+    case bmp::kSequencerAOnButton:
+    case bmp::kSequencerBOnButton: {
         keyFace(c, w, h, state);
         const Colour col = keyTextColour(state);
         triangle(c, 12, h / 2, 3.2, true, col);
-        c.text(w / 2 + 5, centredBaseline(0, h, 7.5), spec.id == 169 ? "SEQ A" : "SEQ B", 7.5, col,
-               Align::Centre, Font::Bold, 0.4);
+        c.text(w / 2 + 5, centredBaseline(0, h, 7.5),
+               spec.id == bmp::kSequencerAOnButton ? "SEQ A" : "SEQ B", 7.5, col, Align::Centre,
+               Font::Bold, 0.4);
         return;
     }
-    case 187: {
+    case bmp::kLayoutToggle: {
         // The layout switch shows both layouts and lights the one on screen.
         c.fillRoundRect(0.5, 0.5, w - 1, h - 1, 3, p::keyEdge);
         segment(c, 1, 1, w - 2, h / 2 - 1, !on, "OSC MIX");
         segment(c, 1, h / 2, w - 2, h / 2 - 1, on, "SAMPLER");
         return;
     }
-    case 154: {
+    case bmp::kFilterModeButton: {
         keyFace(c, w, h, frame == 0 ? KeyState::Off : KeyState::On);
         const Colour col = keyTextColour(frame == 0 ? KeyState::Off : KeyState::On);
         filterIcon(c, 5, 3, 11, h - 6, frame, col);
@@ -390,85 +392,84 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
                Font::Bold);
         return;
     }
-    case 145:
-    case 146:
+    case bmp::kRoutingOscCell:
+    case bmp::kMatrixCell:
         paperCell(c, w, h, p::paperOperator, frame == 0);
         return;
-    case 147:
-    case 148:
+    case bmp::kRoutingFilterCell:
+    case bmp::kFilterCell:
         paperCell(c, w, h, p::paperFilter, frame == 0);
         return;
-    case 190:
+    case bmp::kSampleCell:
         paperCell(c, w, h, p::paperSample, frame == 0);
         return;
-    case 199:
+    case bmp::kStepCell:
         paperCell(c, w, h, p::paperNeutral, frame == 0);
         return;
-    case 161:
+    case bmp::kRoutingNameCell:
         if (frame == 2)
             selectedCell(c, w, h);
         else
             paperCell(c, w, h, p::paperNeutral, frame == 0);
         return;
-    case 156:
+    case bmp::kOperatorSelector:
         for (int i = 0; i < 8; ++i)
             segment(c, 0, i * 14, w, 14, i == frame, "OP " + std::to_string(i + 1));
         return;
-    case 159: {
+    case bmp::kGroupSelector: {
         const char* const groups[4] = {"ENV 1–8", "ENV 9–16", "ENV 17–24", "ENV 25–32"};
         for (int i = 0; i < 4; ++i)
             segment(c, i * w / 4, 0, w / 4, h, i == frame, groups[i]);
         return;
     }
-    case 164: {
+    case bmp::kCurveSelector: {
         const char* const curves[3] = {"ENV", "KBD", "VEL"};
         for (int i = 0; i < 3; ++i)
             segment(c, i * w / 3, 0, w / 3, h, i == frame, curves[i]);
         return;
     }
-    case 171:
+    case bmp::kMenuField:
         field(c, w, h, true, true);
         return;
-    case 160:
+    case bmp::kTargetMenu:
         field(c, w, h, false, true);
         return;
-    case 162:
+    case bmp::kRoutingMenu:
         commandMenuKey(c, w, h, "ENVELOPES");
         return;
-    case 165:
+    case bmp::kSpectrumMenu:
         commandMenuKey(c, w, h, "SPECTRUM");
         return;
-    case 170:
+    case bmp::kPatternMenu:
         commandMenuKey(c, w, h, "PAT");
         return;
-    case 194:
+    case bmp::kPointDisplay:
         field(c, w, h, false, false);
         return;
-    case 172:
+    case bmp::kLoadProgramKey:
         keyFace(c, w, h, KeyState::Off);
         folderIcon(c, w / 2, h / 2, p::keyText);
         return;
-    case 174:
+    case bmp::kSaveProgramKey:
         keyFace(c, w, h, KeyState::Off);
         diskIcon(c, w / 2, h / 2, p::keyText);
         return;
-    case 173:
-    case 175:
+    case bmp::kNextProgramKey:
+    case bmp::kPreviousProgramKey:
         keyFace(c, w, h, KeyState::Off);
-        triangle(c, w / 2, h / 2, 3, spec.id == 173, p::keyText);
+        triangle(c, w / 2, h / 2, 3, spec.id == bmp::kNextProgramKey, p::keyText);
         return;
     default:
         break;
     }
-    if (spec.id >= 130 && spec.id <= 137) {
-        // 131..137 are operators 1..7; 130 is operator 8.
-        const int op = spec.id == 130 ? 8 : spec.id - 130;
-        labelledKey(c, w, h, state, "OP " + std::to_string(op));
-        return;
-    }
-    if (spec.id >= 178 && spec.id <= 185) {
+    for (int row = 0; row < kOperatorCount; ++row)
+        if (spec.id == bmp::operatorButton(row)) {
+            labelledKey(c, w, h, state, "OP " + std::to_string(row + 1));
+            return;
+        }
+    if (spec.id >= bmp::slotName(0) && spec.id < bmp::slotName(kSampleSlotCount)) {
         // The slot number sits in the 32 pixels the name's text leaves free.
-        const int slot = spec.id - 177;
+        const int slot = spec.id - bmp::slotName(0) + 1;
         keyFace(c, 33, h, KeyState::Off);
         c.text(16.5, centredBaseline(0, h, kLabelSize), "SMP " + std::to_string(slot), kLabelSize,
                on ? rgb(0x9fe0a6) : p::keyText, Align::Centre, Font::CondensedBold);

@@ -57,11 +57,11 @@ void waveLevel(Canvas& c, double w, double h, int level) {
 } // namespace
 
 bool isDisplay(int id) {
-    return id == 152 || id == 153;
+    return id == bmp::kSpectrumBars || id == bmp::kWaveColumns;
 }
 
 void drawDisplayFrame(Canvas& c, const BitmapSpec& spec, int frame) {
-    if (spec.id == 152)
+    if (spec.id == bmp::kSpectrumBars)
         spectrumLevel(c, spec.width / kSpectrumLevels, spec.height, frame);
     else
         waveLevel(c, spec.frameWidth(), spec.frameHeight(), frame);

@@ -3,6 +3,7 @@
 #include "Bitmaps.h"
 
 #include <cstdio>
+#include <cstdlib>
 
 namespace artwork::layout {
 
@@ -16,76 +17,218 @@ std::string cellText(double v) {
     return buf;
 }
 
+// What the preview shows in a single control; rows are filled by pattern below.
+// Controls not listed show their reset value (knobs) or nothing.
+struct Shown {
+    long tag;
+    double value;
+    const char* text;
+};
+constexpr Shown kShown[] = {
+    {kFineTuneId, 0, "0"},
+    {kLoadTuningTag, 0, "12-TET"},
+    {kSelectedOffsetHzId, 0, "0.0000"},
+    {kSelectedCoarseTuneId, 0, "1.0000"},
+    {kSelectedAmplitudeId, 0, "0.75"},
+    {kSelectedStartPhaseId, 0, "0.00"},
+    {kFilterCutoffId[0], 0, "0.62"},
+    {kFilter1KeyTrackingId, 0, "0.50"},
+    {kFilterResonanceId[0], 0, "0.20"},
+    {kFilterCutoffId[1], 0, "0.40"},
+    {kFilter2KeyTrackingId, 0, "0.00"},
+    {kFilterResonanceId[1], 0, "0.00"},
+    {kFilterModeId[0], 1 / 3.0, ""},
+    {kMasterPitchId, 0, "0"},
+    {kVoiceCountId, 0, "16"},
+    {kGlideFactorId, 0, "0.00"},
+    {kUnisonSpreadId, 0, "0.25"},
+    {kPitchBendUpId, 0, "2"},
+    {kPitchBendDownId, 0, "2"},
+    {kGlideFromHeldId, 1, ""},
+    {kPointDisplayTag, 0, "Lev 1.00  Crv 0.00  Dlt 0.25"},
+    {kEnvelopeTempoSyncId, 1, ""},
+    {kEnvelopeKeyedId, 1, ""},
+    {kEnvelopeRateKeyTrackingId, 0, "0.00"},
+    {kEnvelopeRateVelocityId, 0, "0.30"},
+    {kChorusFirstId + kChorusEnableOffset, 1, ""},
+    {kDelayFirstId + kDelayOnOffset, 1, ""},
+    {kDelayFirstId + kDelaySyncOffset, 1, ""},
+    {kDelayFirstId + kDelayPreTimeOffset, 0, "0"},
+    {kDelayFirstId + kDelayLeftTimeOffset, 0, "1/4"},
+    {kDelayFirstId + kDelayRightTimeOffset, 0, "3/8"},
+    {kEqEnableId, 1, ""},
+    {kDistortionId, 0.1, ""},
+    {kSampleLevelId, 0, "0.80"},
+    {kSamplePanId, 0, "0.00"},
+};
+
+// The menus share one tag: their texts go by name.
+struct ShownMenu {
+    const char* name;
+    const char* text;
+};
+constexpr ShownMenu kShownMenus[] = {
+    {"bank", "Factory"},
+    {"program", "Glass Keys"},
+    {"target", "Amplitude"},
+    {"controller", "<no ctrl>"},
+};
+
 struct Builder {
     std::vector<Control> out;
 
-    void bitmapControl(Kind kind, int id, int x, int y, double value, std::string text = {}) {
-        const artwork::BitmapSpec& s = artwork::bitmapSpec(id);
-        out.push_back(
-            {kind, id, x, y, s.frameWidth(), s.frameHeight(), s.frames, value, std::move(text)});
+    // The control p declares, showing value (a frame for cells) and text.
+    void add(const Placement& p, double value, std::string text = {}) {
+        const Rect r = rectOf(p);
+        Control k{Kind::Knob, p.bitmap, r.x, r.y, r.w, r.h, framesOf(p), value, std::move(text)};
+        switch (p.kind) {
+        case Ctl::Knob:
+            k.kind = Kind::Knob;
+            break;
+        case Ctl::Button:
+            k.kind = Kind::Button;
+            break;
+        case Ctl::Selector:
+            k.kind = Kind::Selector;
+            break;
+        case Ctl::Cell:
+        case Ctl::SplitCell:
+            k.kind = Kind::Cell;
+            break;
+        case Ctl::Plain:
+        case Ctl::Digit:
+        case Ctl::HzDigit:
+            // Drawn by the control: any bitmap only sized it.
+            k.kind = p.kind == Ctl::Plain ? Kind::PlainNumber : Kind::DigitNumber;
+            k.bitmap = bmp::kNone;
+            k.frames = 1;
+            break;
+        case Ctl::TextSelector:
+        case Ctl::Menu:
+        case Ctl::TopBarMenu:
+            k.kind = Kind::Menu;
+            // The top bar's fields are dark and carry white text.
+            k.whiteText = p.kind == Ctl::TopBarMenu || p.bitmap == bmp::kMenuField;
+            break;
+        case Ctl::Spectrum:
+            k.kind = Kind::Spectrum;
+            break;
+        case Ctl::WaveView:
+            k.kind = Kind::WaveView;
+            break;
+        case Ctl::EnvelopeView:
+            k.kind = Kind::EnvelopeView;
+            break;
+        case Ctl::Splash:
+            return; // the background draws its area
+        }
+        out.push_back(std::move(k));
     }
-    void knob(int id, int x, int y, double v) { bitmapControl(Kind::Knob, id, x, y, v); }
-    void button(int id, int x, int y, double v) { bitmapControl(Kind::Button, id, x, y, v); }
-    void selector(int id, int x, int y, double v) { bitmapControl(Kind::Selector, id, x, y, v); }
-    void cell(int id, int x, int y, double amount) {
-        bitmapControl(Kind::Cell, id, x, y, amount == 0 ? 0.0 : 1.0, cellText(amount));
+
+    // A single control, showing what kShown lists for it.
+    void add(const Placement& p) {
+        double value = p.kind == Ctl::Knob ? p.reset : 0.0;
+        std::string text;
+        if (p.tag == kMenuTag) {
+            for (const ShownMenu& m : kShownMenus)
+                if (std::string(m.name) == p.name) text = m.text;
+        } else {
+            for (const Shown& s : kShown)
+                if (s.tag == p.tag) {
+                    value = s.value;
+                    text = s.text;
+                }
+        }
+        add(p, value, std::move(text));
     }
-    void textCell(int id, int x, int y, int frame, std::string text) {
-        bitmapControl(Kind::Cell, id, x, y, frame, std::move(text));
+    template <std::size_t N> void addAll(const Placement (&table)[N]) {
+        for (const Placement& p : table)
+            add(p);
     }
-    void menu(int id, int x, int y, std::string text, bool white = false) {
-        bitmapControl(Kind::Menu, id, x, y, 0, std::move(text));
-        out.back().whiteText = white;
-    }
-    void plain(int x, int y, std::string text, int w = 34, int h = 14) {
-        out.push_back({Kind::PlainNumber, 0, x, y, w, h, 1, 0, std::move(text)});
-    }
-    void digits(int x, int y, std::string text) {
-        out.push_back({Kind::DigitNumber, 0, x, y, 50, 14, 1, 0, std::move(text)});
+    void cell(const Placement& p, double amount) {
+        add(p, amount == 0 ? 0.0 : 1.0, cellText(amount));
     }
 };
 
 void oscillatorMatrix(Builder& b) {
-    for (int r = 0; r < 8; ++r) {
-        const int y = matrixRowY(r);
-        b.button(r == 7 ? 130 : 131 + r, 21, y, r < 4 ? 1.0 : 0.0);
-        for (int k = 0; k < 8; ++k) {
+    for (int r = 0; r < kOperatorCount; ++r) {
+        b.add(operatorRowControl(r, 0), r < 4 ? 1.0 : 0.0);
+        for (int k = 0; k < kOperatorCount; ++k) {
             const double amount = (k == r + 1 && r % 2 == 0) ? 0.35 : (k == r && r == 3 ? 0.12 : 0);
-            b.cell(146, modulationColumnX(k), y, amount);
+            b.cell(operatorRowControl(r, 1 + k), amount);
         }
-        b.cell(148, kSendF1X, y, r == 0 ? 0.5 : 0);
-        b.cell(148, kSendF2X, y, 0);
-        b.cell(146, kPanX, y, 0);
-        b.cell(146, kMixX, y, r % 2 == 1 && r < 4 ? 1.0 : 0);
+        const double tail[4] = {r == 0 ? 0.5 : 0, 0, 0, r % 2 == 1 && r < 4 ? 1.0 : 0};
+        for (int i = 0; i < 4; ++i)
+            b.cell(operatorRowControl(r, 1 + kOperatorCount + i), tail[i]);
     }
-    for (int f = 0; f < 2; ++f) {
-        const int y = f == 0 ? kFilter1RowY : kFilter2RowY;
-        for (int k = 0; k < 8; ++k)
-            b.cell(148, modulationColumnX(k), y, 0);
-        b.cell(148, f == 0 ? kSendF2X : kSendF1X, y, 0);
-        b.cell(148, kPanX, y, 0);
-        b.cell(148, kMixX, y, f == 0 ? 0.8 : 0);
-    }
+    for (int f = 0; f < 2; ++f)
+        for (int i = 0; i < kFilterRowControls; ++i)
+            b.cell(filterRowControl(f, i), f == 0 && i == kFilterRowControls - 1 ? 0.8 : 0);
 }
 
 void samplerMatrix(Builder& b) {
-    const char* const names[8] = {"Kick 808.wav", "Vinyl Loop.aif", "", "", "", "", "", ""};
-    for (int s = 0; s < 8; ++s) {
-        const int y = matrixRowY(s);
+    const char* const names[kSampleSlotCount] = {
+        "Kick 808.wav", "Vinyl Loop.aif", "", "", "", "", "", ""};
+    for (int s = 0; s < kSampleSlotCount; ++s) {
         const bool loaded = names[s][0] != 0;
-        b.textCell(178 + s, kSlotX, y, loaded ? 1 : 0, names[s]);
-        b.button(186, kClearX, y, loaded ? 1 : 0);
-        b.textCell(190, kLowKeyX, y, 1, loaded ? "C-2" : "-----");
-        b.textCell(190, kRootX, y, 1, loaded ? "C3" : "-----");
-        b.button(177, kTrackX, y, s == 0 ? 1 : 0);
-        b.button(177, kLoopX, y, s == 1 ? 1 : 0);
-        b.cell(148, kSampleF1X, y, 0);
-        b.cell(148, kSampleF2X, y, 0);
-        b.cell(190, kSamplePanX, y, 0);
-        b.cell(190, kSampleMixX, y, loaded ? 0.7 : 0);
+        auto at = [s](int i) { return samplerRowControl(s, i); };
+        b.add(at(0), loaded ? 1 : 0, names[s]);
+        b.add(at(1), loaded ? 1 : 0);
+        b.add(at(2), 1, loaded ? "C-2" : "-----");
+        b.add(at(3), 1, loaded ? "C3" : "-----");
+        b.add(at(4), s == 0 ? 1 : 0);
+        b.add(at(5), s == 1 ? 1 : 0);
+        b.cell(at(6), 0);
+        b.cell(at(7), 0);
+        b.cell(at(8), 0);
+        b.cell(at(9), loaded ? 0.7 : 0);
     }
-    b.plain(49, 187, "0.80");
-    b.plain(111, 187, "0.00");
+    b.addAll(kSamplerLayer);
+}
+
+void routingList(Builder& b) {
+    const char* const targets[4] = {"Amplitude", "Pitch    ", "Cutoff   ", "Amp(MULT)"};
+    for (int r = 0; r < kEnvelopesPerPage; ++r) {
+        const bool used = r < 4;
+        const bool filt = r == 2;
+        auto at = [r](int i) { return routingRowControl(r, i); };
+        b.add(at(0), !used ? 0 : (r == 0 ? 2 : 1),
+              used ? std::to_string(r + 1) + ". " + targets[r] : "");
+        for (int k = 0; k < kOperatorCount; ++k) {
+            const bool osc = used && !filt;
+            b.add(at(1 + k), osc && k < 2 ? 1 : 0,
+                  !used ? "--" : (osc && k < 2 ? "1.00" : (osc ? "-----" : "--")));
+        }
+        b.add(at(1 + kOperatorCount), filt ? 1 : 0, !used ? "--" : (filt ? "0.45" : "--"));
+        b.add(at(2 + kOperatorCount), 0, !used ? "--" : (filt ? "-----" : "--"));
+        b.add(at(3 + kOperatorCount), 0, !used || filt ? "--" : "-----");
+    }
+}
+
+void equaliser(Builder& b) {
+    const char* const frequency[kEqBandCount] = {"120", "800", "3.2k", "9.5k"};
+    for (int i = 0; i < kEqBandCount; ++i) {
+        b.add(eqBandControl(i, 0), 0, frequency[i]);
+        b.add(eqBandControl(i, 1), 0.5 + 0.1 * (i - 1));
+        b.add(eqBandControl(i, 2), 0.1 + 0.2 * i);
+    }
+}
+
+void sequencers(Builder& b) {
+    const int pattern[16] = {12, 0, 7, 0, 12, 0, 0, 3, 0, 12, 0, 7, 5, 0, 3, 0};
+    const char* const numbers[3] = {"16", "0.00", "0"}; // STEPS, SHUFFLE, TRANSPOSE
+    for (int q = 0; q < kSequencerCount; ++q) {
+        b.add(sequencerControl(q, 0), q == 0 ? 1 : 0);
+        b.add(patternMenu(q), 0);
+        for (int i = 0; i < 3; ++i)
+            b.add(sequencerControl(q, 1 + i), 0, numbers[i]);
+        b.add(sequencerControl(q, 4), 0);
+        b.add(sequencerControl(q, 5), q == 1 ? 1 : 0);
+        for (int i = 0; i < kSequencerStepCount; ++i) {
+            const int v = q == 0 ? pattern[i % 16] : (i % 3 == 0 ? i % 12 : 0);
+            b.add(stepCell(q, i), v ? 1 : 0, v ? std::to_string(v) : "-----");
+        }
+    }
 }
 
 } // namespace
@@ -96,135 +239,37 @@ std::vector<Control> controls(bool samplerLayout) {
         samplerMatrix(b);
     else
         oscillatorMatrix(b);
-    b.button(187, 411, 179, samplerLayout ? 1 : 0);
+    b.add(kLayoutButton, samplerLayout ? 1 : 0);
 
-    // Top bar
-    b.menu(171, 384, 14, "Factory", true);
-    b.menu(171, 490, 14, "Glass Keys", true);
-    b.selector(175, 601, 14, 0);
-    b.selector(172, 622, 14, 0);
-    b.selector(173, 640, 14, 0);
-    b.selector(174, 659, 14, 0);
-    b.menu(171, 774, 14, "12-TET", true);
-    b.plain(896, 13, "0");
+    b.add(kBankMenu);
+    b.add(kProgramMenu);
+    b.addAll(kMasterControls);
+    b.add(kTuningField);
+    b.add(kTuningNumber);
 
-    // Operator panel
-    b.selector(156, 418, 53, 0.0);
-    b.menu(165, 489, 53, "");
-    b.digits(495, 85, "0.0000");
-    b.digits(561, 85, "1.0000");
-    b.button(126, 567, 72, 0);
-    b.plain(507, 120, "0.75");
-    b.plain(573, 120, "0.00");
-    b.button(124, 609, 119, 0);
-    b.out.push_back({Kind::Spectrum, 152, 650, 72, 96, 50, 100, 0, ""});
-    b.out.push_back({Kind::Spectrum, 152, 750, 72, 96, 50, 100, 1, ""});
-    b.out.push_back({Kind::WaveView, 153, 853, 74, 92, 46, 180, 0, ""});
+    b.add(kOperatorSelector);
+    b.add(kSpectrumMenu);
+    b.addAll(kOperatorPanel);
+    b.add(kAmplitudeBars, 0);
+    b.add(kPhaseBars, 1);
+    b.add(kWaveView, 0);
+    b.addAll(kFilters);
 
-    // Filters
-    b.plain(496, 192, "0.62");
-    b.plain(540, 192, "0.50");
-    b.plain(583, 192, "0.20");
-    b.plain(647, 192, "0.40");
-    b.plain(691, 192, "0.00");
-    b.plain(734, 192, "0.00");
-    b.button(154, 569, 159, 1 / 3.0);
-    b.button(154, 720, 159, 0);
+    b.add(kCurveSelector);
+    b.add(kTargetMenu);
+    b.add(kControllerMenu);
+    b.add(kPointDisplay);
+    b.add(kEnvelopeEditor);
+    b.addAll(kEnvelopeControls);
 
-    // Voice settings
-    b.plain(797, 159, "0");
-    b.plain(849, 159, "16");
-    b.plain(790, 192, "0.00");
-    b.plain(830, 192, "0.25");
-    b.plain(873, 192, "2");
-    b.plain(921, 192, "2");
-    b.button(128, 891, 145, 0);
-    b.button(125, 891, 159, 1);
+    b.add(kGroupSelector);
+    b.add(kRoutingMenu);
+    routingList(b);
 
-    // Envelope section
-    b.selector(164, 21, 219, 0);
-    b.menu(160, 155, 220, "Amplitude");
-    b.menu(160, 242, 220, "<no ctrl>");
-    b.menu(194, 334, 220, "Lev 1.00  Crv 0.00  Dlt 0.25");
-    b.out.push_back({Kind::EnvelopeView, 157, kEnvelopeEditor.x, kEnvelopeEditor.y,
-                     kEnvelopeEditor.w, kEnvelopeEditor.h, 1, 0, ""});
-    b.button(122, 22, 372, 0);
-    b.button(127, 85, 372, 1);
-    b.button(158, 148, 372, 1);
-    b.button(123, 211, 372, 0);
-    b.button(121, 274, 372, 0);
-    b.plain(340, 377, "0.00");
-    b.plain(417, 377, "0.30");
-
-    // Routing list
-    b.selector(159, 679, 220, 0);
-    b.menu(162, 487, 220, "");
-    const char* const targets[4] = {"Amplitude", "Pitch    ", "Cutoff   ", "Amp(MULT)"};
-    for (int r = 0; r < 8; ++r) {
-        const int y = routingRowY(r);
-        const bool used = r < 4;
-        b.textCell(161, kRoutingNameX, y, !used ? 0 : (r == 0 ? 2 : 1),
-                   used ? std::to_string(r + 1) + ". " + targets[r] : "");
-        for (int k = 0; k < 8; ++k) {
-            const bool osc = used && r != 2;
-            b.textCell(145, routingOscX(k), y, osc && k < 2 ? 1 : 0,
-                       !used ? "--" : (osc && k < 2 ? "1.00" : (osc ? "-----" : "--")));
-        }
-        const bool filt = r == 2;
-        b.textCell(147, kRoutingFilt1X, y, filt ? 1 : 0, !used ? "--" : (filt ? "0.45" : "--"));
-        b.textCell(147, kRoutingFilt2X, y, 0, !used ? "--" : (filt ? "-----" : "--"));
-        b.textCell(190, kRoutingSampX, y, 0, !used || filt ? "--" : "-----");
-    }
-
-    // Effects and master
-    b.button(139, 23, 415, 1);
-    const int chorusX[5] = {22, 52, 82, 112, 142};
-    const double chorusV[5] = {0.2, 0.2, 0.5, 1.0, 0.5};
-    for (int i = 0; i < 5; ++i)
-        b.knob(150, chorusX[i], 462, chorusV[i]);
-    b.button(144, 177, 464, 0);
-    b.button(140, 221, 415, 1);
-    b.button(144, 221, 464, 1);
-    b.plain(264, 467, "0", 26, 14);
-    b.plain(329, 436, "1/4", 26, 14);
-    b.plain(362, 436, "3/8", 26, 14);
-    const int delayX[5] = {330, 364, 402, 436, 470};
-    const double delayV[5] = {0, 1.0, 0.5, 0.5, 0.5};
-    for (int i = 0; i < 5; ++i)
-        b.knob(149, delayX[i], 462, delayV[i]);
-    b.button(143, 507, 415, 0);
-    const double reverbV[3] = {0.25, 0.5, 0.5};
-    for (int i = 0; i < 3; ++i)
-        b.knob(151, 510 + 34 * i, 462, reverbV[i]);
-    b.button(141, 614, 415, 1);
-    const char* const eqFreq[4] = {"120", "800", "3.2k", "9.5k"};
-    for (int i = 0; i < 4; ++i) {
-        b.plain(621 + 54 * i, 437, eqFreq[i]);
-        b.knob(150, 616 + 54 * i, 462, 0.5 + 0.1 * (i - 1));
-        b.knob(198, 646 + 54 * i, 465, 0.1 + 0.2 * i);
-    }
-    b.knob(151, 841, 462, 0.3);
-    b.knob(151, 879, 462, 0.1);
-    b.button(142, 915, 463, 0);
-
-    // Sequencers
-    for (int q = 0; q < 2; ++q) {
-        const int dx = q == 0 ? 0 : 472;
-        b.button(q == 0 ? 169 : 188, 20 + dx, 502, q == 0 ? 1 : 0);
-        b.menu(170, 99 + dx, 503, "");
-        b.plain(168 + dx, 503, "16");
-        b.plain(245 + dx, 503, "0.00");
-        b.plain(334 + dx, 503, "0");
-        b.button(167, 373 + dx, 502, 0);
-        b.button(168, 426 + dx, 502, q == 1 ? 1 : 0);
-        const int x0 = q == 0 ? kSequencerAX : kSequencerBX;
-        const int pattern[16] = {12, 0, 7, 0, 12, 0, 0, 3, 0, 12, 0, 7, 5, 0, 3, 0};
-        for (int i = 0; i < 32; ++i) {
-            const int v = q == 0 ? pattern[i % 16] : (i % 3 == 0 ? i % 12 : 0);
-            const int y = i < 16 ? kStepRow1Y : kStepRow2Y;
-            b.textCell(199, stepX(x0, i % 16), y, v ? 1 : 0, v ? std::to_string(v) : "-----");
-        }
-    }
+    b.addAll(kEffects);
+    b.addAll(kDelayTimes);
+    equaliser(b);
+    sequencers(b);
     return b.out;
 }
 

@@ -1,15 +1,18 @@
 #pragma once
-// Where the editor's controls sit in the 970 x 600 window, and which bitmap
-// each draws. The backgrounds put their titles, labels and recesses around
-// exactly these rectangles; the preview pastes the controls' frames there.
+// The editor's controls as the artwork sees them: where each sits and which
+// bitmap it draws, all taken from the editor's layout table, plus what the
+// preview shows in them. The backgrounds put their titles, labels and
+// recesses around exactly these rectangles; the preview pastes the controls'
+// frames there.
+
+#include "editor/EditorLayout.h"
 
 #include <string>
 #include <vector>
 
 namespace artwork::layout {
 
-inline constexpr int kWindowWidth = 970;
-inline constexpr int kWindowHeight = 600;
+using namespace editorlayout;
 
 enum class Kind {
     Knob,         // 55 frames top to bottom
@@ -44,43 +47,24 @@ struct Rect {
 // Every control of the window in one of the two matrix layouts.
 std::vector<Control> controls(bool samplerLayout);
 
-// Rows of the upper-left matrix and columns of its cells.
-inline constexpr int kMatrixTop = 53;
-inline constexpr int kRowHeight = 14;
-inline int matrixRowY(int row) {
-    return kMatrixTop + kRowHeight * row;
+constexpr Rect rectOf(const Placement& p) {
+    const Size s = sizeOf(p);
+    return Rect{p.x, p.y, s.w, s.h};
 }
-inline int modulationColumnX(int k) {
-    return 68 + 26 * k;
-} // k = 0..7
-inline constexpr int kSendF1X = 280, kSendF2X = 306, kPanX = 336, kMixX = 362;
-inline constexpr int kFilter1RowY = 165, kFilter2RowY = 179;
 
-// Sampler columns.
-inline constexpr int kSlotX = 21, kClearX = 158, kLowKeyX = 174, kRootX = 206, kTrackX = 238,
-                     kLoopX = 257, kSampleF1X = 276, kSampleF2X = 302, kSamplePanX = 328,
-                     kSampleMixX = 361;
-
-// Routing list.
-inline constexpr int kRoutingTop = 237;
-inline int routingRowY(int row) {
-    return kRoutingTop + kRowHeight * row;
-}
-inline int routingOscX(int k) {
-    return 574 + 34 * k;
-} // k = 0..7
-inline constexpr int kRoutingNameX = 488, kRoutingFilt1X = 846, kRoutingFilt2X = 880,
-                     kRoutingSampX = 914;
+// Sampler columns, for the labels above them.
+inline constexpr int kSlotX = samplerRowControl(0, 0).x, kClearX = samplerRowControl(0, 1).x;
+inline constexpr int kLowKeyX = kSamplerColumns[0].x, kRootX = kSamplerColumns[1].x,
+                     kTrackX = kSamplerColumns[2].x, kLoopX = kSamplerColumns[3].x,
+                     kSampleF1X = kSamplerColumns[4].x, kSampleF2X = kSamplerColumns[5].x,
+                     kSamplePanX = kSamplerColumns[6].x, kSampleMixX = kSamplerColumns[7].x;
 
 // Sequencer step cells: two rows of sixteen, groups of four.
-inline constexpr int kSequencerAX = 20, kSequencerBX = 492;
-inline constexpr int kStepRow1Y = 529, kStepRow2Y = 552;
-inline int stepX(int x0, int column) {
-    return x0 + 26 * column + 14 * (column / 4);
-}
+inline constexpr int kSequencerAX = kSequencers[0].x0, kSequencerBX = kSequencers[1].x0;
+inline constexpr int kStepRow1Y = kStepRowY[0], kStepRow2Y = kStepRowY[1];
 
 // The envelope editor and the splash area.
-inline constexpr Rect kEnvelopeEditor{19, 235, 453, 130};
-inline constexpr Rect kSplashArea{503, 368, 462, 35};
+inline constexpr Rect kEnvelopeArea = rectOf(kEnvelopeEditor);
+inline constexpr Rect kSplashArea = rectOf(kSplash);
 
 } // namespace artwork::layout

@@ -123,13 +123,12 @@ void topBar(Canvas& c) {
 void oscillatorMatrixLabels(Canvas& c) {
     title(c, 21, 48, "MATRIX");
     for (int k = 0; k < 8; ++k)
-        label(c, l::modulationColumnX(k) + 13, 48, std::to_string(k + 1), Align::Centre,
-              kOperatorHue);
+        label(c, l::modulationX(k) + 13, 48, std::to_string(k + 1), Align::Centre, kOperatorHue);
     label(c, l::kSendF1X + 13, 48, "F1", Align::Centre, kFilterHue);
     label(c, l::kSendF2X + 13, 48, "F2", Align::Centre, kFilterHue);
     label(c, l::kPanX + 13, 48, "PAN");
     label(c, l::kMixX + 13, 48, "MIX");
-    recess(c, l::modulationColumnX(0), l::kMatrixTop, 26 * 8, 14 * 10, 1);
+    recess(c, l::modulationX(0), l::kMatrixTop, 26 * 8, 14 * 10, 1);
     recess(c, l::kSendF1X, l::kMatrixTop, 52, 14 * 10, 1);
     recess(c, l::kPanX, l::kMatrixTop, 52, 14 * 10, 1);
     // The filter rows have no switch; their names sit where the operators' keys are.
@@ -203,9 +202,8 @@ void sideTitle(Canvas& c, double x, double top, const std::string& s) {
 }
 
 void envelopeLabels(Canvas& c) {
-    sideTitle(c, 16.5, l::kEnvelopeEditor.y + 2, "ENVELOPE");
-    recess(c, l::kEnvelopeEditor.x, l::kEnvelopeEditor.y, l::kEnvelopeEditor.w,
-           l::kEnvelopeEditor.h, 1);
+    sideTitle(c, 16.5, l::kEnvelopeArea.y + 2, "ENVELOPE");
+    recess(c, l::kEnvelopeArea.x, l::kEnvelopeArea.y, l::kEnvelopeArea.w, l::kEnvelopeArea.h, 1);
     label(c, 378, 387.5, "KBD", Align::Left);
     label(c, 455, 387.5, "VEL", Align::Left);
 }

@@ -70,7 +70,10 @@ void envelopeCurve(Canvas& c, const l::Control& k) {
 
 void drawPreview(Canvas& c, bool samplerLayout,
                  const std::function<cairo_surface_t*(int)>& bitmap) {
-    blit(c, bitmap(samplerLayout ? 176 : 120), 0, 0, l::kWindowWidth, l::kWindowHeight, 0, 0);
+    blit(
+        c,
+        bitmap(samplerLayout ? editorbitmaps::kBackgroundSampler : editorbitmaps::kBackgroundMixer),
+        0, 0, l::kWindowWidth, l::kWindowHeight, 0, 0);
     for (const l::Control& k : l::controls(samplerLayout)) {
         cairo_surface_t* bmp = k.bitmap ? bitmap(k.bitmap) : nullptr;
         switch (k.kind) {

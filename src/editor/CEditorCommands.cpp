@@ -35,12 +35,6 @@ using namespace editorlayout;
 
 namespace {
 
-constexpr long kLoadProgramTag = 454;
-constexpr long kSaveProgramTag = 455;
-constexpr long kLoadTuningTag = kTuningNameId;
-constexpr long kLoadSampleFirstTag = kSamplePathLeafFirstId; // 330..337
-constexpr long kClearSampleFirstTag = 338;                   // 338..345
-
 // The file's extension in lower case, without the dot ("" when it has none).
 std::string extensionOf(const char* path) {
     const char* dot = std::strrchr(path, '.');

@@ -35,17 +35,6 @@ using namespace editorlayout;
 
 namespace {
 
-// Tags with a meaning of their own beyond storing a value.
-constexpr long kSampleSlotHeldFirst = 338; // 338..345: slot holds a sample (clear buttons)
-constexpr long kSampleLoadFirst = 330;     // 330..337: load a sample into the slot
-constexpr long kPreviousProgramTag = 457;
-constexpr long kNextProgramTag = 456;
-constexpr long kLoadProgramTag = 454;
-constexpr long kSaveProgramTag = 455;
-constexpr long kCurveSelectorTag = 450;
-constexpr long kGroupTag = 451;
-constexpr long kOperatorTag = 452;
-
 // Delay times as the window edits them: the pre-delay in 64ths, the left and
 // right times in 56ths, so that synced times land on whole note values.
 constexpr long kPreDelayTag = kDelayFirstId + kDelayPreTimeOffset;
@@ -150,10 +139,10 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     matrix.fill(nullptr);
 
     if (layout == 1) {
-        frame->setBackground(bitmap(kBackgroundSampler));
+        frame->setBackground(bitmap(editorbitmaps::kBackgroundSampler));
         buildSamplerMatrix();
     } else {
-        frame->setBackground(bitmap(kBackgroundMix));
+        frame->setBackground(bitmap(editorbitmaps::kBackgroundMixer));
         buildOscillatorMatrix();
     }
     buildTopBar();
@@ -241,8 +230,9 @@ void CPluginEditor::clearRegistries() {
 }
 
 bool CPluginEditor::loadBitmaps() {
-    for (int id : kBitmapIds) {
-        auto& slot = bitmaps[std::size_t(id - 120)];
+    for (const editorbitmaps::BitmapSpec& spec : editorbitmaps::kBitmaps) {
+        const int id = spec.id;
+        auto& slot = bitmaps[std::size_t(id - editorbitmaps::kFirstId)];
         if (!slot) slot = CBitmap::load(id, scale);
         if (!slot) {
             std::fprintf(stderr, "Quellor: the editor's bitmap %d is missing\n", id);
@@ -261,8 +251,8 @@ void CPluginEditor::releaseBitmaps() {
 }
 
 CBitmap* CPluginEditor::bitmap(int id) const {
-    if (id < 120 || id >= 200) return nullptr;
-    return bitmaps[std::size_t(id - 120)].get();
+    if (id < editorbitmaps::kFirstId || id > editorbitmaps::kLastId) return nullptr;
+    return bitmaps[std::size_t(id - editorbitmaps::kFirstId)].get();
 }
 
 void CPluginEditor::idle() {
@@ -369,8 +359,8 @@ void CPluginEditor::dirty(CView* view) {
 // ---- value binding ----
 
 double CPluginEditor::getTagValue(long tag) {
-    if (tag >= kSampleSlotHeldFirst && tag < kSampleSlotHeldFirst + kSampleSlotCount)
-        return renderer->slotHasSample(int32_t(tag - kSampleSlotHeldFirst)) ? 1.0 : 0.0;
+    if (tag >= kClearSampleFirstTag && tag < kClearSampleFirstTag + kSampleSlotCount)
+        return renderer->slotHasSample(int32_t(tag - kClearSampleFirstTag)) ? 1.0 : 0.0;
     if (tag == kLayoutTag) return layout ? 1.0 : 0.0;
     return renderer->getParameter(int32_t(tag));
 }
@@ -425,7 +415,7 @@ void CPluginEditor::setTagValue(long tag, double value) {
         convertDelayTimes(value >= 0.5);
         return;
     }
-    if (tag == kLoadProgramTag || tag == kSaveProgramTag || tag == kTuningNameId) {
+    if (tag == kLoadProgramTag || tag == kSaveProgramTag || tag == kLoadTuningTag) {
         if (commands) commands->runCommand(*this, tag);
         return;
     }
@@ -434,12 +424,12 @@ void CPluginEditor::setTagValue(long tag, double value) {
         dirty(pointDisplay);
         return;
     }
-    if (tag >= kSampleLoadFirst && tag < kSampleSlotHeldFirst + kSampleSlotCount) {
+    if (tag >= kLoadSampleFirstTag && tag < kClearSampleFirstTag + kSampleSlotCount) {
         if (commands) commands->runCommand(*this, tag);
         redrawSamplerMatrix();
         return;
     }
-    if (tag == kOperatorTag) {
+    if (tag == kOperatorSelectorTag) {
         for (CView* v : operatorControls)
             dirty(v);
         dirty(waveView);
@@ -447,7 +437,7 @@ void CPluginEditor::setTagValue(long tag, double value) {
         dirty(phaseBars);
         return;
     }
-    if (tag == kGroupTag) {
+    if (tag == kGroupSelectorTag) {
         markRouting();
         dirty(envelopeView);
         return;
@@ -568,13 +558,13 @@ void CPluginEditor::toggleMatrixLayout() {
     if (layout == 1) {
         removeMatrixEntries(kSamplerEntriesFirst, kMatrixEntries);
         layout = 0;
-        frame->setBackground(bitmap(kBackgroundMix));
+        frame->setBackground(bitmap(editorbitmaps::kBackgroundMixer));
         buildOscillatorMatrix();
     } else {
         removeMatrixEntries(0, kSamplerEntriesFirst);
         layout = 1;
         buildSamplerMatrix();
-        frame->setBackground(bitmap(kBackgroundSampler));
+        frame->setBackground(bitmap(editorbitmaps::kBackgroundSampler));
     }
     raiseShade();
     frame->setDirty();

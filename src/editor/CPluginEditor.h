@@ -15,6 +15,7 @@
 
 #include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
+#include "editor/EditorLayout.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
 #include "gui/CControlListener.h"
@@ -42,21 +43,17 @@ class CView;
 class IPlatformWindow;
 } // namespace VSTGUI
 
-namespace editorlayout {
-struct Placement;
-}
-
 class CPluginEditor : public AEffGUIEditor,
                       public VSTGUI::CControlListener,
                       public IEditorBinding,
                       public IEnvelopeCtrlOwner,
                       public VSTGUI::IFileDropTarget {
 public:
-    static constexpr int kWidth = 970;
-    static constexpr int kHeight = 600;
+    static constexpr int kWidth = editorlayout::kWindowWidth;
+    static constexpr int kHeight = editorlayout::kWindowHeight;
     static constexpr int kMatrixEntries = 300;
     static constexpr int kSamplerEntriesFirst = 200;
-    static constexpr long kLayoutTag = 453;
+    static constexpr long kLayoutTag = editortags::kLayoutTag;
 
     // renderer: the instance's engine (not owned); commands: the dialogs and
     // menu commands (not owned; null: the editor's own, on the platform of
@@ -174,11 +171,9 @@ private:
     int buildSequencers();
     void buildTopBar();
     void addSplash();
-    // Creates the control a table row describes and adds it to the frame.
+    // Creates the control or menu a layout table row declares and adds it to the frame.
     VSTGUI::CControl* place(const editorlayout::Placement& p);
-    VSTGUI::CControl* place(const editorlayout::Placement& p, long tag, int x);
-    CNumberCtrl* cell(int x, int y, long tag, int bitmap, double reset);
-    VSTGUI::COptionMenu* menu(int x, int y, int bitmap, bool white);
+    VSTGUI::COptionMenu* menu(const editorlayout::Placement& p);
 
     // ---- behaviour ----
     void toggleMatrixLayout();
@@ -218,7 +213,9 @@ private:
     int scale = 0;                        // 0: not chosen yet
     unsigned char layout = 0;
 
-    std::array<std::unique_ptr<VSTGUI::CBitmap>, 80> bitmaps;
+    std::array<std::unique_ptr<VSTGUI::CBitmap>,
+               editorbitmaps::kLastId - editorbitmaps::kFirstId + 1>
+        bitmaps;
 
     // Registries of the controls redrawn or reached together.
     std::array<VSTGUI::CView*, kMatrixEntries> matrix{};

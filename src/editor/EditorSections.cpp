@@ -26,14 +26,9 @@ using namespace editorlayout;
 
 namespace {
 
-constexpr int kPlainWidth = 34;
-constexpr int kPlainHeight = 14;
-constexpr double kCellDragStep = 0.005;
-constexpr double kPlainDragStep = 0.01;
 constexpr CColor kTopBarText = kWhiteCColor;
-// The edge of the menu fields' artwork: a field without artwork of its own
-// stands out from the top bar as the others do.
-constexpr CColor kPlainFieldFill{49, 58, 69, 255};
+// The routing depths' coarse step, in the left half of a cell.
+constexpr double kSplitCoarseStep = 1.0;
 
 template <int N> void addEntries(COptionMenu* menu, const char* const (&entries)[N]) {
     for (const char* e : entries)
@@ -46,73 +41,78 @@ template <int N> void addCommands(COptionMenu* menu, const char* const (&entries
     menu->setCommandMenu(true);
 }
 
+CRect boundsOf(const Placement& p) {
+    const Size s = sizeOf(p);
+    return CRect(p.x, p.y, p.x + s.w, p.y + s.h);
+}
+
+// Knobs and numbers span 0..1 unless their row gives a range.
+void applyRange(CKnobCtrl* k, const Placement& p) {
+    if (p.range.min != kUnit.min || p.range.max != kUnit.max) k->setRange(p.range.min, p.range.max);
+}
+
 } // namespace
 
 CControl* CPluginEditor::place(const Placement& p) {
-    return place(p, p.tag, p.x);
-}
-
-CControl* CPluginEditor::place(const Placement& p, long tag, int x) {
-    CFrame* frame = getFrame();
-    CBitmap* b = bitmap(p.bitmap);
-    const int y = p.y;
+    CBitmap* b = p.bitmap != editorbitmaps::kNone ? bitmap(p.bitmap) : nullptr;
+    const CRect r = boundsOf(p);
     CControl* c = nullptr;
     switch (p.kind) {
-    case Ctl::Knob:
+    case Ctl::Knob: {
         if (!b) return nullptr;
-        c = new CKnobCtrl(CRect(x, y, x + b->getWidth(), y + b->getHeight() / CKnobCtrl::kFrames),
-                          this, this, tag, b, p.reset);
-        break;
-    case Ctl::Button:
-        if (!b) return nullptr;
-        c = new CButtonCtrl(CRect(x, y, x + b->getWidth(), y + b->getHeight() / p.frames), this,
-                            this, tag, b, p.frames);
-        break;
-    case Ctl::Selector:
-    case Ctl::TextSelector: {
-        if (!b) return nullptr;
-        auto* t = new CTouchCtrl(CRect(x, y, x + b->getWidth() / p.frames, y + b->getHeight()),
-                                 this, this, tag, b, p.frames, p.kind == Ctl::TextSelector);
-        c = t;
+        auto* k = new CKnobCtrl(r, this, this, p.tag, b, p.reset);
+        applyRange(k, p);
+        c = k;
         break;
     }
-    case Ctl::Cell: {
+    case Ctl::Button:
         if (!b) return nullptr;
-        auto* n = new CNumberCtrl(CRect(x, y, x + b->getWidth(), y + b->getHeight() / 2), this,
-                                  this, tag, b, p.reset, false);
-        n->setStep(kCellDragStep);
+        c = new CButtonCtrl(r, this, this, p.tag, b, framesOf(p));
+        break;
+    case Ctl::Selector:
+    case Ctl::TextSelector:
+        if (!b) return nullptr;
+        c = new CTouchCtrl(r, this, this, p.tag, b, framesOf(p), p.kind == Ctl::TextSelector);
+        break;
+    case Ctl::Cell:
+    case Ctl::SplitCell: {
+        if (!b) return nullptr;
+        auto* n = new CNumberCtrl(r, this, this, p.tag, b, p.reset, false);
+        n->setStep(p.step != 0.0 ? p.step : kCellDragStep);
+        if (p.kind == Ctl::SplitCell) n->setSplitStep(kSplitCoarseStep);
+        // A third frame marks the selected row.
+        n->setExtraFrame(framesOf(p) == 3);
+        applyRange(n, p);
         c = n;
         break;
     }
     case Ctl::Plain: {
         // A bitmap only gives the size; it is not drawn.
-        const int w = b ? b->getWidth() : kPlainWidth;
-        const int h = b ? b->getHeight() / 2 : kPlainHeight;
-        auto* n =
-            new CNumberCtrl(CRect(x, y, x + w, y + h), this, this, tag, nullptr, p.reset, true);
-        n->setStep(kPlainDragStep);
+        auto* n = new CNumberCtrl(r, this, this, p.tag, nullptr, p.reset, true);
+        n->setStep(p.step != 0.0 ? p.step : kPlainDragStep);
+        applyRange(n, p);
         c = n;
         break;
     }
     case Ctl::Digit:
-        c = new CNumberPrcCtrl(CRect(x, y, x + CNumberPrcCtrl::kWidth, y + CNumberPrcCtrl::kHeight),
-                               this, this, tag, p.reset);
+    case Ctl::HzDigit: {
+        auto* n = new CNumberPrcCtrl(r, this, this, p.tag, p.reset);
+        if (p.kind == Ctl::HzDigit) n->setDigitMultiplier(1.0);
+        applyRange(n, p);
+        c = n;
         break;
     }
-    frame->addView(c);
+    default:
+        return nullptr; // menus and views have builders of their own
+    }
+    getFrame()->addView(c);
     return c;
 }
 
-CNumberCtrl* CPluginEditor::cell(int x, int y, long tag, int bitmapId, double reset) {
-    return static_cast<CNumberCtrl*>(place(Placement{Ctl::Cell, x, y, tag, bitmapId, reset, 2}));
-}
-
-COptionMenu* CPluginEditor::menu(int x, int y, int bitmapId, bool white) {
-    CBitmap* b = bitmap(bitmapId);
-    auto* m =
-        new COptionMenu(CRect(x, y, x + b->getWidth(), y + b->getHeight()), this, kMenuTag, b);
+COptionMenu* CPluginEditor::menu(const Placement& p) {
+    auto* m = new COptionMenu(boundsOf(p), this, p.tag, bitmap(p.bitmap));
     m->setFont(kSmallFont);
-    m->setFontColor(white ? kTopBarText : kBlackCColor);
+    m->setFontColor(p.kind == Ctl::TopBarMenu ? kTopBarText : kBlackCColor);
     getFrame()->addView(m);
     return m;
 }
@@ -121,27 +121,20 @@ void CPluginEditor::buildTopBar() {
     for (const Placement& p : kMasterControls)
         place(p);
     static_cast<CTouchCtrl*>(place(kTuningField))->setAlternateColour(true);
-    auto* tuning = static_cast<CNumberCtrl*>(place(kTuningNumber));
-    tuning->setStep(kCellDragStep);
-    tuningNumber = tuning;
+    tuningNumber = place(kTuningNumber);
     place(kLayoutButton);
 
-    bankMenuCtrl = menu(kBankMenuX, kTopMenuY, kMenuField, true);
+    bankMenuCtrl = menu(kBankMenu);
     bankMenuCtrl->setNbItemsPerColumn(kMenuColumnEntries);
-    CBitmap* b = bitmap(kMenuField);
-    programMenuCtrl = new CMenuCtrl(
-        CRect(kProgramMenuX, kTopMenuY, kProgramMenuX + b->getWidth(), kTopMenuY + b->getHeight()),
-        this, kMenuTag, b);
+    programMenuCtrl =
+        new CMenuCtrl(boundsOf(kProgramMenu), this, kProgramMenu.tag, bitmap(kProgramMenu.bitmap));
     programMenuCtrl->setFont(kSmallFont);
     programMenuCtrl->setFontColor(kTopBarText);
     programMenuCtrl->setNbItemsPerColumn(kMenuColumnEntries);
     getFrame()->addView(programMenuCtrl);
     fillBankAndProgramMenus();
 
-    qualityMenuCtrl =
-        new COptionMenu(CRect(kQualityMenuX, kTopMenuY, kQualityMenuX + kQualityMenuWidth,
-                              kTopMenuY + kQualityMenuHeight),
-                        this, kMenuTag, nullptr);
+    qualityMenuCtrl = new COptionMenu(boundsOf(kQualityMenu), this, kQualityMenu.tag, nullptr);
     qualityMenuCtrl->setBackColor(kPlainFieldFill);
     qualityMenuCtrl->setFont(kSmallFont);
     qualityMenuCtrl->setFontColor(kTopBarText);
@@ -153,56 +146,28 @@ void CPluginEditor::buildTopBar() {
 
 int CPluginEditor::buildOscillatorMatrix() {
     int entry = 0;
-    for (int r = 0; r < kOperatorCount; ++r) {
-        const int y = kMatrixTop + kRowHeight * r;
-        const long b = kOperatorFirstId + kOperatorIdStride * r;
-        const int button = r == kOperatorCount - 1 ? kOperatorButtonLast : kOperatorButtonFirst + r;
-        matrix[std::size_t(entry++)] = place(
-            Placement{Ctl::Button, kOperatorButtonX, y, b + kOperatorEnabledOffset, button, 0, 2});
-        for (int k = 0; k < kOperatorCount; ++k)
-            matrix[std::size_t(entry++)] =
-                cell(kModulationX + kCellWidth * k, y, b + kOperatorModulationOffset + k,
-                     kMatrixCell, kMatrixReset);
-        matrix[std::size_t(entry++)] = cell(kSendF1X, y, b + 11, kFilterCell, kMatrixReset);
-        matrix[std::size_t(entry++)] = cell(kSendF2X, y, b + 12, kFilterCell, kMatrixReset);
-        matrix[std::size_t(entry++)] =
-            cell(kPanX, y, b + kOperatorPanOffset, kMatrixCell, kMatrixReset);
-        matrix[std::size_t(entry++)] =
-            cell(kMixX, y, b + kOperatorMixOffset, kMatrixCell, kMatrixReset);
-    }
-    for (int f = 0; f < 2; ++f) {
-        const int y = f == 0 ? kFilter1RowY : kFilter2RowY;
-        const long b = kFilterFirstId + kFilterIdStride * f;
-        for (int k = 0; k < kOperatorCount; ++k)
-            matrix[std::size_t(entry++)] =
-                cell(kModulationX + kCellWidth * k, y, b + kFilterModulationOffset + k, kFilterCell,
-                     kMatrixReset);
-        // The other filter's send: filter 1 sends to F2, filter 2 to F1.
-        matrix[std::size_t(entry++)] =
-            cell(f == 0 ? kSendF2X : kSendF1X, y, b + kFilterModulationOffset + kOperatorCount,
-                 kFilterCell, kMatrixReset);
-        matrix[std::size_t(entry++)] =
-            cell(kPanX, y, b + kFilterPanOffset, kFilterCell, kMatrixReset);
-        matrix[std::size_t(entry++)] =
-            cell(kMixX, y, b + kFilterLevelOffset, kFilterCell, kMatrixReset);
-    }
+    for (int r = 0; r < kOperatorCount; ++r)
+        for (int i = 0; i < kOperatorRowControls; ++i)
+            matrix[std::size_t(entry++)] = place(operatorRowControl(r, i));
+    for (int f = 0; f < 2; ++f)
+        for (int i = 0; i < kFilterRowControls; ++i)
+            matrix[std::size_t(entry++)] = place(filterRowControl(f, i));
     return 1;
 }
 
 int CPluginEditor::buildSamplerMatrix() {
     int entry = kSamplerEntriesFirst;
     for (int s = 0; s < kSampleSlotCount; ++s) {
-        const int y = kMatrixTop + kRowHeight * s;
-        CNumberCtrl* name = cell(kSlotNameX, y, kSamplePathLeafFirstId + s, kSlotNameFirst + s, 0);
-        name->setTextIndent(kSlotTextIndent);
-        name->setClickOnly(true);
-        matrix[std::size_t(entry++)] = name;
-        matrix[std::size_t(entry++)] =
-            place(Placement{Ctl::Button, kSlotClearX, y, 338 + s, kSlotClear, 0, 2});
-        const long b = kSampleSlotFirstId + kSampleSlotIdStride * s;
-        for (const SamplerColumn& c : kSamplerColumns)
-            matrix[std::size_t(entry++)] =
-                place(Placement{c.kind, c.x, y, b + c.offset, c.bitmap, c.reset, 2});
+        for (int i = 0; i < kSamplerRowControls; ++i) {
+            CControl* c = place(samplerRowControl(s, i));
+            if (i == 0) {
+                // The slot's name: a click opens the file dialog.
+                auto* name = static_cast<CNumberCtrl*>(c);
+                name->setTextIndent(kSlotTextIndent);
+                name->setClickOnly(true);
+            }
+            matrix[std::size_t(entry++)] = c;
+        }
     }
     for (const Placement& p : kSamplerLayer)
         matrix[std::size_t(entry++)] = place(p);
@@ -210,25 +175,17 @@ int CPluginEditor::buildSamplerMatrix() {
 }
 
 int CPluginEditor::buildOperatorPanel() {
+    place(kOperatorSelector);
     int i = 0;
-    for (const Placement& p : kOperatorPanel) {
-        CControl* c = place(p);
-        if (p.tag == kSelectedOffsetHzId) {
-            auto* n = static_cast<CNumberPrcCtrl*>(c);
-            n->setRange(-kOffsetHzLimit, kOffsetHzLimit);
-            n->setDigitMultiplier(1.0);
-        }
-        if (p.tag != kSelectedOperatorId) operatorControls[std::size_t(i++)] = c;
-    }
-    spectrumMenu = menu(kSpectrumMenuX, kSpectrumMenuY, kSpectrumMenu, false);
+    for (const Placement& p : kOperatorPanel)
+        operatorControls[std::size_t(i++)] = place(p);
+    spectrumMenu = menu(kSpectrumMenu);
     addCommands(spectrumMenu, editormenus::kSpectrumEntries);
-    amplitudeBars = new CRowCtrl(CPoint(kAmplitudeBarsX, kBarsY), this, this, bitmap(kSpectrumBars),
-                                 false, true);
-    phaseBars =
-        new CRowCtrl(CPoint(kPhaseBarsX, kBarsY), this, this, bitmap(kSpectrumBars), true, false);
-    waveView = new CSampleView(
-        CRect(kWaveViewX, kWaveViewY, kWaveViewX + kWaveViewWidth, kWaveViewY + kWaveViewHeight),
-        this, bitmap(kWaveColumns));
+    amplitudeBars = new CRowCtrl(CPoint(kAmplitudeBars.x, kAmplitudeBars.y), this, this,
+                                 bitmap(kAmplitudeBars.bitmap), false, true);
+    phaseBars = new CRowCtrl(CPoint(kPhaseBars.x, kPhaseBars.y), this, this,
+                             bitmap(kPhaseBars.bitmap), true, false);
+    waveView = new CSampleView(boundsOf(kWaveView), this, bitmap(kWaveView.bitmap));
     getFrame()->addView(amplitudeBars);
     getFrame()->addView(phaseBars);
     getFrame()->addView(waveView);
@@ -239,57 +196,34 @@ int CPluginEditor::buildOperatorPanel() {
 
 int CPluginEditor::buildEnvelopeSection() {
     place(kCurveSelector);
-    targetMenu = menu(kTargetMenuX, kEnvelopeMenuY, kTargetMenu, false);
-    controllerMenu = menu(kControllerMenuX, kEnvelopeMenuY, kTargetMenu, false);
+    targetMenu = menu(kTargetMenu);
+    controllerMenu = menu(kControllerMenu);
     addEntries(targetMenu, kTargetKindNames);
     controllerMenu->addEntry(kControllerNames[kNoController]);
     for (int c = 0; c < kControllerCount; ++c)
         controllerMenu->addEntry(kControllerNames[c]);
     showEnvelopeMenus();
     pointDisplay = place(kPointDisplay);
-    CBitmap* b = bitmap(kEnvelopeBackground);
-    envelopeView = new CEnvelopeCtrl(
-        CRect(kEnvelopeX, kEnvelopeY, kEnvelopeX + b->getWidth(), kEnvelopeY + b->getHeight()),
-        &renderer->program(), this, kEnvelopeTag, b);
+    envelopeView = new CEnvelopeCtrl(boundsOf(kEnvelopeEditor), &renderer->program(), this,
+                                     kEnvelopeEditor.tag, bitmap(kEnvelopeEditor.bitmap));
     getFrame()->addView(envelopeView);
     int i = 0;
-    for (const Placement& p : kEnvelopeControls) {
-        CControl* c = place(p);
-        if (p.kind == Ctl::Plain) static_cast<CKnobCtrl*>(c)->setRange(-1.0, 1.0);
-        envelopeControls[std::size_t(i++)] = c;
-    }
+    for (const Placement& p : kEnvelopeControls)
+        envelopeControls[std::size_t(i++)] = place(p);
     return 1;
 }
 
 int CPluginEditor::buildRoutingList() {
     groupSelector = place(kGroupSelector);
-    routingMenu = menu(kRoutingMenuX, kRoutingMenuY, kRoutingMenu, false);
+    routingMenu = menu(kRoutingMenu);
     addCommands(routingMenu, editormenus::kRoutingEntries);
-    auto depthCell = [this](int x, int y, long tag, int bitmapId) {
-        CNumberCtrl* n = cell(x, y, tag, bitmapId, 0.0);
-        n->setRange(-kRoutingLimit, kRoutingLimit);
-        n->setStep(kPlainDragStep);
-        n->setSplitStep(kRoutingCoarseStep);
-        return n;
-    };
     for (int r = 0; r < kEnvelopesPerPage; ++r) {
-        const int y = kRoutingTop + kRowHeight * r;
-        const long b = kEnvelopeRowFirstId + kEnvelopeRowIdStride * r;
-        CBitmap* nameBitmap = bitmap(kRoutingNameCell);
-        auto* name = new CNumberCtrl(CRect(kRoutingNameX, y, kRoutingNameX + nameBitmap->getWidth(),
-                                           y + nameBitmap->getHeight() / 3),
-                                     this, this, b, nameBitmap, 0.0, false);
-        name->setExtraFrame(true);
-        getFrame()->addView(name);
+        // The envelope's name and its depths to the operators and filters
+        // share the row's value IDs; the sample depth has IDs of its own.
         std::size_t i = std::size_t(r) * kEnvelopeRowIdStride;
-        routingCells[i++] = name;
-        for (int k = 0; k < kOperatorCount; ++k)
-            routingCells[i++] =
-                depthCell(kRoutingOscX + kRoutingOscWidth * k, y, b + 1 + k, kRoutingOscCell);
-        routingCells[i++] = depthCell(kRoutingFilt1X, y, b + 9, kRoutingFilterCell);
-        routingCells[i++] = depthCell(kRoutingFilt2X, y, b + 10, kRoutingFilterCell);
-        sampleCells[std::size_t(r)] =
-            depthCell(kRoutingSampX, y, kEnvelopeSampleDepthFirstId + r, kSamplerCell);
+        for (int k = 0; k + 1 < kRoutingRowControls; ++k)
+            routingCells[i++] = place(routingRowControl(r, k));
+        sampleCells[std::size_t(r)] = place(routingRowControl(r, kRoutingRowControls - 1));
     }
     return 1;
 }
@@ -300,40 +234,27 @@ int CPluginEditor::buildEffectsSection() {
     int i = 0;
     for (const Placement& p : kDelayTimes)
         delayTimes[std::size_t(i++)] = place(p);
-    for (int band = 0; band < kEqBandCount; ++band) {
-        const int dx = kEqBandSpacing * band;
-        for (const Placement& p : kEqBand) {
-            CControl* c = place(p, p.tag + band, p.x + dx);
-            if (p.kind == Ctl::Plain)
-                static_cast<CKnobCtrl*>(c)->setResetValue(kEqFrequencyReset[band]);
-        }
-    }
+    for (int band = 0; band < kEqBandCount; ++band)
+        for (int k = 0; k < kEqBandControls; ++k)
+            place(eqBandControl(band, k));
     return 1;
 }
 
 int CPluginEditor::buildSequencers() {
     for (int s = 0; s < kSequencerCount; ++s) {
-        const SequencerStrip& q = kSequencers[s];
-        const int dx = q.x0 - kSequencers[0].x0;
         auto& controls = sequencerControls[std::size_t(s)];
-        controls[0] = place(Placement{Ctl::Button, q.x0, 502, q.first, q.onBitmap, 0, 2});
-        int i = 1;
-        for (const Placement& p : kSequencerControls)
-            controls[std::size_t(i++)] = place(p, q.first + p.tag, p.x + dx);
-        patternMenus[std::size_t(s)] = menu(kPatternMenuX + dx, kPatternMenuY, kPatternMenu, false);
+        for (int i = 0; i < kSequencerControls; ++i)
+            controls[std::size_t(i)] = place(sequencerControl(s, i));
+        patternMenus[std::size_t(s)] = menu(patternMenu(s));
         addCommands(patternMenus[std::size_t(s)], editormenus::kPatternEntries);
-        for (int step = 0; step < kStepCount; ++step) {
-            const int row = step / kStepsPerRow;
-            const int x = stepX(q.x0, step % kStepsPerRow);
-            stepCells[std::size_t(s)][std::size_t(step)] =
-                cell(x, kStepRowY[row], q.first + kStepsOffset + step, kStepCell, q.stepReset);
-        }
+        for (int step = 0; step < kSequencerStepCount; ++step)
+            stepCells[std::size_t(s)][std::size_t(step)] = place(stepCell(s, step));
     }
     return 1;
 }
 
 void CPluginEditor::addSplash() {
-    getFrame()->addView(
-        new CSplashScreen(CRect(kSplashLeft, kSplashTop, kSplashRight, kSplashBottom), this,
-                          kSplashTag, bitmap(kSplashImage), CRect(0, 0, kWidth, kHeight)));
+    getFrame()->addView(new CSplashScreen(boundsOf(kSplash), this, kSplash.tag,
+                                          bitmap(kSplash.bitmap),
+                                          CRect(0, 0, kWindowWidth, kWindowHeight)));
 }

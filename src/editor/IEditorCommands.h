@@ -16,8 +16,8 @@ enum class EditorMenu { Spectrum, Target, Controller, Routing, PatternA, Pattern
 class IEditorCommands {
 public:
     virtual ~IEditorCommands() = default;
-    // Tags: 454 load program, 455 save program, 460 load tuning,
-    // 330..337 load a sample into slot tag - 330, 338..345 clear slot tag - 338.
+    // The command tags of ControlTags.h: load or save a program, load a
+    // tuning, load a sample into a slot or clear the slot.
     virtual void runCommand(CPluginEditor& editor, long tag) = 0;
     virtual void menuChosen(CPluginEditor& editor, EditorMenu menu, int index) = 0;
     // A file dropped onto the window at where (window pixels, scale 1); what it

@@ -1,5 +1,6 @@
 // The embedded editor bitmaps, decoded with libpng as the editor decodes them.
 
+#include "editor/EditorLayout.h"
 #include "gui/EmbeddedBitmaps.h"
 
 #include <gtest/gtest.h>
@@ -12,6 +13,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -54,36 +56,8 @@ Image load(int id, int scale) {
 }
 
 // The bitmaps of the editor: size in window pixels and filmstrip frames.
-struct Entry {
-    int id, width, height, frames;
-    bool sideBySide;
-};
-
-const Entry kBitmaps[] = {
-    {120, 970, 600, 1, false},  {176, 970, 600, 1, false},  {191, 970, 600, 1, false},
-    {121, 52, 28, 2, false},    {122, 52, 28, 2, false},    {123, 52, 28, 2, false},
-    {127, 52, 28, 2, false},    {158, 52, 28, 2, false},    {124, 29, 24, 2, false},
-    {125, 55, 28, 2, false},    {128, 55, 28, 2, false},    {126, 39, 26, 2, false},
-    {130, 44, 28, 2, false},    {131, 44, 28, 2, false},    {132, 44, 28, 2, false},
-    {133, 44, 28, 2, false},    {134, 44, 28, 2, false},    {135, 44, 28, 2, false},
-    {136, 44, 28, 2, false},    {137, 44, 28, 2, false},    {139, 34, 44, 2, false},
-    {140, 34, 44, 2, false},    {143, 34, 44, 2, false},    {144, 34, 44, 2, false},
-    {141, 34, 40, 2, false},    {142, 34, 44, 2, false},    {145, 34, 28, 2, false},
-    {146, 26, 28, 2, false},    {147, 34, 28, 2, false},    {148, 26, 28, 2, false},
-    {149, 22, 1210, 55, false}, {150, 22, 1210, 55, false}, {151, 22, 1210, 55, false},
-    {198, 16, 880, 55, false},  {152, 302, 50, 100, true},  {153, 180, 46, 180, true},
-    {154, 43, 48, 4, false},    {156, 416, 112, 8, true},   {157, 453, 130, 1, false},
-    {159, 1092, 12, 4, true},   {160, 86, 10, 1, false},    {161, 82, 42, 3, false},
-    {162, 148, 10, 1, false},   {164, 387, 12, 3, true},    {165, 111, 11, 1, false},
-    {167, 52, 28, 2, false},    {168, 52, 28, 2, false},    {169, 66, 30, 2, false},
-    {170, 26, 15, 1, false},    {171, 95, 13, 1, false},    {172, 16, 13, 1, false},
-    {173, 18, 13, 1, false},    {174, 16, 13, 1, false},    {175, 18, 13, 1, false},
-    {177, 19, 28, 2, false},    {178, 150, 28, 2, false},   {179, 150, 28, 2, false},
-    {180, 150, 28, 2, false},   {181, 150, 28, 2, false},   {182, 150, 28, 2, false},
-    {183, 150, 28, 2, false},   {184, 150, 28, 2, false},   {185, 150, 28, 2, false},
-    {186, 14, 28, 2, false},    {187, 60, 48, 2, false},    {188, 66, 30, 2, false},
-    {190, 34, 28, 2, false},    {194, 135, 10, 1, false},   {199, 26, 28, 2, false},
-};
+using Entry = editorbitmaps::BitmapSpec;
+const auto& kBitmaps = editorbitmaps::kBitmaps;
 
 const Entry& entry(int id) {
     for (const Entry& e : kBitmaps)
@@ -145,6 +119,75 @@ TEST(Artwork, EveryBitmapIsEmbeddedAtBothScalesWithItsSizeAndFrames) {
     EXPECT_EQ(VSTGUI::findEmbeddedPng(119, 1), nullptr);
     EXPECT_EQ(VSTGUI::findEmbeddedPng(120, 3), nullptr);
     EXPECT_EQ(VSTGUI::findEmbeddedPng(189, 1), nullptr);
+}
+
+TEST(Artwork, EveryBitmapTheLayoutNamesIsEmbeddedAtItsControlsSizeAndFrames) {
+    // The editor cuts each control's frames out of its bitmap at the control's
+    // size: the bitmap must hold exactly the frames the control's kind reads.
+    using namespace editorlayout;
+    std::set<int> named;
+    forEachControl([&](const Placement& p) {
+        if (p.bitmap == editorbitmaps::kNone) return;
+        SCOPED_TRACE(std::string(p.name) + " with bitmap " + std::to_string(p.bitmap));
+        named.insert(p.bitmap);
+        const Entry* e = editorbitmaps::findBitmap(p.bitmap);
+        ASSERT_NE(e, nullptr) << "not a bitmap of the window";
+        const Size size = sizeOf(p);
+        ASSERT_GT(size.w, 0);
+        ASSERT_GT(size.h, 0);
+        int across = 1, down = 1; // frames side by side, top to bottom
+        int frameWidth = size.w;
+        switch (p.kind) {
+        case Ctl::Knob:
+            down = editorbitmaps::kKnobFrames;
+            break;
+        case Ctl::Button:
+            EXPECT_GE(e->frames, 2);
+            down = e->frames;
+            break;
+        case Ctl::Cell:
+        case Ctl::SplitCell:
+        case Ctl::Plain: // a number the size of a dimmed and a lit cell
+            EXPECT_TRUE(e->frames == 2 || (e->frames == 3 && p.kind == Ctl::Cell));
+            down = e->frames;
+            break;
+        case Ctl::Selector:
+        case Ctl::TextSelector:
+            across = e->frames;
+            break;
+        case Ctl::Spectrum: // a level image per bar; the strip may end in spare pixels
+            EXPECT_EQ(size.w % kHarmonicBars, 0);
+            frameWidth = size.w / kHarmonicBars;
+            across = e->frames;
+            EXPECT_LE(across * frameWidth, e->width);
+            break;
+        case Ctl::WaveView: // a level image per pixel column
+            frameWidth = 1;
+            across = e->frames;
+            break;
+        case Ctl::Splash: // a click shows the bitmap over the whole window
+            EXPECT_EQ(e->width, kWindowWidth);
+            EXPECT_EQ(e->height, kWindowHeight);
+            return;
+        default: // menus and the envelope editor draw the bitmap whole
+            EXPECT_EQ(e->frames, 1);
+            break;
+        }
+        const int width = p.kind == Ctl::Spectrum ? e->width : frameWidth * across;
+        for (int scale : {1, 2}) {
+            const Image img = load(p.bitmap, scale);
+            ASSERT_FALSE(img.rgba.empty()) << "at scale " << scale;
+            EXPECT_EQ(img.width, width * scale) << "at scale " << scale;
+            EXPECT_EQ(img.height, size.h * down * scale) << "at scale " << scale;
+        }
+    });
+    // The editor loads every bitmap; each is drawn by some control, but the
+    // two backgrounds, which the frame draws.
+    for (const Entry& e : kBitmaps) {
+        const bool background =
+            e.id == editorbitmaps::kBackgroundMixer || e.id == editorbitmaps::kBackgroundSampler;
+        EXPECT_NE(named.count(e.id) != 0, background) << "bitmap " << e.id;
+    }
 }
 
 TEST(Artwork, KnobFramesTurnStepByStep) {

@@ -600,7 +600,7 @@ TEST_F(EditorWindow, QualityMenuSwitchesTheInstanceAndKeepsTheSetting) {
     ASSERT_NE(editor->qualityMenu(), nullptr);
     EXPECT_EQ(editor->qualityMenu()->getCurrent(), 0);
     auto choose = [&](int entry) {
-        click(editorlayout::kQualityMenuX + 5, editorlayout::kTopMenuY + 4);
+        click(editorlayout::kQualityMenu.x + 5, editorlayout::kTopMenuY + 4);
         COptionMenu* menu = frame()->getPopupMenu();
         ASSERT_EQ(menu, editor->qualityMenu());
         frame()->closePopup();
