@@ -27,6 +27,9 @@ using namespace editorlayout;
 namespace {
 
 constexpr CColor kTopBarText = kWhiteCColor;
+// The edge of the menu fields' artwork: a field without artwork of its own
+// stands out from the top bar as the others do.
+constexpr CColor kPlainFieldFill{49, 58, 69, 255};
 // The routing depths' coarse step, in the left half of a cell.
 constexpr double kSplitCoarseStep = 1.0;
 
