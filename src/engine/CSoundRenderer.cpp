@@ -1,6 +1,7 @@
 #include "engine/CSoundRenderer.h"
 
 #include "base/Denormal.h"
+#include "base/RelaxedAtomic.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
 #include "engine/IRendererHost.h"
@@ -150,7 +151,7 @@ void CSoundRenderer::setTempo(double bpm) {
     if (std::isnan(bpm)) return;
     if (bpm < kMinTempo) bpm = kMinTempo;
     if (bpm > kMaxTempo) bpm = kMaxTempo;
-    tempoValue = bpm;
+    tempoValue.store(bpm, std::memory_order_relaxed);
     sequencers[0].setTempo(bpm);
     sequencers[1].setTempo(bpm);
     delay.setTempo(bpm);
@@ -202,6 +203,7 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
     }
 
     takeEdits();
+    applyPendingValues();
     if (const int stop = voiceStopRequest.exchange(kNoStop, std::memory_order_acquire))
         silenceVoices(stop == kHardStop);
     CDenormalGuard denormals;
@@ -252,6 +254,11 @@ void CSoundRenderer::takeEdits() {
     waveManager.takePublished();
     for (CPatternSequencer& s : sequencers)
         s.takePublished();
+}
+
+void CSoundRenderer::applyPendingValues() {
+    pendingValues.take([this](int32_t id) { applyValue(id, programData->getValue(id, false)); },
+                       [this](int32_t op, int32_t id) { applyOperatorValue(op, id); });
 }
 
 void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n) {
@@ -374,7 +381,7 @@ double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
 }
 
 double CSoundRenderer::keyFrequencyFactor(double key) const {
-    const double setting = settingsObject ? settingsObject->fineTune : 0.5;
+    const double setting = settingsObject ? relaxedLoad(settingsObject->fineTune) : 0.5;
     if (!(setting == fineTuneSetting)) {
         fineTuneSetting = setting;
         const int32_t cents = toRange(setting, -kFineTuneCents, kFineTuneCents);
@@ -436,20 +443,31 @@ double CSoundRenderer::sequencerRandom() {
 // ---------------------------------------------------------------- parameters
 
 void CSoundRenderer::setParameter(int32_t id, double value) {
-    const int32_t sequencer = sequencerOfValue(id);
-    if (sequencer < 0 && envelopeOfValue(*programData, id) < 0) {
+    // The host may set its parameters from the audio thread itself: no lock.
+    // The value reaches the parts that play it at the start of the next block.
+    if (id >= 0 && id < kHostParameterCount) {
         programData->setValue(id, value);
-        applyValue(id, value);
+        pendingValues.markValue(id);
         return;
     }
-    // A pattern's or an envelope's value goes to the audio thread with its
-    // record whole. These are never host parameters: never the audio thread here.
+    // Every other value is the window's, never set on the audio thread: under
+    // the edit lock, so that no chunk is taken halfway through it and the
+    // selection it may read or move stays the window's own.
     std::lock_guard<std::recursive_mutex> edit(editMutex);
     programData->setValue(id, value);
+    // A pattern's or an envelope's value goes to the audio thread with its
+    // record whole.
+    const int32_t sequencer = sequencerOfValue(id);
+    const int32_t envelope = envelopeOfValue(*programData, id);
     if (sequencer >= 0)
         publishPattern(sequencer);
+    else if (envelope >= 0)
+        publishEnvelope(envelope);
+    else if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
+        pendingValues.markOperatorValue(
+            std::clamp(programData->selectedOperator, 0, kOperatorCount - 1), id);
     else
-        publishEnvelope(envelopeOfValue(*programData, id));
+        pendingValues.markValue(id);
 }
 
 double CSoundRenderer::getParameter(int32_t id) const {
@@ -494,16 +512,19 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
     // filters, voice-global and sampler-slot values, operators. A sequencer
-    // takes its values whole (publishPattern), never one by one.
+    // takes its values whole (publishPattern), never one by one. The selected
+    // operator's values go through applyOperatorValue.
     if (sequencerOfValue(id) >= 0) return;
+    if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId) return;
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
-    // The selected operator's values are read back from the program.
-    if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
-        x = programData->getValue(id, false);
-    if (voiceAllocator.applyValue(id, x, programData->selectedOperator)) return;
+    if (voiceAllocator.applyValue(id, x, 0)) return;
     samplerBank.applyValue(id, x);
+}
+
+void CSoundRenderer::applyOperatorValue(int32_t op, int32_t selectedId) {
+    voiceAllocator.applyValue(selectedId, programData->operatorValue(op, selectedId), op);
 }
 
 bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
@@ -612,11 +633,9 @@ void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
     static constexpr int32_t kSelectedOperatorIds[] = {kSelectedTuneModeId,   kSelectedStartPhaseId,
                                                        kSelectedAmplitudeId,  kSelectedOffsetHzId,
                                                        kSelectedCoarseTuneId, kSelectedAuxSwitchId};
-    for (int32_t i = 0; i < kOperatorCount; ++i) {
-        programData->selectedOperator = i;
+    for (int32_t i = 0; i < kOperatorCount; ++i)
         for (int32_t id : kSelectedOperatorIds)
-            setParameter(id, programData->getValue(id, false));
-    }
+            applyOperatorValue(i, id);
     takeEdits();
     programData->selectedOperator = 0;
     programData->selectedEnvelope = 0;

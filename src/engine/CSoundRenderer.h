@@ -11,8 +11,10 @@
 // Threads: the block call and queueMidiEvent run on the host's audio thread;
 // parameter changes come from the host's threads or the editor's; program and
 // chunk loading, sample loading and the editor's edits come from the
-// user-interface or host thread. Single values are plain aligned stores read by
-// the voices at their control ticks.
+// user-interface or host thread. A single value is stored in the program (a
+// relaxed atomic store) and marked in CPendingValues; the audio thread applies
+// the marked values at the start of its next block, so that the voices, the
+// master section and the effects are written by the audio thread alone.
 //
 // Records that the editor changes in place while the synth plays (envelopes,
 // patterns, spectra) are never read by the audio thread from the program: the
@@ -39,6 +41,7 @@
 #include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
+#include "engine/CPendingValues.h"
 #include "engine/CVoiceAllocator.h"
 #include "patch/CBankList.h"
 #include "patch/CMemAssembler.h"
@@ -91,7 +94,9 @@ public:
     void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
 
     // ---- values (any thread unless stated) ----
-    // Store the value in the program, then apply it to the engine.
+    // Stores the value in the program; the engine takes it at the start of the
+    // next block. Host parameters (0..42) from any thread, the audio thread
+    // included; every other ID from the window's thread (it takes the edit lock).
     void setParameter(int32_t id, double value);
     double getParameter(int32_t id) const;
     // UI thread: the editor's drag of a host parameter's control begins or
@@ -170,7 +175,7 @@ public:
     float glideFactor() const override { return glideFactorValue; }
     float bendRangeUp() const override { return bendUp; }
     float bendRangeDown() const override { return bendDown; }
-    double tempo() const override { return tempoValue; }
+    double tempo() const override { return tempoValue.load(std::memory_order_relaxed); }
     // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
     double controllerValue(int32_t index, int32_t key) const;
     double sampleRate() const { return sampleRateValue; }
@@ -204,6 +209,10 @@ public:
 private:
     // Apply one value to the engine without storing it (the fixed dispatch order).
     void applyValue(int32_t id, double x);
+    // Operator op's own value named by a selected-operator ID, from the program.
+    void applyOperatorValue(int32_t op, int32_t selectedId);
+    // Audio thread at the start of a block: the values set since the last one.
+    void applyPendingValues();
     bool applyRendererValue(int32_t id, double x);
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
@@ -264,7 +273,8 @@ private:
     float bendUp = 0.0f;
     float bendDown = 0.0f;
     double sampleRateValue = -1.0; // so that the first setting is applied
-    double tempoValue = kDefaultTempo;
+    // Set on the audio thread from the host's time info, read by the window.
+    std::atomic<double> tempoValue{kDefaultTempo};
     int32_t sequencerTickPosition = 0;
     double controllers[kControllerCount] = {};
     double polyAftertouch[128] = {};
@@ -277,6 +287,7 @@ private:
     mutable double fineTuneSetting = std::numeric_limits<double>::quiet_NaN();
     mutable double fineTuneFactor = 1.0;
     CEventQueue events;
+    CPendingValues pendingValues;
 
     CSamplerBank samplerBank;
     CBankList bankList;

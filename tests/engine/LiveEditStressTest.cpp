@@ -2,13 +2,14 @@
 // points and curves, adds and deletes points and envelopes, pastes curves,
 // changes values, loads and shifts patterns and imports spectra, each followed
 // by the call the window makes, while the audio thread renders a held chord
-// and new notes and a host takes the program's chunk on a third thread. Every
-// block must be finite and none silent; every chunk must read back. Then
+// and new notes, a host takes the program's chunk on a third thread and sets
+// every host parameter and every value the window can change, at random, on a
+// fourth. Every block must be finite and none silent; every chunk must read back. Then
 // samples, a program and a microtuning are loaded while it plays: each costs
 // at most its one block.
 //
 // Built a second time under ThreadSanitizer (make test runs that build too),
-// where any read of a half-written record by the audio thread is a report.
+// where any read of a half-written record or value by the audio thread is a report.
 #include "base/ValueIds.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CMemAssembler.h"
@@ -194,6 +195,19 @@ struct Script {
     }
 };
 
+// Every value ID a control of the window or a host parameter sets: the host's
+// 0..42, the voice, filter, operator, sample and sequencer values, the selected
+// operator's, the envelope section's, the selection and the fine tune.
+std::vector<int32_t> settableValueIds() {
+    std::vector<int32_t> ids;
+    for (int32_t id = 0; id <= kSelectedTuneModeId; ++id)
+        ids.push_back(id);
+    for (int32_t id = kEnvelopeKeepFollowingId; id <= kSelectedOperatorId; ++id)
+        ids.push_back(id);
+    ids.push_back(kFineTuneId);
+    return ids;
+}
+
 // A program that sounds, with envelopes that move pitch and amplitude, some
 // free-running, and a pattern for the sequencers.
 void prepareProgram(CProgram& p) {
@@ -253,6 +267,21 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
+        // A host (or a window) setting single values all the while: each ID once in
+        // order, then at random.
+        const std::vector<int32_t> valueIds = settableValueIds();
+        std::atomic<bool> valuesRun{true};
+        size_t valuesSet = 0;
+        std::thread valueThread([&] {
+            std::mt19937 random(7);
+            std::uniform_real_distribution<> value(0.0, 1.0);
+            std::uniform_int_distribution<size_t> which(0, valueIds.size() - 1);
+            for (size_t n = 0; valuesRun.load() || n < valueIds.size(); ++n) {
+                r->setParameter(valueIds[n < valueIds.size() ? n : which(random)], value(random));
+                if (n % 16 == 15) std::this_thread::sleep_for(std::chrono::microseconds(200));
+                valuesSet = n + 1;
+            }
+        });
         PacedAudio audio(*r, 256, false);
         const auto end = std::chrono::steady_clock::now() + kScriptTime;
         for (int n = 0; n < kMaxOperations && std::chrono::steady_clock::now() < end; ++n) {
@@ -263,13 +292,16 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
         audio.stop();
         hostRuns = false;
         hostThread.join();
+        valuesRun = false;
+        valueThread.join();
+        EXPECT_GE(valuesSet, valueIds.size());
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);
         EXPECT_GT(audio.soundingBlocks(), 0);
         EXPECT_GT(audio.blocks(), 20);
         EXPECT_GT(chunks, 0);
         EXPECT_EQ(unreadable, 0);
-        std::printf("%lld blocks rendered and %d chunks taken during the editing\n",
-                    (long long)audio.blocks(), chunks);
+        std::printf("%lld blocks rendered, %d chunks taken and %zu values set during the editing\n",
+                    (long long)audio.blocks(), chunks, valuesSet);
     }
     for (int op = 0; op < kOperationCount; ++op)
         EXPECT_GT(counts[op], 0) << "operation " << op << " never ran";

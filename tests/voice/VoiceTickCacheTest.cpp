@@ -338,6 +338,11 @@ TEST(VoiceTickCache, EveryProgramValueReachesASettledVoiceAtTheNextTick) {
     CPluginFile settings{platform};
     auto host = std::make_unique<CSoundRenderer>(&settings, nullptr);
     configureRenderer(*host, Patch::kFull, samplePath);
+    { // the values reach what the voices read with the renderer's next block
+        float l = 0.0f, r = 0.0f;
+        float* out[2] = {&l, &r};
+        host->processBlock(out, 1, true);
+    }
 
     // Every value of the full patch, moved by about half its range (switches
     // flip). The free-running switch acts at a note's start, not at a tick,
