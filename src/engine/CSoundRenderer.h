@@ -4,9 +4,10 @@
 //
 // It owns the parts and runs the block loop: the voices and their allocator,
 // the master section, the effect chain, the pattern sequencers, the sampler
-// slots (CSamplerBank) and the bank lists. Here live the MIDI dispatch, the value-ID dispatch
-// (each value stored in the program, then applied to the part that takes it),
-// and the program's chunks and files.
+// slots (CSamplerBank) and the bank lists. Here live the MIDI dispatch and the
+// value-ID dispatch (each value stored in the program, then applied to the part
+// that takes it); the program's chunks and files and the samples are loaded by
+// CProgramLoader beside it.
 //
 // Threads: the block call and queueMidiEvent run on the host's audio thread;
 // parameter changes come from the host's threads or the editor's; program and
@@ -42,9 +43,9 @@
 #include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
 #include "engine/CPendingValues.h"
+#include "engine/CProgramLoader.h"
 #include "engine/CVoiceAllocator.h"
 #include "patch/CBankList.h"
-#include "patch/CMemAssembler.h"
 #include "voice/CSamplerBank.h"
 #include "voice/IVoiceContext.h"
 #include "waves/CWaveManager.h"
@@ -60,7 +61,6 @@
 
 class CPluginFile;
 class CProgram;
-class CWaveSample;
 class IRendererHost;
 
 class CSoundRenderer : public IVoiceContext, private SequencerOutput {
@@ -137,20 +137,13 @@ public:
     // shifted, reversed, loaded): the sequencer takes them whole.
     void patternEdited(int32_t sequencer);
 
-    // ---- program chunks and files (host or UI thread) ----
-    // Serialises the program; data stays owned by the renderer until the next
-    // call. 0 on failure. Taken under the edit lock, never halfway through a
-    // load or a change that holds it.
-    int32_t getChunk(void** data);
-    // Loads the program from host bytes, applies it (telling the host) and
-    // locates it in the banks; answers the parse result.
-    int32_t setChunk(const void* data, int32_t length);
-    // Loads a program file as the editor does; bankName may be null.
-    bool loadProgramFile(const char* path, const char* bankName);
-    // Loads a TUN file as the program's microtuning (PatchFiles' loadTuningFile):
-    // read first, then the whole table exchanged under the structure lock, so
-    // that no voice tunes by half of the old table and half of the new.
-    bool loadTuningFile(const char* path);
+    // ---- program chunks and files (host or UI thread; CProgramLoader) ----
+    int32_t getChunk(void** data) { return loader.getChunk(data); }
+    int32_t setChunk(const void* data, int32_t length) { return loader.setChunk(data, length); }
+    bool loadProgramFile(const char* path, const char* bankName) {
+        return loader.loadProgramFile(path, bankName);
+    }
+    bool loadTuningFile(const char* path) { return loader.loadTuningFile(path); }
 
     // ---- bank folders (UI thread) ----
     CBankList& banks() { return bankList; }
@@ -158,10 +151,9 @@ public:
     // Selects the bank folder that holds the current program (CBankList::locate).
     void locateProgram();
 
-    // ---- sampler slots (UI or host thread; the file is read before the
-    // structure lock is taken, the message shown after it is released) ----
-    void loadSample(int32_t slot, const char* path);
-    void clearSlot(int32_t slot);
+    // ---- sampler slots (UI or host thread; CProgramLoader) ----
+    void loadSample(int32_t slot, const char* path) { loader.loadSample(slot, path); }
+    void clearSlot(int32_t slot) { loader.clearSlot(slot); }
     bool slotHasSample(int32_t slot) const;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerBank.slot(slot); }
 
@@ -226,29 +218,11 @@ private:
     // voice choice (from the MIDI dispatch and the sequencers).
     void noteOn(int32_t key, int32_t velocity);
     void noteOff(int32_t key);
-    // Makes incoming the program (it may be the program itself) and applies it
-    // whole; the caller holds the edit lock. Samples are read and waves and
-    // envelopes staged first; the structure lock is held only for the exchange.
-    // Returns the paths of the samples that failed to load, for the caller to
-    // tell once it has released the edit lock.
-    std::vector<std::string> installProgram(const CProgram& incoming, bool notifyHost);
-    // The sample files of a program, read before the structure lock is taken,
-    // and the samples they replace, deleted after it is released.
-    struct SlotSamples;
-    // The apply-all steps under the structure lock.
-    void applyAllParametersLocked(SlotSamples& samples);
     // reset() without emptying the event queue.
     void resetRunningState();
     // Audio thread, or under the structure lock: hard silences every voice at
     // once; every voice is then released.
     void silenceVoices(bool hard);
-    // A program file read and installed; no bank folder located.
-    bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
-    // Under the structure lock: sample (may be null) into slot, its path into
-    // the program; returns the sample it replaces, for deletion after the lock.
-    CWaveSample* exchangeSample(int32_t slot, CWaveSample* sample, const char* path);
-    void showSampleError(const char* path) const;
-    void showSampleErrors(const std::vector<std::string>& paths) const;
     // The hand-overs (any editing thread; take the edit lock).
     void publishEnvelope(int32_t index);
     void publishPattern(int32_t sequencer);
@@ -291,7 +265,9 @@ private:
 
     CSamplerBank samplerBank;
     CBankList bankList;
-    CMemAssembler chunkStream;
+    // Program files, chunks and samples: reaches the parts above as a friend.
+    friend class CProgramLoader;
+    CProgramLoader loader{*this};
 
     // Owned for the renderer's whole life, in construction order.
     CWaveManager waveManager;
