@@ -5,6 +5,7 @@
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
@@ -114,25 +115,23 @@ void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int ind
 
 void CEditorCommands::targetChosen(CPluginEditor& editor, int index) {
     if (index >= kTargetKindCount) return;
-    CSoundRenderer& renderer = *editor.getRenderer();
     {
-        std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
-        CEnvelope& e = renderer.program().currentEnvelope();
+        CProgramEdit edit(*editor.getRenderer());
+        CEnvelope& e = edit.program().currentEnvelope();
         e.targetKind = index;
         // Depths a kind cannot reach are brought into its range.
         e.clampDepths();
-        renderer.envelopeEdited(renderer.program().selectedEnvelope);
+        edit.touchEnvelope(edit.program().selectedEnvelope);
     }
     editor.redrawRouting();
 }
 
 void CEditorCommands::controllerChosen(CPluginEditor& editor, int index) {
     if (index > kControllerCount) return;
-    CSoundRenderer& renderer = *editor.getRenderer();
-    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
-    renderer.program().currentEnvelope().controller =
+    CProgramEdit edit(*editor.getRenderer());
+    edit.program().currentEnvelope().controller =
         index == kNoControllerEntry ? kNoController : index - 1;
-    renderer.envelopeEdited(renderer.program().selectedEnvelope);
+    edit.touchEnvelope(edit.program().selectedEnvelope);
 }
 
 void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& files, int index) {
@@ -147,10 +146,9 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& file
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kCopySpectrum:
             program.copySpectrum();
@@ -164,7 +162,7 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, CFileCommands& file
         default:
             return;
         }
-        renderer.rebuildOperatorWave(program.selectedOperator);
+        edit.touchWave(program.selectedOperator);
     }
     editor.redrawSpectrum();
 }
@@ -181,10 +179,9 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kClearPattern:
             program.clearPattern(sequencer);
@@ -201,7 +198,7 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, CFileCommands& files
         default:
             return;
         }
-        renderer.patternEdited(sequencer);
+        edit.touchPattern(sequencer);
     }
     editor.redrawSequencer(sequencer);
 }
@@ -218,10 +215,9 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, CFileCommands& file
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kAddEnvelope:
             program.addEnvelope();
@@ -251,7 +247,7 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, CFileCommands& file
         default:
             return;
         }
-        renderer.envelopesRestructured();
+        edit.restructure();
     }
     editor.redrawEnvelopeSection();
 }

@@ -11,6 +11,7 @@
 // Built a second time under ThreadSanitizer (make test runs that build too),
 // where any read of a half-written record or value by the audio thread is a report.
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
@@ -79,9 +80,9 @@ struct Script {
         r.setParameter(kEnvelopeRowFirstId + (e % kEnvelopesPerPage) * kEnvelopeRowIdStride, 1.0);
     }
 
-    // As the window does: every edit of the program's records holds the edit lock.
+    // As the window does: every edit of the program's records is one CProgramEdit.
     void run(Operation op) {
-        std::lock_guard<std::recursive_mutex> edit(r.editLock());
+        CProgramEdit edit(r);
         switch (op) {
         case kDragPoints: { // as the envelope control moves a point or a curve handle
             select(pick(p().envelopeCount));
@@ -91,7 +92,7 @@ struct Script {
                 e.setLevel(i, uniform(0.0, 1.0));
                 e.setDelta(i, uniform(0.001, 0.4));
                 e.setCurve(i, uniform(0.0, 1.0));
-                r.envelopeEdited(selected());
+                edit.touchEnvelope(selected());
             }
             break;
         }
@@ -103,7 +104,7 @@ struct Script {
             } else {
                 e.deletePoint(pick(e.pointCount));
             }
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         }
         case kRestructure:
@@ -124,20 +125,20 @@ struct Script {
                 p().cloneEnvelope();
                 break;
             }
-            r.envelopesRestructured();
+            edit.restructure();
             break;
         case kPasteCurve:
             shownRecord();
             p().copyCurve();
             select(pick(p().envelopeCount));
             p().pasteCurve();
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         case kMoveLoop: {
             CEnvelope& e = p().currentEnvelope();
             e.setLoopEnd(pick(e.pointCount));
             e.setLoopStart(pick(e.pointCount));
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         }
         case kChangeValue: { // the envelope section's switches, rates and routing depths
@@ -159,7 +160,7 @@ struct Script {
         case kLoadPattern: {
             const int which = pick(2);
             EXPECT_TRUE(loadPatternFile(p(), which, patternPath.c_str(), settings));
-            r.patternEdited(which);
+            edit.touchPattern(which);
             break;
         }
         case kEditPattern: {
@@ -175,7 +176,7 @@ struct Script {
                 p().clearPattern(which);
                 break;
             }
-            r.patternEdited(which);
+            edit.touchPattern(which);
             break;
         }
         case kImportSpectrum: {
@@ -186,7 +187,7 @@ struct Script {
                 phases[h] = uniform(0.0, 1.0);
             }
             p().setSpectrum(amplitudes, phases);
-            r.rebuildOperatorWave(-1);
+            edit.touchWave(-1);
             break;
         }
         default:
