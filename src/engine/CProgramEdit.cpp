@@ -32,13 +32,28 @@ void CProgramEdit::restructure() {
 }
 
 CProgramEdit::~CProgramEdit() {
-    if (restructured)
-        r.envelopesRestructured();
-    else
-        for (int32_t i = 0; i < CLiveEnvelopes::kSlotCount; ++i)
-            if (envelopes & (1u << i)) r.envelopeEdited(i);
-    for (int32_t n = 0; n < kSequencerCount; ++n)
-        if (patterns & (1u << n)) r.patternEdited(n);
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        if (waves & (1u << i)) r.rebuildOperatorWave(i);
+    CProgram& program = *r.programData;
+    if (restructured || envelopes) {
+        CLiveEnvelopes& live = *r.liveEnvelopes;
+        live.beginEdit();
+        if (restructured)
+            live.stageAll(program);
+        else
+            for (int32_t i = 0; i < CLiveEnvelopes::kSlotCount; ++i)
+                if (envelopes & (1u << i)) live.stage(program, i);
+        live.publish();
+    }
+    for (int32_t n = 0; n < kSequencerCount; ++n) {
+        if (!(patterns & (1u << n))) continue;
+        const int32_t first = kSequencer1FirstId + n * kSequencerIdStride;
+        double values[CPatternSequencer::kValueCount];
+        for (int32_t k = 0; k < CPatternSequencer::kValueCount; ++k)
+            values[k] = program.getValue(first + k, false);
+        r.sequencers[n].publishValues(values);
+    }
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        if (!(waves & (1u << i))) continue;
+        const OperatorPatch& op = program.operators[i];
+        r.waveManager.publishWave(i, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
+    }
 }

@@ -1,5 +1,6 @@
 #include "engine/CProgramLoader.h"
 
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "patch/CPluginFile.h"
@@ -84,8 +85,11 @@ void CProgramLoader::applyAllParametersLocked(SlotSamples& samples) {
     // Each sequencer's values go over once, not once for each of them.
     for (int32_t id = 0; id < kAppliedIdCount; ++id)
         r.applyValue(id, r.programData->getValue(id, false));
-    for (int32_t n = 0; n < kSequencerCount; ++n)
-        r.publishPattern(n);
+    {
+        CProgramEdit edit(r);
+        for (int32_t n = 0; n < kSequencerCount; ++n)
+            edit.touchPattern(n);
+    }
     for (int32_t s = 0; s < kSampleSlotCount; ++s) {
         CWaveSample* sample = samples.read[s].release();
         samples.replaced[s] = exchangeSample(s, sample, sample ? samples.paths[s] : "");

@@ -4,6 +4,7 @@
 #include "base/RelaxedAtomic.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/IRendererHost.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -430,16 +431,16 @@ void CSoundRenderer::setParameter(int32_t id, double value) {
     // Every other value is the window's, never set on the audio thread: under
     // the edit lock, so that no chunk is taken halfway through it and the
     // selection it may read or move stays the window's own.
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    programData->setValue(id, value);
     // A pattern's or an envelope's value goes to the audio thread with its
     // record whole.
+    CProgramEdit edit(*this);
+    programData->setValue(id, value);
     const int32_t sequencer = sequencerOfValue(id);
     const int32_t envelope = envelopeOfValue(*programData, id);
     if (sequencer >= 0)
-        publishPattern(sequencer);
+        edit.touchPattern(sequencer);
     else if (envelope >= 0)
-        publishEnvelope(envelope);
+        edit.touchEnvelope(envelope);
     else if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
         pendingValues.markOperatorValue(
             std::clamp(programData->selectedOperator, 0, kOperatorCount - 1), id);
@@ -489,7 +490,7 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
     // filters, voice-global and sampler-slot values, operators. A sequencer
-    // takes its values whole (publishPattern), never one by one. The selected
+    // takes its values whole (CProgramEdit::touchPattern), never one by one. The selected
     // operator's values go through applyOperatorValue.
     if (sequencerOfValue(id) >= 0) return;
     if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId) return;
@@ -551,48 +552,6 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
         failed = loader.installProgram(*programData, notifyHost);
     }
     loader.showSampleErrors(failed);
-}
-
-void CSoundRenderer::rebuildOperatorWave(int32_t index) {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    if (index < 0) index = programData->selectedOperator;
-    if (index > kOperatorCount - 1) index = kOperatorCount - 1;
-    if (index < 0) index = 0;
-    const OperatorPatch& op = programData->operators[index];
-    waveManager.publishWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
-}
-
-void CSoundRenderer::envelopeEdited(int32_t index) {
-    publishEnvelope(index);
-}
-
-void CSoundRenderer::publishEnvelope(int32_t index) {
-    if (index < 0 || index >= CLiveEnvelopes::kSlotCount) return;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    liveEnvelopes->beginEdit();
-    liveEnvelopes->stage(*programData, index);
-    liveEnvelopes->publish();
-}
-
-void CSoundRenderer::envelopesRestructured() {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    liveEnvelopes->beginEdit();
-    liveEnvelopes->stageAll(*programData);
-    liveEnvelopes->publish();
-}
-
-void CSoundRenderer::patternEdited(int32_t sequencer) {
-    publishPattern(sequencer);
-}
-
-void CSoundRenderer::publishPattern(int32_t sequencer) {
-    if (sequencer < 0 || sequencer >= kSequencerCount) return;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    const int32_t first = kSequencer1FirstId + sequencer * kSequencerIdStride;
-    double values[CPatternSequencer::kValueCount];
-    for (int32_t k = 0; k < CPatternSequencer::kValueCount; ++k)
-        values[k] = programData->getValue(first + k, false);
-    sequencers[sequencer].publishValues(values);
 }
 
 // ---------------------------------------------------------------- bank folders

@@ -19,8 +19,7 @@
 //
 // Records that the editor changes in place while the synth plays (envelopes,
 // patterns, spectra) are never read by the audio thread from the program: the
-// editing thread hands each change over whole (the seams envelopeEdited,
-// envelopesRestructured, patternEdited, rebuildOperatorWave), and the audio
+// editing thread hands each change over whole (CProgramEdit), and the audio
 // thread takes it at the start of its next block without waiting, into its own
 // copies (CLiveEnvelopes, the sequencers, the wave manager's tables). Editing
 // therefore never silences a block.
@@ -120,22 +119,9 @@ public:
     // voices are never touched from outside it.
     void stopVoices(bool hard);
 
-    // ---- edits of the program's records while the synth plays (UI thread) ----
-    // Each takes the program's records as they now stand and hands them to the
-    // audio thread whole; it takes them at its next block. None silences a block.
-    // The wave table of operator index, built from the program's spectrum
-    // (-1: the selected operator; above 7: operator 8).
-    void rebuildOperatorWave(int32_t index);
-    // Envelope index's records (its envelope, key and velocity curves: points,
-    // loop, flags, routing) were edited in place; the voices take them whole.
-    // A free-running envelope goes on from where it was.
-    void envelopeEdited(int32_t index);
-    // Envelopes were added, deleted, moved, cloned, pasted, reset or loaded:
-    // the count and every record are taken whole.
-    void envelopesRestructured();
-    // The program's values of sequencer n (0 or 1) changed together (cleared,
-    // shifted, reversed, loaded): the sequencer takes them whole.
-    void patternEdited(int32_t sequencer);
+    // ---- edits of the program's records while the synth plays ----
+    // Through CProgramEdit only, which takes the edit lock and hands over what
+    // it touched.
 
     // ---- program chunks and files (host or UI thread; CProgramLoader) ----
     int32_t getChunk(void** data) { return loader.getChunk(data); }
@@ -223,9 +209,6 @@ private:
     // Audio thread, or under the structure lock: hard silences every voice at
     // once; every voice is then released.
     void silenceVoices(bool hard);
-    // The hand-overs (any editing thread; take the edit lock).
-    void publishEnvelope(int32_t index);
-    void publishPattern(int32_t sequencer);
     // Audio thread at the start of a block, or under the structure lock: what
     // the editing threads handed over.
     void takeEdits();
@@ -267,6 +250,8 @@ private:
     CBankList bankList;
     // Program files, chunks and samples: reaches the parts above as a friend.
     friend class CProgramLoader;
+    // The one way to change the program's records: reaches the hand-overs.
+    friend class CProgramEdit;
     CProgramLoader loader{*this};
 
     // Owned for the renderer's whole life, in construction order.

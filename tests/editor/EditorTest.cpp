@@ -4,6 +4,7 @@
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CBitmap.h"
@@ -143,7 +144,7 @@ struct EditorWindow : ::testing::Test {
         program.addEnvelope();
         program.envelopes[2].targetKind = kTargetCutoff;
         program.selectedEnvelope = 1;
-        renderer->envelopesRestructured();
+        CProgramEdit(*renderer).restructure();
         std::vector<float> cycle(256);
         for (std::size_t i = 0; i < cycle.size(); ++i)
             cycle[i] = float(0.5 * std::sin(6.283185307 * double(i) / double(cycle.size())));
