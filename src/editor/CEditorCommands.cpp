@@ -5,6 +5,7 @@
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
@@ -160,25 +161,23 @@ void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int ind
 
 void CEditorCommands::targetChosen(CPluginEditor& editor, int index) {
     if (index >= kTargetKindCount) return;
-    CSoundRenderer& renderer = *editor.getRenderer();
     {
-        std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
-        CEnvelope& e = renderer.program().currentEnvelope();
+        CProgramEdit edit(*editor.getRenderer());
+        CEnvelope& e = edit.program().currentEnvelope();
         e.targetKind = index;
         // Depths a kind cannot reach are brought into its range.
         e.clampDepths();
-        renderer.envelopeEdited(renderer.program().selectedEnvelope);
+        edit.touchEnvelope(edit.program().selectedEnvelope);
     }
     editor.redrawRouting();
 }
 
 void CEditorCommands::controllerChosen(CPluginEditor& editor, int index) {
     if (index > kControllerCount) return;
-    CSoundRenderer& renderer = *editor.getRenderer();
-    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
-    renderer.program().currentEnvelope().controller =
+    CProgramEdit edit(*editor.getRenderer());
+    edit.program().currentEnvelope().controller =
         index == kNoControllerEntry ? kNoController : index - 1;
-    renderer.envelopeEdited(renderer.program().selectedEnvelope);
+    edit.touchEnvelope(edit.program().selectedEnvelope);
 }
 
 void CEditorCommands::spectrumCommand(CPluginEditor& editor, int index) {
@@ -199,10 +198,9 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, int index) {
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kCopySpectrum:
             program.copySpectrum();
@@ -216,7 +214,7 @@ void CEditorCommands::spectrumCommand(CPluginEditor& editor, int index) {
         default:
             return;
         }
-        renderer.rebuildOperatorWave(program.selectedOperator);
+        edit.touchWave(program.selectedOperator);
     }
     editor.redrawSpectrum();
 }
@@ -238,10 +236,9 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, int sequencer, int i
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kClearPattern:
             program.clearPattern(sequencer);
@@ -258,7 +255,7 @@ void CEditorCommands::patternCommand(CPluginEditor& editor, int sequencer, int i
         default:
             return;
         }
-        renderer.patternEdited(sequencer);
+        edit.touchPattern(sequencer);
     }
     editor.redrawSequencer(sequencer);
 }
@@ -281,10 +278,9 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, int index) {
     default:
         break;
     }
-    CSoundRenderer& renderer = *editor.getRenderer();
-    CProgram& program = renderer.program();
     {
-        std::lock_guard<std::recursive_mutex> edit(renderer.editLock());
+        CProgramEdit edit(*editor.getRenderer());
+        CProgram& program = edit.program();
         switch (index) {
         case kAddEnvelope:
             program.addEnvelope();
@@ -314,7 +310,7 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, int index) {
         default:
             return;
         }
-        renderer.envelopesRestructured();
+        edit.restructure();
     }
     editor.redrawEnvelopeSection();
 }

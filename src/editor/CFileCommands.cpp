@@ -2,6 +2,7 @@
 
 #include "base/CFileStreamer.h"
 #include "base/FileSystem.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CFileReplacer.h"
 #include "patch/CPluginFile.h"
@@ -50,8 +51,8 @@ template <typename Load, typename Commit>
 bool loadBeside(CSoundRenderer& renderer, Load load, Commit commit) {
     std::unique_ptr<CProgram> copy(new (std::nothrow) CProgram(renderer.program()));
     if (!copy || !load(*copy)) return false;
-    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
-    commit(renderer.program(), *copy);
+    CProgramEdit edit(renderer);
+    commit(edit, *copy);
     return true;
 }
 
@@ -193,7 +194,7 @@ bool CFileCommands::copySample(int slot, const char* programPath, std::string& r
     }
 
     // A host asking for the chunk meanwhile sees the old path or the new, never half of each.
-    std::lock_guard<std::recursive_mutex> lock(renderer.editLock());
+    CProgramEdit edit(renderer);
     std::memcpy(patch.samplePath, destination.c_str(), destination.size() + 1);
     return true;
 }
@@ -205,9 +206,10 @@ bool CFileCommands::loadPattern(int sequencer, const char* given) {
     if (!pathFor(kLoadPattern, given, path)) return false;
     const bool loaded = loadBeside(
         renderer, [&](CProgram& copy) { return loadPatternFile(copy, sequencer, path, settings); },
-        [&](CProgram& program, const CProgram& copy) {
+        [&](CProgramEdit& edit, const CProgram& copy) {
+            CProgram& program = edit.program();
             program.sequencers[sequencer] = copy.sequencers[sequencer];
-            renderer.patternEdited(sequencer);
+            edit.touchPattern(sequencer);
         });
     if (!loaded) return false;
     return true;
@@ -224,12 +226,13 @@ bool CFileCommands::loadEnvelope(const char* given) {
     if (!pathFor(kLoadEnvelope, given, path)) return false;
     const bool loaded = loadBeside(
         renderer, [&](CProgram& copy) { return loadEnvelopeFile(copy, path, settings); },
-        [&](CProgram& program, const CProgram& copy) {
+        [&](CProgramEdit& edit, const CProgram& copy) {
+            CProgram& program = edit.program();
             const int e = std::clamp(program.selectedEnvelope, 0, kProgramEnvelopeCount - 1);
             program.envelopes[e] = copy.envelopes[e];
             program.keyCurves[e] = copy.keyCurves[e];
             program.velocityCurves[e] = copy.velocityCurves[e];
-            renderer.envelopeEdited(e);
+            edit.touchEnvelope(e);
         });
     if (!loaded) return false;
     return true;
@@ -246,14 +249,15 @@ bool CFileCommands::importSpectrum(const char* given) {
     if (!pathFor(kImportWave, given, path)) return false;
     const bool loaded = loadBeside(
         renderer, [&](CProgram& copy) { return importWaveFile(copy, path, settings); },
-        [&](CProgram& program, const CProgram& copy) {
+        [&](CProgramEdit& edit, const CProgram& copy) {
+            CProgram& program = edit.program();
             const int o = std::clamp(program.selectedOperator, 0, kOperatorCount - 1);
             OperatorPatch& op = program.operators[o];
             std::copy(std::begin(copy.operators[o].harmonicAmplitudes),
                       std::end(copy.operators[o].harmonicAmplitudes), op.harmonicAmplitudes);
             std::copy(std::begin(copy.operators[o].harmonicPhases),
                       std::end(copy.operators[o].harmonicPhases), op.harmonicPhases);
-            renderer.rebuildOperatorWave(o);
+            edit.touchWave(o);
         });
     if (!loaded) return false;
     return true;

@@ -7,6 +7,7 @@
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
 #include "editor/EditorScaleSetting.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
@@ -377,12 +378,23 @@ bool CPluginEditor::getTagText(long tag, char* text, std::size_t capacity) {
     return true;
 }
 
+// The bar control draws and changes a copy of the selected operator's
+// spectrum; a change goes into the program as one edit, so that a chunk never
+// holds half of it and the operator's wave follows.
 double* CPluginEditor::spectrum(bool phases) {
-    return renderer->program().selectedSpectrum(phases);
+    const double* stored = renderer->program().selectedSpectrum(phases);
+    spectrumPhasesShown = phases;
+    std::copy(stored, stored + kHarmonicCount, shownSpectrum);
+    return shownSpectrum;
 }
 
 void CPluginEditor::spectrumChanged() {
-    renderer->rebuildOperatorWave(-1);
+    {
+        CProgramEdit edit(*renderer);
+        double* stored = edit.program().selectedSpectrum(spectrumPhasesShown);
+        std::copy(shownSpectrum, shownSpectrum + kHarmonicCount, stored);
+        edit.touchWave(-1);
+    }
     dirty(waveView);
 }
 
@@ -682,7 +694,8 @@ void CPluginEditor::controlEndEdit(CControl* control) {
 
 void CPluginEditor::envelopeEdited() {
     dirty(pointDisplay);
-    renderer->envelopeEdited(renderer->program().selectedEnvelope);
+    CProgramEdit edit(*renderer);
+    edit.touchEnvelope(edit.program().selectedEnvelope);
 }
 
 std::recursive_mutex* CPluginEditor::recordLock() {

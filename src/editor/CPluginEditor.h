@@ -20,6 +20,7 @@
 #include "editor/IEditorCommands.h"
 #include "gui/CControlListener.h"
 #include "gui/CFrame.h"
+#include "patch/CProgram.h"
 #include "vst/AEffGUIEditor.h"
 
 #include <array>
@@ -198,6 +199,9 @@ private:
     void deleteRetiredFrames();
 
     CSoundRenderer* renderer;
+    // The spectrum half the bar control last asked for, as it shows it.
+    double shownSpectrum[kHarmonicCount] = {};
+    bool spectrumPhasesShown = false;
     // The commands the window runs: the caller's, else its own.
     std::unique_ptr<IEditorCommands> ownCommands;
     IEditorCommands* commands;

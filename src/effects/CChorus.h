@@ -18,7 +18,8 @@ public:
     CChorus();
     virtual ~CChorus() = default;
 
-    // Setters: any thread; plain stores, no locks, no allocation. v is the
+    // Setters: between blocks (the renderer applies values at a block's start);
+    // no locks, no allocation. v is the
     // normalised patch value, limited to 0..1 (NaN gives 0); each setter
     // recomputes the derived values.
     void setTime(float v);   // modulation depth 0.1 + 5.9 v ms

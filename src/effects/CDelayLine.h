@@ -22,7 +22,7 @@ public:
     CDelayLine(int32_t slots, double position);
     virtual ~CDelayLine() = default;
 
-    // Any thread; plain stores, no locks. Gains are linear targets that the
+    // Between blocks; no locks. Gains are linear targets that the
     // line glides to at 0.01 per sample.
     void setDry(float gain);
     void setFeedback(double gain);

@@ -17,7 +17,8 @@ public:
     CEq();
     virtual ~CEq() = default;
 
-    // Setters: any thread; they store a value and mark the coefficients for
+    // Setters: between blocks (the renderer applies values at a block's start);
+    // they store a value and mark the coefficients for
     // recomputation, nothing else. A band outside 0..3 is ignored.
     // On above 0.5; a switch in either direction clears the filter memory.
     void setEnabled(float v);

@@ -23,7 +23,8 @@ public:
     CReverb();
     virtual ~CReverb() = default;
 
-    // Setters: any thread; plain stores, no locks, no allocation. v is the
+    // Setters: between blocks (the renderer applies values at a block's start);
+    // no locks, no allocation. v is the
     // normalised patch value.
     // On from 0.5; the wet gain jumps to its new target and old tails are dropped.
     void setEnabled(double v);

@@ -18,7 +18,8 @@ public:
     CStereoDelay();
     virtual ~CStereoDelay() = default;
 
-    // Setters: any thread; plain stores, no locks, no allocation except where
+    // Setters: between blocks (the renderer applies values at a block's start);
+    // no locks, no allocation except where
     // noted. v is the normalised patch value, limited to 0..1 (NaN gives 0).
     // Times: free, time^2 x 1298 ms (+ 1 ms for the lines); with sync, the
     // lines span 1..8 sixteenth notes and the pre-delay 0..8.

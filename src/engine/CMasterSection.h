@@ -3,8 +3,9 @@
 // the MIDI volume, spread by the MIDI pan. Distortion and gains glide toward
 // their targets sample by sample.
 //
-// Threads: process runs on the audio thread; the setters are plain stores
-// from any thread; setSampleRate and reset only while no block renders.
+// Threads: process and the setters run on the audio thread (the renderer
+// applies values at a block's start); setSampleRate and reset only while no
+// block renders.
 #pragma once
 
 #include <cstdint>

@@ -1,22 +1,20 @@
 #include "engine/CSoundRenderer.h"
 
 #include "base/Denormal.h"
+#include "base/RelaxedAtomic.h"
 #include "base/SampleGuard.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/IRendererHost.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "patch/ParameterText.h"
-#include "patch/PatchFiles.h"
-#include "patch/ProgramFormat.h"
-#include "waves/CWaveSample.h"
 
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <new>
 #include <string>
 
 namespace {
@@ -90,26 +88,7 @@ int32_t envelopeOfValue(const CProgram& program, int32_t id) {
     return row + kEnvelopesPerPage * std::clamp(program.envelopePage, 0, kEnvelopePageCount - 1);
 }
 
-// A sample file read whole, as WAV or else as AIFF; null when neither reader
-// takes it (or memory runs out).
-std::unique_ptr<CWaveSample> readSample(const char* path) {
-    std::unique_ptr<CWaveSample> sample(new (std::nothrow) CWaveSample());
-    if (!sample || !(sample->readWav(path) || sample->readAiff(path))) return nullptr;
-    return sample;
-}
-
 } // namespace
-
-struct CSoundRenderer::SlotSamples {
-    char paths[kSampleSlotCount][kProgramPathSize] = {};
-    std::unique_ptr<CWaveSample> read[kSampleSlotCount];
-    CWaveSample* replaced[kSampleSlotCount] = {};
-
-    ~SlotSamples() {
-        for (CWaveSample* s : replaced)
-            delete s;
-    }
-};
 
 CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     : settingsObject(settings), host(hostShell), programData(new CProgram()), bankList(settings),
@@ -125,7 +104,7 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     bankList.selectFolder(0);
     char first[CBankList::kListEntryCapacity];
     if (bankList.fileCount() > 0 && bankList.filePath(0, first, sizeof first) &&
-        readProgramFile(first, nullptr, false))
+        loader.readProgramFile(first, nullptr, false))
         return;
     applyAllParameters(false);
 }
@@ -154,7 +133,7 @@ void CSoundRenderer::setTempo(double bpm) {
     if (std::isnan(bpm)) return;
     if (bpm < kMinTempo) bpm = kMinTempo;
     if (bpm > kMaxTempo) bpm = kMaxTempo;
-    tempoValue = bpm;
+    tempoValue.store(bpm, std::memory_order_relaxed);
     sequencers[0].setTempo(bpm);
     sequencers[1].setTempo(bpm);
     delay.setTempo(bpm);
@@ -221,6 +200,7 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
     }
 
     takeEdits();
+    applyPendingValues();
     if (const int stop = voiceStopRequest.exchange(kNoStop, std::memory_order_acquire))
         silenceVoices(stop == kHardStop);
     CDenormalGuard denormals;
@@ -281,6 +261,11 @@ void CSoundRenderer::takeEdits() {
     waveManager.takePublished();
     for (CPatternSequencer& s : sequencers)
         s.takePublished();
+}
+
+void CSoundRenderer::applyPendingValues() {
+    pendingValues.take([this](int32_t id) { applyValue(id, programData->getValue(id, false)); },
+                       [this](int32_t op, int32_t id) { applyOperatorValue(op, id); });
 }
 
 void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n) {
@@ -422,7 +407,7 @@ double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
 }
 
 double CSoundRenderer::keyFrequencyFactor(double key) const {
-    const double setting = settingsObject ? settingsObject->fineTune : 0.5;
+    const double setting = settingsObject ? relaxedLoad(settingsObject->fineTune) : 0.5;
     if (!(setting == fineTuneSetting)) {
         fineTuneSetting = setting;
         const int32_t cents = toRange(setting, -kFineTuneCents, kFineTuneCents);
@@ -488,21 +473,32 @@ void CSoundRenderer::setParameter(int32_t id, double value) {
     // reaches; host parameters mean 0..1, and a value beyond would make a
     // squared gain explode (and be stored so in the program).
     if (!std::isfinite(value)) return;
-    if (id >= 0 && id < kHostParameterCount) value = clampUnit(value);
-    const int32_t sequencer = sequencerOfValue(id);
-    if (sequencer < 0 && envelopeOfValue(*programData, id) < 0) {
+    // The host may set its parameters from the audio thread itself: no lock.
+    // The value reaches the parts that play it at the start of the next block.
+    if (id >= 0 && id < kHostParameterCount) {
+        value = clampUnit(value);
         programData->setValue(id, value);
-        applyValue(id, value);
+        pendingValues.markValue(id);
         return;
     }
+    // Every other value is the window's, never set on the audio thread: under
+    // the edit lock, so that no chunk is taken halfway through it and the
+    // selection it may read or move stays the window's own.
     // A pattern's or an envelope's value goes to the audio thread with its
-    // record whole. These are never host parameters: never the audio thread here.
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    // record whole.
+    CProgramEdit edit(*this);
     programData->setValue(id, value);
+    const int32_t sequencer = sequencerOfValue(id);
+    const int32_t envelope = envelopeOfValue(*programData, id);
     if (sequencer >= 0)
-        publishPattern(sequencer);
+        edit.touchPattern(sequencer);
+    else if (envelope >= 0)
+        edit.touchEnvelope(envelope);
+    else if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
+        pendingValues.markOperatorValue(
+            std::clamp(programData->selectedOperator, 0, kOperatorCount - 1), id);
     else
-        publishEnvelope(envelopeOfValue(*programData, id));
+        pendingValues.markValue(id);
 }
 
 double CSoundRenderer::getParameter(int32_t id) const {
@@ -547,16 +543,19 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     if (applyRendererValue(id, x)) return;
     // The modules take their IDs in a fixed order: sequencers, effects,
     // filters, voice-global and sampler-slot values, operators. A sequencer
-    // takes its values whole (publishPattern), never one by one.
+    // takes its values whole (CProgramEdit::touchPattern), never one by one. The selected
+    // operator's values go through applyOperatorValue.
     if (sequencerOfValue(id) >= 0) return;
+    if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId) return;
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
         return;
-    // The selected operator's values are read back from the program.
-    if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId)
-        x = programData->getValue(id, false);
-    if (voiceAllocator.applyValue(id, x, programData->selectedOperator)) return;
+    if (voiceAllocator.applyValue(id, x, 0)) return;
     samplerBank.applyValue(id, x);
+}
+
+void CSoundRenderer::applyOperatorValue(int32_t op, int32_t selectedId) {
+    voiceAllocator.applyValue(selectedId, programData->operatorValue(op, selectedId), op);
 }
 
 bool CSoundRenderer::applyRendererValue(int32_t id, double x) {
@@ -603,205 +602,9 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
     std::vector<std::string> failed;
     {
         std::lock_guard<std::recursive_mutex> edit(editMutex);
-        failed = installProgram(*programData, notifyHost);
+        failed = loader.installProgram(*programData, notifyHost);
     }
-    showSampleErrors(failed);
-}
-
-std::vector<std::string> CSoundRenderer::installProgram(const CProgram& incoming, bool notifyHost) {
-    // What takes time is done before the structure lock: the sample files are
-    // read, the waves built and the envelopes staged, all from incoming.
-    SlotSamples samples;
-    for (int32_t s = 0; s < kSampleSlotCount; ++s) {
-        std::snprintf(samples.paths[s], kProgramPathSize, "%s", incoming.sampleSlots[s].samplePath);
-        if (samples.paths[s][0]) samples.read[s] = readSample(samples.paths[s]);
-    }
-    waveManager.beginEdit();
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        waveManager.stageWave(i, incoming.operators[i].harmonicAmplitudes,
-                              incoming.operators[i].harmonicPhases, 0.0);
-    liveEnvelopes->beginEdit();
-    liveEnvelopes->stageAll(incoming);
-    // The exchange silences every voice and clears the effects' tails: the
-    // output fades out first, so that it does not drop to 0 at once.
-    exchangeFade.fadeOutAndWait();
-    {
-        std::lock_guard<std::mutex> lock(structureMutex);
-        if (&incoming != programData.get()) {
-            double* fineTune = programData->fineTune;
-            *programData = incoming;
-            programData->fineTune = fineTune;
-        }
-        waveManager.publish();
-        liveEnvelopes->publish();
-        applyAllParametersLocked(samples);
-        exchangeFade.finish();
-    }
-    // The host hears of the values only now: it may not hold up the audio thread.
-    if (notifyHost && host)
-        for (int32_t id = 0; id < kHostParameterCount; ++id)
-            host->announceValue(id, float(programData->getValue(id, false)));
-    std::vector<std::string> failed;
-    for (int32_t s = 0; s < kSampleSlotCount; ++s)
-        if (samples.paths[s][0] && !programData->sampleSlots[s].samplePath[0])
-            failed.emplace_back(samples.paths[s]);
-    return failed;
-}
-
-void CSoundRenderer::applyAllParametersLocked(SlotSamples& samples) {
-    silenceVoices(true);
-    // The new envelopes first, so that the reset starts them. The event queue
-    // is left alone: it is the audio thread's (a block it cannot lock empties
-    // it), and events queued now belong to the block that follows the load.
-    liveEnvelopes->take();
-    resetRunningState();
-    // Each sequencer's values go over once, not once for each of them.
-    for (int32_t id = 0; id < kAppliedIdCount; ++id)
-        applyValue(id, programData->getValue(id, false));
-    for (int32_t n = 0; n < kSequencerCount; ++n)
-        publishPattern(n);
-    for (int32_t s = 0; s < kSampleSlotCount; ++s) {
-        CWaveSample* sample = samples.read[s].release();
-        samples.replaced[s] = exchangeSample(s, sample, sample ? samples.paths[s] : "");
-    }
-    // Each operator's own values through the selected-operator IDs, then its wave. The tune
-    // mode comes first: it decides whether the coarse value is a ratio or semitones.
-    static constexpr int32_t kSelectedOperatorIds[] = {kSelectedTuneModeId,   kSelectedStartPhaseId,
-                                                       kSelectedAmplitudeId,  kSelectedOffsetHzId,
-                                                       kSelectedCoarseTuneId, kSelectedAuxSwitchId};
-    for (int32_t i = 0; i < kOperatorCount; ++i) {
-        programData->selectedOperator = i;
-        for (int32_t id : kSelectedOperatorIds)
-            setParameter(id, programData->getValue(id, false));
-    }
-    takeEdits();
-    programData->selectedOperator = 0;
-    programData->selectedEnvelope = 0;
-    programData->envelopePage = 0;
-    programData->envelopeView = 0;
-}
-
-void CSoundRenderer::rebuildOperatorWave(int32_t index) {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    if (index < 0) index = programData->selectedOperator;
-    if (index > kOperatorCount - 1) index = kOperatorCount - 1;
-    if (index < 0) index = 0;
-    const OperatorPatch& op = programData->operators[index];
-    waveManager.publishWave(index, op.harmonicAmplitudes, op.harmonicPhases, 0.0);
-}
-
-void CSoundRenderer::envelopeEdited(int32_t index) {
-    publishEnvelope(index);
-}
-
-void CSoundRenderer::publishEnvelope(int32_t index) {
-    if (index < 0 || index >= CLiveEnvelopes::kSlotCount) return;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    liveEnvelopes->beginEdit();
-    liveEnvelopes->stage(*programData, index);
-    liveEnvelopes->publish();
-}
-
-void CSoundRenderer::envelopesRestructured() {
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    liveEnvelopes->beginEdit();
-    liveEnvelopes->stageAll(*programData);
-    liveEnvelopes->publish();
-}
-
-void CSoundRenderer::patternEdited(int32_t sequencer) {
-    publishPattern(sequencer);
-}
-
-void CSoundRenderer::publishPattern(int32_t sequencer) {
-    if (sequencer < 0 || sequencer >= kSequencerCount) return;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    const int32_t first = kSequencer1FirstId + sequencer * kSequencerIdStride;
-    double values[CPatternSequencer::kValueCount];
-    for (int32_t k = 0; k < CPatternSequencer::kValueCount; ++k)
-        values[k] = programData->getValue(first + k, false);
-    sequencers[sequencer].publishValues(values);
-}
-
-// ---------------------------------------------------------------- chunks and files
-
-int32_t CSoundRenderer::getChunk(void** data) {
-    if (!data) return 0;
-    *data = nullptr;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    chunkStream.clear();
-    if (!saveProgram(*programData, chunkStream)) return 0;
-    uint8_t* bytes = nullptr;
-    const int32_t length = chunkStream.assemble(bytes);
-    if (length <= 0) return 0;
-    *data = bytes;
-    return length;
-}
-
-int32_t CSoundRenderer::setChunk(const void* data, int32_t length) {
-    CMemAssembler reader;
-    uint8_t* buffer = length > 0 && data ? reader.setBuffer(length) : nullptr;
-    if (!buffer) {
-        std::lock_guard<std::mutex> lock(structureMutex);
-        silenceVoices(false);
-        return 0;
-    }
-    std::memcpy(buffer, data, size_t(length));
-    bool ok = false;
-    std::vector<std::string> failed;
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        // Parsed into a copy, so that the audio thread plays on meanwhile; a
-        // chunk that fails leaves the program as it was (and applies it again).
-        std::unique_ptr<CProgram> incoming(new (std::nothrow) CProgram(*programData));
-        ok = incoming && loadProgram(*incoming, reader, true);
-        failed = installProgram(ok ? *incoming : *programData, true);
-        locateProgram();
-    }
-    showSampleErrors(failed);
-    return ok ? 1 : 0;
-}
-
-bool CSoundRenderer::loadProgramFile(const char* path, const char* bankName) {
-    if (!readProgramFile(path, bankName, true)) return false;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    locateProgram();
-    return true;
-}
-
-bool CSoundRenderer::loadTuningFile(const char* path) {
-    if (!path || !settingsObject) return false;
-    double ratios[kTuningNoteCount];
-    char name[sizeof programData->tuningName];
-    if (!readTuningFile(path, ratios, name, sizeof name, *settingsObject)) return false;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    std::lock_guard<std::mutex> lock(structureMutex);
-    std::memcpy(programData->tuningRatios, ratios, sizeof ratios);
-    std::memcpy(programData->tuningName, name, sizeof name);
-    return true;
-}
-
-bool CSoundRenderer::readProgramFile(const char* path, const char* bankName, bool notifyHost) {
-    if (!path || !settingsObject) return false;
-    std::unique_ptr<CProgram> incoming;
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        incoming.reset(new (std::nothrow) CProgram(*programData));
-    }
-    if (!incoming) {
-        settingsObject->showError(kOutOfMemoryMessage);
-        return false;
-    }
-    // Read and parsed with no lock held: a message about a bad file may stay on
-    // the screen as long as the user likes while the synth plays on.
-    if (!::loadProgramFile(*incoming, path, bankName, *settingsObject)) return false;
-    std::vector<std::string> failed;
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        failed = installProgram(*incoming, notifyHost);
-    }
-    showSampleErrors(failed);
-    return true;
+    loader.showSampleErrors(failed);
 }
 
 // ---------------------------------------------------------------- bank folders
@@ -811,56 +614,6 @@ void CSoundRenderer::locateProgram() {
 }
 
 // ---------------------------------------------------------------- sampler slots
-
-void CSoundRenderer::loadSample(int32_t slot, const char* path) {
-    if (slot < 0 || slot >= kSampleSlotCount || !path || !path[0]) return;
-    // The path may be the program's own, which the exchange rewrites.
-    char stored[kProgramPathSize];
-    std::snprintf(stored, sizeof stored, "%s", path);
-    std::unique_ptr<CWaveSample> sample = readSample(stored);
-    if (!sample) {
-        showSampleError(stored);
-        return;
-    }
-    CWaveSample* replaced = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        std::lock_guard<std::mutex> lock(structureMutex);
-        replaced = exchangeSample(slot, sample.release(), stored);
-    }
-    delete replaced;
-}
-
-void CSoundRenderer::clearSlot(int32_t slot) {
-    if (slot < 0 || slot >= kSampleSlotCount) return;
-    CWaveSample* replaced = nullptr;
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        std::lock_guard<std::mutex> lock(structureMutex);
-        replaced = exchangeSample(slot, nullptr, "");
-    }
-    delete replaced;
-}
-
-CWaveSample* CSoundRenderer::exchangeSample(int32_t slot, CWaveSample* sample, const char* path) {
-    char* stored = programData->sampleSlots[slot].samplePath;
-    std::snprintf(stored, kProgramPathSize, "%s", path);
-    CWaveSample* replaced = samplerBank.exchange(slot, sample);
-    // No voice may go on playing the sample that is about to be deleted.
-    if (replaced) voiceAllocator.forgetSample(replaced);
-    return replaced;
-}
-
-void CSoundRenderer::showSampleError(const char* path) const {
-    if (!settingsObject) return;
-    const std::string message = std::string("Failed to load the sample\n") + path;
-    settingsObject->showError(message.c_str());
-}
-
-void CSoundRenderer::showSampleErrors(const std::vector<std::string>& paths) const {
-    for (const std::string& path : paths)
-        showSampleError(path.c_str());
-}
 
 bool CSoundRenderer::slotHasSample(int32_t slot) const {
     return samplerBank.hasSample(slot);

@@ -4,20 +4,22 @@
 //
 // It owns the parts and runs the block loop: the voices and their allocator,
 // the master section, the effect chain, the pattern sequencers, the sampler
-// slots (CSamplerBank) and the bank lists. Here live the MIDI dispatch, the value-ID dispatch
-// (each value stored in the program, then applied to the part that takes it),
-// and the program's chunks and files.
+// slots (CSamplerBank) and the bank lists. Here live the MIDI dispatch and the
+// value-ID dispatch (each value stored in the program, then applied to the part
+// that takes it); the program's chunks and files and the samples are loaded by
+// CProgramLoader beside it.
 //
 // Threads: the block call and queueMidiEvent run on the host's audio thread;
 // parameter changes come from the host's threads or the editor's; program and
 // chunk loading, sample loading and the editor's edits come from the
-// user-interface or host thread. Single values are plain aligned stores read by
-// the voices at their control ticks.
+// user-interface or host thread. A single value is stored in the program (a
+// relaxed atomic store) and marked in CPendingValues; the audio thread applies
+// the marked values at the start of its next block, so that the voices, the
+// master section and the effects are written by the audio thread alone.
 //
 // Records that the editor changes in place while the synth plays (envelopes,
 // patterns, spectra) are never read by the audio thread from the program: the
-// editing thread hands each change over whole (the seams envelopeEdited,
-// envelopesRestructured, patternEdited, rebuildOperatorWave), and the audio
+// editing thread hands each change over whole (CProgramEdit), and the audio
 // thread takes it at the start of its next block without waiting, into its own
 // copies (CLiveEnvelopes, the sequencers, the wave manager's tables). Editing
 // therefore never silences a block.
@@ -41,9 +43,10 @@
 #include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
 #include "engine/CPatternSequencer.h"
+#include "engine/CPendingValues.h"
+#include "engine/CProgramLoader.h"
 #include "engine/CVoiceAllocator.h"
 #include "patch/CBankList.h"
-#include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "voice/CSamplerBank.h"
 #include "voice/IVoiceContext.h"
@@ -59,7 +62,6 @@
 #include <vector>
 
 class CProgram;
-class CWaveSample;
 class IRendererHost;
 
 class CSoundRenderer : public IVoiceContext, private SequencerOutput {
@@ -103,7 +105,9 @@ public:
     void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
 
     // ---- values (any thread unless stated) ----
-    // Store the value in the program, then apply it to the engine.
+    // Stores the value in the program; the engine takes it at the start of the
+    // next block. Host parameters (0..42) from any thread, the audio thread
+    // included; every other ID from the window's thread (it takes the edit lock).
     void setParameter(int32_t id, double value);
     double getParameter(int32_t id) const;
     // UI thread: the editor's drag of a host parameter's control begins or
@@ -127,37 +131,17 @@ public:
     // voices are never touched from outside it.
     void stopVoices(bool hard);
 
-    // ---- edits of the program's records while the synth plays (UI thread) ----
-    // Each takes the program's records as they now stand and hands them to the
-    // audio thread whole; it takes them at its next block. None silences a block.
-    // The wave table of operator index, built from the program's spectrum
-    // (-1: the selected operator; above 7: operator 8).
-    void rebuildOperatorWave(int32_t index);
-    // Envelope index's records (its envelope, key and velocity curves: points,
-    // loop, flags, routing) were edited in place; the voices take them whole.
-    // A free-running envelope goes on from where it was.
-    void envelopeEdited(int32_t index);
-    // Envelopes were added, deleted, moved, cloned, pasted, reset or loaded:
-    // the count and every record are taken whole.
-    void envelopesRestructured();
-    // The program's values of sequencer n (0 or 1) changed together (cleared,
-    // shifted, reversed, loaded): the sequencer takes them whole.
-    void patternEdited(int32_t sequencer);
+    // ---- edits of the program's records while the synth plays ----
+    // Through CProgramEdit only, which takes the edit lock and hands over what
+    // it touched.
 
-    // ---- program chunks and files (host or UI thread) ----
-    // Serialises the program; data stays owned by the renderer until the next
-    // call. 0 on failure. Taken under the edit lock, never halfway through a
-    // load or a change that holds it.
-    int32_t getChunk(void** data);
-    // Loads the program from host bytes, applies it (telling the host) and
-    // locates it in the banks; answers the parse result.
-    int32_t setChunk(const void* data, int32_t length);
-    // Loads a program file as the editor does; bankName may be null.
-    bool loadProgramFile(const char* path, const char* bankName);
-    // Loads a TUN file as the program's microtuning (PatchFiles' loadTuningFile):
-    // read first, then the whole table exchanged under the structure lock, so
-    // that no voice tunes by half of the old table and half of the new.
-    bool loadTuningFile(const char* path);
+    // ---- program chunks and files (host or UI thread; CProgramLoader) ----
+    int32_t getChunk(void** data) { return loader.getChunk(data); }
+    int32_t setChunk(const void* data, int32_t length) { return loader.setChunk(data, length); }
+    bool loadProgramFile(const char* path, const char* bankName) {
+        return loader.loadProgramFile(path, bankName);
+    }
+    bool loadTuningFile(const char* path) { return loader.loadTuningFile(path); }
 
     // ---- bank folders (UI thread) ----
     CBankList& banks() { return bankList; }
@@ -165,10 +149,9 @@ public:
     // Selects the bank folder that holds the current program (CBankList::locate).
     void locateProgram();
 
-    // ---- sampler slots (UI or host thread; the file is read before the
-    // structure lock is taken, the message shown after it is released) ----
-    void loadSample(int32_t slot, const char* path);
-    void clearSlot(int32_t slot);
+    // ---- sampler slots (UI or host thread; CProgramLoader) ----
+    void loadSample(int32_t slot, const char* path) { loader.loadSample(slot, path); }
+    void clearSlot(int32_t slot) { loader.clearSlot(slot); }
     bool slotHasSample(int32_t slot) const;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerBank.slot(slot); }
 
@@ -182,7 +165,7 @@ public:
     float glideFactor() const override { return glideFactorValue; }
     float bendRangeUp() const override { return bendUp; }
     float bendRangeDown() const override { return bendDown; }
-    double tempo() const override { return tempoValue; }
+    double tempo() const override { return tempoValue.load(std::memory_order_relaxed); }
     // Controller source 0..10 (2 is poly aftertouch of the given key); 1.0 otherwise.
     double controllerValue(int32_t index, int32_t key) const;
     double sampleRate() const { return sampleRateValue; }
@@ -216,6 +199,10 @@ public:
 private:
     // Apply one value to the engine without storing it (the fixed dispatch order).
     void applyValue(int32_t id, double x);
+    // Operator op's own value named by a selected-operator ID, from the program.
+    void applyOperatorValue(int32_t op, int32_t selectedId);
+    // Audio thread at the start of a block: the values set since the last one.
+    void applyPendingValues();
     bool applyRendererValue(int32_t id, double x);
     // One piece of at most 512 frames: voices, master section, effect chain.
     void renderPiece(float* left, float* right, int32_t n);
@@ -237,32 +224,11 @@ private:
     // voice choice (from the MIDI dispatch and the sequencers).
     void noteOn(int32_t key, int32_t velocity);
     void noteOff(int32_t key);
-    // Makes incoming the program (it may be the program itself) and applies it
-    // whole; the caller holds the edit lock. Samples are read and waves and
-    // envelopes staged first; the structure lock is held only for the exchange.
-    // Returns the paths of the samples that failed to load, for the caller to
-    // tell once it has released the edit lock.
-    std::vector<std::string> installProgram(const CProgram& incoming, bool notifyHost);
-    // The sample files of a program, read before the structure lock is taken,
-    // and the samples they replace, deleted after it is released.
-    struct SlotSamples;
-    // The apply-all steps under the structure lock.
-    void applyAllParametersLocked(SlotSamples& samples);
     // reset() without emptying the event queue.
     void resetRunningState();
     // Audio thread, or under the structure lock: hard silences every voice at
     // once; every voice is then released.
     void silenceVoices(bool hard);
-    // A program file read and installed; no bank folder located.
-    bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
-    // Under the structure lock: sample (may be null) into slot, its path into
-    // the program; returns the sample it replaces, for deletion after the lock.
-    CWaveSample* exchangeSample(int32_t slot, CWaveSample* sample, const char* path);
-    void showSampleError(const char* path) const;
-    void showSampleErrors(const std::vector<std::string>& paths) const;
-    // The hand-overs (any editing thread; take the edit lock).
-    void publishEnvelope(int32_t index);
-    void publishPattern(int32_t sequencer);
     // Audio thread at the start of a block, or under the structure lock: what
     // the editing threads handed over.
     void takeEdits();
@@ -284,7 +250,8 @@ private:
     float bendUp = 0.0f;
     float bendDown = 0.0f;
     double sampleRateValue = -1.0; // so that the first setting is applied
-    double tempoValue = kDefaultTempo;
+    // Set on the audio thread from the host's time info, read by the window.
+    std::atomic<double> tempoValue{kDefaultTempo};
     int32_t sequencerTickPosition = 0;
     double controllers[kControllerCount] = {};
     double polyAftertouch[128] = {};
@@ -297,10 +264,15 @@ private:
     mutable double fineTuneSetting = std::numeric_limits<double>::quiet_NaN();
     mutable double fineTuneFactor = 1.0;
     CEventQueue events;
+    CPendingValues pendingValues;
 
     CSamplerBank samplerBank;
     CBankList bankList;
-    CMemAssembler chunkStream;
+    // Program files, chunks and samples: reaches the parts above as a friend.
+    friend class CProgramLoader;
+    // The one way to change the program's records: reaches the hand-overs.
+    friend class CProgramEdit;
+    CProgramLoader loader{*this};
 
     // Owned for the renderer's whole life, in construction order.
     CWaveManager waveManager;

@@ -4,7 +4,7 @@
 // note glides from (the last note played, or the highest held key).
 //
 // Threads: notes and rendering on the audio thread (no allocation, no locks);
-// the value setters are plain stores from any thread.
+// the value setters too, at the start of a block (or while no block renders).
 #pragma once
 
 #include "voice/CVoice.h"

@@ -1,5 +1,6 @@
 #include "patch/CProgram.h"
 
+#include "base/RelaxedAtomic.h"
 #include "base/ToRange.h"
 
 #include <algorithm>
@@ -203,18 +204,20 @@ double CProgram::getValue(int32_t id, bool forDisplay) const {
     if (isSampleSlotId(id) && forDisplay &&
         sampleSlots[(id - kSampleSlotFirstId) / kSampleSlotIdStride].samplePath[0] == '\0')
         return 0.0;
-    const CEnvelope& selected = envelopes[selectedEnvelopeClamped()];
+    // The selection is the editor's: looked at only for the IDs that name a
+    // record of the selected envelope, so that the audio thread, which reads the
+    // program's single values, never reads it.
     switch (id) {
     case kEnvelopeKeepFollowingId:
-        return selected.keepFollowing ? 1.0 : 0.0;
+        return envelopes[selectedEnvelopeClamped()].keepFollowing ? 1.0 : 0.0;
     case kEnvelopeTempoSyncId:
-        return selected.tempoSync ? 1.0 : 0.0;
+        return envelopes[selectedEnvelopeClamped()].tempoSync ? 1.0 : 0.0;
     case kEnvelopeFreeRunningId:
-        return selected.freeRunning ? 1.0 : 0.0;
+        return envelopes[selectedEnvelopeClamped()].freeRunning ? 1.0 : 0.0;
     case kEnvelopeKeyedId:
-        return selected.keyed ? 1.0 : 0.0;
+        return envelopes[selectedEnvelopeClamped()].keyed ? 1.0 : 0.0;
     case kEnvelopeBipolarId:
-        return selected.bipolar ? 1.0 : 0.0;
+        return envelopes[selectedEnvelopeClamped()].bipolar ? 1.0 : 0.0;
     case kEnvelopeViewId:
         return clampInt(envelopeView, 0, kEnvelopeViewCount - 1) / double(kEnvelopeViewCount) +
                kSelectionReadOffset;
@@ -224,12 +227,19 @@ double CProgram::getValue(int32_t id, bool forDisplay) const {
     case kSelectedOperatorId:
         return selectedOperatorClamped() / double(kOperatorCount) + kSelectionReadOffset;
     case kFineTuneId:
-        return fineTune != nullptr ? *fineTune : 0.5;
+        return fineTune != nullptr ? relaxedLoad(*fineTune) : 0.5;
     default:
         break;
     }
     const double* stored = storedValue(id);
-    return stored != nullptr ? *stored : 0.0;
+    return stored != nullptr ? relaxedLoad(*stored) : 0.0;
+}
+
+double CProgram::operatorValue(int32_t op, int32_t selectedId) const {
+    if (op < 0 || op >= kOperatorCount || selectedId < kSelectedStartPhaseId ||
+        selectedId > kSelectedTuneModeId)
+        return 0.0;
+    return relaxedLoad(operators[op].*kSelectedOperatorMembers[selectedId - kSelectedStartPhaseId]);
 }
 
 void CProgram::setValue(int32_t id, double value) {
@@ -302,12 +312,12 @@ void CProgram::setValue(int32_t id, double value) {
         selectedOperator = selectionFromValue(value, kOperatorCount);
         return;
     case kFineTuneId:
-        if (fineTune != nullptr) *fineTune = value;
+        if (fineTune != nullptr) relaxedStore(*fineTune, value);
         return;
     default:
         break;
     }
-    if (const double* stored = storedValue(id)) *const_cast<double*>(stored) = value;
+    if (const double* stored = storedValue(id)) relaxedStore(*const_cast<double*>(stored), value);
 }
 
 void CProgram::resetSpectrum() {

@@ -6,7 +6,8 @@
 // it to engine units. Values are read and written through their value IDs (ValueIds.h).
 //
 // Threads: written by the editor thread and the host's parameter and chunk calls, read by the
-// audio thread through getValue. Each value is one aligned double written whole; no locks here.
+// audio thread through getValue. Each value is one aligned double written and read whole by
+// getValue and setValue as a relaxed atomic (RelaxedAtomic.h); no locks here.
 // Structural edits (envelope add/clone/delete/move, loads) are serialised by the owner.
 #pragma once
 
@@ -162,6 +163,9 @@ public:
     // Any thread; the audio thread only reads. Any int32 id is safe: IDs that name nothing read
     // 0. With forDisplay, values of an empty sample slot read 0.
     double getValue(int32_t id, bool forDisplay) const;
+    // Any thread: operator op's own value that selected-operator ID selectedId
+    // (324..329) names, whichever operator is selected; 0 for other arguments.
+    double operatorValue(int32_t op, int32_t selectedId) const;
     // Editor thread or host parameter calls. Clamps to +-kMaxStoredValue (NaN stores 0); writes to
     // empty sample slots and to envelopes at or beyond envelopeCount are ignored.
     void setValue(int32_t id, double value);

@@ -8,8 +8,8 @@
 // message take as long as they take. A program file is read into a copy of the
 // program that the renderer then installs; the side files change the program's
 // records in place, and the caller then hands them to the audio thread
-// (CSoundRenderer::envelopeEdited, patternEdited, rebuildOperatorWave). Every
-// load changes the program only when the whole file was understood.
+// (CProgramEdit). Every load changes the program only when the whole file was
+// understood.
 #pragma once
 
 #include <cstddef>

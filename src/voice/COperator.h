@@ -6,10 +6,9 @@
 // manager, chosen every second control tick for its current frequency.
 //
 // Threads: the parameter setters (and applyValue) are called by the renderer
-// from the host's or the editor's thread while the audio thread may render;
-// each stores whole aligned values that the voice picks up at its next
-// control tick. Everything else runs on the audio thread: no allocation, no
-// locks.
+// on the audio thread at the start of a block (or while no block can render);
+// the voice picks the values up at its next control tick. Everything runs on
+// the audio thread: no allocation, no locks.
 #pragma once
 
 #include "base/FastClamp.h"
@@ -57,7 +56,7 @@ public:
 
     explicit COperator(int32_t index = 0) : operatorIndex(index) {}
 
-    // ---- parameter setters (renderer, any thread) ----
+    // ---- parameter setters (renderer, between blocks) ----
     void setOn(double value);                // on when value > 0.5
     void setMixLevel(double level);          // -1..1; -1 is full level, inverted
     void setPan(double pan);                 // -1 (left) .. 1 (right)

@@ -1,6 +1,7 @@
 // The eight sampler slots and which of them plays a key.
 //
-// Threads: applyValue is a plain store from any thread; exchange only under
+// Threads: applyValue on the audio thread between blocks (the renderer applies
+// the values set meanwhile) or under the structure lock; exchange only under
 // the renderer's structure lock; slotForKey on the audio thread (the voices'
 // control ticks).
 #pragma once

@@ -13,7 +13,7 @@ public:
     CSamplerSlot(const CSamplerSlot&) = delete;
     CSamplerSlot& operator=(const CSamplerSlot&) = delete;
 
-    // Any thread: plain stores, read by the voices at their control ticks.
+    // Between blocks (see CSamplerBank): read by the voices at their control ticks.
     // k is the member of the slot's value IDs (kSampleSlotLowKeyOffset ...).
     void applyValue(int32_t k, double x);
 

@@ -13,9 +13,9 @@
 // Threads: start, noteOff, holdEnded, release, render and the other note calls
 // come from the renderer on the audio thread: no allocation, no locks. The
 // parameter setters (applyValue, the operator and filter setters reached through
-// oper() and filter(), the sample-layer bases, setNoInterpolation) may come from
-// the host's or the editor's thread; they store whole aligned values that the
-// voice picks up at its next control tick (a matrix cell moving between zero and
+// oper() and filter(), the sample-layer bases, setNoInterpolation) come from the
+// renderer at the start of a block, on the audio thread too; the voice picks the
+// values up at its next control tick (a matrix cell moving between zero and
 // non-zero at the next routing check, at most five ticks later).
 #pragma once
 
@@ -98,7 +98,7 @@ public:
     // sample loops run side by side (faster: see CVoiceSampleLoop.cpp).
     static void renderTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames);
 
-    // ---- parameters (renderer, any thread) ----
+    // ---- parameters (renderer, between blocks) ----
     // The renderer's apply step for one value ID with normalised value x: the
     // filter IDs (37..42, 50..71, 321, 322), the sample-layer bases (176, 177),
     // the no-interpolation switch (43) and the operator IDs (72..175, and

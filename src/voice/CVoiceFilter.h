@@ -10,9 +10,9 @@
 // in Hz; resonance, key tracking and levels linear.
 //
 // Threads: the parameter setters (and applyValue) are called by the renderer
-// from the host's or editor's thread while the audio thread may render; each
-// stores whole aligned values that the voice reads at its next control tick.
-// The rest runs on the audio thread: no allocation, no locks.
+// on the audio thread at the start of a block (or while no block can render);
+// the voice reads the values at its next control tick. All of it runs on the
+// audio thread: no allocation, no locks.
 #pragma once
 
 #include "base/FastClamp.h"
@@ -50,7 +50,7 @@ public:
 
     explicit CVoiceFilter(int32_t index = 0);
 
-    // ---- parameter setters (renderer, any thread) ----
+    // ---- parameter setters (renderer, between blocks) ----
     // Matrix amount into destination 0..9 (others ignored): v clamped to -1..1,
     // stored as v * |v|; marks the row as changed for the voice's routing.
     void setMatrixCell(int32_t destination, double v);

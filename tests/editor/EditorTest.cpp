@@ -5,6 +5,7 @@
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CBitmap.h"
@@ -22,7 +23,10 @@
 #include "support/SndfileWriter.h"
 #include "voice/CEnvelope.h"
 
+#include <atomic>
+#include <chrono>
 #include <gtest/gtest.h>
+#include <thread>
 
 #include <cmath>
 #include <filesystem>
@@ -141,7 +145,7 @@ struct EditorWindow : ::testing::Test {
         program.addEnvelope();
         program.envelopes[2].targetKind = kTargetCutoff;
         program.selectedEnvelope = 1;
-        renderer->envelopesRestructured();
+        CProgramEdit(*renderer).restructure();
         std::vector<float> cycle(256);
         for (std::size_t i = 0; i < cycle.size(); ++i)
             cycle[i] = float(0.5 * std::sin(6.283185307 * double(i) / double(cycle.size())));
@@ -523,6 +527,21 @@ TEST_F(EditorWindow, RoutingListFollowsTheEnvelopeGroupAndSelection) {
     EXPECT_EQ(renderer->program().selectedOperator, 3);
     click(651, 90, kLButton, {CPoint(651, 60)}); // the first amplitude bar, dragged above its top
     EXPECT_DOUBLE_EQ(renderer->program().operators[3].harmonicAmplitudes[0], 1.0);
+    // A bar changes the program as one edit: never while a host takes the chunk.
+    std::atomic<bool> held{false};
+    double seen = -1.0;
+    std::thread host([&] {
+        std::lock_guard<std::recursive_mutex> chunk(renderer->editLock());
+        held = true;
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        seen = renderer->program().operators[3].harmonicAmplitudes[0];
+    });
+    while (!held)
+        std::this_thread::yield();
+    click(651, 90);
+    host.join();
+    EXPECT_DOUBLE_EQ(seen, 1.0) << "the bar changed the program under the host's chunk";
+    EXPECT_LT(renderer->program().operators[3].harmonicAmplitudes[0], 1.0);
 }
 
 TEST_F(EditorWindow, CellsWithNothingToShowDrawUnlit) {

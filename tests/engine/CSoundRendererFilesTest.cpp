@@ -63,6 +63,13 @@ void writeProgram(ScriptedPlatform& platform, const std::string& path, double le
     ASSERT_TRUE(saveProgramFile(program, path.c_str(), settings));
 }
 
+// One frame rendered: the values set before it reach the engine.
+void renderFrame(CSoundRenderer& r) {
+    float left = 0.0f, right = 0.0f;
+    float* out[2] = {&left, &right};
+    r.processBlock(out, 1, true);
+}
+
 } // namespace
 
 TEST(RendererChunk, NewProgramChunkRoundTripsEveryValue) {
@@ -235,11 +242,13 @@ TEST(RendererSlots, LoadClearAndChooseSlotsByKey) {
     // Slot 2 from key 36 (0.5 x 127 = 63.5 -> 63 by default), slot 5 from key 48.
     r.setParameter(178 + 8 * 2, 36 / 127.0);
     r.setParameter(178 + 8 * 5, 48 / 127.0);
+    renderFrame(r);
     EXPECT_EQ(r.slotForKey(35), nullptr);
     EXPECT_EQ(r.slotForKey(36)->lowKey, 36);
     EXPECT_EQ(r.slotForKey(47)->lowKey, 36);
     EXPECT_EQ(r.slotForKey(100)->lowKey, 48);
     r.setParameter(178 + 8 * 5, 36 / 127.0); // equal low keys: the lower slot wins
+    renderFrame(r);
     EXPECT_EQ(r.slotForKey(40), r.slotForKey(36));
     EXPECT_EQ(r.slotForKey(40)->sample != nullptr, true);
 
@@ -303,6 +312,7 @@ TEST(RendererSlots, LevelsSendsSwitchesAndTextsFromTheirIds) {
     r.setParameter(base + 3, 0.5);  // loop: on at exactly 0.5
     r.setParameter(base + 2, 0.49); // keyboard follow off
     r.setParameter(base + 1, 60 / 127.0);
+    renderFrame(r);
     const CSamplerSlot& slot = r.samplerSlot(1);
     EXPECT_FLOAT_EQ(slot.leftLevel, 0.25f);
     EXPECT_FLOAT_EQ(slot.rightLevel, 0.75f);

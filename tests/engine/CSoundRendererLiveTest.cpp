@@ -1,6 +1,7 @@
 // Editing and loading while the synth plays: when edits reach the audio thread,
 // what it keeps of a running envelope across an edit, and what a load costs it.
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -77,7 +78,7 @@ TEST(RendererLiveEdits, EditsReachTheAudioSideAtTheNextBlock) {
         p.keyCurves[0].setLevel(i, 0.25);
         p.velocityCurves[0].setLevel(i, 0.5);
     }
-    r->envelopeEdited(0);
+    CProgramEdit(*r).touchEnvelope(0);
     render(*r, 1);
     EXPECT_EQ(live.keyTable[60], 0.25);
     const uint8_t on[4] = {0x90, 60, 100, 0};
@@ -88,7 +89,7 @@ TEST(RendererLiveEdits, EditsReachTheAudioSideAtTheNextBlock) {
     // The count with the records.
     p.addEnvelope();
     p.currentEnvelope().targetKind = kTargetPitch;
-    r->envelopesRestructured();
+    CProgramEdit(*r).restructure();
     EXPECT_EQ(r->playingEnvelopes().count(), 1);
     render(*r, 1);
     EXPECT_EQ(r->playingEnvelopes().count(), 2);
@@ -96,7 +97,7 @@ TEST(RendererLiveEdits, EditsReachTheAudioSideAtTheNextBlock) {
 
     // A pattern.
     p.sequencers[0].steps[3] = 0.9;
-    r->patternEdited(0);
+    CProgramEdit(*r).touchPattern(0);
     render(*r, 1);
     EXPECT_EQ(r->sequencer(0).step(3), sequencerStepValue(0.9));
 
@@ -106,7 +107,7 @@ TEST(RendererLiveEdits, EditsReachTheAudioSideAtTheNextBlock) {
     double amplitudes[kHarmonicCount] = {0.5, 0.0, 0.5};
     double phases[kHarmonicCount] = {};
     p.setSpectrum(amplitudes, phases);
-    r->rebuildOperatorWave(0);
+    CProgramEdit(*r).touchWave(0);
     EXPECT_TRUE(std::equal(before.begin(), before.end(), r->waves().table(0)));
     render(*r, 1);
     CWaveManager expected;
@@ -138,7 +139,7 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionAcrossEdits) {
         auto r = std::make_unique<CSoundRenderer>(&settings, nullptr);
         CEnvelope& e = r->program().envelopes[0];
         makeFreeRunningLoop(e);
-        r->envelopeEdited(0);
+        CProgramEdit(*r).touchEnvelope(0);
         const int32_t blocks = int32_t(std::lround(c.runSeconds * 100));
         render(*r, blocks);
         const CEnvelope& running = r->playingEnvelopes().envelope(0);
@@ -150,7 +151,7 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionAcrossEdits) {
 
         c.edit(e); // recomputes the program's record, which starts it again
         EXPECT_EQ(e.currentSegment, 0);
-        r->envelopeEdited(0);
+        CProgramEdit(*r).touchEnvelope(0);
         render(*r, 1);
         EXPECT_EQ(running.currentSegment, c.segmentAfter);
         EXPECT_FALSE(running.isFinished());
@@ -200,14 +201,14 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionWhereverItMoves) {
         p.addEnvelope();
         p.addEnvelope(); // the third, selected, runs freely; the others start with notes
         makeFreeRunningLoop(p.envelopes[2]);
-        r->envelopesRestructured();
+        CProgramEdit(*r).restructure();
         render(*r, 50);
         const CEnvelope& before = r->playingEnvelopes().envelope(2);
         ASSERT_EQ(before.currentSegment, 1);
         const double time = before.timeInSegment;
 
         c.restructure(p);
-        r->envelopesRestructured();
+        CProgramEdit(*r).restructure();
         render(*r, 1);
         for (int32_t slot : c.slotsAfter) {
             const CEnvelope& running = r->playingEnvelopes().envelope(slot);
@@ -218,7 +219,7 @@ TEST(RendererLiveEdits, FreeRunningEnvelopeKeepsItsPositionWhereverItMoves) {
         // An envelope added now starts from the beginning.
         p.addEnvelope();
         makeFreeRunningLoop(p.currentEnvelope());
-        r->envelopesRestructured();
+        CProgramEdit(*r).restructure();
         render(*r, 1);
         EXPECT_EQ(r->playingEnvelopes().envelope(p.envelopeCount - 1).currentSegment, 1);
         EXPECT_NEAR(r->playingEnvelopes().envelope(p.envelopeCount - 1).timeInSegment,

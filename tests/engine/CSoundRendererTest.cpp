@@ -127,33 +127,57 @@ TEST_F(RendererFixture, HighPassCoefficientsFromTheSampleRate) {
     EXPECT_NEAR(renderer.master().highPassCoefficients()[0], 1.0, 0.01);
 }
 
+// A value set from any thread reaches the engine at the start of the next block.
 TEST_F(RendererFixture, RendererValuesFromTheirIds) {
-    renderer.setParameter(0, 0.7071);
+    auto set = [&](int32_t id, double x) {
+        renderer.setParameter(id, x);
+        render(1);
+    };
+    set(0, 0.7071);
     EXPECT_NEAR(renderer.master().masterLevel(), 1.0, 1e-4);
     renderer.setParameter(0, 1.0);
+    EXPECT_NEAR(renderer.master().masterLevel(), 1.0, 1e-4) << "before the next block";
+    render(1);
     EXPECT_EQ(renderer.master().masterLevel(), 2.0f);
-    renderer.setParameter(2, 0.25);
+    set(2, 0.25);
     EXPECT_EQ(renderer.master().distortionTarget(), 1.0f);
-    renderer.setParameter(2, 0.005);
+    set(2, 0.005);
     EXPECT_NEAR(renderer.master().distortionTarget(), 0.0004, 1e-9);
-    renderer.setParameter(48, 0.005);
+    set(48, 0.005);
     EXPECT_EQ(renderer.glideFactor(), 1.0f);
-    renderer.setParameter(48, 1.0);
+    set(48, 1.0);
     EXPECT_FLOAT_EQ(renderer.glideFactor(), float(1.0 / 44100.0));
-    renderer.setParameter(1, 1.0);
+    set(1, 1.0);
     EXPECT_EQ(renderer.masterPitch(), 24.0f);
     renderer.setParameter(49, 0.5);
-    renderer.setParameter(323, 1.0);
+    set(323, 1.0);
     EXPECT_EQ(renderer.bendRangeUp(), 24.0f);
     EXPECT_EQ(renderer.bendRangeDown(), 48.0f);
     renderer.setParameter(44, 0.8);
-    renderer.setParameter(47, 0.0);
+    set(47, 0.0);
     EXPECT_EQ(renderer.voices().voiceCount(), 1);
     EXPECT_FLOAT_EQ(renderer.voices().unisonSpread(), 0.8f); // voice count never touches the spread
     renderer.setParameter(45, 0.6);
-    renderer.setParameter(46, 0.4);
+    set(46, 0.4);
     EXPECT_TRUE(renderer.voices().unison());
     EXPECT_FALSE(renderer.voices().glideFromHeldNote());
+}
+
+// The selected operator's values belong to the operator selected when they
+// are set, even when the selection moves before the block that applies them.
+TEST_F(RendererFixture, OperatorValuesGoToTheOperatorSelectedWhenSet) {
+    render(1);
+    ASSERT_TRUE(renderer.voices().voice(0).oper(0)->freeRunningPhase());
+    for (int op : {2, 5}) {
+        renderer.setParameter(kSelectedOperatorId, (op + 0.5) / kOperatorCount);
+        renderer.setParameter(kSelectedAuxSwitchId, 0.0);
+    }
+    renderer.setParameter(kSelectedOperatorId, 0.5 / kOperatorCount);
+    render(1);
+    const CVoice& v = renderer.voices().voice(0);
+    EXPECT_FALSE(v.oper(2)->freeRunningPhase());
+    EXPECT_FALSE(v.oper(5)->freeRunningPhase());
+    EXPECT_TRUE(v.oper(0)->freeRunningPhase());
 }
 
 // Any ID at all may reach the apply step, the read-back and the texts. IDs

@@ -2,14 +2,16 @@
 // points and curves, adds and deletes points and envelopes, pastes curves,
 // changes values, loads and shifts patterns and imports spectra, each followed
 // by the call the window makes, while the audio thread renders a held chord
-// and new notes and a host takes the program's chunk on a third thread. Every
-// block must be finite and none silent; every chunk must read back. Then
+// and new notes, a host takes the program's chunk on a third thread and sets
+// every host parameter and every value the window can change, at random, on a
+// fourth. Every block must be finite and none silent; every chunk must read back. Then
 // samples, a program and a microtuning are loaded while it plays: each costs
 // at most its one block.
 //
 // Built a second time under ThreadSanitizer (make test runs that build too),
-// where any read of a half-written record by the audio thread is a report.
+// where any read of a half-written record or value by the audio thread is a report.
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
@@ -78,9 +80,9 @@ struct Script {
         r.setParameter(kEnvelopeRowFirstId + (e % kEnvelopesPerPage) * kEnvelopeRowIdStride, 1.0);
     }
 
-    // As the window does: every edit of the program's records holds the edit lock.
+    // As the window does: every edit of the program's records is one CProgramEdit.
     void run(Operation op) {
-        std::lock_guard<std::recursive_mutex> edit(r.editLock());
+        CProgramEdit edit(r);
         switch (op) {
         case kDragPoints: { // as the envelope control moves a point or a curve handle
             select(pick(p().envelopeCount));
@@ -90,7 +92,7 @@ struct Script {
                 e.setLevel(i, uniform(0.0, 1.0));
                 e.setDelta(i, uniform(0.001, 0.4));
                 e.setCurve(i, uniform(0.0, 1.0));
-                r.envelopeEdited(selected());
+                edit.touchEnvelope(selected());
             }
             break;
         }
@@ -102,7 +104,7 @@ struct Script {
             } else {
                 e.deletePoint(pick(e.pointCount));
             }
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         }
         case kRestructure:
@@ -123,20 +125,20 @@ struct Script {
                 p().cloneEnvelope();
                 break;
             }
-            r.envelopesRestructured();
+            edit.restructure();
             break;
         case kPasteCurve:
             shownRecord();
             p().copyCurve();
             select(pick(p().envelopeCount));
             p().pasteCurve();
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         case kMoveLoop: {
             CEnvelope& e = p().currentEnvelope();
             e.setLoopEnd(pick(e.pointCount));
             e.setLoopStart(pick(e.pointCount));
-            r.envelopeEdited(selected());
+            edit.touchEnvelope(selected());
             break;
         }
         case kChangeValue: { // the envelope section's switches, rates and routing depths
@@ -158,7 +160,7 @@ struct Script {
         case kLoadPattern: {
             const int which = pick(2);
             EXPECT_TRUE(loadPatternFile(p(), which, patternPath.c_str(), settings));
-            r.patternEdited(which);
+            edit.touchPattern(which);
             break;
         }
         case kEditPattern: {
@@ -174,7 +176,7 @@ struct Script {
                 p().clearPattern(which);
                 break;
             }
-            r.patternEdited(which);
+            edit.touchPattern(which);
             break;
         }
         case kImportSpectrum: {
@@ -185,7 +187,7 @@ struct Script {
                 phases[h] = uniform(0.0, 1.0);
             }
             p().setSpectrum(amplitudes, phases);
-            r.rebuildOperatorWave(-1);
+            edit.touchWave(-1);
             break;
         }
         default:
@@ -193,6 +195,19 @@ struct Script {
         }
     }
 };
+
+// Every value ID a control of the window or a host parameter sets: the host's
+// 0..42, the voice, filter, operator, sample and sequencer values, the selected
+// operator's, the envelope section's, the selection and the fine tune.
+std::vector<int32_t> settableValueIds() {
+    std::vector<int32_t> ids;
+    for (int32_t id = 0; id <= kSelectedTuneModeId; ++id)
+        ids.push_back(id);
+    for (int32_t id = kEnvelopeKeepFollowingId; id <= kSelectedOperatorId; ++id)
+        ids.push_back(id);
+    ids.push_back(kFineTuneId);
+    return ids;
+}
 
 // A program that sounds, with envelopes that move pitch and amplitude, some
 // free-running, and a pattern for the sequencers.
@@ -253,6 +268,21 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
                 std::this_thread::sleep_for(std::chrono::milliseconds(2));
             }
         });
+        // A host (or a window) setting single values all the while: each ID once in
+        // order, then at random.
+        const std::vector<int32_t> valueIds = settableValueIds();
+        std::atomic<bool> valuesRun{true};
+        size_t valuesSet = 0;
+        std::thread valueThread([&] {
+            std::mt19937 random(7);
+            std::uniform_real_distribution<> value(0.0, 1.0);
+            std::uniform_int_distribution<size_t> which(0, valueIds.size() - 1);
+            for (size_t n = 0; valuesRun.load() || n < valueIds.size(); ++n) {
+                r->setParameter(valueIds[n < valueIds.size() ? n : which(random)], value(random));
+                if (n % 16 == 15) std::this_thread::sleep_for(std::chrono::microseconds(200));
+                valuesSet = n + 1;
+            }
+        });
         PacedAudio audio(*r, 256, false);
         const auto end = std::chrono::steady_clock::now() + kScriptTime;
         for (int n = 0; n < kMaxOperations && std::chrono::steady_clock::now() < end; ++n) {
@@ -263,13 +293,16 @@ TEST(LiveEdits, ScriptedEditingWhileNotesPlayNeverSilencesOrBreaksABlock) {
         audio.stop();
         hostRuns = false;
         hostThread.join();
+        valuesRun = false;
+        valueThread.join();
+        EXPECT_GE(valuesSet, valueIds.size());
         EXPECT_EQ(audio.nonFiniteBlocks(), 0);
         EXPECT_GT(audio.soundingBlocks(), 0);
         EXPECT_GT(audio.blocks(), 20);
         EXPECT_GT(chunks, 0);
         EXPECT_EQ(unreadable, 0);
-        std::printf("%lld blocks rendered and %d chunks taken during the editing\n",
-                    (long long)audio.blocks(), chunks);
+        std::printf("%lld blocks rendered, %d chunks taken and %zu values set during the editing\n",
+                    (long long)audio.blocks(), chunks, valuesSet);
     }
     for (int op = 0; op < kOperationCount; ++op)
         EXPECT_GT(counts[op], 0) << "operation " << op << " never ran";

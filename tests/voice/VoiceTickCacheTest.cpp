@@ -12,6 +12,7 @@
 // renderer passes them on; the values from outside the program (controllers,
 // tuning) through a whole renderer, as a host plays it.
 #include "base/ValueIds.h"
+#include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -261,7 +262,7 @@ struct RendererRig {
             p.addEnvelope();
             p.envelopes[i] = shapes[i];
         }
-        renderer.envelopesRestructured();
+        CProgramEdit(renderer).restructure();
         if (patch == Patch::kBentUp || patch == Patch::kBentDown) {
             midi(0xe0, 0, patch == Patch::kBentUp ? 100 : 20);
             midi(0x90, kKey, kVelocity); // starts with the bend in place
@@ -338,6 +339,11 @@ TEST(VoiceTickCache, EveryProgramValueReachesASettledVoiceAtTheNextTick) {
     CPluginFile settings{platform};
     auto host = std::make_unique<CSoundRenderer>(&settings, nullptr);
     configureRenderer(*host, Patch::kFull, samplePath);
+    { // the values reach what the voices read with the renderer's next block
+        float l = 0.0f, r = 0.0f;
+        float* out[2] = {&l, &r};
+        host->processBlock(out, 1, true);
+    }
 
     // Every value of the full patch, moved by about half its range (switches
     // flip). The free-running switch acts at a note's start, not at a tick,
