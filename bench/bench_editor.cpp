@@ -15,7 +15,7 @@
 
 #include <memory>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

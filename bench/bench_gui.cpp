@@ -16,7 +16,7 @@
 #include <memory>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -30,7 +30,7 @@ bool writeEmbedSource(const std::string& path, const std::vector<EncodedPng>& pn
     if (!f) return false;
     std::fputs("// Written by the artwork generator in resources/ at build time.\n"
                "#include \"gui/EmbeddedBitmaps.h\"\n\n"
-               "namespace VSTGUI {\n\nnamespace {\n\n",
+               "namespace qgui {\n\nnamespace {\n\n",
                f);
     for (const EncodedPng& p : pngs) {
         std::fprintf(f, "const unsigned char png%d_%d[] =\n", p.id, p.scale);
@@ -48,7 +48,7 @@ bool writeEmbedSource(const std::string& path, const std::vector<EncodedPng>& pn
                "        if (png.id == id && png.scale == scale)\n"
                "            return &png;\n"
                "    return nullptr;\n"
-               "}\n\n} // namespace VSTGUI\n",
+               "}\n\n} // namespace qgui\n",
                f);
     const bool ok = std::ferror(f) == 0;
     return std::fclose(f) == 0 && ok;

@@ -1,6 +1,6 @@
 #pragma once
 // Writes the C++ source that embeds the PNG files in the plug-in and
-// answers VSTGUI::findEmbeddedPng.
+// answers qgui::findEmbeddedPng.
 
 #include <string>
 #include <vector>

@@ -5,7 +5,7 @@
 
 #include <cmath>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 // Keeps a stored 1/3 or 2/3 in its own state despite rounding.

@@ -5,13 +5,13 @@
 #include "editor/IEditorBinding.h"
 #include "gui/CControl.h"
 
-class CButtonCtrl : public VSTGUI::CControl {
+class CButtonCtrl : public qgui::CControl {
 public:
-    CButtonCtrl(const VSTGUI::CRect& size, IEditorBinding* editor,
-                VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap, int states);
+    CButtonCtrl(const qgui::CRect& size, IEditorBinding* editor, qgui::CControlListener* listener,
+                long tag, qgui::CBitmap* bitmap, int states);
 
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
     int getStates() const { return states; }
 
 private:

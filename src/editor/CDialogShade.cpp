@@ -3,7 +3,7 @@
 #include "gui/CColor.h"
 #include "gui/CDrawContext.h"
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -6,13 +6,13 @@
 
 #include "gui/CView.h"
 
-class CDialogShade : public VSTGUI::CView {
+class CDialogShade : public qgui::CView {
 public:
     static constexpr const char* kText = "A dialog is open: please answer it first";
 
     // size: the whole window. Hidden until shown.
-    explicit CDialogShade(const VSTGUI::CRect& size);
-    void draw(VSTGUI::CDrawContext* context) override;
+    explicit CDialogShade(const qgui::CRect& size);
+    void draw(qgui::CDrawContext* context) override;
     // Clicks land here and do nothing.
-    void mouse(VSTGUI::CDrawContext*, VSTGUI::CPoint&, long = -1) override {}
+    void mouse(qgui::CDrawContext*, qgui::CPoint&, long = -1) override {}
 };

@@ -49,20 +49,20 @@ std::string extensionOf(const char* path) {
 // The sampler slot whose name field lies under where; -1 for none. The field
 // is asked for through the window's own views, so it is wherever the sampler
 // layout put it.
-int slotUnder(CPluginEditor& editor, const VSTGUI::CPoint& where) {
-    VSTGUI::CFrame* frame = editor.getFrame();
-    auto* field = frame ? dynamic_cast<VSTGUI::CControl*>(frame->getViewAt(where)) : nullptr;
+int slotUnder(CPluginEditor& editor, const qgui::CPoint& where) {
+    qgui::CFrame* frame = editor.getFrame();
+    auto* field = frame ? dynamic_cast<qgui::CControl*>(frame->getViewAt(where)) : nullptr;
     if (!field) return -1;
     const long slot = field->getTag() - kSamplePathLeafFirstId;
     return slot >= 0 && slot < kSampleSlotCount ? int(slot) : -1;
 }
 
 // The sequencer whose strip lies under where; -1 for none.
-int sequencerUnder(const VSTGUI::CPoint& where) {
+int sequencerUnder(const qgui::CPoint& where) {
     for (int n = 0; n < kSequencerCount; ++n) {
         const int left = kSequencers[n].x0 - kSequencerStripLeftMargin;
-        if (VSTGUI::CRect(left, kSequencerStripTop, left + kSequencerStripWidth,
-                          kSequencerStripBottom)
+        if (qgui::CRect(left, kSequencerStripTop, left + kSequencerStripWidth,
+                        kSequencerStripBottom)
                 .pointInside(where))
             return n;
     }
@@ -316,7 +316,7 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, int index) {
 }
 
 void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
-                                  const VSTGUI::CPoint& where) {
+                                  const qgui::CPoint& where) {
     CSoundRenderer* renderer = editor.getRenderer();
     if (!path || !renderer || !renderer->settings()) return;
     CFileCommands files(*renderer, *renderer->settings(), nullptr);

@@ -22,7 +22,7 @@ public:
     // envelope into the selected envelope; a pattern into the sequencer whose
     // strip lies under the pointer; a wave into the selected operator.
     // Anything else is ignored without a message.
-    void fileDropped(CPluginEditor& editor, const char* path, const VSTGUI::CPoint& where) override;
+    void fileDropped(CPluginEditor& editor, const char* path, const qgui::CPoint& where) override;
 
 private:
     void targetChosen(CPluginEditor& editor, int index);

@@ -10,7 +10,7 @@
 #include <cmath>
 #include <cstdio>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

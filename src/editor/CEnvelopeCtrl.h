@@ -37,7 +37,7 @@ protected:
     ~IEnvelopeCtrlOwner() = default;
 };
 
-class CEnvelopeCtrl : public VSTGUI::CControl {
+class CEnvelopeCtrl : public qgui::CControl {
 public:
     // Drag modes besides a point index.
     static constexpr int kDragZoom = -100;
@@ -50,13 +50,13 @@ public:
     static constexpr double kInitialZoom = 0.3;
 
     // program and owner are not owned and must outlive the control; owner may be null.
-    CEnvelopeCtrl(const VSTGUI::CRect& size, CProgram* program, IEnvelopeCtrlOwner* owner, long tag,
-                  VSTGUI::CBitmap* background);
+    CEnvelopeCtrl(const qgui::CRect& size, CProgram* program, IEnvelopeCtrlOwner* owner, long tag,
+                  qgui::CBitmap* background);
 
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
-    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const qgui::CPoint& where, long buttons) override;
+    void mouseUp(const qgui::CPoint& where, long buttons) override;
     void mouseCancelled() override;
 
     // The point display's text: "Lev %.2f  Crv %.2f  Dlt %.2f" of the shown record's selected
@@ -87,14 +87,14 @@ private:
     double timeAt(const CEnvelope& e, const EnvelopePlot& p, int x) const;
     bool showsStartLevel(const CEnvelope& e) const;
 
-    void drawAxis(VSTGUI::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
-    void drawLoop(VSTGUI::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
-    void drawCurve(VSTGUI::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
-    void drawHandles(VSTGUI::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
+    void drawAxis(qgui::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
+    void drawLoop(qgui::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
+    void drawCurve(qgui::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
+    void drawHandles(qgui::CDrawContext* c, const CEnvelope& e, const EnvelopePlot& p);
 
     CProgram* program;
     IEnvelopeCtrlOwner* owner;
-    VSTGUI::CRect plotArea;
+    qgui::CRect plotArea;
     int dragMode = kDragNone;
     bool curveDrag = false;
     bool startLevelDrag = false;

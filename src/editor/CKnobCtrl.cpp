@@ -7,7 +7,7 @@
 
 #include <algorithm>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 CKnobCtrl::CKnobCtrl(const CRect& size, IEditorBinding* editor, CControlListener* listener,
                      long tag, CBitmap* bitmap, double resetValue)

@@ -8,17 +8,17 @@
 #include "editor/IEditorBinding.h"
 #include "gui/CControl.h"
 
-class CKnobCtrl : public VSTGUI::CControl {
+class CKnobCtrl : public qgui::CControl {
 public:
     static constexpr int kFrames = 55;
 
-    CKnobCtrl(const VSTGUI::CRect& size, IEditorBinding* editor, VSTGUI::CControlListener* listener,
-              long tag, VSTGUI::CBitmap* bitmap, double resetValue = 0.0);
+    CKnobCtrl(const qgui::CRect& size, IEditorBinding* editor, qgui::CControlListener* listener,
+              long tag, qgui::CBitmap* bitmap, double resetValue = 0.0);
 
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
-    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const qgui::CPoint& where, long buttons) override;
+    void mouseUp(const qgui::CPoint& where, long buttons) override;
     void mouseCancelled() override;
 
     void setRange(double lo, double hi) {
@@ -40,7 +40,7 @@ public:
 
 protected:
     // Starts the drag with a given step (the digit fields choose it by position).
-    void drag(VSTGUI::CPoint& where, long buttons, double stepSize);
+    void drag(qgui::CPoint& where, long buttons, double stepSize);
     // Ends the drag in progress, if any, with its edit.
     void endDrag();
 

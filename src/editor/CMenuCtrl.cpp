@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 CMenuCtrl::CMenuCtrl(const CRect& size, CControlListener* listener, long tag, CBitmap* background)
     : COptionMenu(size, listener, tag, background) {

@@ -5,14 +5,14 @@
 
 #include "gui/COptionMenu.h"
 
-class CMenuCtrl : public VSTGUI::COptionMenu {
+class CMenuCtrl : public qgui::COptionMenu {
 public:
     static constexpr std::size_t kTextCapacity = 100;
 
-    CMenuCtrl(const VSTGUI::CRect& size, VSTGUI::CControlListener* listener, long tag,
-              VSTGUI::CBitmap* background);
+    CMenuCtrl(const qgui::CRect& size, qgui::CControlListener* listener, long tag,
+              qgui::CBitmap* background);
 
-    void draw(VSTGUI::CDrawContext* context) override;
+    void draw(qgui::CDrawContext* context) override;
     // Copies text (cut to the buffer) and redraws.
     void setText(const char* text);
     const char* getText() const { return text; }

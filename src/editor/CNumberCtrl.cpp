@@ -5,7 +5,7 @@
 
 #include <cstring>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -7,11 +7,10 @@
 
 class CNumberCtrl : public CKnobCtrl {
 public:
-    CNumberCtrl(const VSTGUI::CRect& size, IEditorBinding* editor,
-                VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap,
-                double resetValue, bool plainStyle);
+    CNumberCtrl(const qgui::CRect& size, IEditorBinding* editor, qgui::CControlListener* listener,
+                long tag, qgui::CBitmap* bitmap, double resetValue, bool plainStyle);
 
-    void draw(VSTGUI::CDrawContext* context) override;
+    void draw(qgui::CDrawContext* context) override;
 
     void setExtraFrame(bool on) { extraFrame = on; }
     void setRightAligned(bool on) { rightAligned = on; }

@@ -3,7 +3,7 @@
 #include "gui/CFrame.h"
 #include "gui/MouseButtons.h"
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -10,10 +10,10 @@ public:
     static constexpr int kWidth = 50;
     static constexpr int kHeight = 14;
 
-    CNumberPrcCtrl(const VSTGUI::CRect& size, IEditorBinding* editor,
-                   VSTGUI::CControlListener* listener, long tag, double resetValue);
+    CNumberPrcCtrl(const qgui::CRect& size, IEditorBinding* editor,
+                   qgui::CControlListener* listener, long tag, double resetValue);
 
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
     // Non-zero: every digit step is a hundred times larger (the Hz offset).
     void setDigitMultiplier(double m) { digitMultiplier = m; }
 

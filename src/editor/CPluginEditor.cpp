@@ -31,7 +31,7 @@
 #include <cstring>
 #include <string>
 
-using namespace VSTGUI;
+using namespace qgui;
 using namespace editorlayout;
 
 namespace {

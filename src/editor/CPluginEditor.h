@@ -36,19 +36,19 @@ class CDialogShade;
 class CMenuCtrl;
 class CNumberCtrl;
 
-namespace VSTGUI {
+namespace qgui {
 class CBitmap;
 class CControl;
 class COptionMenu;
 class CView;
 class IPlatformWindow;
-} // namespace VSTGUI
+} // namespace qgui
 
 class CPluginEditor : public AEffGUIEditor,
-                      public VSTGUI::CControlListener,
+                      public qgui::CControlListener,
                       public IEditorBinding,
                       public IEnvelopeCtrlOwner,
-                      public VSTGUI::IFileDropTarget {
+                      public qgui::IFileDropTarget {
 public:
     static constexpr int kWidth = editorlayout::kWindowWidth;
     static constexpr int kHeight = editorlayout::kWindowHeight;
@@ -77,7 +77,7 @@ public:
     void setParameter(VstInt32 index, float value) override;
 
     // Opens on a given platform window (tests: a headless one) at a given scale.
-    bool openWith(void* parent, std::unique_ptr<VSTGUI::IPlatformWindow> window, int scale);
+    bool openWith(void* parent, std::unique_ptr<qgui::IPlatformWindow> window, int scale);
 
     // ---- value binding (IEditorBinding) ----
     double getTagValue(long tag) override;
@@ -104,10 +104,10 @@ public:
     int qualityEntry() const;
 
     // ---- CControlListener: the pop-up menus and edit gestures ----
-    void valueChanged(VSTGUI::CControl* control) override;
-    long controlModifierClicked(VSTGUI::CControl*, long) override { return 0; }
-    void controlBeginEdit(VSTGUI::CControl* control) override;
-    void controlEndEdit(VSTGUI::CControl* control) override;
+    void valueChanged(qgui::CControl* control) override;
+    long controlModifierClicked(qgui::CControl*, long) override { return 0; }
+    void controlBeginEdit(qgui::CControl* control) override;
+    void controlEndEdit(qgui::CControl* control) override;
 
     // ---- the envelope editor and dropped files ----
     // The shown envelope record was edited in place: the point display shows
@@ -117,7 +117,7 @@ public:
     std::recursive_mutex* recordLock() override;
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
-    void filesDropped(const std::vector<std::string>& paths, const VSTGUI::CPoint& where) override;
+    void filesDropped(const std::vector<std::string>& paths, const qgui::CPoint& where) override;
 
     // ---- dialogs ----
     // Waits for a dialog without holding up the host: until the user has
@@ -133,14 +133,14 @@ public:
     void* dialogOwner();
 
     // ---- what tests and the commands reach ----
-    VSTGUI::CFrame* getFrame() const { return frameObject.load(); }
+    qgui::CFrame* getFrame() const { return frameObject.load(); }
     CSoundRenderer* getRenderer() const { return renderer; }
     int getLayout() const { return layout; }
     int getScale() const { return scale; }
-    VSTGUI::CBitmap* bitmap(int id) const;
-    VSTGUI::CView* matrixEntry(int i) const { return matrix[std::size_t(i)]; }
-    VSTGUI::COptionMenu* bankMenu() const { return bankMenuCtrl; }
-    VSTGUI::COptionMenu* qualityMenu() const { return qualityMenuCtrl; }
+    qgui::CBitmap* bitmap(int id) const;
+    qgui::CView* matrixEntry(int i) const { return matrix[std::size_t(i)]; }
+    qgui::COptionMenu* bankMenu() const { return bankMenuCtrl; }
+    qgui::COptionMenu* qualityMenu() const { return qualityMenuCtrl; }
     CMenuCtrl* programMenu() const { return programMenuCtrl; }
     // Marks every control of the sampler matrix for redraw (after a sample command).
     void redrawSamplerMatrix();
@@ -173,8 +173,8 @@ private:
     void buildTopBar();
     void addSplash();
     // Creates the control or menu a layout table row declares and adds it to the frame.
-    VSTGUI::CControl* place(const editorlayout::Placement& p);
-    VSTGUI::COptionMenu* menu(const editorlayout::Placement& p);
+    qgui::CControl* place(const editorlayout::Placement& p);
+    qgui::COptionMenu* menu(const editorlayout::Placement& p);
 
     // ---- behaviour ----
     void toggleMatrixLayout();
@@ -182,7 +182,7 @@ private:
     void removeMatrixEntries(int first, int last);
     void markRouting();
     void showEnvelopeMenus();
-    void dirty(VSTGUI::CView* view);
+    void dirty(qgui::CView* view);
     bool loadBitmaps();
     void releaseBitmaps();
     void clearRegistries();
@@ -193,7 +193,7 @@ private:
     // The dialog-open state lies above every other view.
     void raiseShade();
     // Marks dirty the controls of the values the host changed since the last idle.
-    void redrawHostChanges(VSTGUI::CFrame& frame);
+    void redrawHostChanges(qgui::CFrame& frame);
     bool onWindowThread() const { return std::this_thread::get_id() == windowThread.load(); }
     // The window's thread, outside idle: deletes the frames closed while in use.
     void deleteRetiredFrames();
@@ -205,7 +205,7 @@ private:
     // The commands the window runs: the caller's, else its own.
     std::unique_ptr<IEditorCommands> ownCommands;
     IEditorCommands* commands;
-    std::atomic<VSTGUI::CFrame*> frameObject{nullptr};
+    std::atomic<qgui::CFrame*> frameObject{nullptr};
     std::atomic<std::thread::id> windowThread{};
     int idleDepth = 0; // idle calls running (the window's thread)
     // The host parameters changed since the window's last idle, one bit each;
@@ -213,38 +213,37 @@ private:
     std::atomic<std::uint64_t> hostChanges{0};
     std::atomic<bool> otherHostChange{false};
     std::mutex retiredLock;
-    std::vector<VSTGUI::CFrame*> retired; // closed while in use, deleted by the window's thread
-    int scale = 0;                        // 0: not chosen yet
+    std::vector<qgui::CFrame*> retired; // closed while in use, deleted by the window's thread
+    int scale = 0;                      // 0: not chosen yet
     unsigned char layout = 0;
 
-    std::array<std::unique_ptr<VSTGUI::CBitmap>,
-               editorbitmaps::kLastId - editorbitmaps::kFirstId + 1>
+    std::array<std::unique_ptr<qgui::CBitmap>, editorbitmaps::kLastId - editorbitmaps::kFirstId + 1>
         bitmaps;
 
     // Registries of the controls redrawn or reached together.
-    std::array<VSTGUI::CView*, kMatrixEntries> matrix{};
-    std::array<VSTGUI::CView*, 88> routingCells{};
-    std::array<VSTGUI::CView*, 8> sampleCells{};
-    std::array<VSTGUI::CView*, 3> delayTimes{};
-    VSTGUI::COptionMenu* routingMenu = nullptr;
-    VSTGUI::CView* envelopeView = nullptr;
-    std::array<VSTGUI::CView*, 7> envelopeControls{};
-    VSTGUI::CView* pointDisplay = nullptr;
-    VSTGUI::CView* groupSelector = nullptr;
-    std::array<VSTGUI::CView*, 6> operatorControls{};
-    VSTGUI::CView* amplitudeBars = nullptr;
-    VSTGUI::CView* phaseBars = nullptr;
-    VSTGUI::CView* waveView = nullptr;
-    std::array<std::array<VSTGUI::CView*, 6>, 2> sequencerControls{};
-    std::array<std::array<VSTGUI::CView*, 32>, 2> stepCells{};
-    std::array<VSTGUI::COptionMenu*, 2> patternMenus{};
-    VSTGUI::COptionMenu* targetMenu = nullptr;
-    VSTGUI::COptionMenu* controllerMenu = nullptr;
-    VSTGUI::COptionMenu* spectrumMenu = nullptr;
-    VSTGUI::COptionMenu* bankMenuCtrl = nullptr;
-    VSTGUI::COptionMenu* qualityMenuCtrl = nullptr;
+    std::array<qgui::CView*, kMatrixEntries> matrix{};
+    std::array<qgui::CView*, 88> routingCells{};
+    std::array<qgui::CView*, 8> sampleCells{};
+    std::array<qgui::CView*, 3> delayTimes{};
+    qgui::COptionMenu* routingMenu = nullptr;
+    qgui::CView* envelopeView = nullptr;
+    std::array<qgui::CView*, 7> envelopeControls{};
+    qgui::CView* pointDisplay = nullptr;
+    qgui::CView* groupSelector = nullptr;
+    std::array<qgui::CView*, 6> operatorControls{};
+    qgui::CView* amplitudeBars = nullptr;
+    qgui::CView* phaseBars = nullptr;
+    qgui::CView* waveView = nullptr;
+    std::array<std::array<qgui::CView*, 6>, 2> sequencerControls{};
+    std::array<std::array<qgui::CView*, 32>, 2> stepCells{};
+    std::array<qgui::COptionMenu*, 2> patternMenus{};
+    qgui::COptionMenu* targetMenu = nullptr;
+    qgui::COptionMenu* controllerMenu = nullptr;
+    qgui::COptionMenu* spectrumMenu = nullptr;
+    qgui::COptionMenu* bankMenuCtrl = nullptr;
+    qgui::COptionMenu* qualityMenuCtrl = nullptr;
     CMenuCtrl* programMenuCtrl = nullptr;
-    VSTGUI::CView* tuningNumber = nullptr;
+    qgui::CView* tuningNumber = nullptr;
 
     CEditorDialog dialog;
     CDialogShade* shade = nullptr;

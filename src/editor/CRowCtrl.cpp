@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <cmath>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 int widthOf(const CBitmap* b) {

@@ -8,25 +8,25 @@
 #include "editor/IEditorBinding.h"
 #include "gui/CControl.h"
 
-class CRowCtrl : public VSTGUI::CControl {
+class CRowCtrl : public qgui::CControl {
 public:
     static constexpr int kColumns = 32;
     static constexpr int kLevels = 100;
 
     // phases: edits the phase array, else the amplitudes.
-    CRowCtrl(const VSTGUI::CPoint& position, IEditorBinding* editor,
-             VSTGUI::CControlListener* listener, VSTGUI::CBitmap* bitmap, bool phases, bool cubic);
+    CRowCtrl(const qgui::CPoint& position, IEditorBinding* editor, qgui::CControlListener* listener,
+             qgui::CBitmap* bitmap, bool phases, bool cubic);
 
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
-    void mouseMoved(const VSTGUI::CPoint& where, long buttons) override;
-    void mouseUp(const VSTGUI::CPoint& where, long buttons) override;
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
+    void mouseMoved(const qgui::CPoint& where, long buttons) override;
+    void mouseUp(const qgui::CPoint& where, long buttons) override;
     void mouseCancelled() override;
     int columnWidth() const { return colWidth; }
 
 private:
     // Sets the bar under p; false when p lies beside the bars.
-    void setBar(const VSTGUI::CPoint& p, bool erase);
+    void setBar(const qgui::CPoint& p, bool erase);
     // Ends the drawing in progress, if any, with its edit.
     void endDrag();
 

@@ -3,7 +3,7 @@
 #include "editor/FrameIndex.h"
 #include "gui/CBitmap.h"
 
-using namespace VSTGUI;
+using namespace qgui;
 
 CSampleView::CSampleView(const CRect& size, IEditorBinding* editor, CBitmap* bitmap)
     : CControl(size, nullptr, 0, bitmap), editor(editor) {}

@@ -5,11 +5,11 @@
 #include "editor/IEditorBinding.h"
 #include "gui/CControl.h"
 
-class CSampleView : public VSTGUI::CControl {
+class CSampleView : public qgui::CControl {
 public:
-    CSampleView(const VSTGUI::CRect& size, IEditorBinding* editor, VSTGUI::CBitmap* bitmap);
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext*, VSTGUI::CPoint&, long = -1) override {}
+    CSampleView(const qgui::CRect& size, IEditorBinding* editor, qgui::CBitmap* bitmap);
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext*, qgui::CPoint&, long = -1) override {}
 
 private:
     IEditorBinding* editor;

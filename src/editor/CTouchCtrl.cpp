@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 constexpr double kPositionEpsilon = 0.001;

@@ -7,14 +7,13 @@
 #include "editor/IEditorBinding.h"
 #include "gui/CControl.h"
 
-class CTouchCtrl : public VSTGUI::CControl {
+class CTouchCtrl : public qgui::CControl {
 public:
-    CTouchCtrl(const VSTGUI::CRect& size, IEditorBinding* editor,
-               VSTGUI::CControlListener* listener, long tag, VSTGUI::CBitmap* bitmap, int frames,
-               bool textMode);
+    CTouchCtrl(const qgui::CRect& size, IEditorBinding* editor, qgui::CControlListener* listener,
+               long tag, qgui::CBitmap* bitmap, int frames, bool textMode);
 
-    void draw(VSTGUI::CDrawContext* context) override;
-    void mouse(VSTGUI::CDrawContext* context, VSTGUI::CPoint& where, long buttons = -1) override;
+    void draw(qgui::CDrawContext* context) override;
+    void mouse(qgui::CDrawContext* context, qgui::CPoint& where, long buttons = -1) override;
     // White text instead of black.
     void setAlternateColour(bool on) { alternateColour = on; }
     bool isVertical() const { return vertical; }

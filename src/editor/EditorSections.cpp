@@ -21,7 +21,7 @@
 #include "patch/CPluginFile.h"
 #include "voice/CEnvelope.h"
 
-using namespace VSTGUI;
+using namespace qgui;
 using namespace editorlayout;
 
 namespace {

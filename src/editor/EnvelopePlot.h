@@ -18,7 +18,7 @@ struct EnvelopePlot {
     static constexpr double kZoomOctaves = 10.0;
     static constexpr double kZoomOffsetOctaves = 5.0;
 
-    VSTGUI::CRect area; // the plot: right and bottom are its last pixel column and row
+    qgui::CRect area; // the plot: right and bottom are its last pixel column and row
     bool keyTable = false;
     double viewStart = 0.0; // time at the left edge (modulation envelopes)
     double zoom = 0.3;

@@ -6,7 +6,7 @@
 
 class CPluginEditor;
 
-namespace VSTGUI {
+namespace qgui {
 struct CPoint;
 }
 
@@ -23,5 +23,5 @@ public:
     // A file dropped onto the window at where (window pixels, scale 1); what it
     // does depends on the file's kind and on what lies under the pointer.
     virtual void fileDropped(CPluginEditor& editor, const char* path,
-                             const VSTGUI::CPoint& where) = 0;
+                             const qgui::CPoint& where) = 0;
 };

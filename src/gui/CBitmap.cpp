@@ -4,7 +4,7 @@
 #include "gui/EmbeddedBitmaps.h"
 #include "gui/PngCodec.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 CBitmap::CBitmap(int width_, int height_, int scale_, std::vector<std::uint32_t> pixels)
     : width(width_), height(height_), scale(scale_), data(std::move(pixels)) {}
@@ -30,4 +30,4 @@ void CBitmap::draw(CDrawContext* context, const CRect& dest, const CPoint& offse
     if (context) context->drawBitmap(*this, dest, offset);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -12,7 +12,7 @@
 #include <memory>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CDrawContext;
 
@@ -50,4 +50,4 @@ private:
     std::vector<std::uint32_t> data;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

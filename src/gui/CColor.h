@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-namespace VSTGUI {
+namespace qgui {
 
 struct CColor {
     std::uint8_t red = 0;
@@ -23,4 +23,4 @@ constexpr CColor kRedCColor{255, 0, 0, 255};
 constexpr CColor kGreyCColor{127, 127, 127, 255};
 constexpr CColor kTransparentCColor{0, 0, 0, 0};
 
-} // namespace VSTGUI
+} // namespace qgui

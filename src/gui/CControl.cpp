@@ -4,7 +4,7 @@
 
 #include <algorithm>
 
-namespace VSTGUI {
+namespace qgui {
 
 CControl::CControl(const CRect& size_, CControlListener* listener_, long tag_, CBitmap* background_)
     : CView(size_), tag(tag_), listener(listener_), background(background_) {}
@@ -30,4 +30,4 @@ void CControl::endEdit() {
     if (listener) listener->controlEndEdit(this);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

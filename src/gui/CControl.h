@@ -9,7 +9,7 @@
 
 #include <atomic>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CBitmap;
 class CControlListener;
@@ -53,4 +53,4 @@ protected:
     CBitmap* background;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

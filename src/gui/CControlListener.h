@@ -3,7 +3,7 @@
 // user, and the start and end of an edit gesture, which the editor passes to
 // the host so that automation recording groups the changes.
 
-namespace VSTGUI {
+namespace qgui {
 
 class CControl;
 
@@ -22,4 +22,4 @@ public:
     virtual void controlEndEdit(CControl* control) { (void)control; }
 };
 
-} // namespace VSTGUI
+} // namespace qgui

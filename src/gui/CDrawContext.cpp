@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -229,4 +229,4 @@ void CDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& dest, const CP
     }
 }
 
-} // namespace VSTGUI
+} // namespace qgui

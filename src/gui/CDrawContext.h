@@ -11,7 +11,7 @@
 #include "gui/CFontRenderer.h"
 #include "gui/CRect.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 class CBitmap;
 class CSurface;
@@ -85,4 +85,4 @@ private:
     CPoint pen;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -9,7 +9,7 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace qgui {
 
 CFontRenderer::CFontRenderer() = default;
 
@@ -98,4 +98,4 @@ int CFontRenderer::textAdvance(CFontId font, const char* text) {
     return w;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -13,7 +13,7 @@
 struct FT_LibraryRec_;
 struct FT_FaceRec_;
 
-namespace VSTGUI {
+namespace qgui {
 
 // The numbers the editor's layout tables use for the fonts: 0 is the standard
 // font, 6 the small one; any other number draws in the standard font.
@@ -73,4 +73,4 @@ private:
     Glyph glyphs[2][kPhases][256];
 };
 
-} // namespace VSTGUI
+} // namespace qgui

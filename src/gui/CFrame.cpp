@@ -6,7 +6,7 @@
 
 #include <utility>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -248,4 +248,4 @@ void CFrame::onFilesDropped(const std::vector<std::string>& paths, const CPoint&
     dropTarget->filesDropped(paths, toWindow(devicePoint));
 }
 
-} // namespace VSTGUI
+} // namespace qgui

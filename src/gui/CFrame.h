@@ -31,7 +31,7 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class COptionMenu;
 class COptionMenuPopup;
@@ -127,4 +127,4 @@ private:
     IFileDropTarget* dropTarget = nullptr;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

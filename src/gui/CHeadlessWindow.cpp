@@ -2,7 +2,7 @@
 
 #include "gui/MouseButtons.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 bool CHeadlessWindow::open(void*, const CSurface& s) {
     if (refuseOpen) return false;
@@ -102,4 +102,4 @@ void CHeadlessWindow::cancel() {
     drag.push_back(Event{Kind::Cancel, CPoint(), 0});
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -14,7 +14,7 @@
 #include <deque>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CHeadlessWindow : public IPlatformWindow {
 public:
@@ -66,4 +66,4 @@ private:
     long idleModifiers = 0;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -7,7 +7,7 @@
 
 #include <cmath>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 constexpr const char* kSeparatorTitle = "-";
@@ -115,4 +115,4 @@ void COptionMenu::mouse(CDrawContext*, CPoint&, long buttons) {
     if (frame) frame->openPopup(this);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class COptionMenu : public CControl {
 public:
@@ -93,4 +93,4 @@ private:
     bool commands = false;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -6,7 +6,7 @@
 #include <algorithm>
 #include <cmath>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 constexpr int kBorder = 1;
@@ -112,4 +112,4 @@ void COptionMenuPopup::draw(CDrawContext* context) {
     }
 }
 
-} // namespace VSTGUI
+} // namespace qgui

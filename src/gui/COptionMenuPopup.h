@@ -5,7 +5,7 @@
 
 #include "gui/CRect.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 class CDrawContext;
 class COptionMenu;
@@ -34,4 +34,4 @@ private:
     int highlighted = -1;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

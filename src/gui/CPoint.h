@@ -1,7 +1,7 @@
 #pragma once
 // A point in window coordinates at scale 1: h to the right, v downward.
 
-namespace VSTGUI {
+namespace qgui {
 
 struct CPoint {
     int h = 0;
@@ -13,4 +13,4 @@ struct CPoint {
     bool operator!=(const CPoint& o) const { return !(*this == o); }
 };
 
-} // namespace VSTGUI
+} // namespace qgui

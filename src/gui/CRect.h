@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace VSTGUI {
+namespace qgui {
 
 struct CRect {
     int left = 0;
@@ -61,4 +61,4 @@ struct CRect {
     bool operator!=(const CRect& o) const { return !(*this == o); }
 };
 
-} // namespace VSTGUI
+} // namespace qgui

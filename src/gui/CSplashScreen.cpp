@@ -3,7 +3,7 @@
 #include "gui/CBitmap.h"
 #include "gui/CControlListener.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 CSplashScreen::CSplashScreen(const CRect& size_, CControlListener* listener_, long tag_,
                              CBitmap* bitmap, const CRect& toDisplay_, const CPoint& offset_)
@@ -29,4 +29,4 @@ void CSplashScreen::mouse(CDrawContext*, CPoint&, long) {
     endEdit();
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -6,7 +6,7 @@
 
 #include "gui/CControl.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 class CSplashScreen : public CControl {
 public:
@@ -26,4 +26,4 @@ private:
     CPoint offset;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -1,6 +1,6 @@
 #include "gui/CSurface.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 CSurface::CSurface(int width, int height)
     : w(width > 0 ? width : 0), h(height > 0 ? height : 0),
@@ -16,4 +16,4 @@ CColor CSurface::colorAt(int x, int y) const {
     return CColor{std::uint8_t(p >> 16), std::uint8_t(p >> 8), std::uint8_t(p), 255};
 }
 
-} // namespace VSTGUI
+} // namespace qgui

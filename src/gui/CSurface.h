@@ -14,7 +14,7 @@
 #include <cstdint>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CSurface {
 public:
@@ -42,4 +42,4 @@ private:
     std::vector<std::uint32_t> pixels;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

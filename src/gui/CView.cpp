@@ -2,7 +2,7 @@
 
 #include "gui/CFrame.h"
 
-namespace VSTGUI {
+namespace qgui {
 
 CView::CView(const CRect& size_) : size(size_) {}
 
@@ -54,4 +54,4 @@ void CView::invalidate(const CRect& area) {
     if (frame) frame->invalidRect(area);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -14,7 +14,7 @@
 
 #include <atomic>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CDrawContext;
 class CFrame;
@@ -88,4 +88,4 @@ protected:
     CViewContainer* parent = nullptr;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

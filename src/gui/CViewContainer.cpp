@@ -5,7 +5,7 @@
 
 #include <algorithm>
 
-namespace VSTGUI {
+namespace qgui {
 
 CViewContainer::CViewContainer(const CRect& size_) : CView(size_) {}
 
@@ -130,4 +130,4 @@ void CViewContainer::mouse(CDrawContext* context, CPoint& where, long buttons) {
     if (v && v != this) v->mouse(context, where, buttons);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

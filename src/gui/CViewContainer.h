@@ -8,7 +8,7 @@
 
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CBitmap;
 
@@ -56,4 +56,4 @@ protected:
     CColor backgroundColor = kBlackCColor;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -5,7 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -56,4 +56,4 @@ int parseXftDpi(const char* resources) {
     return 0;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

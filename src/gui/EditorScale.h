@@ -2,7 +2,7 @@
 // The window's scale: 2 on high-density screens (each window pixel drawn as
 // 2 × 2 surface pixels, from the 2× artwork), else 1.
 
-namespace VSTGUI {
+namespace qgui {
 
 // The screen density from which scale 2 is chosen by itself.
 constexpr int kHighDensityDpi = 168;
@@ -21,4 +21,4 @@ int chooseScale(const char* settingValue);
 // RESOURCE_MANAGER property holds it); 0 when it has none.
 int parseXftDpi(const char* resources);
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -9,7 +9,7 @@
 
 #include <cstddef>
 
-namespace VSTGUI {
+namespace qgui {
 
 struct EmbeddedPng {
     int id;                     // resource ID, 120..199
@@ -22,4 +22,4 @@ struct EmbeddedPng {
 // Any thread; the arrays are constant.
 const EmbeddedPng* findEmbeddedPng(int id, int scale);
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -4,9 +4,9 @@
 
 #include <cstddef>
 
-namespace VSTGUI {
+namespace qgui {
 
 extern const unsigned char kEmbeddedFont[];
 extern const std::size_t kEmbeddedFontSize;
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -11,7 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CSurface;
 
@@ -66,4 +66,4 @@ std::unique_ptr<IPlatformWindow> createNativeWindow();
 // it says nothing.
 int nativeScreenDpi();
 
-} // namespace VSTGUI
+} // namespace qgui

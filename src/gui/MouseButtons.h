@@ -2,7 +2,7 @@
 // Mouse buttons and modifier keys as one bit set, as the controls receive it
 // with a click and read it back during a drag.
 
-namespace VSTGUI {
+namespace qgui {
 
 enum CButtonState : long {
     kLButton = 1 << 0,
@@ -16,4 +16,4 @@ enum CButtonState : long {
 // The mouse buttons alone, without the modifier keys.
 constexpr long kMouseButtonsMask = kLButton | kMButton | kRButton;
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -6,7 +6,7 @@
 
 #include <cstring>
 
-namespace VSTGUI {
+namespace qgui {
 
 bool decodePng(const unsigned char* bytes, std::size_t size, DecodedPng& out) {
     out = DecodedPng();
@@ -62,4 +62,4 @@ bool writePng(const CSurface& surface, const std::string& path) {
     return png_image_write_to_file(&image, path.c_str(), 0, rgb.data(), 0, nullptr) != 0;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 class CSurface;
 
@@ -30,4 +30,4 @@ bool decodePng(const unsigned char* bytes, std::size_t size, DecodedPng& out);
 // Writes the surface as an RGB PNG file; false when the file cannot be written.
 bool writePng(const CSurface& surface, const std::string& path);
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -29,7 +29,7 @@ struct Image {
     }
 };
 
-Image decode(const VSTGUI::EmbeddedPng& png) {
+Image decode(const qgui::EmbeddedPng& png) {
     png_image image{};
     image.version = PNG_IMAGE_VERSION;
     Image out;
@@ -47,7 +47,7 @@ Image decode(const VSTGUI::EmbeddedPng& png) {
 }
 
 Image load(int id, int scale) {
-    const VSTGUI::EmbeddedPng* png = VSTGUI::findEmbeddedPng(id, scale);
+    const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(id, scale);
     if (!png) {
         ADD_FAILURE() << "bitmap " << id << " at scale " << scale << " is not embedded";
         return {};
@@ -116,9 +116,9 @@ TEST(Artwork, EveryBitmapIsEmbeddedAtBothScalesWithItsSizeAndFrames) {
                 EXPECT_EQ(e.height % e.frames, 0);
         }
     }
-    EXPECT_EQ(VSTGUI::findEmbeddedPng(119, 1), nullptr);
-    EXPECT_EQ(VSTGUI::findEmbeddedPng(120, 3), nullptr);
-    EXPECT_EQ(VSTGUI::findEmbeddedPng(189, 1), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(119, 1), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(120, 3), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(189, 1), nullptr);
 }
 
 TEST(Artwork, EveryBitmapTheLayoutNamesIsEmbeddedAtItsControlsSizeAndFrames) {
@@ -344,7 +344,7 @@ TEST(Artwork, TheGeneratorDrawsTheSameBytesEveryRun) {
             char name[64];
             std::snprintf(name, sizeof name, "/%dx/bmp%05d.png", scale, e.id);
             const std::vector<unsigned char> again = readFile(out + name);
-            const VSTGUI::EmbeddedPng* png = VSTGUI::findEmbeddedPng(e.id, scale);
+            const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(e.id, scale);
             ASSERT_NE(png, nullptr);
             EXPECT_TRUE(again.size() == png->size &&
                         std::equal(again.begin(), again.end(), png->bytes))

@@ -21,7 +21,7 @@
 #include <utility>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -18,7 +18,7 @@
 #include <memory>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -33,7 +33,7 @@
 #include <unistd.h>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 namespace fs = std::filesystem;
 
 namespace {

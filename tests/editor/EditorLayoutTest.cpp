@@ -17,7 +17,7 @@
 #include <set>
 #include <tuple>
 
-using namespace VSTGUI;
+using namespace qgui;
 using namespace editorlayout;
 
 namespace {

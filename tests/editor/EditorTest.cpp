@@ -34,7 +34,7 @@
 #include <string>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 namespace fs = std::filesystem;
 
 namespace {
@@ -667,7 +667,7 @@ TEST_F(EditorWindow, FileControlsCallTheCommandEntryOncePerClick) {
         std::vector<long> tags;
         void runCommand(CPluginEditor&, long tag) override { tags.push_back(tag); }
         void menuChosen(CPluginEditor&, EditorMenu, int) override {}
-        void fileDropped(CPluginEditor&, const char*, const VSTGUI::CPoint&) override {}
+        void fileDropped(CPluginEditor&, const char*, const qgui::CPoint&) override {}
     } commands;
     editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
     ASSERT_TRUE(open());

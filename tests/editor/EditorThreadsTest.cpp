@@ -26,7 +26,7 @@
 #include <utility>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -264,9 +264,9 @@ TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {
         CPluginEditor editor(nullptr, &renderer);
         static int headlessParent;
         ASSERT_TRUE(
-            editor.openWith(&headlessParent, std::make_unique<VSTGUI::CHeadlessWindow>(), scale));
+            editor.openWith(&headlessParent, std::make_unique<qgui::CHeadlessWindow>(), scale));
         editor.idle();
-        const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
+        const qgui::CSurface& s = *editor.getFrame()->getSurface();
 
         Window root, parentOut, *children = nullptr;
         unsigned count = 0;
@@ -299,12 +299,12 @@ namespace {
 // The pop-up menu and the files dropped, as the editor hands them to its commands.
 struct RecordingCommands : IEditorCommands {
     std::vector<std::pair<EditorMenu, int>> menus;
-    std::vector<std::pair<std::string, VSTGUI::CPoint>> drops;
+    std::vector<std::pair<std::string, qgui::CPoint>> drops;
     void runCommand(CPluginEditor&, long) override {}
     void menuChosen(CPluginEditor&, EditorMenu menu, int index) override {
         menus.emplace_back(menu, index);
     }
-    void fileDropped(CPluginEditor&, const char* path, const VSTGUI::CPoint& where) override {
+    void fileDropped(CPluginEditor&, const char* path, const qgui::CPoint& where) override {
         drops.emplace_back(path, where);
     }
 };
@@ -390,7 +390,7 @@ protected:
         return pixel;
     }
     template <class View> View* viewAt(int left, int top) {
-        VSTGUI::CFrame* f = editor->getFrame();
+        qgui::CFrame* f = editor->getFrame();
         for (int i = 0; i < f->getNbViews(); ++i)
             if (auto* v = dynamic_cast<View*>(f->getView(i));
                 v && v->getViewSize().left == left && v->getViewSize().top == top)
@@ -502,7 +502,7 @@ TEST_F(EditorOnX11, EnvelopeListMenuChosenByClicksAddsAnEnvelopeShownInTheList) 
     const CProgram& program = renderer->program();
     const int before = program.envelopeCount;
     ASSERT_LT(before, kEnvelopesPerPage); // the new row lies in the group shown
-    auto* list = viewAt<VSTGUI::COptionMenu>(487, 220);
+    auto* list = viewAt<qgui::COptionMenu>(487, 220);
     ASSERT_NE(list, nullptr);
     ASSERT_STREQ(list->getEntryText(0), "Add Envelope");
 
@@ -656,7 +656,7 @@ TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) 
         EXPECT_EQ(commands.drops[0].first, "/tmp/quellor drop/Warm Pad.qxlprg");
         EXPECT_EQ(commands.drops[1].first, "/tmp/caf\xC3\xA9\xFF.tun");
         for (const auto& [path, where] : commands.drops)
-            EXPECT_EQ(where, VSTGUI::CPoint(100, 300)) << path << " at scale " << s;
+            EXPECT_EQ(where, qgui::CPoint(100, 300)) << path << " at scale " << s;
 
         // A drag of plain text is turned down, and its drop does nothing.
         commands.drops.clear();

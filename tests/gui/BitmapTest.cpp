@@ -8,7 +8,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 TEST(PngCodec, DecodesToPremultipliedWords) {
     // Opaque blue, half-transparent white, fully transparent red.

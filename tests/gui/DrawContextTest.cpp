@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <thread>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 using guitest::HeadlessFrame;
 
 namespace {

@@ -12,15 +12,15 @@
 namespace guitest {
 
 struct HeadlessFrame {
-    std::unique_ptr<VSTGUI::CBitmap> background;
-    VSTGUI::CHeadlessWindow* window = nullptr; // owned by the frame
-    std::unique_ptr<VSTGUI::CFrame> frame;
+    std::unique_ptr<qgui::CBitmap> background;
+    qgui::CHeadlessWindow* window = nullptr; // owned by the frame
+    std::unique_ptr<qgui::CFrame> frame;
 
-    explicit HeadlessFrame(int scale = 1, VSTGUI::CRect size = VSTGUI::CRect(0, 0, 200, 120)) {
-        auto w = std::make_unique<VSTGUI::CHeadlessWindow>();
+    explicit HeadlessFrame(int scale = 1, qgui::CRect size = qgui::CRect(0, 0, 200, 120)) {
+        auto w = std::make_unique<qgui::CHeadlessWindow>();
         window = w.get();
-        frame = std::make_unique<VSTGUI::CFrame>(size, scale, std::move(w));
-        background = VSTGUI::CBitmap::load(testbitmaps::kBackground, scale);
+        frame = std::make_unique<qgui::CFrame>(size, scale, std::move(w));
+        background = qgui::CBitmap::load(testbitmaps::kBackground, scale);
         frame->setBackground(background.get());
         frame->open(nullptr);
     }
@@ -39,7 +39,7 @@ struct HeadlessFrame {
     }
     // A click at window coordinates (x, y), delivered by the next idle.
     void click(int x, int y, long buttons) {
-        window->mouseDown(VSTGUI::CPoint(x * scale(), y * scale()), buttons);
+        window->mouseDown(qgui::CPoint(x * scale(), y * scale()), buttons);
         frame->idle();
     }
 };

@@ -9,7 +9,7 @@
 
 #include <string>
 
-using namespace VSTGUI;
+using namespace qgui;
 using guitest::HeadlessFrame;
 
 namespace {

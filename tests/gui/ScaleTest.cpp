@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 TEST(EditorScale, UserChoiceBeforeScreenDensity) {
     struct Case {

@@ -14,7 +14,7 @@
 #include <cstdio>
 #include <string>
 
-using namespace VSTGUI;
+using namespace qgui;
 using guitest::HeadlessFrame;
 
 namespace {

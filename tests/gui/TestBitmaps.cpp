@@ -103,7 +103,7 @@ std::vector<unsigned char> drawn(int id, int s) {
 } // namespace
 } // namespace testbitmaps
 
-namespace VSTGUI {
+namespace qgui {
 
 const EmbeddedPng* findEmbeddedPng(int id, int scale) {
     // Made once per ID and scale, kept for the test run (as the real arrays are).
@@ -121,4 +121,4 @@ const EmbeddedPng* findEmbeddedPng(int id, int scale) {
     return &it->second.second;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-using VSTGUI::filePathsFromUriList;
+using qgui::filePathsFromUriList;
 
 TEST(UriList, FileUrisOfThisMachineBecomeDecodedPaths) {
     struct Case {

@@ -29,7 +29,7 @@
 #include <thread>
 #include <unistd.h>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

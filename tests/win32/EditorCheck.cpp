@@ -141,7 +141,7 @@ namespace {
 
 class HeadlessUser : public User {
 public:
-    HeadlessUser(CPluginEditor& e, VSTGUI::CHeadlessWindow& w, int s)
+    HeadlessUser(CPluginEditor& e, qgui::CHeadlessWindow& w, int s)
         : editor(e), window(w), scale(s) {}
     // As the plug-in passes it on: to the program, then to the editor.
     void hostSets(VstInt32 index, float value) override {
@@ -151,32 +151,32 @@ public:
     }
     // A press and its release, as the window system reports them.
     void click(Point at, int keys) override {
-        window.mouseDown(device(at), VSTGUI::kLButton | modifiers(keys));
+        window.mouseDown(device(at), qgui::kLButton | modifiers(keys));
         window.mouseMove(device(at), modifiers(keys));
         editor.idle();
     }
     void drag(Point from, const std::vector<Point>& path, int keys) override {
-        window.mouseDown(device(from), VSTGUI::kLButton | modifiers(keys));
+        window.mouseDown(device(from), qgui::kLButton | modifiers(keys));
         for (const Point& p : path)
-            window.dragTo(device(p), VSTGUI::kLButton | modifiers(keys));
+            window.dragTo(device(p), qgui::kLButton | modifiers(keys));
         editor.idle();
     }
     std::vector<std::uint32_t> pixels() override {
         editor.idle();
-        const VSTGUI::CSurface& s = *editor.getFrame()->getSurface();
+        const qgui::CSurface& s = *editor.getFrame()->getSurface();
         return std::vector<std::uint32_t>(s.data(), s.data() + std::size_t(s.width()) * s.height());
     }
 
 private:
-    VSTGUI::CPoint device(Point p) const { return VSTGUI::CPoint(p.x * scale, p.y * scale); }
+    qgui::CPoint device(Point p) const { return qgui::CPoint(p.x * scale, p.y * scale); }
     static long modifiers(int keys) {
         long b = 0;
-        if (keys & kControlKey) b |= VSTGUI::kControl;
-        if (keys & kAltKey) b |= VSTGUI::kAlt;
+        if (keys & kControlKey) b |= qgui::kControl;
+        if (keys & kAltKey) b |= qgui::kAlt;
         return b;
     }
     CPluginEditor& editor;
-    VSTGUI::CHeadlessWindow& window;
+    qgui::CHeadlessWindow& window;
     int scale;
 };
 
@@ -186,8 +186,8 @@ int writeReferences(const std::string& prefix) {
     for (int scale : {1, 2}) {
         CSoundRenderer renderer(&settings, nullptr);
         CPluginEditor editor(nullptr, &renderer);
-        auto window = std::make_unique<VSTGUI::CHeadlessWindow>();
-        VSTGUI::CHeadlessWindow& w = *window;
+        auto window = std::make_unique<qgui::CHeadlessWindow>();
+        qgui::CHeadlessWindow& w = *window;
         static int parent;
         if (!editor.openWith(&parent, std::move(window), scale)) {
             std::printf("editor-check: the editor did not open at scale %d\n", scale);

@@ -40,7 +40,7 @@
 #include <string>
 #include <vector>
 
-using namespace VSTGUI;
+using namespace qgui;
 
 namespace {
 

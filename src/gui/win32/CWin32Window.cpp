@@ -16,7 +16,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -381,4 +381,4 @@ int windowDpi(void* handle) {
     return deviceDpi(hwnd);
 }
 
-} // namespace VSTGUI
+} // namespace qgui

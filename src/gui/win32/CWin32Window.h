@@ -26,7 +26,7 @@
 // not reach the portable code.
 struct HWND__;
 
-namespace VSTGUI {
+namespace qgui {
 
 class CWin32Window : public IPlatformWindow {
 public:
@@ -74,4 +74,4 @@ private:
 // when Windows says nothing.
 int windowDpi(void* window);
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -12,7 +12,7 @@
 
 #include <mutex>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -60,4 +60,4 @@ const EmbeddedPng* findEmbeddedPng(int id, int scale) {
     return png.bytes ? &png : nullptr;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

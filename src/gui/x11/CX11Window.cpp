@@ -17,7 +17,7 @@
 #include <cstdint>
 #include <iterator>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -408,4 +408,4 @@ void* CX11Window::nativeHandle() const {
     return reinterpret_cast<void*>(static_cast<std::uintptr_t>(window));
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -23,7 +23,7 @@ struct _XDisplay;
 struct _XGC;
 struct _XImage;
 
-namespace VSTGUI {
+namespace qgui {
 
 class CX11Window : public IPlatformWindow {
 public:
@@ -70,4 +70,4 @@ private:
     std::string hostName;
 };
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -3,7 +3,7 @@
 #include <cctype>
 #include <cstring>
 
-namespace VSTGUI {
+namespace qgui {
 
 namespace {
 
@@ -76,4 +76,4 @@ std::vector<std::string> filePathsFromUriList(const char* data, std::size_t size
     return paths;
 }
 
-} // namespace VSTGUI
+} // namespace qgui

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace VSTGUI {
+namespace qgui {
 
 // The absolute paths of the file:// URIs in data (size bytes), percent-decoded,
 // in their order. URIs of other schemes or other hosts, and paths that would
@@ -16,4 +16,4 @@ namespace VSTGUI {
 std::vector<std::string> filePathsFromUriList(const char* data, std::size_t size,
                                               const std::string& localHost);
 
-} // namespace VSTGUI
+} // namespace qgui
