@@ -62,17 +62,17 @@ int main(int argc, char** argv) {
             return 1;
         }
         std::map<int, std::unique_ptr<Canvas>> drawn;
-        for (const BitmapSpec& spec : bitmapTable()) {
-            auto canvas = std::make_unique<Canvas>(spec.width, spec.height, scale);
-            drawBitmap(*canvas, spec);
-            EncodedPng png{spec.id, scale, canvas->png()};
-            const std::string path = folder + "/" + pngName(spec.id);
+        for (const BitmapSpec& art : bitmapTable()) {
+            auto canvas = std::make_unique<Canvas>(art.width, art.height, scale);
+            drawBitmap(*canvas, art);
+            EncodedPng png{art.id, scale, canvas->png()};
+            const std::string path = folder + "/" + pngName(art.id);
             if (png.bytes.empty() || !writeFile(path, png.bytes)) {
                 std::fprintf(stderr, "artwork: cannot write %s\n", path.c_str());
                 return 1;
             }
             pngs.push_back(std::move(png));
-            drawn[spec.id] = std::move(canvas);
+            drawn[art.id] = std::move(canvas);
         }
         if (preview) {
             for (bool sampler : {false, true}) {

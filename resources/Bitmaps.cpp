@@ -17,8 +17,8 @@ const BitmapSpec& bitmapSpec(int id) {
     std::exit(1);
 }
 
-void drawBitmap(Canvas& c, const BitmapSpec& spec) {
-    switch (spec.id) {
+void drawBitmap(Canvas& c, const BitmapSpec& art) {
+    switch (art.id) {
     case bmp::kBackgroundMixer:
         drawBackground(c, false);
         return;
@@ -35,20 +35,20 @@ void drawBitmap(Canvas& c, const BitmapSpec& spec) {
         break;
     }
     cairo_t* cr = c.cr();
-    const int fw = spec.frameWidth(), fh = spec.frameHeight();
-    for (int f = 0; f < spec.frames; ++f) {
+    const int fw = art.frameWidth(), fh = art.frameHeight();
+    for (int f = 0; f < art.frames; ++f) {
         cairo_save(cr);
-        const int x = spec.sideBySide ? f * fw : 0;
-        const int y = spec.sideBySide ? 0 : f * fh;
+        const int x = art.sideBySide ? f * fw : 0;
+        const int y = art.sideBySide ? 0 : f * fh;
         cairo_rectangle(cr, x, y, fw, fh);
         cairo_clip(cr);
         cairo_translate(cr, x, y);
-        if (spec.frames == bmp::kKnobFrames)
+        if (art.frames == bmp::kKnobFrames)
             drawKnobFrame(c, fw, f / double(bmp::kKnobFrames - 1));
-        else if (isDisplay(spec.id))
-            drawDisplayFrame(c, spec, f);
+        else if (isDisplay(art.id))
+            drawDisplayFrame(c, art, f);
         else
-            drawControlFrame(c, spec, f);
+            drawControlFrame(c, art, f);
         cairo_restore(cr);
     }
 }

@@ -16,12 +16,12 @@ const std::vector<BitmapSpec>& bitmapTable();
 const BitmapSpec& bitmapSpec(int id);
 
 // Draws bitmap `id` whole, every frame, onto a canvas of its size.
-void drawBitmap(Canvas& canvas, const BitmapSpec& spec);
+void drawBitmap(Canvas& canvas, const BitmapSpec& art);
 
 // Drawing routines by theme (Controls.cpp, Displays.cpp, Panels.cpp).
 void drawKnobFrame(Canvas& c, double size, double value);
-void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame);
-void drawDisplayFrame(Canvas& c, const BitmapSpec& spec, int frame);
+void drawControlFrame(Canvas& c, const BitmapSpec& art, int frame);
+void drawDisplayFrame(Canvas& c, const BitmapSpec& art, int frame);
 bool isDisplay(int id);
 void drawBackground(Canvas& c, bool samplerLayout);
 void drawSplash(Canvas& c);

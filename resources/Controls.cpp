@@ -311,11 +311,11 @@ void drawKnobFrame(Canvas& c, double size, double value) {
     cairo_set_line_cap(cr, CAIRO_LINE_CAP_BUTT);
 }
 
-void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
-    const double w = spec.frameWidth(), h = spec.frameHeight();
+void drawControlFrame(Canvas& c, const BitmapSpec& art, int frame) {
+    const double w = art.frameWidth(), h = art.frameHeight();
     const bool on = frame == 1;
     const KeyState state = on ? KeyState::On : KeyState::Off;
-    switch (spec.id) {
+    switch (art.id) {
     case bmp::kPlusMinusButton:
         labelledKey(c, w, h, state, "BIPOLAR");
         return;
@@ -373,7 +373,7 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
         const Colour col = keyTextColour(state);
         triangle(c, 12, h / 2, 3.2, true, col);
         c.text(w / 2 + 5, centredBaseline(0, h, 7.5),
-               spec.id == bmp::kSequencerAOnButton ? "SEQ A" : "SEQ B", 7.5, col, Align::Centre,
+               art.id == bmp::kSequencerAOnButton ? "SEQ A" : "SEQ B", 7.5, col, Align::Centre,
                Font::Bold, 0.4);
         return;
     }
@@ -457,19 +457,19 @@ void drawControlFrame(Canvas& c, const BitmapSpec& spec, int frame) {
     case bmp::kNextProgramKey:
     case bmp::kPreviousProgramKey:
         keyFace(c, w, h, KeyState::Off);
-        triangle(c, w / 2, h / 2, 3, spec.id == bmp::kNextProgramKey, p::keyText);
+        triangle(c, w / 2, h / 2, 3, art.id == bmp::kNextProgramKey, p::keyText);
         return;
     default:
         break;
     }
     for (int row = 0; row < kOperatorCount; ++row)
-        if (spec.id == bmp::operatorButton(row)) {
+        if (art.id == bmp::operatorButton(row)) {
             labelledKey(c, w, h, state, "OP " + std::to_string(row + 1));
             return;
         }
-    if (spec.id >= bmp::slotName(0) && spec.id < bmp::slotName(kSampleSlotCount)) {
+    if (art.id >= bmp::slotName(0) && art.id < bmp::slotName(kSampleSlotCount)) {
         // The slot number sits in the 32 pixels the name's text leaves free.
-        const int slot = spec.id - bmp::slotName(0) + 1;
+        const int slot = art.id - bmp::slotName(0) + 1;
         keyFace(c, 33, h, KeyState::Off);
         c.text(16.5, centredBaseline(0, h, kLabelSize), "SMP " + std::to_string(slot), kLabelSize,
                on ? rgb(0x9fe0a6) : p::keyText, Align::Centre, Font::CondensedBold);

@@ -60,11 +60,11 @@ bool isDisplay(int id) {
     return id == bmp::kSpectrumBars || id == bmp::kWaveColumns;
 }
 
-void drawDisplayFrame(Canvas& c, const BitmapSpec& spec, int frame) {
-    if (spec.id == bmp::kSpectrumBars)
-        spectrumLevel(c, spec.width / kSpectrumLevels, spec.height, frame);
+void drawDisplayFrame(Canvas& c, const BitmapSpec& art, int frame) {
+    if (art.id == bmp::kSpectrumBars)
+        spectrumLevel(c, art.width / kSpectrumLevels, art.height, frame);
     else
-        waveLevel(c, spec.frameWidth(), spec.frameHeight(), frame);
+        waveLevel(c, art.frameWidth(), art.frameHeight(), frame);
 }
 
 void drawEnvelopeBackground(Canvas& c) {

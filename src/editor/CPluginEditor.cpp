@@ -231,8 +231,8 @@ void CPluginEditor::clearRegistries() {
 }
 
 bool CPluginEditor::loadBitmaps() {
-    for (const editorbitmaps::BitmapSpec& spec : editorbitmaps::kBitmaps) {
-        const int id = spec.id;
+    for (const editorbitmaps::BitmapSpec& art : editorbitmaps::kBitmaps) {
+        const int id = art.id;
         auto& slot = bitmaps[std::size_t(id - editorbitmaps::kFirstId)];
         if (!slot) slot = CBitmap::load(id, scale);
         if (!slot) {
