@@ -209,7 +209,7 @@ std::string trimmed(const char* text) {
 // The number a whole text reads as, with '.' or the decimal separator.
 bool readNumber(std::string t, char sep, double& out) {
     for (char& c : t)
-        if (c == sep) c = '.';
+        if (c == sep || c == ',') c = '.';
     if (t.empty()) return false;
     char* end = nullptr;
     out = std::strtod(t.c_str(), &end);

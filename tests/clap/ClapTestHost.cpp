@@ -341,6 +341,7 @@ bool ClapTestHost::loadState(const std::vector<uint8_t>& bytes, size_t piece, bo
             auto* b = static_cast<ByteStream*>(st->ctx);
             if (b->failMidway && b->position >= b->source->size() / 2) return -1;
             const size_t n = std::min({size_t(size), b->piece, b->source->size() - b->position});
+            if (n == 0) return 0;
             std::memcpy(data, b->source->data() + b->position, n);
             b->position += n;
             return int64_t(n);
