@@ -264,6 +264,8 @@ void CClapPlugin::deactivate() {
     active = false;
     processing.store(false);
     if (renderer) renderer->reset();
+    // The voices are silent now: their notes end with the next block.
+    heldNotes.releaseAll();
 }
 
 bool CClapPlugin::startProcessing() {

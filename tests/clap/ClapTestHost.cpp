@@ -163,7 +163,8 @@ const void* CLAPCALL HostCalls::getExtension(const clap::Host* h, const char* id
     if (std::strcmp(id, clap::kExtThreadCheck) == 0) return &threadCheck;
     if (std::strcmp(id, clap::kExtLog) == 0) return &logTable;
     if (std::strcmp(id, clap::kExtParams) == 0) return &params;
-    if (std::strcmp(id, clap::kExtTimerSupport) == 0) return &timerSupport;
+    if (std::strcmp(id, clap::kExtTimerSupport) == 0)
+        return self(h)->offerTimers ? &timerSupport : nullptr;
     if (std::strcmp(id, "clap.state") == 0) return &state;
     return nullptr;
 }

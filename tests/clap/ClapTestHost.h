@@ -100,6 +100,8 @@ public:
     int rescans() const { return rescanCount; }
     size_t timerCount() const { return timers.size(); }
     std::vector<std::string> logged;
+    // Whether the host offers timers to the plug-in's window.
+    bool offerTimers = true;
     // The tempo the transport says (0: no transport).
     double tempo = 120.0;
 

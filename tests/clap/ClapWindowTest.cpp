@@ -171,6 +171,19 @@ TEST_F(ClapWindow, RefusesWhatItCannotDoAndStaysWhole) {
     idle(5);
 }
 
+// Without the host's timers nothing would read the window's events: it is
+// refused, with a word in the host's log.
+TEST_F(ClapWindow, NeedsTheHostsTimer) {
+    host.close();
+    host.offerTimers = false;
+    ASSERT_NE(host.open(), nullptr);
+    gui = host.extension<clap::PluginGui>(clap::kExtGui);
+    EXPECT_FALSE(gui->create(host.plugin(), "x11", false));
+    EXPECT_FALSE(host.logged.empty());
+    const clap::Window w = parent();
+    EXPECT_FALSE(gui->setParent(host.plugin(), &w));
+}
+
 // The window at both scales, as the host shows it; the pictures land in the
 // build folder (clap-window-1x.png, clap-window-2x.png).
 TEST_F(ClapWindow, ShowsTheEditorAtBothScales) {
