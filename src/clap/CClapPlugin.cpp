@@ -1,7 +1,7 @@
 #include "clap/CClapPlugin.h"
 
-#include "base/SampleGuard.h"
 #include "base/Denormal.h"
+#include "base/SampleGuard.h"
 #include "base/ValueIds.h"
 #include "clap/CClapWindow.h"
 #include "engine/CSoundRenderer.h"
@@ -219,7 +219,8 @@ void CClapPlugin::log(int32_t severity, const char* message) const {
 bool CClapPlugin::init() {
     if (initialised) return false;
     mainThread = std::this_thread::get_id();
-    hostThreadCheck = static_cast<const clap::HostThreadCheck*>(hostExtension(clap::kExtThreadCheck));
+    hostThreadCheck =
+        static_cast<const clap::HostThreadCheck*>(hostExtension(clap::kExtThreadCheck));
     hostLog = static_cast<const clap::HostLog*>(hostExtension(clap::kExtLog));
     hostParams = static_cast<const clap::HostParams*>(hostExtension(clap::kExtParams));
     // No exception may cross into the host.
@@ -430,7 +431,8 @@ void CClapPlugin::handleMidi(const clap::MidiEvent& midi, int32_t delta) {
         heldNotes.started(-1, int16_t(midi.portIndex), channel, key);
     else if (kind == kNoteOffStatus || kind == kNoteOnStatus)
         heldNotes.release(-1, int16_t(midi.portIndex), channel, key, [](int16_t) {});
-    else if (kind == kControlStatus && (midi.data[1] == kAllNotesOff || midi.data[1] == kAllSoundOff))
+    else if (kind == kControlStatus &&
+             (midi.data[1] == kAllNotesOff || midi.data[1] == kAllSoundOff))
         heldNotes.releaseAll();
 }
 
@@ -524,7 +526,8 @@ bool CClapPlugin::paramInfo(uint32_t index, clap::ParamInfo* info) const {
     // The parameter's id is its index, as in the VST 2.4 plug-in: sessions
     // and automation keep it.
     info->id = index;
-    info->flags = clap::kParamIsAutomatable | (isSwitch(int32_t(index)) ? clap::kParamIsStepped : 0);
+    info->flags =
+        clap::kParamIsAutomatable | (isSwitch(int32_t(index)) ? clap::kParamIsStepped : 0);
     info->cookie = nullptr;
     renderer->getParameterName(int32_t(index), info->name, sizeof info->name);
     info->minValue = 0.0;
@@ -613,6 +616,7 @@ bool CClapPlugin::loadState(const clap::InputStream* stream) {
             editorObject->setParameter(int32_t(id), float(renderer->getParameter(int32_t(id))));
     if (loaded && hostParams && hostParams->rescan)
         hostParams->rescan(hostRecord, clap::kParamRescanValues | clap::kParamRescanText);
-    if (!loaded) log(clap::kLogWarning, "Quellor: the state is not a Quellor program; kept the program");
+    if (!loaded)
+        log(clap::kLogWarning, "Quellor: the state is not a Quellor program; kept the program");
     return loaded;
 }

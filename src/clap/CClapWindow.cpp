@@ -20,8 +20,7 @@ constexpr int kScales[] = {1, 2};
 constexpr double kScaleTolerance = 0.01;
 
 const clap::HostTimerSupport* hostTimers(const CClapPlugin& plugin) {
-    return static_cast<const clap::HostTimerSupport*>(
-        plugin.hostExtension(clap::kExtTimerSupport));
+    return static_cast<const clap::HostTimerSupport*>(plugin.hostExtension(clap::kExtTimerSupport));
 }
 
 } // namespace
@@ -90,10 +89,10 @@ struct ClapWindowCalls {
         return w && w->hide();
     }
 
-    static constexpr clap::PluginGui table = {
-        isApiSupported, preferredApi, create,    destroy,   setScale,     getSize,
-        canResize,      resizeHints,  adjustSize, setSize,  setParent,    setTransient,
-        suggestTitle,   show,         hide};
+    static constexpr clap::PluginGui table = {isApiSupported, preferredApi, create,    destroy,
+                                              setScale,       getSize,      canResize, resizeHints,
+                                              adjustSize,     setSize,      setParent, setTransient,
+                                              suggestTitle,   show,         hide};
 };
 
 const clap::PluginGui* CClapWindow::table() {

@@ -45,7 +45,8 @@ public:
 
     // After a block: each released note whose key no voice plays any more is
     // handed to ended (false keeps it for the next block) and forgotten.
-    template <typename Sounding, typename Ended> void collectEnded(Sounding&& keySounds, Ended&& ended) {
+    template <typename Sounding, typename Ended>
+    void collectEnded(Sounding&& keySounds, Ended&& ended) {
         int32_t kept = 0;
         for (int32_t i = 0; i < count; ++i) {
             const Note n = notes[size_t(i)];
@@ -58,8 +59,7 @@ public:
     int32_t size() const { return count; }
 
 private:
-    static bool matches(const Note& n, int32_t noteId, int16_t port, int16_t channel,
-                        int16_t key) {
+    static bool matches(const Note& n, int32_t noteId, int16_t port, int16_t channel, int16_t key) {
         return (noteId < 0 || n.noteId == noteId) && (port < 0 || n.port == port) &&
                (channel < 0 || n.channel == channel) && (key < 0 || n.key == key);
     }

@@ -283,8 +283,7 @@ struct PluginParams {
     bool(CLAPCALL* getValue)(const Plugin* plugin, Id paramId, double* value);
     bool(CLAPCALL* valueToText)(const Plugin* plugin, Id paramId, double value, char* text,
                                 uint32_t capacity);
-    bool(CLAPCALL* textToValue)(const Plugin* plugin, Id paramId, const char* text,
-                                double* value);
+    bool(CLAPCALL* textToValue)(const Plugin* plugin, Id paramId, const char* text, double* value);
     void(CLAPCALL* flush)(const Plugin* plugin, const InputEvents* in, const OutputEvents* out);
 };
 constexpr uint32_t kParamRescanValues = 1u << 0;
@@ -421,8 +420,7 @@ static_assert(sizeof(AudioPortInfo) == 288 && offsetof(AudioPortInfo, flags) == 
                   offsetof(AudioPortInfo, portType) == 272 &&
                   offsetof(AudioPortInfo, inPlacePair) == 280,
               "audio port info");
-static_assert(sizeof(NotePortInfo) == 268 && offsetof(NotePortInfo, name) == 12,
-              "note port info");
+static_assert(sizeof(NotePortInfo) == 268 && offsetof(NotePortInfo, name) == 12, "note port info");
 static_assert(sizeof(ParamInfo) == 1320 && offsetof(ParamInfo, name) == 16 &&
                   offsetof(ParamInfo, module) == 272 && offsetof(ParamInfo, minValue) == 1296,
               "param info");

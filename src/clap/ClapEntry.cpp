@@ -87,4 +87,4 @@ const void* CLAPCALL entryFactory(const char* factoryId) {
 } // namespace
 
 extern "C" QUELLOR_EXPORT const clap::PluginEntry clap_entry = {clap::kVersion, entryInit,
-                                                                 entryDeinit, entryFactory};
+                                                                entryDeinit, entryFactory};

@@ -5,9 +5,9 @@
 #include "patch/CProgram.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
-#include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -238,8 +238,7 @@ bool parseHostParameterText(const CProgram& program, int32_t id, const char* tex
 
     double target = 0.0;
     double atZero = 0.0, atOne = 0.0;
-    if (!readNumber(wanted, sep, target) || !shownNumber(0.0, atZero) ||
-        !shownNumber(1.0, atOne)) {
+    if (!readNumber(wanted, sep, target) || !shownNumber(0.0, atZero) || !shownNumber(1.0, atOne)) {
         // A name: the middle of the values that show it.
         int32_t first = -1, last = -1;
         for (int32_t i = 0; i <= kNameScanSteps; ++i) {

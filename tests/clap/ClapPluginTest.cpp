@@ -102,7 +102,8 @@ TEST(ClapEntry, ExportsOneEntryRecordAndListsOnePlugin) {
             std::strcmp(type, "v") != 0 && std::strcmp(type, "V") != 0)
             names.push_back(name);
     }
-    if (pclose(pipe) != 0 && names.empty()) GTEST_SKIP() << "nm (binutils) cannot list symbols here";
+    if (pclose(pipe) != 0 && names.empty())
+        GTEST_SKIP() << "nm (binutils) cannot list symbols here";
     EXPECT_EQ(names, std::vector<std::string>{"clap_entry"});
 }
 
@@ -169,11 +170,11 @@ TEST_F(ClapPlugin, ParametersMatchTheVstPlugin) {
 TEST_F(ClapPlugin, ParameterValuesAndTextsRoundTrip) {
     ASSERT_TRUE(host.start());
     EventBuffer in, out;
-    in.add(paramEvent(0, 0, 0.25));        // "Master Level"
-    in.add(paramEvent(100, 1, 0.75));      // "Master Pitch", mid-block
-    in.add(paramEvent(200, 2, 1.5));       // beyond the range: the top
+    in.add(paramEvent(0, 0, 0.25));            // "Master Level"
+    in.add(paramEvent(100, 1, 0.75));          // "Master Pitch", mid-block
+    in.add(paramEvent(200, 2, 1.5));           // beyond the range: the top
     in.add(paramEvent(300, 37, std::nan(""))); // no number: ignored
-    in.add(paramEvent(300, 99, 0.5));      // no such parameter
+    in.add(paramEvent(300, 99, 0.5));          // no such parameter
     const double cutoffBefore = value(37);
     EXPECT_NE(block(in, out), clap::kProcessError);
     EXPECT_EQ(value(0), 0.25);
@@ -198,9 +199,17 @@ TEST_F(ClapPlugin, ParameterValuesAndTextsRoundTrip) {
         double expected; // NAN: refused
     };
     const Case cases[] = {
-        {0, "0.50", 0.5},      {0, " 0,25 ", 0.25}, {1, "12", 0.75},  {1, "-24", 0.0},
-        {39, "BandPass", 2.0 / 3.0}, {39, "lowpass", 1.0 / 3.0},             {32, "1.00", 1.0},
-        {0, "loud", NAN},      {39, "Notch", NAN},  {0, "", NAN},     {50, "0.5", NAN},
+        {0, "0.50", 0.5},
+        {0, " 0,25 ", 0.25},
+        {1, "12", 0.75},
+        {1, "-24", 0.0},
+        {39, "BandPass", 2.0 / 3.0},
+        {39, "lowpass", 1.0 / 3.0},
+        {32, "1.00", 1.0},
+        {0, "loud", NAN},
+        {39, "Notch", NAN},
+        {0, "", NAN},
+        {50, "0.5", NAN},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(std::string(c.text) + " for " + std::to_string(c.id));

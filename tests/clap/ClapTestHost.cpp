@@ -26,7 +26,8 @@ const LoadedLibrary& loaded() {
             return l;
         }
         l.entry = static_cast<const clap::PluginEntry*>(dlsym(handle, "clap_entry"));
-        if (!l.entry) l.error = "Quellor.clap has no clap_entry";
+        if (!l.entry)
+            l.error = "Quellor.clap has no clap_entry";
         else if (!l.entry->init(QUELLOR_CLAP_PATH)) {
             l.error = "clap_entry.init refused";
             l.entry = nullptr;
@@ -102,7 +103,9 @@ clap::ParamValueEvent paramEvent(uint32_t time, clap::Id id, double value) {
 // ---------------------------------------------------------------- the host's tables
 
 struct HostCalls {
-    static ClapTestHost* self(const clap::Host* h) { return static_cast<ClapTestHost*>(h->hostData); }
+    static ClapTestHost* self(const clap::Host* h) {
+        return static_cast<ClapTestHost*>(h->hostData);
+    }
     static void mainOnly(const clap::Host* h, const char* what) {
         if (!self(h)->isMain()) self(h)->note(std::string(what) + " called off the main thread");
     }
@@ -158,7 +161,8 @@ struct HostCalls {
 
 const void* CLAPCALL HostCalls::getExtension(const clap::Host* h, const char* id) {
     if (!self(h)->initialising && !self(h)->instance)
-        self(h)->note(std::string("get_extension(") + (id ? id : "") + ") before the instance's init");
+        self(h)->note(std::string("get_extension(") + (id ? id : "") +
+                      ") before the instance's init");
     if (!id) return nullptr;
     if (std::strcmp(id, clap::kExtThreadCheck) == 0) return &threadCheck;
     if (std::strcmp(id, clap::kExtLog) == 0) return &logTable;
@@ -319,14 +323,14 @@ bool ClapTestHost::saveState(std::vector<uint8_t>& bytes, size_t piece) {
     ByteStream s;
     s.sink = &bytes;
     s.piece = piece;
-    clap::OutputStream stream = {&s, [](const clap::OutputStream* st, const void* data,
-                                        uint64_t size) -> int64_t {
-                                     auto* b = static_cast<ByteStream*>(st->ctx);
-                                     const size_t n = std::min<size_t>(size_t(size), b->piece);
-                                     const auto* d = static_cast<const uint8_t*>(data);
-                                     b->sink->insert(b->sink->end(), d, d + n);
-                                     return int64_t(n);
-                                 }};
+    clap::OutputStream stream = {
+        &s, [](const clap::OutputStream* st, const void* data, uint64_t size) -> int64_t {
+            auto* b = static_cast<ByteStream*>(st->ctx);
+            const size_t n = std::min<size_t>(size_t(size), b->piece);
+            const auto* d = static_cast<const uint8_t*>(data);
+            b->sink->insert(b->sink->end(), d, d + n);
+            return int64_t(n);
+        }};
     return state->save(instance, &stream);
 }
 

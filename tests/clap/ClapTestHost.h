@@ -81,8 +81,7 @@ public:
     // activate on the main thread, start_processing on the audio thread.
     bool start(double sampleRate = kSampleRate);
     // One process call on the audio thread; the output events land in out.
-    int32_t process(float* left, float* right, uint32_t frames, EventBuffer& in,
-                    EventBuffer& out);
+    int32_t process(float* left, float* right, uint32_t frames, EventBuffer& in, EventBuffer& out);
     // Runs f on the audio thread and waits for it.
     void onAudioThread(const std::function<void()>& f);
 

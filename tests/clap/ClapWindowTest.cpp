@@ -212,8 +212,8 @@ TEST_F(ClapWindow, ShowsTheEditorAtBothScales) {
             }
         XDestroyImage(image);
         EXPECT_GT(lit, int(w * h / 2)) << "the window shows the editor, not black";
-        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/clap-window-" +
-                                 std::to_string(scale) + "x.png";
+        const std::string path =
+            std::string(QUELLOR_SCREENSHOT_DIR) + "/clap-window-" + std::to_string(scale) + "x.png";
         EXPECT_TRUE(qgui::writePng(picture, path)) << path;
         gui->destroy(host.plugin());
     }
@@ -233,9 +233,9 @@ TEST_F(ClapWindow, AKnobDragReachesTheHostAsOneGesture) {
     idle(20);
 
     // Up 20 window pixels on the "Master Level" knob: ten steps of 0.01.
-    xdotool({"mousemove", "--sync", "852", "473", "mousedown", "1", "sleep", "0.2", "mousemove",
-             "--sync", "852", "463", "sleep", "0.2", "mousemove", "--sync", "852", "453", "sleep",
-             "0.2", "mouseup", "1"});
+    xdotool({"mousemove", "--sync", "852",   "473", "mousedown", "1",   "sleep",     "0.2",
+             "mousemove", "--sync", "852",   "463", "sleep",     "0.2", "mousemove", "--sync",
+             "852",       "453",    "sleep", "0.2", "mouseup",   "1"});
     EXPECT_GT(host.flushRequests(), 0);
     in.clear();
     out.clear();

@@ -32,8 +32,8 @@ std::vector<uint8_t> programBytes(const fs::path& file) {
 }
 
 // Both channels of the phrase, one after the other.
-using Render = std::function<bool(std::vector<float>& left, std::vector<float>& right,
-                                  std::string& error)>;
+using Render =
+    std::function<bool(std::vector<float>& left, std::vector<float>& right, std::string& error)>;
 
 // Runs render in a child process and brings its samples back through a pipe.
 bool renderInChild(const Render& render, std::vector<float>& left, std::vector<float>& right,
@@ -135,8 +135,8 @@ Render clapRender(const std::vector<uint8_t>& program, bool noteEvents) {
         for (int32_t start = 0; start < golden::kPhraseFrames; start += golden::kBlockFrames) {
             const int32_t frames = std::min(golden::kBlockFrames, golden::kPhraseFrames - start);
             EventBuffer in, out;
-            for (; next < std::size(golden::kPhrase) &&
-                   golden::kPhrase[next].frame < start + frames;
+            for (;
+                 next < std::size(golden::kPhrase) && golden::kPhrase[next].frame < start + frames;
                  ++next) {
                 const golden::PhraseEvent& p = golden::kPhrase[next];
                 const uint32_t at = uint32_t(p.frame - start);
@@ -214,7 +214,8 @@ TEST(ClapRender, GoldenFingerprintsMatch) {
         const std::vector<uint8_t> program = programBytes(file);
         ASSERT_FALSE(program.empty()) << file;
         std::string stored, error;
-        ASSERT_TRUE(golden::readFile((kSource / "tests" / "golden" / (k + ".txt")).string(), stored));
+        ASSERT_TRUE(
+            golden::readFile((kSource / "tests" / "golden" / (k + ".txt")).string(), stored));
         golden::Fingerprint expected;
         ASSERT_TRUE(golden::parseFingerprint(stored, expected, error)) << error;
         std::vector<float> left, right;
