@@ -68,6 +68,8 @@ test: test-build tsan-build cross fuzz-check
 	@cd $(TEST_BUILD) && ctest --output-on-failure
 	@bash scripts/tsan-test.sh $(TSAN_BUILD)
 	@bash scripts/wine-test.sh $(TEST_BUILD) $(WIN64_BUILD) $(WIN_BUILD)
+	@cmake --build $(BUILD) --target QuellorClap
+	@bash scripts/qtractor-test.sh $(BUILD)
 
 bench: deps
 	@cmake -S . -B $(BENCH_BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=Release -DQUELLOR_BENCH=ON >/dev/null
@@ -81,10 +83,12 @@ bench-wine: cross
 	@bash scripts/wine-bench.sh $(BENCH_BUILD) $(WIN64_BUILD)
 
 install: build
-	@mkdir -p $(HOME)/.vst
+	@cmake --build $(BUILD) --target QuellorClap
+	@mkdir -p $(HOME)/.vst $(HOME)/.clap
 	@cp $(BUILD)/Quellor.so $(HOME)/.vst/
+	@cp $(BUILD)/Quellor.clap $(HOME)/.clap/
 	@bash scripts/install-data.sh
-	@echo "Installed Quellor.so into $(HOME)/.vst/"
+	@echo "Installed Quellor.so into $(HOME)/.vst/ and Quellor.clap into $(HOME)/.clap/"
 
 # Rebuilds the factory data folder from its text sources in sounds/.
 data: deps

@@ -14,6 +14,7 @@ packages=(
     clang libclang-rt-14-dev clang-format-14
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev  # the Windows builds and their libraries
     wine wine64 wine32:i386
+    qtractor jackd2 x11-utils  # Quellor.clap in a real CLAP host, on a dummy JACK server
 )
 
 missing=()

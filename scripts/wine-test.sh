@@ -144,6 +144,17 @@ run() {
         exit 1
     }
     tr -d '\r' <"$work/$name-golden.out" | sed "s/^/wine-test: $name build: /"
+    # Quellor.clap, where the build makes one, plays a few of the same programs
+    # through its CLAP entry.
+    if [ -f "$build/Quellor.clap" ]; then
+        (cd "$build" && env -u DISPLAY timeout 300 "$loader" quellor_wine_golden.exe Quellor.clap \
+            "$(windows_path "$clap_golden_list")" >"$work/$name-clap-golden.out" 2>&1) || {
+            echo "wine-test: the $name Quellor.clap does not sound as the golden renders recorded on Linux:"
+            tr -d '\r' <"$work/$name-clap-golden.out"
+            exit 1
+        }
+        tr -d '\r' <"$work/$name-clap-golden.out" | sed "s/^/wine-test: $name Quellor.clap: /"
+    fi
     if [ -n "$window_check" ]; then
         window "$name" "$loader" "$build"
         editor "$name" "$loader" "$build"
@@ -240,6 +251,9 @@ windows_path() { printf 'Z:%s' "$1" | tr / '\\'; }
             "$(windows_path "$source/tests/golden/Banks/$bank/$(basename "$f" .qxlprg).txt")"
     done
 } >"$golden_list"
+# A few of them for the CLAP plug-in: keys, a sequenced one, a microtonal one.
+clap_golden_list="$work/clap-golden.txt"
+grep -E 'demo\.qxlprg|Amber Tines|Arp Pluck|19-Tone Piano' "$golden_list" >"$clap_golden_list" || true
 
 # GCC for 64-bit Windows leaves 32-byte stack slots 16-byte aligned; the build
 # is assembled so that no aligned 256-bit move is left to fault on them.

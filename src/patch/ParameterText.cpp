@@ -5,9 +5,12 @@
 #include "patch/CProgram.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
 
 namespace {
 
@@ -77,8 +80,12 @@ void formatFixed2(double v, char decimalSeparator, char* text, size_t capacity) 
 
 void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char* text,
                             size_t capacity) {
+    formatValueDisplay(program, id, program.getValue(id, true), sep, text, capacity);
+}
+
+void formatValueDisplay(const CProgram& program, int32_t id, double v, char sep, char* text,
+                        size_t capacity) {
     if (!text || capacity == 0) return;
-    const double v = program.getValue(id, true);
     const bool delaySync = program.getValue(kDelayFirstId + kDelaySyncOffset, false) > 0.5;
 
     switch (id) {
@@ -184,4 +191,86 @@ void formatParameterDisplay(const CProgram& program, int32_t id, char sep, char*
         return formatFixed2(toRange(v, -100, 100) * 0.01, sep, text, capacity);
     if (id == kUnisonSpreadId || id == kGlideFactorId) return formatFixed2(v, sep, text, capacity);
     formatFixed2(v, sep, text, capacity);
+}
+
+namespace {
+
+// Steps of the scan for a parameter's names, and of the search for a number.
+constexpr int32_t kNameScanSteps = 1000;
+constexpr int32_t kSearchSteps = 48;
+
+std::string trimmed(const char* text) {
+    std::string t(text);
+    const size_t first = t.find_first_not_of(" \t");
+    if (first == std::string::npos) return std::string();
+    return t.substr(first, t.find_last_not_of(" \t") - first + 1);
+}
+
+// The number a whole text reads as, with '.' or the decimal separator.
+bool readNumber(std::string t, char sep, double& out) {
+    for (char& c : t)
+        if (c == sep || c == ',') c = '.';
+    if (t.empty()) return false;
+    char* end = nullptr;
+    out = std::strtod(t.c_str(), &end);
+    return end && *end == 0 && std::isfinite(out);
+}
+
+bool sameText(const std::string& a, const char* b) {
+    size_t i = 0;
+    for (; i < a.size() && b[i]; ++i)
+        if (std::tolower((unsigned char)a[i]) != std::tolower((unsigned char)b[i])) return false;
+    return i == a.size() && b[i] == 0;
+}
+
+} // namespace
+
+bool parseHostParameterText(const CProgram& program, int32_t id, const char* text, char sep,
+                            double& value) {
+    if (id < 0 || id >= kHostParameterCount || !text) return false;
+    const std::string wanted = trimmed(text);
+    if (wanted.empty()) return false;
+    char shown[64];
+    auto shownNumber = [&](double v, double& number) {
+        formatValueDisplay(program, id, v, sep, shown, sizeof shown);
+        return readNumber(shown, sep, number);
+    };
+
+    double target = 0.0;
+    double atZero = 0.0, atOne = 0.0;
+    if (!readNumber(wanted, sep, target) || !shownNumber(0.0, atZero) || !shownNumber(1.0, atOne)) {
+        // A name: the middle of the values that show it.
+        int32_t first = -1, last = -1;
+        for (int32_t i = 0; i <= kNameScanSteps; ++i) {
+            formatValueDisplay(program, id, double(i) / kNameScanSteps, sep, shown, sizeof shown);
+            if (!sameText(wanted, shown)) continue;
+            if (first < 0) first = i;
+            last = i;
+        }
+        if (first < 0) return false;
+        value = (first + last) * 0.5 / kNameScanSteps;
+        return true;
+    }
+
+    // Every numeric text rises with the value: the lowest value showing at
+    // least (or more than) the number, by halving.
+    auto lowest = [&](bool beyond) {
+        double lo = 0.0, hi = 1.0, n = 0.0;
+        for (int32_t i = 0; i < kSearchSteps; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            const bool reached = shownNumber(mid, n) && (beyond ? n > target : n >= target);
+            (reached ? hi : lo) = mid;
+        }
+        return hi;
+    };
+    if (target <= atZero) {
+        value = 0.0;
+    } else if (target >= atOne) {
+        value = 1.0;
+    } else {
+        const double from = lowest(false);
+        double n = 0.0;
+        value = shownNumber(from, n) && n == target ? 0.5 * (from + lowest(true)) : from;
+    }
+    return true;
 }

@@ -16,5 +16,17 @@ const char* hostParameterName(int32_t id);
 void formatParameterDisplay(const CProgram& program, int32_t id, char decimalSeparator, char* text,
                             size_t capacity);
 
+// The same text for value v in place of the stored one (the other values it
+// depends on, such as the delay's sync switch, still come from program).
+void formatValueDisplay(const CProgram& program, int32_t id, double v, char decimalSeparator,
+                        char* text, size_t capacity);
+
+// The reverse for host parameter id (0..42): the stored value 0..1 whose text
+// reads as text (a number in the parameter's own units, with either decimal
+// mark, or one of its names, any case). Where several values show the same
+// text, the middle one. False for another ID or text the parameter never shows.
+bool parseHostParameterText(const CProgram& program, int32_t id, const char* text,
+                            char decimalSeparator, double& value);
+
 // "%.2f" of v with the given decimal separator.
 void formatFixed2(double v, char decimalSeparator, char* text, size_t capacity);

@@ -12,20 +12,6 @@ namespace golden {
 
 namespace {
 
-// The phrase: a note, a second one softer, a three-note chord with three
-// velocities, a mod wheel move while the chord sounds, then the release.
-// Event times fall inside blocks, not on their edges.
-struct PhraseEvent {
-    int32_t frame;
-    uint8_t status, data1, data2;
-};
-constexpr PhraseEvent kPhrase[] = {
-    {0, 0x90, 60, 100},   {2300, 0x90, 64, 60}, {4700, 0x90, 67, 127}, {4700, 0x90, 72, 90},
-    {4700, 0x90, 76, 40}, {6200, 0x80, 60, 0},  {6200, 0x80, 64, 0},   {8900, 0xb0, 1, 100},
-    {12400, 0x80, 67, 0}, {12400, 0x80, 72, 0}, {12400, 0x80, 76, 64}, {14100, 0xb0, 1, 0},
-};
-constexpr int32_t kPhraseFrames = 17640; // 0.4 s: the chord's release is heard
-
 // Room for the whole phrase in one block.
 constexpr int32_t kMaxEventsPerBlock = int32_t(std::size(kPhrase));
 struct EventList {
@@ -104,13 +90,22 @@ void closeInstance(AEffect* e) {
 bool renderProgram(AEffect* e, const std::vector<uint8_t>& programBytes, Fingerprint& out,
                    std::string& error) {
     out.windows.clear();
+    std::vector<float> left, right;
+    if (!renderPhrase(e, programBytes, left, right, error)) return false;
+    out = fingerprintOf(left, right);
+    return true;
+}
+
+bool renderPhrase(AEffect* e, const std::vector<uint8_t>& programBytes, std::vector<float>& left,
+                  std::vector<float>& right, std::string& error) {
     std::vector<uint8_t> chunk = programBytes; // the plug-in may write into what it is given
     if (chunk.empty() || dispatch(e, effSetChunk, 1, VstIntPtr(chunk.size()), chunk.data()) != 1) {
         error = "the plug-in refused the program";
         return false;
     }
 
-    std::vector<float> left(kPhraseFrames), right(kPhraseFrames);
+    left.assign(kPhraseFrames, 0.0f);
+    right.assign(kPhraseFrames, 0.0f);
     VstMidiEvent midi[std::size(kPhrase)] = {};
     size_t next = 0;
     for (int32_t start = 0; start < kPhraseFrames; start += kBlockFrames) {
@@ -132,6 +127,11 @@ bool renderProgram(AEffect* e, const std::vector<uint8_t>& programBytes, Fingerp
         e->processReplacing(e, nullptr, outputs, frames);
     }
 
+    return true;
+}
+
+Fingerprint fingerprintOf(const std::vector<float>& left, const std::vector<float>& right) {
+    Fingerprint out;
     for (size_t from = 0; from < left.size(); from += kWindowFrames) {
         const size_t to = std::min(left.size(), from + size_t(kWindowFrames));
         Window w;
@@ -139,7 +139,7 @@ bool renderProgram(AEffect* e, const std::vector<uint8_t>& programBytes, Fingerp
         measure(right, from, to, w.rms[1], w.peak[1]);
         out.windows.push_back(w);
     }
-    return true;
+    return out;
 }
 
 bool renderProgram(EntryProc entry, const std::vector<uint8_t>& programBytes, Fingerprint& out,

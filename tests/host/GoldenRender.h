@@ -30,6 +30,20 @@ constexpr double kTempo = 120.0;
 // 10 ms windows.
 constexpr int32_t kWindowFrames = 441;
 
+// The phrase: a note, a second one softer, a three-note chord with three
+// velocities, a mod wheel move while the chord sounds, then the release.
+// Event times fall inside blocks, not on their edges.
+struct PhraseEvent {
+    int32_t frame;
+    uint8_t status, data1, data2;
+};
+inline constexpr PhraseEvent kPhrase[] = {
+    {0, 0x90, 60, 100},   {2300, 0x90, 64, 60}, {4700, 0x90, 67, 127}, {4700, 0x90, 72, 90},
+    {4700, 0x90, 76, 40}, {6200, 0x80, 60, 0},  {6200, 0x80, 64, 0},   {8900, 0xb0, 1, 100},
+    {12400, 0x80, 67, 0}, {12400, 0x80, 72, 0}, {12400, 0x80, 76, 64}, {14100, 0xb0, 1, 0},
+};
+inline constexpr int32_t kPhraseFrames = 17640; // 0.4 s: the chord's release is heard
+
 struct Window {
     double rms[2];  // left, right
     double peak[2]; // largest magnitude, left, right
@@ -45,10 +59,16 @@ struct Fingerprint {
 AEffect* startInstance(EntryProc entry);
 void closeInstance(AEffect* effect);
 
+// The fingerprint of a rendered phrase (left and right channels).
+Fingerprint fingerprintOf(const std::vector<float>& left, const std::vector<float>& right);
+
 // Hands `programBytes` to a started instance as its chunk and plays the
 // phrase; false with `error` set when the plug-in refuses the chunk.
 bool renderProgram(AEffect* effect, const std::vector<uint8_t>& programBytes, Fingerprint& out,
                    std::string& error);
+// The phrase's samples themselves, for comparisons bit for bit.
+bool renderPhrase(AEffect* effect, const std::vector<uint8_t>& programBytes,
+                  std::vector<float>& left, std::vector<float>& right, std::string& error);
 // The same in an instance of its own, closed afterwards.
 bool renderProgram(EntryProc entry, const std::vector<uint8_t>& programBytes, Fingerprint& out,
                    std::string& error);

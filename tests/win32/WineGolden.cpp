@@ -7,9 +7,12 @@
 // state (the sequencers' random generator, the fine tune) is heard in the
 // next, as the Linux tests ensure with a process per program.
 //
+// A PLUGIN named *.clap plays through its CLAP entry instead.
+//
 // Usage: quellor_wine_golden PLUGIN LIST, where each line of LIST is a
 // program file, a tab and its fingerprint file.
 #include "host/GoldenRender.h"
+#include "win32/ClapGoldenRender.h"
 
 #include <windows.h>
 
@@ -36,6 +39,16 @@ std::string check(const char* plugin, const std::string& programPath,
 
     HMODULE library = LoadLibraryA(plugin);
     if (!library) return "cannot load the plug-in";
+    const std::string name = plugin;
+    if (name.size() > 5 && name.compare(name.size() - 5, 5, ".clap") == 0) {
+        const auto* clapEntry = reinterpret_cast<const clap::PluginEntry*>(
+            reinterpret_cast<void*>(GetProcAddress(library, "clap_entry")));
+        const std::vector<uint8_t> bytes(program.begin(), program.end());
+        error = clapEntry ? renderClapProgram(clapEntry, plugin, bytes, actual)
+                          : "the plug-in has no clap_entry";
+        FreeLibrary(library);
+        return error.empty() ? golden::firstDifference(expected, actual, kWindowsTolerance) : error;
+    }
     auto entry = reinterpret_cast<golden::EntryProc>(
         reinterpret_cast<void*>(GetProcAddress(library, "VSTPluginMain")));
     const std::vector<uint8_t> bytes(program.begin(), program.end());
