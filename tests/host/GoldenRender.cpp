@@ -15,10 +15,6 @@ namespace {
 // The phrase: a note, a second one softer, a three-note chord with three
 // velocities, a mod wheel move while the chord sounds, then the release.
 // Event times fall inside blocks, not on their edges.
-struct PhraseEvent {
-    int32_t frame;
-    uint8_t status, data1, data2;
-};
 constexpr PhraseEvent kPhrase[] = {
     {0, 0x90, 60, 100},   {2300, 0x90, 64, 60}, {4700, 0x90, 67, 127}, {4700, 0x90, 72, 90},
     {4700, 0x90, 76, 40}, {6200, 0x80, 60, 0},  {6200, 0x80, 64, 0},   {8900, 0xb0, 1, 100},
@@ -85,6 +81,27 @@ std::string number(double v) {
 
 } // namespace
 
+const std::vector<PhraseEvent>& phrase() {
+    static const std::vector<PhraseEvent> events(std::begin(kPhrase), std::end(kPhrase));
+    return events;
+}
+
+int32_t phraseFrames() {
+    return kPhraseFrames;
+}
+
+Fingerprint fingerprintOf(const std::vector<float>& left, const std::vector<float>& right) {
+    Fingerprint out;
+    for (size_t from = 0; from < left.size(); from += kWindowFrames) {
+        const size_t to = std::min(left.size(), from + size_t(kWindowFrames));
+        Window w;
+        measure(left, from, to, w.rms[0], w.peak[0]);
+        measure(right, from, to, w.rms[1], w.peak[1]);
+        out.windows.push_back(w);
+    }
+    return out;
+}
+
 AEffect* startInstance(EntryProc entry) {
     AEffect* e = entry ? entry(goldenHost) : nullptr;
     if (!e) return nullptr;
@@ -132,13 +149,7 @@ bool renderProgram(AEffect* e, const std::vector<uint8_t>& programBytes, Fingerp
         e->processReplacing(e, nullptr, outputs, frames);
     }
 
-    for (size_t from = 0; from < left.size(); from += kWindowFrames) {
-        const size_t to = std::min(left.size(), from + size_t(kWindowFrames));
-        Window w;
-        measure(left, from, to, w.rms[0], w.peak[0]);
-        measure(right, from, to, w.rms[1], w.peak[1]);
-        out.windows.push_back(w);
-    }
+    out = fingerprintOf(left, right);
     return true;
 }
 

@@ -39,6 +39,17 @@ struct Fingerprint {
     std::vector<Window> windows;
 };
 
+// The phrase every golden render plays: MIDI events at frames from the start.
+struct PhraseEvent {
+    int32_t frame;
+    uint8_t status, data1, data2;
+};
+const std::vector<PhraseEvent>& phrase();
+// The phrase's length in frames: its last release is heard.
+int32_t phraseFrames();
+// The fingerprint of a rendered phrase.
+Fingerprint fingerprintOf(const std::vector<float>& left, const std::vector<float>& right);
+
 // Creates an instance through `entry` with a host of our own (which reports
 // kTempo) and starts it at kSampleRate with kBlockFrames blocks; null when
 // the plug-in refuses. Close it with closeInstance.
