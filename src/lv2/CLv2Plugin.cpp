@@ -5,7 +5,6 @@
 #include "editor/CPluginEditor.h"
 #include "engine/CSoundRenderer.h"
 
-#include <lv2/atom/util.h>
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
@@ -109,46 +108,88 @@ void CLv2Plugin::takeControlPorts() {
     }
 }
 
+// The events are read byte-wise: some hosts hand over sequences that are
+// aligned to 4 bytes only, where the 8-byte fields of an event or of a
+// double value would be misaligned reads.
+namespace {
+
+template <typename T> T readAt(const uint8_t* p) {
+    T value;
+    std::memcpy(&value, p, sizeof value);
+    return value;
+}
+
+// An atom's header: its body size and its type.
+constexpr uint32_t kAtomHeaderBytes = 8;
+// A sequence event's header: its time in frames (int64), then its atom header.
+constexpr uint32_t kEventHeaderBytes = 8 + kAtomHeaderBytes;
+// An object's body header: its id and its type; then its properties, each a
+// key, a context and an atom.
+constexpr uint32_t kObjectHeaderBytes = 8;
+constexpr uint32_t kPropertyHeaderBytes = 8 + kAtomHeaderBytes;
+
+uint32_t padded(uint32_t bytes) {
+    return (bytes + 7u) & ~7u;
+}
+
+} // namespace
+
 void CLv2Plugin::readEvents(uint32_t frames) {
     if (!events) return;
-    LV2_ATOM_SEQUENCE_FOREACH(events, ev) {
-        if (ev->body.type == uris.midiEvent) {
-            const uint32_t size = ev->body.size;
+    const uint8_t* sequence = reinterpret_cast<const uint8_t*>(events);
+    const uint32_t bodySize = readAt<uint32_t>(sequence);
+    // After the atom header, the sequence body's unit and padding words.
+    const uint8_t* p = sequence + kAtomHeaderBytes + sizeof(LV2_Atom_Sequence_Body);
+    const uint8_t* const end = sequence + kAtomHeaderBytes + bodySize;
+    while (p + kEventHeaderBytes <= end) {
+        const int64_t time = readAt<int64_t>(p);
+        const uint32_t size = readAt<uint32_t>(p + 8);
+        const uint32_t type = readAt<uint32_t>(p + 12);
+        const uint8_t* body = p + kEventHeaderBytes;
+        if (size > uint32_t(end - body)) return;
+        p += padded(kEventHeaderBytes + size);
+        if (type == uris.midiEvent) {
             if (size == 0 || size > kMaxMidiBytes) continue;
             uint8_t bytes[4] = {0, 0, 0, 0};
-            std::memcpy(bytes, LV2_ATOM_BODY_CONST(&ev->body), size);
+            std::memcpy(bytes, body, size);
             // A channel message: a status byte first.
             if (!(bytes[0] & 0x80)) continue;
-            int64_t at = ev->time.frames;
-            if (at < 0) at = 0;
+            int64_t at = time < 0 ? 0 : time;
             // An event stamped past the block plays at its end.
             if (frames > 0 && at >= int64_t(frames)) at = int64_t(frames) - 1;
             renderer->queueMidiEvent(bytes, int32_t(at));
-        } else if (ev->body.type == uris.atomObject || ev->body.type == uris.atomBlank) {
-            const auto* object = reinterpret_cast<const LV2_Atom_Object*>(&ev->body);
-            if (object->body.otype == uris.timePosition) readTimePosition(object);
+        } else if ((type == uris.atomObject || type == uris.atomBlank) &&
+                   size >= kObjectHeaderBytes && readAt<uint32_t>(body + 4) == uris.timePosition) {
+            readTimePosition(body, size);
         }
     }
 }
 
-void CLv2Plugin::readTimePosition(const LV2_Atom_Object* position) {
-    const LV2_Atom* bpm = nullptr;
-    lv2_atom_object_get(position, uris.timeBeatsPerMinute, &bpm, 0);
-    if (!bpm) return;
-    double value;
-    if (bpm->type == uris.atomFloat)
-        value = reinterpret_cast<const LV2_Atom_Float*>(bpm)->body;
-    else if (bpm->type == uris.atomDouble)
-        value = reinterpret_cast<const LV2_Atom_Double*>(bpm)->body;
-    else if (bpm->type == uris.atomInt)
-        value = reinterpret_cast<const LV2_Atom_Int*>(bpm)->body;
-    else if (bpm->type == uris.atomLong)
-        value = double(reinterpret_cast<const LV2_Atom_Long*>(bpm)->body);
-    else
+void CLv2Plugin::readTimePosition(const uint8_t* object, uint32_t size) {
+    for (uint32_t at = kObjectHeaderBytes; at + kPropertyHeaderBytes <= size;) {
+        const uint32_t key = readAt<uint32_t>(object + at);
+        const uint32_t valueSize = readAt<uint32_t>(object + at + 8);
+        const uint32_t valueType = readAt<uint32_t>(object + at + 12);
+        const uint8_t* value = object + at + kPropertyHeaderBytes;
+        if (valueSize > size - at - kPropertyHeaderBytes) return;
+        at += padded(kPropertyHeaderBytes + valueSize);
+        if (key != uris.timeBeatsPerMinute) continue;
+        double bpm;
+        if (valueType == uris.atomFloat && valueSize >= 4)
+            bpm = readAt<float>(value);
+        else if (valueType == uris.atomDouble && valueSize >= 8)
+            bpm = readAt<double>(value);
+        else if (valueType == uris.atomInt && valueSize >= 4)
+            bpm = readAt<int32_t>(value);
+        else if (valueType == uris.atomLong && valueSize >= 8)
+            bpm = double(readAt<int64_t>(value));
+        else
+            return;
+        if (!std::isfinite(bpm) || bpm <= 0.0) return;
+        tempoBpm.store(bpm, std::memory_order_relaxed);
+        tempoKnown.store(true, std::memory_order_relaxed);
         return;
-    if (!std::isfinite(value) || value <= 0.0) return;
-    tempoBpm.store(value, std::memory_order_relaxed);
-    tempoKnown.store(true, std::memory_order_relaxed);
+    }
 }
 
 bool CLv2Plugin::hostTempo(double& bpm) {

@@ -70,7 +70,8 @@ public:
 
 private:
     void readEvents(uint32_t frames);
-    void readTimePosition(const LV2_Atom_Object* position);
+    // The body of a time position object of size bytes.
+    void readTimePosition(const uint8_t* object, uint32_t size);
     void takeControlPorts();
     // Hands the values the engine changed to the host's ports (UI thread).
     void sendAnnouncedValues();

@@ -59,8 +59,9 @@ bool Lv2TestHost::start(double rate) {
 void Lv2TestHost::run(uint32_t frames, const std::vector<MidiEvent>& events) {
     LV2_Atom_Forge forge;
     lv2_atom_forge_init(&forge, &mapFeature);
-    lv2_atom_forge_set_buffer(&forge, reinterpret_cast<uint8_t*>(eventBuffer.data()),
-                              eventBuffer.size() * sizeof(uint64_t));
+    uint8_t* buffer = reinterpret_cast<uint8_t*>(eventBuffer.data()) + (misalignEvents ? 4 : 0);
+    plugin->connect_port(instance, lv2names::kEventsPort, buffer);
+    lv2_atom_forge_set_buffer(&forge, buffer, eventBuffer.size() * sizeof(uint64_t) - 8);
     LV2_Atom_Forge_Frame sequence;
     lv2_atom_forge_sequence_head(&forge, &sequence, 0);
     if (tempo > 0.0) {

@@ -40,6 +40,9 @@ public:
     float& control(int32_t id) { return controls[size_t(id)]; }
     // The tempo sent as a time position with the next block (<= 0: none).
     double tempo = 0.0;
+    // The event sequence placed 4 bytes off 8-byte alignment, as some hosts
+    // place it.
+    bool misalignEvents = false;
 
     // One run of frames (at most kMaxFrames) with the given events; the
     // output lands in left and right.
