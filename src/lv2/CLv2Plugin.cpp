@@ -4,10 +4,13 @@
 #include "base/SampleGuard.h"
 #include "editor/CPluginEditor.h"
 #include "engine/CSoundRenderer.h"
+#include "patch/CProgram.h"
 
 #include <lv2/midi/midi.h>
 #include <lv2/time/time.h>
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstring>
 #include <new>
@@ -22,6 +25,19 @@ uint64_t parameterBit(int32_t id) {
     return uint64_t(1) << id;
 }
 static_assert(kHostParameterCount <= 64, "one bit per host parameter");
+
+// The host parameters' values in a new program: the control ports'
+// defaults in the bundle's description.
+const float* defaultControls() {
+    static const std::array<float, kHostParameterCount> values = [] {
+        std::array<float, kHostParameterCount> v{};
+        std::unique_ptr<CProgram> program(new (std::nothrow) CProgram);
+        for (int32_t id = 0; program && id < kHostParameterCount; ++id)
+            v[size_t(id)] = float(program->getValue(id, false));
+        return v;
+    }();
+    return values.data();
+}
 
 } // namespace
 
@@ -43,6 +59,11 @@ CLv2Plugin::CLv2Plugin(CPluginFile* settings, double sampleRate, const LV2_URID_
     renderer.reset(new (std::nothrow) CSoundRenderer(settings, this));
     if (!renderer) return;
     renderer->setSampleRate(sampleRate);
+    // Ports that still hold the values the bundle declares as their
+    // defaults leave the program that the instance started with alone;
+    // any other value is the host's, and is taken at the first block.
+    const float* defaults = defaultControls();
+    std::copy(defaults, defaults + kHostParameterCount, takenControls);
     editor.reset(new (std::nothrow) CPluginEditor(nullptr, renderer.get()));
 }
 

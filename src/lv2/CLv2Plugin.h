@@ -7,9 +7,10 @@
 // The 43 host parameters are control ports, not patch properties: every LV2
 // host shows, automates and stores control ports, while properties are left
 // out by many. A port's value is taken only when the host changes it, so a
-// program that the instance loads itself (from the window or the saved
-// state) is not undone by ports that still hold the old values; the window,
-// when open, moves the host's ports along with the program.
+// program that the instance loads itself (at its start, from the window or
+// from the saved state) is not undone by ports that still hold the old
+// values; the window, when open, moves the host's ports along with the
+// program.
 //
 // Threads: run on the host's audio thread (no allocation, no locks; the
 // renderer only try-locks); activate, deactivate, the state calls and the
@@ -91,8 +92,9 @@ private:
     // The port values last taken; a port is taken again when it differs.
     float takenControls[kHostParameterCount] = {};
     // Set when the ports' current values are to be taken as seen without
-    // applying them: at the start, and after the state was restored.
-    std::atomic<bool> resyncControls{true};
+    // applying them: after the state was restored, as they hold what the
+    // host stored beside it.
+    std::atomic<bool> resyncControls{false};
 
     std::atomic<double> tempoBpm{0.0};
     std::atomic<bool> tempoKnown{false};

@@ -276,6 +276,39 @@ TEST(Lv2Controls, TakenWhenTheHostMovesThemNotOverTheRestoredProgram) {
     EXPECT_FLOAT_EQ(f.parameterOf(f.lv2.saveProgram(), kMasterLevelId), 1.0f);
 }
 
+TEST(Lv2Controls, AtTheStartOnlyPortsAwayFromTheirDefaultsAreTaken) {
+    // A data root with one bank: a new instance starts with its program.
+    const fs::path root = fs::path(testing::TempDir()) / "quellor-lv2-bank-root";
+    const fs::path bank = root / "QuellorData" / "Banks" / "Mine";
+    fs::create_directories(bank);
+    const fs::path program = programFile("Banks/01 Keys/Amber Tines");
+    fs::copy_file(program, bank / "Amber Tines.qxlprg", fs::copy_options::overwrite_existing);
+    const char* previous = std::getenv("QUELLOR_ROOT");
+    const std::string kept = previous ? previous : "";
+    setenv("QUELLOR_ROOT", root.c_str(), 1);
+
+    BothFormats f;
+    const float level = f.parameterOf(f.program, kMasterLevelId);
+    const float cutoff = f.parameterOf(f.program, kFilterCutoffId[0]);
+    // Another instance whose host set one port before the first block.
+    Lv2TestHost host;
+    ASSERT_EQ(host.load(QUELLOR_LV2_BUNDLE), "");
+    host.control(kFilterCutoffId[0]) = 0.125f;
+    ASSERT_TRUE(host.start());
+    ASSERT_TRUE(f.lv2.descriptor());
+    f.lv2.run(64);
+    host.run(64);
+    setenv("QUELLOR_ROOT", kept.c_str(), 1);
+
+    // The ports at their defaults leave the bank's program as it is.
+    const std::vector<uint8_t> untouched = f.lv2.saveProgram();
+    EXPECT_FLOAT_EQ(f.parameterOf(untouched, kMasterLevelId), level);
+    EXPECT_FLOAT_EQ(f.parameterOf(untouched, kFilterCutoffId[0]), cutoff);
+    const std::vector<uint8_t> moved = host.saveProgram();
+    EXPECT_FLOAT_EQ(f.parameterOf(moved, kMasterLevelId), level);
+    EXPECT_FLOAT_EQ(f.parameterOf(moved, kFilterCutoffId[0]), 0.125f);
+}
+
 TEST(Lv2Instance, RefusesAHostWithoutUridMap) {
     Lv2TestHost host;
     ASSERT_EQ(host.load(QUELLOR_LV2_BUNDLE), "");

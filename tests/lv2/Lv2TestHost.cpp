@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <cstring>
 #include <dlfcn.h>
+#include <fstream>
 
 Lv2TestHost::Lv2TestHost()
     : left(kMaxFrames), right(kMaxFrames), controls(size_t(kHostParameterCount), 0.0f),
@@ -35,12 +36,25 @@ std::string Lv2TestHost::load(const std::string& bundle) {
     const std::string path = bundle + "/" + lv2names::kPluginBinary;
     library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!library) return std::string("cannot load ") + path + ": " + dlerror();
+    if (!loadDefaults(bundle)) return "no port defaults in " + bundle + "/Quellor.ttl";
     auto entry =
         reinterpret_cast<const LV2_Descriptor* (*)(uint32_t)>(dlsym(library, "lv2_descriptor"));
     if (!entry) return "no lv2_descriptor in " + path;
     for (uint32_t i = 0; (plugin = entry(i)) != nullptr; ++i)
         if (std::strcmp(plugin->URI, lv2names::kPluginUri) == 0) return "";
     return std::string("no plug-in ") + lv2names::kPluginUri + " in " + path;
+}
+
+bool Lv2TestHost::loadDefaults(const std::string& bundle) {
+    // The control ports are described in index order, each with its default.
+    std::ifstream turtle(bundle + "/Quellor.ttl");
+    std::string line;
+    size_t next = 0;
+    while (std::getline(turtle, line) && next < controls.size()) {
+        const size_t at = line.find("lv2:default ");
+        if (at != std::string::npos) controls[next++] = std::stof(line.substr(at + 12));
+    }
+    return next == controls.size();
 }
 
 bool Lv2TestHost::start(double rate) {

@@ -29,7 +29,9 @@ public:
     Lv2TestHost(const Lv2TestHost&) = delete;
     Lv2TestHost& operator=(const Lv2TestHost&) = delete;
 
-    // Loads the plug-in binary; "" on success, else what failed.
+    // Loads the plug-in binary, and the control ports' defaults from the
+    // bundle's description (the ports hold them, as in any host, until a
+    // test sets them); "" on success, else what failed.
     std::string load(const std::string& bundle);
     // Instantiates and activates; false when the plug-in refused.
     bool start(double rate = kSampleRate);
@@ -67,6 +69,7 @@ public:
     const LV2_Feature* const* features() const { return featureList; }
 
 private:
+    bool loadDefaults(const std::string& bundle);
     static LV2_URID mapUri(LV2_URID_Map_Handle handle, const char* uri);
     static const char* unmapUri(LV2_URID_Unmap_Handle handle, LV2_URID urid);
 
