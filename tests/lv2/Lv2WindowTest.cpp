@@ -21,6 +21,8 @@
 #include <chrono>
 #include <cstdlib>
 #include <dlfcn.h>
+#include <fstream>
+#include <iterator>
 #include <memory>
 #include <set>
 #include <string>
@@ -197,6 +199,41 @@ TEST_F(Lv2Window, ASecondWindowIsRefusedAndTheFirstClosesCleanly) {
     handle = open(first, widget);
     ASSERT_NE(handle, nullptr);
     idle(handle, 2);
+    ui->cleanup(handle);
+}
+
+TEST_F(Lv2Window, MovesTheHostsPortsWithAProgramTheInstanceLoads) {
+    HostWindow host;
+    LV2UI_Widget widget = nullptr;
+    LV2UI_Handle handle = open(host, widget);
+    ASSERT_NE(handle, nullptr);
+    idle(handle, 2);
+    host.writes.clear();
+
+    // The host restores a program: the window hands its 43 values to the
+    // host's ports at the next idle.
+    std::ifstream file(std::string(QUELLOR_SOURCE_DIR) + "/examples/demo.qxlprg", std::ios::binary);
+    const std::vector<uint8_t> program((std::istreambuf_iterator<char>(file)),
+                                       std::istreambuf_iterator<char>());
+    ASSERT_FALSE(program.empty());
+    ASSERT_EQ(plugin->restoreProgram(program), LV2_STATE_SUCCESS);
+    idle(handle, 1);
+    std::set<uint32_t> ports;
+    for (const auto& [port, value] : host.writes) {
+        ports.insert(port);
+        EXPECT_TRUE(value >= 0.0f && value <= 1.0f) << port << " " << value;
+    }
+    EXPECT_EQ(ports.size(), size_t(kHostParameterCount));
+    EXPECT_EQ(*ports.begin(), lv2names::parameterPort(0));
+    EXPECT_EQ(*ports.rbegin(), lv2names::parameterPort(kHostParameterCount - 1));
+
+    // The host's own port changes reach the window; other ports and other
+    // formats are ignored.
+    const float value = 0.25f;
+    ui->port_event(handle, lv2names::parameterPort(kMasterLevelId), sizeof value, 0, &value);
+    ui->port_event(handle, lv2names::kEventsPort, sizeof value, 0, &value);
+    ui->port_event(handle, lv2names::parameterPort(0), sizeof value, 1, &value);
+    idle(handle, 1);
     ui->cleanup(handle);
 }
 
