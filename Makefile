@@ -17,7 +17,7 @@ deps:
 
 build: deps
 	@cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-	@cmake --build $(BUILD) --target Quellor quellor-render
+	@cmake --build $(BUILD) --target Quellor Quellor.lv2 quellor-render
 
 demo: build
 	@bash scripts/render-demo.sh $(RENDER)
@@ -87,8 +87,11 @@ install: build
 	@mkdir -p $(HOME)/.vst $(HOME)/.clap
 	@cp $(BUILD)/Quellor.so $(HOME)/.vst/
 	@cp $(BUILD)/Quellor.clap $(HOME)/.clap/
+	@mkdir -p $(HOME)/.lv2
+	@rm -rf $(HOME)/.lv2/Quellor.lv2
+	@cp -r $(BUILD)/Quellor.lv2 $(HOME)/.lv2/
 	@bash scripts/install-data.sh
-	@echo "Installed Quellor.so into $(HOME)/.vst/ and Quellor.clap into $(HOME)/.clap/"
+	@echo "Installed Quellor.so into $(HOME)/.vst/, Quellor.clap into $(HOME)/.clap/ and Quellor.lv2 into $(HOME)/.lv2/"
 
 # Rebuilds the factory data folder from its text sources in sounds/.
 data: deps

@@ -5,6 +5,7 @@
 #
 #   plugin  -> engine, editor, gui and everything below them, vst
 #   clap    -> the same, and plugin's editor factory
+#   lv2     -> as plugin (the LV2 shell beside it)
 #   editor, gui (beside the engine) -> engine and everything below it, vst
 #   engine  -> patch, voice, waves, effects, base, platform
 #   patch   -> voice, waves, base, platform
@@ -20,6 +21,7 @@ cd "$(dirname "$0")/.."
 declare -A allowed=(
     [plugin]="plugin editor gui engine patch voice waves effects base platform vst"
     [clap]="clap plugin editor gui engine patch voice waves effects base platform vst"
+    [lv2]="lv2 editor gui engine patch voice waves effects base platform vst"
     [editor]="editor gui engine patch voice waves effects base platform vst"
     [gui]="gui editor engine patch voice waves effects base platform vst"
     [engine]="engine patch voice waves effects base platform"

@@ -46,6 +46,11 @@ inline constexpr int32_t kFilterCutoffId[2] = {37, 40};
 inline constexpr int32_t kFilterResonanceId[2] = {38, 41};
 inline constexpr int32_t kFilterModeId[2] = {39, 42}; // rounded to 0..3: Off, LowPass, BandPass,
                                                       // HighPass
+// The four on/off host parameters that hosts may show as switches:
+// "Delay: On", "Chorus: Enable", "EQ: Enable", "Reverb: Enable".
+inline constexpr int32_t kHostSwitchIds[] = {kDelayFirstId + kDelayOnOffset,
+                                             kChorusFirstId + kChorusEnableOffset, kEqEnableId,
+                                             kReverbEnableId};
 
 // --- Voice-global values ---
 inline constexpr int32_t kNoInterpolationId = 43; // switch

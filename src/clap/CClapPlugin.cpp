@@ -19,16 +19,9 @@
 
 namespace {
 
-// The four on/off parameters hosts may show as switches: "Delay: On",
-// "Chorus: Enable", "EQ: Enable", "Reverb: Enable". The others run 0..1
-// without steps, as in every other host.
-constexpr int32_t kSwitchParameters[] = {kDelayFirstId + kDelayOnOffset,
-                                         kChorusFirstId + kChorusEnableOffset, kEqEnableId,
-                                         kReverbEnableId};
-
 bool isSwitch(int32_t id) {
-    return std::find(std::begin(kSwitchParameters), std::end(kSwitchParameters), id) !=
-           std::end(kSwitchParameters);
+    return std::find(std::begin(kHostSwitchIds), std::end(kHostSwitchIds), id) !=
+           std::end(kHostSwitchIds);
 }
 
 constexpr const char* kOutputPortName = "Quellor 1/2";

@@ -28,12 +28,6 @@ constexpr size_t kKoreProductPrefixLength = 4;
 // A bank folder's path, the separator and a file name.
 constexpr size_t kProgramPathCapacity = 2 * CBankList::kListEntryCapacity + 2;
 
-// The four on/off parameters the host may show as switches:
-// "Delay: On", "Chorus: Enable", "EQ: Enable", "Reverb: Enable".
-constexpr VstInt32 kSwitchParameters[] = {kDelayFirstId + kDelayOnOffset,
-                                          kChorusFirstId + kChorusEnableOffset, kEqEnableId,
-                                          kReverbEnableId};
-
 // What the plug-in answers yes to; every other capability is a no.
 constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEvent",
                                          "receiveVstTimeInfo"};
@@ -163,7 +157,7 @@ void CVstWrapper::getParameterLabel(VstInt32 index, char* text) {
 
 bool CVstWrapper::getParameterProperties(VstInt32 index, VstParameterProperties* properties) {
     if (!properties) return false;
-    for (VstInt32 id : kSwitchParameters) {
+    for (VstInt32 id : kHostSwitchIds) {
         if (id != index) continue;
         properties->flags = kVstParameterIsSwitch;
         getParameterLabel(index, properties->label);
