@@ -1,17 +1,15 @@
-#!/ usr / bin / env bash
-#The bundle as LV2's own tools see it: lv2ls lists the plug-in, lv2info
-#shows its ports and its window, and sord_validate accepts the Turtle files
-#against the LV2 schemas installed on this machine.
+#!/usr/bin/env bash
+# The bundle as LV2's own tools see it: lv2ls lists the plug-in, lv2info
+# shows its ports and its window, and sord_validate accepts the Turtle files
+# against the LV2 schemas installed on this machine.
 #
-#lv2 - tools.sh BUILD / Quellor.lv2
+#     lv2-tools.sh BUILD/Quellor.lv2
 set -uo pipefail
 bundle=$1
 uri="urn:tavrino:quellor"
 
-for tool in lv2ls lv2info sord_validate;
-do
-    if
-        !command - v "$tool" > / dev / null; then
+for tool in lv2ls lv2info sord_validate; do
+    if ! command -v "$tool" >/dev/null; then
         echo "lv2-tools: skipped: $tool is not installed (Debian lilv-utils, sordi)"
         exit 0
     fi
@@ -22,7 +20,7 @@ fail() {
     exit 1
 }
 
-#A folder with our bundle alone, so that nothing else on the machine answers.
+# A folder with our bundle alone, so that nothing else on the machine answers.
 path=$(mktemp -d)
 trap 'rm -rf "$path"' EXIT
 ln -s "$(cd "$bundle" && pwd)" "$path/Quellor.lv2"
@@ -30,7 +28,7 @@ export LV2_PATH=$path
 
 [ "$(lv2ls)" = "$uri" ] || fail "lv2ls lists '$(lv2ls)', not $uri"
 
-#With the installed specifications beside it, lilv knows the plug - in's class.
+# With the installed specifications beside it, lilv knows the plug-in's class.
 [ -d /usr/lib/lv2 ] && export LV2_PATH=$path:/usr/lib/lv2
 info=$(lv2info "$uri") || fail "lv2info cannot describe $uri"
 expect() {
@@ -43,17 +41,16 @@ expect "http://lv2plug.in/ns/extensions/ui#X11UI"
 expect "QuellorUI.so"
 expect "http://lv2plug.in/ns/ext/state#interface"
 expect "http://lv2plug.in/ns/ext/urid#map"
-#Every port : the events, two outputs, the 43 host parameters.
+# Every port: the events, two outputs, the 43 host parameters.
 ports=$(grep -c "^	Port [0-9]*:" <<<"$info")
 [ "$ports" -eq 46 ] || fail "lv2info shows $ports ports, not 46"
 for name in "MIDI In" "Quellor 1" "Quellor 2" "Master Level" "Delay: TimePre" "EQ: Band 4 Lev" \
-    "Flt2: Mode";
-do
+    "Flt2: Mode"; do
     expect "Name:        $name"
 done
 
-#The schemas : RDF, OWL, DOAP and the others of schemas.lv2, and every LV2
-#specification bundle installed with lv2 - dev.
+# The schemas: RDF, OWL, DOAP and the others of schemas.lv2, and every LV2
+# specification bundle installed with lv2-dev.
 specs=()
 [ -d /usr/lib/lv2/schemas.lv2 ] && specs+=(/usr/lib/lv2/schemas.lv2/*.ttl)
 for manifest in /usr/lib/lv2/*.lv2/manifest.ttl; do

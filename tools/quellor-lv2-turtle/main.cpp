@@ -20,6 +20,7 @@ namespace {
 
 const char* const kPrefixes = "@prefix atom: <http://lv2plug.in/ns/ext/atom#> .\n"
                               "@prefix doap: <http://usefulinc.com/ns/doap#> .\n"
+                              "@prefix foaf: <http://xmlns.com/foaf/0.1/> .\n"
                               "@prefix lv2: <http://lv2plug.in/ns/lv2core#> .\n"
                               "@prefix midi: <http://lv2plug.in/ns/ext/midi#> .\n"
                               "@prefix rdfs: <http://www.w3.org/2000/01/rdf-schema#> .\n"
@@ -72,8 +73,9 @@ std::string pluginDescription() {
     std::ostringstream out;
     out << kPrefixes;
     out << "<" << lv2names::kPluginUri << ">\n"
-        << "    a lv2:Plugin, lv2:InstrumentPlugin ;\n"
+        << "    a lv2:Plugin, lv2:InstrumentPlugin, doap:Project ;\n"
         << "    doap:name \"Quellor\" ;\n"
+        << "    doap:maintainer [ a foaf:Person ; foaf:name \"Tavrino\" ] ;\n"
         << "    rdfs:comment \"Phase-modulation synthesizer: eight operators and two filters "
            "per voice, a sample layer, breakpoint envelopes, chord-following sequencers and "
            "effects.\" ;\n"
