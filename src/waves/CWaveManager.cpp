@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 // The constant 2 pi used for the harmonic sums.
@@ -23,6 +24,9 @@ double finiteOrZero(double x) {
     return std::isfinite(x) ? x : 0.0;
 }
 
+// What every operator reads before its first wave arrives; never written.
+const float kSilentTable[CWaveManager::kTableFloats] = {};
+
 constexpr int32_t kSineValues = CWaveManager::kHarmonicCount * CWaveManager::kSegmentCount;
 
 // Harmonic n's value at sample r of a cycle with no start phase, the same
@@ -42,11 +46,10 @@ const double* harmonicSines() {
 } // namespace
 
 CWaveManager::CWaveManager() {
-    // A silent spectrum builds a table of zeros, so the tables start as zeros
-    // without building anything; the staging tables come with the first wave
-    // staged.
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        tables[i].reset(new float[kTableFloats]());
+    // A silent spectrum builds a table of zeros: until its first wave arrives,
+    // every operator reads the one silent table all instances share.
+    for (const float*& t : readable)
+        t = kSilentTable;
 }
 
 CWaveManager::~CWaveManager() = default;
@@ -85,9 +88,19 @@ void CWaveManager::publishWave(int32_t operatorIndex, const double* amplitudes,
 
 bool CWaveManager::takePublished() {
     if (!handOver.tryBeginRead()) return false;
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        if (stagedWaves & (1u << i))
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        if (!(stagedWaves & (1u << i))) continue;
+        if (tables[i]) {
+            // In place: the pointers the voices hold stay valid.
             std::memcpy(tables[i].get(), staged[i].get(), sizeof(float) * kTableFloats);
+        } else {
+            // The operator's first wave: its staging table becomes its table
+            // (no copy, nothing freed); the voices leave the silent table at
+            // their next table choice.
+            tables[i] = std::move(staged[i]);
+            readable[i] = tables[i].get();
+        }
+    }
     stagedWaves = 0;
     handOver.endRead();
     return true;

@@ -11,7 +11,10 @@
 // selectTable) and keep pointers into them. An editing thread never writes
 // those: it builds a wave into a staging table and hands it over (CHandOver);
 // the audio thread copies it into the table the voices read at the start of a
-// block (takePublished). So no voice ever reads a table halfway rebuilt, the
+// block (takePublished); an operator's first wave needs no copy, its staging
+// table becomes the operator's own (the renderer builds all eight waves while
+// it is made, before any voice plays, so no voice holds on to the silent
+// table). So no voice ever reads a table halfway rebuilt, the
 // pointers the voices hold stay valid, and the audio thread never waits for a
 // rebuild.
 #pragma once
@@ -31,8 +34,8 @@ public:
     static constexpr int32_t kLevelFloats = kSegmentCount * kCoefficientsPerSegment;
     static constexpr int32_t kTableFloats = kLevelCount * kLevelFloats;
 
-    // Main thread: allocates the eight tables, silent (all zeros) until the
-    // renderer builds them from the program.
+    // Main thread: every operator silent (reading a table of zeros that all
+    // instances share) until the renderer builds its wave from the program.
     CWaveManager();
     virtual ~CWaveManager();
     CWaveManager(const CWaveManager&) = delete;
@@ -81,7 +84,7 @@ public:
     // clamped as in selectTable), for callers that keep the level of a held
     // frequency.
     const float* levelTable(int32_t operatorIndex, int32_t level) const {
-        return tables[clampIndex(operatorIndex)].get() + level * kLevelFloats;
+        return readable[clampIndex(operatorIndex)] + level * kLevelFloats;
     }
 
     // Editing thread (the editor's wave display): the full wave of table
@@ -89,9 +92,7 @@ public:
     float evaluate(int32_t operatorIndex, double phase) const;
 
     // The whole table of one operator (kTableFloats floats), for inspection.
-    const float* table(int32_t operatorIndex) const {
-        return tables[clampIndex(operatorIndex)].get();
-    }
+    const float* table(int32_t operatorIndex) const { return readable[clampIndex(operatorIndex)]; }
 
 private:
     static int32_t clampIndex(int32_t operatorIndex) {
@@ -99,7 +100,9 @@ private:
         return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
     }
 
-    // What the voices read (the audio thread's).
+    // What the voices read (the audio thread's): each operator's own table
+    // once its first wave has arrived, the shared silent table before.
+    const float* readable[kOperatorCount];
     std::unique_ptr<float[]> tables[kOperatorCount];
     void dropTakenStaging();
 

@@ -133,6 +133,7 @@ TEST(CWaveManager, StagedWavesArriveWholeWhenStagingIsGivenBack) {
     EXPECT_NEAR(waves.evaluate(0, 0.0), 0.999f, 1e-4f); // cos at the start
     EXPECT_TRUE(waves.takePublished());
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), waves.table(0)));
+    const float* held = waves.levelTable(0, 5); // as a voice keeps it
 
     waves.releaseTaken(); // taken: given back, nothing new to hand over
     EXPECT_FALSE(waves.takePublished());
@@ -144,4 +145,9 @@ TEST(CWaveManager, StagedWavesArriveWholeWhenStagingIsGivenBack) {
     EXPECT_NEAR(levelPeak(waves, 1, 0), 0.999f, 1e-6f);
     EXPECT_TRUE(std::equal(expected.begin(), expected.end(), waves.table(0)));
     EXPECT_NEAR(waves.evaluate(1, 0.25), 0.999f, 1e-4f);
+
+    // Later waves of an operator arrive in the table its voices hold.
+    waves.buildWave(0, sine.amplitudes, sine.phases, 0.0);
+    EXPECT_EQ(waves.levelTable(0, 5), held);
+    EXPECT_NEAR(levelPeak(waves, 0, 5), 0.999f, 1e-6f);
 }
