@@ -32,6 +32,9 @@ public:
     }
     // Writer: the staging copy goes to the reader as it stands.
     void publish() { state.store(kReady, std::memory_order_release); }
+    // Writer: nothing to hand over after all (only when nothing taken back by
+    // beginWrite is left unread).
+    void withdraw() { state.store(kIdle, std::memory_order_release); }
 
     // Reader: true when a published staging copy is there; it is then the
     // caller's to read until endRead(). Never waits.

@@ -25,10 +25,12 @@ constexpr double kLineSeconds = 0.05; // slots of the input delay line
 // The input delay line runs at its shortest pass (about five samples), wet only.
 constexpr double kLineRate = 3.0, kLineDepth = 1.0;
 
-void allocate(std::vector<float>& buffer, int32_t& length, int32_t tuning, double rate) {
+// Left uninitialised: a new buffer is cleared at the start of the first block
+// that runs the reverb.
+void allocate(std::unique_ptr<float[]>& buffer, int32_t& length, int32_t tuning, double rate) {
     length = int32_t(double(tuning) * rate / kTuningRate);
     if (length < 1) length = 1;
-    buffer = std::vector<float>(size_t(length), 0.0f);
+    buffer.reset(new float[size_t(length)]);
 }
 } // namespace
 
@@ -110,8 +112,7 @@ void CReverb::clearNow() {
         const int count = stages == combs ? kCombs : kAllpasses;
         for (int k = 0; k < count; ++k)
             for (Line& line : stages[k].part) {
-                for (float& s : line.buffer)
-                    s = 0.0f;
+                std::fill(line.buffer.get(), line.buffer.get() + line.length, 0.0f);
                 line.index = 0;
                 line.store = 0.0f;
             }
@@ -136,8 +137,8 @@ void CReverb::runComb(Stage& comb, const float* input, int32_t frames, float fb,
     const float undamped = 1.0f - damp;
     Line& l = comb.part[0];
     Line& r = comb.part[1];
-    float* bufL = l.buffer.data();
-    float* bufR = r.buffer.data();
+    float* bufL = l.buffer.get();
+    float* bufR = r.buffer.get();
     float* sumL = wetSignal[0];
     float* sumR = wetSignal[1];
     const int32_t lengthL = l.length, lengthR = r.length;
@@ -166,8 +167,8 @@ void CReverb::runComb(Stage& comb, const float* input, int32_t frames, float fb,
 void CReverb::runAllpass(Stage& allpass, int32_t frames) {
     Line& l = allpass.part[0];
     Line& r = allpass.part[1];
-    float* bufL = l.buffer.data();
-    float* bufR = r.buffer.data();
+    float* bufL = l.buffer.get();
+    float* bufR = r.buffer.get();
     float* sL = wetSignal[0];
     float* sR = wetSignal[1];
     const int32_t lengthL = l.length, lengthR = r.length;

@@ -12,7 +12,6 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
-#include <vector>
 
 class CReverb {
 public:
@@ -71,7 +70,7 @@ private:
     static constexpr int32_t kMaxBlock = 1024; // frames per pass through the scratch buffer
 
     struct Line {
-        std::vector<float> buffer;
+        std::unique_ptr<float[]> buffer; // length samples
         int32_t length = 0;
         int32_t index = 0;
         float store = 0.0f; // comb low-pass state

@@ -4,6 +4,8 @@
 #include "base/SampleGuard.h"
 #include "base/ValueIds.h"
 
+#include <algorithm>
+
 namespace {
 constexpr double kDefaultRate = 44100.0;
 constexpr double kBufferSeconds = 4.0;
@@ -76,9 +78,13 @@ void CStereoDelay::setTempo(double bpm) {
 
 void CStereoDelay::setSampleRate(double rate) {
     sampleRate = limitSampleRate(rate, sampleRate > 0.0 ? sampleRate : kDefaultRate);
-    capacity = int32_t(sampleRate * kBufferSeconds);
-    for (std::vector<float>* buffer : {&preLeft, &preRight, &lineLeft, &lineRight})
-        *buffer = std::vector<float>(size_t(capacity));
+    const int32_t size = int32_t(sampleRate * kBufferSeconds);
+    if (size != capacity) {
+        // Left uninitialised: the guard pattern is written as the lines reach it.
+        for (std::unique_ptr<float[]>* buffer : {&preLeft, &preRight, &lineLeft, &lineRight})
+            buffer->reset(new float[size_t(size)]);
+        capacity = size;
+    }
     prePos = leftPos = rightPos = 0;
     refill();
     updateDerived();
@@ -128,13 +134,24 @@ bool CStereoDelay::applyValue(int32_t id, double x) {
 }
 
 void CStereoDelay::refill() {
-    for (std::vector<float>* buffer : {&preLeft, &preRight, &lineLeft, &lineRight}) {
-        float level = kGuardLevel;
-        for (float& sample : *buffer) {
-            sample = level;
-            level = -level;
-        }
+    preFilled = leftFilled = rightFilled = 0;
+}
+
+// Writes the guard pattern (even samples +level, odd -level) into the samples
+// of one or two buffers that a block starting at `position` will visit and
+// that hold nothing written since the last refill. A block visits position
+// onwards and, once it wraps, 0..length; either way every sample it visits
+// lies below `end`.
+void CStereoDelay::guardAhead(float* first, float* second, int32_t& filled, int32_t position,
+                              int32_t length, int32_t frames) const {
+    int64_t end = std::min(int64_t(position) + frames, int64_t(length) + 1);
+    end = std::min(std::max(end, int64_t(position) + 1), int64_t(capacity));
+    for (int32_t i = filled; i < end; ++i) {
+        const float level = (i & 1) ? -kGuardLevel : kGuardLevel;
+        first[i] = level;
+        if (second) second[i] = level;
     }
+    if (end > filled) filled = int32_t(end);
 }
 
 void CStereoDelay::updateDerived() {
@@ -178,10 +195,13 @@ void CStereoDelay::process(float* left, float* right, int32_t frames) {
     int32_t pp = prePos, lp = leftPos, rp = rightPos;
     const float dryG = dryThrough, llG = leftToLeft, lrG = leftToRight;
     const float rrG = rightToRight, rlG = rightToLeft, wetG = wetGain, fbG = feedbackGain;
-    float* pre0 = preLeft.data();
-    float* pre1 = preRight.data();
-    float* lineL = lineLeft.data();
-    float* lineR = lineRight.data();
+    float* pre0 = preLeft.get();
+    float* pre1 = preRight.get();
+    float* lineL = lineLeft.get();
+    float* lineR = lineRight.get();
+    guardAhead(pre0, pre1, preFilled, pp, pLen, frames);
+    guardAhead(lineL, nullptr, leftFilled, lp, lLen, frames);
+    guardAhead(lineR, nullptr, rightFilled, rp, rLen, frames);
     for (int32_t n = 0; n < frames; ++n) {
         const float a = left[n], b = right[n];
         const float pa = pre0[pp], pb = pre1[pp];

@@ -8,13 +8,13 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
+#include <memory>
 
 class CStereoDelay {
 public:
-    // Allocates 4 s buffers for 44100 Hz. Defaults: off, pre time 100 and line
-    // times 1300 (both limited to 3998 ms), pans centred, feedback 0.5,
-    // balance 0.5, wet 0.7, sync off, tempo 120.
+    // Reserves 4 s buffers for 44100 Hz (untouched until the delay runs). Defaults: off, pre time
+    // 100 and line times 1300 (both limited to 3998 ms), pans centred, feedback 0.5, balance 0.5,
+    // wet 0.7, sync off, tempo 120.
     CStereoDelay();
     virtual ~CStereoDelay() = default;
 
@@ -32,16 +32,18 @@ public:
     void setBalance(double v);  // 0 only the pre-delayed dry, 1 only the lines
     void setWet(double v);      // wet gain v^2
     void setSync(double v);     // on above 0.5
-    // On from 0.5; switching also refills the buffers so that old echoes do
-    // not return (touches every buffer sample: call from a control thread).
+    // On from 0.5; switching also forgets the buffers' contents so that old
+    // echoes do not return.
     void setOn(double v);
     // Beats per minute, limited to 10..300 (NaN ignored).
     void setTempo(double bpm);
 
     // Control thread, never while process runs: reallocates the buffers for
-    // `rate` Hz (8000..384000), refills them and restarts every position.
+    // `rate` Hz (8000..384000) when their size changes, forgets their contents
+    // and restarts every position.
     void setSampleRate(double rate);
-    // Control thread: recomputes the derived values and refills the buffers.
+    // Control thread: recomputes the derived values and forgets the buffers'
+    // contents.
     void reset();
 
     // Value IDs 3..12 in their patch order (pre time, left time, left pan,
@@ -61,9 +63,16 @@ public:
 private:
     void updateDerived();
     void refill();
+    void guardAhead(float* first, float* second, int32_t& filled, int32_t position, int32_t length,
+                    int32_t frames) const;
 
-    std::vector<float> preLeft, preRight, lineLeft, lineRight;
+    // A buffer's samples from `filled` on hold nothing the delay wrote since
+    // the last refill: they read as the guard pattern, which process writes
+    // just before the positions it is about to visit. So refilling costs
+    // nothing, and memory is touched only as far as the lines reach.
+    std::unique_ptr<float[]> preLeft, preRight, lineLeft, lineRight;
     int32_t capacity = 0;
+    int32_t preFilled = 0, leftFilled = 0, rightFilled = 0;
     int32_t prePos = 0, leftPos = 0, rightPos = 0;
     int32_t preLen = 3, leftLen = 3, rightLen = 3;
 

@@ -68,6 +68,8 @@ std::vector<std::string> CProgramLoader::installProgram(const CProgram& incoming
         applyAllParametersLocked(samples);
         r.exchangeFade.finish();
     }
+    // The voices have taken the new waves.
+    r.waveManager.releaseTaken();
     // The host hears of the values only now: it may not hold up the audio thread.
     if (notifyHost && r.host)
         for (int32_t id = 0; id < kHostParameterCount; ++id)

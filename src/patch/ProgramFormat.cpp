@@ -357,21 +357,29 @@ bool saveProgram(CProgram& p, CMemAssembler& w) {
     return ok;
 }
 
-bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune) {
-    std::unique_ptr<CProgram> scratch(new (std::nothrow) CProgram);
-    return scratch && loadProgram(program, reader, applyFineTune, *scratch);
-}
-
+namespace {
 // The block is parsed into a copy of the program and taken over only when all
 // of it is good, so a damaged block leaves the program as it was.
-bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune, CProgram& scratch) {
-    scratch = program;
+bool parseIntoCopy(CProgram& program, CMemAssembler& reader, bool applyFineTune, CProgram& copy) {
     double fineTune = 0.5;
     bool haveFineTune = false;
-    if (!parseProgram(scratch, reader, fineTune, haveFineTune)) return false;
-    program = scratch;
+    if (!parseProgram(copy, reader, fineTune, haveFineTune)) return false;
+    program = copy;
     if (applyFineTune && haveFineTune) program.setValue(kFineTuneId, fineTune);
     return true;
+}
+} // namespace
+
+bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune) {
+    // Made as a copy at once: a program built only to be overwritten costs as
+    // much again.
+    std::unique_ptr<CProgram> scratch(new (std::nothrow) CProgram(program));
+    return scratch && parseIntoCopy(program, reader, applyFineTune, *scratch);
+}
+
+bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune, CProgram& scratch) {
+    scratch = program;
+    return parseIntoCopy(program, reader, applyFineTune, scratch);
 }
 
 bool saveSequencer(const CProgram& p, int which, CMemAssembler& w) {

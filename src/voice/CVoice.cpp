@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <new>
 
 namespace {
 constexpr double kReferenceNote = 69.0;
@@ -153,8 +154,7 @@ void CVoice::freshStart(double n, uint8_t velocity, const CEnvelope* programEnve
     envelopeCountValue = count;
     mustFinish = 0;
     for (int32_t i = 0; i < count; ++i) {
-        CEnvelope& e = envelopes[i];
-        e = programEnvelopes[i];
+        CEnvelope& e = *new (&envelopes[i]) CEnvelope(programEnvelopes[i]);
         if (!e.freeRunning) e.start(0.0);
         e.rate = rateFactor(e, n, velocity);
         e.finishedCounted = false;

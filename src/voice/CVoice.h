@@ -32,6 +32,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <type_traits>
 
 class IVoiceContext;
 class CWaveManager;
@@ -245,7 +246,18 @@ private:
     // Modules.
     COperator operators[kOperatorCount];
     CVoiceFilter filters[kFilterCount];
-    CEnvelope envelopes[kMaxEnvelopes];
+    // The voice's own copies of the program's envelopes, each made when a note
+    // starts with it: until then a slot is never written, so the memory of
+    // slots no note has used yet is not touched.
+    union EnvelopeSlots {
+        EnvelopeSlots() {}
+        CEnvelope& operator[](int32_t i) { return slot[i]; }
+        const CEnvelope& operator[](int32_t i) const { return slot[i]; }
+        CEnvelope slot[kMaxEnvelopes];
+    } envelopes;
+    static_assert(std::is_trivially_copyable_v<CEnvelope> &&
+                      std::is_trivially_destructible_v<CEnvelope>,
+                  "envelope slots are copied in whole and never destroyed");
 
     // Compiled matrix and the operators that run this tick (bit k: operator
     // k). Matrix nodes 0..7 are the operators' phase inputs and outputs, 8..9

@@ -3,6 +3,7 @@
 #include <cmath>
 #include <cstring>
 #include <new>
+#include <utility>
 
 namespace {
 // The constant 2 pi used for the harmonic sums.
@@ -22,21 +23,55 @@ constexpr float kOneAndHalf = 1.5f;
 double finiteOrZero(double x) {
     return std::isfinite(x) ? x : 0.0;
 }
+
+// What every operator reads before its first wave arrives; never written.
+const float kSilentTable[CWaveManager::kTableFloats] = {};
+
+constexpr int32_t kSineValues = CWaveManager::kHarmonicCount * CWaveManager::kSegmentCount;
+
+// Harmonic n's value at sample r of a cycle with no start phase, the same
+// double that the harmonic sum computes for it. Built once per process and
+// only read after that, so every instance shares one copy.
+const double* harmonicSines() {
+    static const std::unique_ptr<double[]> sines = [] {
+        std::unique_ptr<double[]> values(new double[kSineValues]);
+        for (int32_t q = 0; q < CWaveManager::kHarmonicCount; ++q)
+            for (int32_t r = 0; r < CWaveManager::kSegmentCount; ++r)
+                values[q * CWaveManager::kSegmentCount + r] =
+                    std::sin(kTwoPi * (double(r) / CWaveManager::kSegmentCount * (q + 1) + 0.0));
+        return values;
+    }();
+    return sines.get();
+}
 } // namespace
 
 CWaveManager::CWaveManager() {
-    static const double zeros[kHarmonicCount] = {};
-    for (int32_t i = 0; i < kOperatorCount; ++i) {
-        tables[i].reset(new float[kTableFloats]);
-        std::memset(tables[i].get(), 0, sizeof(float) * kTableFloats);
-        staged[i].reset(new float[kTableFloats]);
-        std::memset(staged[i].get(), 0, sizeof(float) * kTableFloats);
-    }
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        buildWave(i, zeros, zeros, 0.0);
+    // A silent spectrum builds a table of zeros: until its first wave arrives,
+    // every operator reads the one silent table all instances share.
+    for (const float*& t : readable)
+        t = kSilentTable;
 }
 
 CWaveManager::~CWaveManager() = default;
+
+void CWaveManager::beginEdit() {
+    handOver.beginWrite();
+    dropTakenStaging();
+}
+
+void CWaveManager::releaseTaken() {
+    handOver.beginWrite();
+    dropTakenStaging();
+    if (stagedWaves)
+        handOver.publish();
+    else
+        handOver.withdraw();
+}
+
+void CWaveManager::dropTakenStaging() {
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        if (!(stagedWaves & (1u << i))) staged[i].reset();
+}
 
 void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                              double offset) {
@@ -53,9 +88,19 @@ void CWaveManager::publishWave(int32_t operatorIndex, const double* amplitudes,
 
 bool CWaveManager::takePublished() {
     if (!handOver.tryBeginRead()) return false;
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        if (stagedWaves & (1u << i))
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        if (!(stagedWaves & (1u << i))) continue;
+        if (tables[i]) {
+            // In place: the pointers the voices hold stay valid.
             std::memcpy(tables[i].get(), staged[i].get(), sizeof(float) * kTableFloats);
+        } else {
+            // The operator's first wave: its staging table becomes its table
+            // (no copy, nothing freed); the voices leave the silent table at
+            // their next table choice.
+            tables[i] = std::move(staged[i]);
+            readable[i] = tables[i].get();
+        }
+    }
     stagedWaves = 0;
     handOver.endRead();
     return true;
@@ -66,6 +111,11 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
     if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
     std::unique_ptr<float[]> scratch(new (std::nothrow) float[kHarmonicCount * kRowFloats]);
     if (!scratch) return;
+    if (!staged[operatorIndex]) {
+        staged[operatorIndex].reset(new (std::nothrow) float[kTableFloats]);
+        if (!staged[operatorIndex]) return;
+    }
+    const double* sines = harmonicSines();
 
     const float start = float(finiteOrZero(offset));
     float sum[kRowFloats];
@@ -78,10 +128,20 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
         const int32_t n = q + 1;
         const double amplitude = finiteOrZero(amplitudes[q]);
         const double phase = finiteOrZero(phases[q]);
-        for (int32_t r = 0; r < kSegmentCount; ++r) {
-            const double angle = kTwoPi * (double(r) / kSegmentCount * n + phase);
-            sum[r] = float(sum[r] + std::sin(angle) * amplitude);
-            if (std::fabs(sum[r]) > peak) peak = std::fabs(sum[r]);
+        // A silent harmonic adds exactly nothing (sum + 0 x sine is sum), so
+        // its row repeats the one before.
+        if (amplitude != 0.0 && phase == 0.0) {
+            const double* sine = sines + q * kSegmentCount;
+            for (int32_t r = 0; r < kSegmentCount; ++r) {
+                sum[r] = float(sum[r] + sine[r] * amplitude);
+                if (std::fabs(sum[r]) > peak) peak = std::fabs(sum[r]);
+            }
+        } else if (amplitude != 0.0) {
+            for (int32_t r = 0; r < kSegmentCount; ++r) {
+                const double angle = kTwoPi * (double(r) / kSegmentCount * n + phase);
+                sum[r] = float(sum[r] + std::sin(angle) * amplitude);
+                if (std::fabs(sum[r]) > peak) peak = std::fabs(sum[r]);
+            }
         }
         for (int32_t g = 0; g < kGuardSamples; ++g)
             sum[kSegmentCount + g] = sum[g];
@@ -92,11 +152,16 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
     for (int32_t i = 0; i < kHarmonicCount * kRowFloats; ++i)
         scratch[i] *= gain;
 
-    // Row q (harmonics 1 .. q + 1) becomes level 31 - q.
+    // Row q (harmonics 1 .. q + 1) becomes level 31 - q. A row that a silent
+    // harmonic left equal to the one before gives the same coefficients.
     float* table = staged[operatorIndex].get();
     for (int32_t q = 0; q < kHarmonicCount; ++q) {
         const float* row = &scratch[q * kRowFloats];
         float* level = table + (kLevelCount - 1 - q) * kLevelFloats;
+        if (q > 0 && !(finiteOrZero(amplitudes[q]) != 0.0)) {
+            std::memcpy(level, level + kLevelFloats, sizeof(float) * kLevelFloats);
+            continue;
+        }
         for (int32_t j = 0; j < kSegmentCount; ++j) {
             const float yPrev = row[j == 0 ? kSegmentCount - 1 : j - 1];
             const float y0 = row[j];
@@ -113,6 +178,7 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
             segment[3] = c3;
         }
     }
+    std::memcpy(shapes[operatorIndex], table, sizeof shapes[operatorIndex]);
     stagedWaves |= 1u << operatorIndex;
 }
 
@@ -142,6 +208,6 @@ float CWaveManager::evaluate(int32_t operatorIndex, double phase) const {
     else if (a > 0.0)
         j = int32_t(a);
     const float d = float(a - j);
-    const float* c = staged[clampIndex(operatorIndex)].get() + j * kCoefficientsPerSegment;
+    const float* c = shapes[clampIndex(operatorIndex)] + j * kCoefficientsPerSegment;
     return ((c[3] * d + c[2]) * d + c[1]) * d + c[0];
 }

@@ -11,7 +11,10 @@
 // selectTable) and keep pointers into them. An editing thread never writes
 // those: it builds a wave into a staging table and hands it over (CHandOver);
 // the audio thread copies it into the table the voices read at the start of a
-// block (takePublished). So no voice ever reads a table halfway rebuilt, the
+// block (takePublished); an operator's first wave needs no copy, its staging
+// table becomes the operator's own (the renderer builds all eight waves while
+// it is made, before any voice plays, so no voice holds on to the silent
+// table). So no voice ever reads a table halfway rebuilt, the
 // pointers the voices hold stay valid, and the audio thread never waits for a
 // rebuild.
 #pragma once
@@ -31,8 +34,8 @@ public:
     static constexpr int32_t kLevelFloats = kSegmentCount * kCoefficientsPerSegment;
     static constexpr int32_t kTableFloats = kLevelCount * kLevelFloats;
 
-    // Main thread: allocates the eight tables and builds each from an all-zero
-    // spectrum (silent until the renderer builds them from the program).
+    // Main thread: every operator silent (reading a table of zeros that all
+    // instances share) until the renderer builds its wave from the program.
     CWaveManager();
     virtual ~CWaveManager();
     CWaveManager(const CWaveManager&) = delete;
@@ -40,8 +43,9 @@ public:
 
     // ---- editing threads, one at a time (the owner serialises them) ----
     // Waves staged between beginEdit and publish reach the voices together;
-    // until then the voices go on with the tables they have.
-    void beginEdit() { handOver.beginWrite(); }
+    // until then the voices go on with the tables they have. The staging
+    // tables of waves the voices have taken are given back here.
+    void beginEdit();
     // Allocates scratch memory, not for the audio thread. Builds the wave of
     // operatorIndex (ignored outside 0..7) from 32 harmonic amplitudes (linear),
     // 32 harmonic start phases (cycles) and a constant offset every sample
@@ -50,6 +54,10 @@ public:
     void stageWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                    double offset);
     void publish() { handOver.publish(); }
+    // Gives back the staging tables of every wave the voices have taken (a
+    // staging table is as large as the table itself, and a wave waits in it
+    // only until the next block). A wave still waiting keeps its table.
+    void releaseTaken();
     // One wave, staged and handed over.
     void publishWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
                      double offset);
@@ -76,17 +84,15 @@ public:
     // clamped as in selectTable), for callers that keep the level of a held
     // frequency.
     const float* levelTable(int32_t operatorIndex, int32_t level) const {
-        return tables[clampIndex(operatorIndex)].get() + level * kLevelFloats;
+        return readable[clampIndex(operatorIndex)] + level * kLevelFloats;
     }
 
     // Editing thread (the editor's wave display): the full wave of table
-    // min(operatorIndex, 7) at phase (cycles, 0..1), as last built.
+    // min(operatorIndex, 7) at phase (cycles, 0..1), as last staged.
     float evaluate(int32_t operatorIndex, double phase) const;
 
     // The whole table of one operator (kTableFloats floats), for inspection.
-    const float* table(int32_t operatorIndex) const {
-        return tables[clampIndex(operatorIndex)].get();
-    }
+    const float* table(int32_t operatorIndex) const { return readable[clampIndex(operatorIndex)]; }
 
 private:
     static int32_t clampIndex(int32_t operatorIndex) {
@@ -94,11 +100,18 @@ private:
         return operatorIndex < kOperatorCount ? operatorIndex : kOperatorCount - 1;
     }
 
-    // What the voices read (the audio thread's).
+    // What the voices read (the audio thread's): each operator's own table
+    // once its first wave has arrived, the shared silent table before.
+    const float* readable[kOperatorCount];
     std::unique_ptr<float[]> tables[kOperatorCount];
-    // The waves as last built (the editing thread's; the audio thread's while
-    // it takes them), and which of them are new.
+    void dropTakenStaging();
+
+    // The waves staged and not yet taken (the editing thread's; the audio
+    // thread's while it takes them; made when a wave is staged, given back
+    // once taken), and which of them are new.
     std::unique_ptr<float[]> staged[kOperatorCount];
     uint32_t stagedWaves = 0;
+    // The full wave (level 0) of each operator as last staged, for evaluate.
+    float shapes[kOperatorCount][kLevelFloats] = {};
     CHandOver handOver;
 };

@@ -4,7 +4,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 #include <vector>
 
@@ -141,6 +143,60 @@ TEST(CStereoDelay, SwitchingOnDropsOldEchoes) {
         ASSERT_NEAR(l2[i], 0.0f, kSilence) << i;
         ASSERT_NEAR(r2[i], 0.0f, kSilence) << i;
     }
+}
+
+// With the left line panned hard left, the right line hard right, no feedback
+// and silent input, each output is exactly what its line held at the position
+// read. Whatever the delay forgot (switched on, new rate) or never reached (a
+// line made longer) must read as the guard pattern of its buffer position,
+// whatever the block lengths: +1e-7 at even positions, -1e-7 at odd ones.
+TEST(CStereoDelay, ForgottenAndUnreachedSamplesReadAsTheGuardPattern) {
+    auto guard = [](size_t position) { return position % 2 ? -1e-7f : 1e-7f; };
+    const int32_t blocks[] = {1, 7, 4096, 300, 2, 512};
+    auto silence = [&](CStereoDelay& delay, std::vector<float>& left, std::vector<float>& right,
+                       size_t frames) {
+        left.assign(frames, 0.0f);
+        right.assign(frames, 0.0f);
+        for (size_t done = 0, b = 0; done < frames; ++b) {
+            const size_t n = std::min(frames - done, size_t(blocks[b % std::size(blocks)]));
+            delay.process(&left[done], &right[done], int32_t(n));
+            done += n;
+        }
+    };
+    auto play = [](CStereoDelay& delay, size_t frames) {
+        std::vector<float> left = noise(frames, 7), right = noise(frames, 8);
+        inBlocks(left, right, 512, [&](float* l, float* r, int32_t n) { delay.process(l, r, n); });
+    };
+    std::vector<float> left, right;
+
+    // Switched on again after 5000 frames: both lines forget everything.
+    EchoFixture on(0.0, 1.0, 0.0, 1.0);
+    play(on.delay, 5000);
+    on.delay.setOn(1.0);
+    silence(on.delay, left, right, 4000);
+    for (size_t k = 0; k < EchoFixture::kLeft; ++k)
+        ASSERT_EQ(left[k], guard((5000 + k) % EchoFixture::kLeft)) << k;
+    for (size_t k = 0; k < EchoFixture::kRight; ++k)
+        ASSERT_EQ(right[k], guard((5000 + k) % EchoFixture::kRight)) << k;
+    for (size_t k = 0; k < left.size(); ++k)
+        ASSERT_LE(std::fabs(left[k]) + std::fabs(right[k]), 2e-7f) << k;
+
+    // A new rate restarts every position on forgotten buffers.
+    EchoFixture rate(0.0, 1.0, 0.0, 1.0);
+    play(rate.delay, 5000);
+    rate.delay.setSampleRate(48000.0);
+    silence(rate.delay, left, right, size_t(rate.delay.leftLength()) + 1);
+    for (size_t k = 0; k < left.size(); ++k)
+        ASSERT_EQ(left[k], guard(k)) << k;
+
+    // The left line made longer after 3000 frames at length 616: positions
+    // 532..616 still hold the noise, the ones beyond were never reached.
+    EchoFixture longer(0.0, 1.0, 0.0, 1.0);
+    play(longer.delay, 3000);
+    longer.delay.setLeftTime(0.2); // length 2333
+    silence(longer.delay, left, right, 2334 - 532);
+    for (size_t k = 617 - 532; k < left.size(); ++k)
+        ASSERT_EQ(left[k], guard(532 + k)) << k;
 }
 
 TEST(CStereoDelay, AppliesItsOwnValueIds) {

@@ -111,3 +111,43 @@ TEST(CWaveManager, NonFiniteSpectrumValuesCountAsZero) {
         std::all_of(t, t + CWaveManager::kTableFloats, [](float x) { return std::isfinite(x); }));
     EXPECT_NEAR(levelPeak(waves, 0, 0), 0.999f, 1e-5f);
 }
+
+// The staging memory of taken waves is given back; a wave still waiting for
+// the voices keeps it and arrives whole, and the display shows the last wave
+// staged, whether or not the voices have it yet.
+TEST(CWaveManager, StagedWavesArriveWholeWhenStagingIsGivenBack) {
+    CWaveManager waves;
+    Spectrum sine;
+    sine.amplitudes[0] = 1.0;
+    Spectrum third;
+    third.amplitudes[2] = 1.0;
+    third.phases[2] = 0.25;
+    CWaveManager reference;
+    reference.buildWave(0, third.amplitudes, third.phases, 0.0);
+    const std::vector<float> expected(reference.table(0),
+                                      reference.table(0) + CWaveManager::kTableFloats);
+
+    waves.publishWave(0, third.amplitudes, third.phases, 0.0);
+    waves.releaseTaken(); // not yet taken: must stay
+    EXPECT_EQ(levelPeak(waves, 0, 0), 0.0f);
+    EXPECT_NEAR(waves.evaluate(0, 0.0), 0.999f, 1e-4f); // cos at the start
+    EXPECT_TRUE(waves.takePublished());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), waves.table(0)));
+    const float* held = waves.levelTable(0, 5); // as a voice keeps it
+
+    waves.releaseTaken(); // taken: given back, nothing new to hand over
+    EXPECT_FALSE(waves.takePublished());
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), waves.table(0)));
+    EXPECT_NEAR(waves.evaluate(0, 0.0), 0.999f, 1e-4f);
+
+    // A later edit of another operator builds its own staging afresh.
+    waves.buildWave(1, sine.amplitudes, sine.phases, 0.0);
+    EXPECT_NEAR(levelPeak(waves, 1, 0), 0.999f, 1e-6f);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), waves.table(0)));
+    EXPECT_NEAR(waves.evaluate(1, 0.25), 0.999f, 1e-4f);
+
+    // Later waves of an operator arrive in the table its voices hold.
+    waves.buildWave(0, sine.amplitudes, sine.phases, 0.0);
+    EXPECT_EQ(waves.levelTable(0, 5), held);
+    EXPECT_NEAR(levelPeak(waves, 0, 5), 0.999f, 1e-6f);
+}
