@@ -32,7 +32,7 @@ constexpr const char* kOffWords[] = {"0", "off", "no", "false"};
 
 CPluginFile::CPluginFile(IPlatform& platform) : host(platform) {
     envelopePath[0] = wavePath[0] = tuningPath[0] = programPath[0] = patternPath[0] = 0;
-    samplePath[0] = banksFolder[0] = wavesFolder[0] = 0;
+    samplePath[0] = banksFolder[0] = wavesFolder[0] = scalaScalePath[0] = 0;
     std::snprintf(rootFolder, kPathCapacity, "%s", host.defaultRootFolder().c_str());
 }
 

@@ -66,6 +66,8 @@ public:
     char programPath[kPathCapacity];
     char patternPath[kPathCapacity];
     char samplePath[kPathCapacity];
+    // The last Scala scale read: a keyboard mapping chosen on its own lays it out.
+    char scalaScalePath[kPathCapacity];
     char rootFolder[kPathCapacity];
     char banksFolder[kPathCapacity]; // ends with the path separator
     char wavesFolder[kPathCapacity]; // ends with the path separator
