@@ -133,3 +133,22 @@ TEST(FactoryData, ScalaFormsTuneAsTheirTunFiles) {
     }
     EXPECT_TRUE(platform.errors.empty());
 }
+
+// The microtonal bank plays in the tunings its programs were made with, even
+// with no tuning file at hand: each program carries its tuning.
+TEST(FactoryData, MicrotonalProgramsCarryTheirTunings) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::vector<fs::path> programs =
+        filesWith(kData / "QuellorData/Banks/10 Microtonal", ".qxlprg");
+    for (const fs::path& file : programs) {
+        std::unique_ptr<CProgram> p(new CProgram), tuning(new CProgram);
+        ASSERT_TRUE(loadProgramFile(*p, file.string().c_str(), nullptr, settings)) << file;
+        const fs::path tun = kData / "Microtuning" / (std::string(p->tuningName) + ".TUN");
+        ASSERT_TRUE(loadTuningFile(*tuning, tun.string().c_str(), settings)) << file;
+        for (int n = 0; n < 128; ++n)
+            ASSERT_NEAR(p->tuningRatios[n], tuning->tuningRatios[n], 1e-9) << file << " key " << n;
+    }
+    EXPECT_GE(programs.size(), 10u);
+    EXPECT_TRUE(platform.errors.empty());
+}
