@@ -231,6 +231,7 @@ void CPluginEditor::clearRegistries() {
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
     shade = nullptr;
+    browser = nullptr;
 }
 
 bool CPluginEditor::loadBitmaps() {
@@ -631,6 +632,31 @@ void CPluginEditor::fillBankAndProgramMenus() {
     }
     bankMenuCtrl->setCurrent(banks.currentFolder());
     programMenuCtrl->setCurrent(banks.currentFile());
+}
+
+// ---- the program browser ----
+
+void CPluginEditor::openBrowser() {
+    CFrame* frame = getFrame();
+    if (!frame || isDialogOpen() || !renderer->settings()) return;
+    if (!browser) {
+        browser = new CBrowserView(CRect(0, 0, kWidth, kHeight), *renderer->settings(), *this);
+        frame->addView(browser);
+        raiseShade();
+    }
+    const CProgram& p = renderer->program();
+    browser->open(p.bankName, p.name);
+}
+
+void CPluginEditor::browserLoad(const CatalogEntry& entry) {
+    if (isDialogOpen()) return;
+    if (!renderer->loadProgramFile(entry.path.c_str(), entry.bank.c_str())) return;
+    redrawAll();
+    fillBankAndProgramMenus();
+}
+
+void CPluginEditor::browserClosed() {
+    if (browser) browser->setVisible(false);
 }
 
 // ---- sound quality ----
