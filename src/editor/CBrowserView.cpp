@@ -79,6 +79,9 @@ CBrowserView::CBrowserView(const CRect& size, CPluginFile& settings, IBrowserOwn
 
 void CBrowserView::open(const std::string& currentBank, const std::string& currentName) {
     programs.scan();
+    // The old list's indices mean nothing in the new one.
+    shown.clear();
+    selected = 0;
     search.clear();
     refilter();
     const std::vector<CatalogEntry>& all = programs.entries();

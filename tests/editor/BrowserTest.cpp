@@ -233,3 +233,17 @@ TEST(ProgramCatalog, FavouritesThatCannotBeKeptSaySoAndStayAsTheyWere) {
     EXPECT_EQ(platform.errors.size(), 1u);
     fs::remove_all(root);
 }
+
+// Opened again, the browser lists what the banks hold now: programs removed
+// meanwhile are gone, even the one that was selected.
+TEST_F(Browser, OpensAgainOnWhatTheBanksHoldNow) {
+    ASSERT_TRUE(open(1));
+    openBrowserByClick();
+    key(kKeyPageDown); // the last program: Warm Bass
+    ASSERT_EQ(browser()->selectedEntry()->name, "Warm Bass");
+    key(kKeyEscape);
+    fs::remove_all(root / "QuellorData/Banks/B Bank");
+    openBrowserByClick();
+    EXPECT_EQ(shownNames(), "Bright Lead, Soft Keys, Warm Pad");
+    EXPECT_EQ(browser()->selectedEntry()->name, "Bright Lead");
+}
