@@ -326,7 +326,7 @@ void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
     } else if (kind == "wav" || kind == "aif" || kind == "aiff") {
         const int slot = editor.getLayout() == 1 ? slotUnder(editor, where) : -1;
         if (slot >= 0 && files.loadSample(slot, path)) editor.redrawSamplerMatrix();
-    } else if (kind == "tun") {
+    } else if (kind == "tun" || kind == "scl" || kind == "kbm") {
         if (files.loadTuning(path)) editor.redrawTag(kLoadTuningTag);
     } else if (kind == "qxlenv") {
         if (files.loadEnvelope(path)) editor.redrawEnvelopeSection();

@@ -56,8 +56,8 @@ public:
                                         "*.qxlwav;*.wav;*.aif;*.aiff", true, Kind::Wave};
     static constexpr Dialog kExportWave{"Export Wave", "Quellor waves", "*.qxlwav", false,
                                         Kind::Wave};
-    static constexpr Dialog kLoadTuning{"Load Microtuning", "Microtuning (TUN)", "*.tun", true,
-                                        Kind::Tuning};
+    static constexpr Dialog kLoadTuning{"Load Microtuning", "Microtuning (TUN, Scala)",
+                                        "*.tun;*.scl;*.kbm", true, Kind::Tuning};
     static constexpr Dialog kLoadSample{"Load Sample", "WAV, AIFF Audio Files",
                                         "*.wav;*.aif;*.aiff", true, Kind::Sample};
 

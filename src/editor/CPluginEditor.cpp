@@ -156,6 +156,8 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     addSplash();
     shade = new CDialogShade(CRect(0, 0, kWidth, kHeight));
     frame->addView(shade);
+    // MIDI program changes come through the program menu while the window is open.
+    renderer->setWindowTakesProgramChanges(true);
     return true;
 }
 
@@ -169,6 +171,7 @@ void CPluginEditor::close() {
         messageShown = false;
     }
     CFrame* frame = frameObject.exchange(nullptr);
+    if (frame && renderer) renderer->setWindowTakesProgramChanges(false);
     if (!onWindowThread() || idleDepth > 0) {
         // The frame may be handling an event (the host closes the editor
         // while it hears of an edit, or from a dialog's message loop) or the
@@ -228,6 +231,7 @@ void CPluginEditor::clearRegistries() {
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
     shade = nullptr;
+    browser = nullptr;
 }
 
 bool CPluginEditor::loadBitmaps() {
@@ -272,6 +276,11 @@ void CPluginEditor::idleFrame() {
         return;
     }
     pollDialogs();
+    // A MIDI program change plays the program as a choice in the program menu
+    // does; like the menu, it waits while a dialog is open.
+    if (!isDialogOpen())
+        if (const int32_t program = renderer->takeProgramChange(); program >= 0)
+            selectProgram(program);
     char text[sizeof shownProgramName] = {};
     renderer->getProgramName(text, sizeof text);
     if (programMenuCtrl && std::strcmp(text, shownProgramName) != 0) {
@@ -596,17 +605,10 @@ void CPluginEditor::removeMatrixEntries(int first, int last) {
 void CPluginEditor::selectProgram(int n) {
     CBankList& banks = renderer->banks();
     if (n < 0 || n >= banks.fileCount()) return;
-    char path[2 * CBankList::kListEntryCapacity + 2];
-    if (!banks.filePath(n, path, sizeof path)) return;
-    renderer->stopVoices(true);
-    const char* bank = banks.folderName(banks.currentFolder());
-    char bankName[CBankList::kListEntryCapacity];
-    std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
-    if (!renderer->loadProgramFile(path, bankName)) {
+    if (!renderer->selectBankProgram(n)) {
         if (programMenuCtrl) programMenuCtrl->setCurrent(banks.currentFile());
         return;
     }
-    banks.setCurrentFile(n);
     // The window shows the new program whole, as after Load Program: the
     // envelope menus included.
     redrawAll();
@@ -630,6 +632,31 @@ void CPluginEditor::fillBankAndProgramMenus() {
     }
     bankMenuCtrl->setCurrent(banks.currentFolder());
     programMenuCtrl->setCurrent(banks.currentFile());
+}
+
+// ---- the program browser ----
+
+void CPluginEditor::openBrowser() {
+    CFrame* frame = getFrame();
+    if (!frame || isDialogOpen() || !renderer->settings()) return;
+    if (!browser) {
+        browser = new CBrowserView(CRect(0, 0, kWidth, kHeight), *renderer->settings(), *this);
+        frame->addView(browser);
+        raiseShade();
+    }
+    const CProgram& p = renderer->program();
+    browser->open(p.bankName, p.name);
+}
+
+void CPluginEditor::browserLoad(const CatalogEntry& entry) {
+    if (isDialogOpen()) return;
+    if (!renderer->loadProgramFile(entry.path.c_str(), entry.bank.c_str())) return;
+    redrawAll();
+    fillBankAndProgramMenus();
+}
+
+void CPluginEditor::browserClosed() {
+    if (browser) browser->setVisible(false);
 }
 
 // ---- sound quality ----

@@ -13,6 +13,7 @@
 // leaves the frame to be deleted by the window's thread once nothing runs in
 // it.
 
+#include "editor/CBrowserView.h"
 #include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/EditorLayout.h"
@@ -48,7 +49,8 @@ class CPluginEditor : public AEffGUIEditor,
                       public qgui::CControlListener,
                       public IEditorBinding,
                       public IEnvelopeCtrlOwner,
-                      public qgui::IFileDropTarget {
+                      public qgui::IFileDropTarget,
+                      public IBrowserOwner {
 public:
     static constexpr int kWidth = editorlayout::kWindowWidth;
     static constexpr int kHeight = editorlayout::kWindowHeight;
@@ -118,6 +120,16 @@ public:
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
     void filesDropped(const std::vector<std::string>& paths, const qgui::CPoint& where) override;
+
+    // ---- the program browser ----
+    // Opens the browser over the window, the current program selected.
+    void openBrowser();
+    // Loads the program as Load Program does; the browser stays open, so that
+    // the next one is a key away.
+    void browserLoad(const CatalogEntry& entry) override;
+    void browserClosed() override;
+    // Null until the browser was first opened in this window.
+    CBrowserView* browserView() const { return browser; }
 
     // ---- dialogs ----
     // Waits for a dialog without holding up the host: until the user has
@@ -225,6 +237,7 @@ private:
     std::array<qgui::CView*, 88> routingCells{};
     std::array<qgui::CView*, 8> sampleCells{};
     std::array<qgui::CView*, 3> delayTimes{};
+    CBrowserView* browser = nullptr;
     qgui::COptionMenu* routingMenu = nullptr;
     qgui::CView* envelopeView = nullptr;
     std::array<qgui::CView*, 7> envelopeControls{};

@@ -135,6 +135,10 @@ constexpr int kBankMenuX = kBankMenu.x, kTopMenuY = kBankMenu.y;
 // the program file keys and the microtuning field.
 constexpr Placement kQualityMenu{"quality", Ctl::TopBarMenu, 688, 14,          kMenuTag, bmp::kNone,
                                  0.0,       kUnit,           0.0, Size{76, 13}};
+// The program browser's field: in the top bar's free space after the title,
+// before the bank menu.
+constexpr Placement kBrowserButton{"browse", Ctl::TopBarMenu, 340, 14,          kNoTag, bmp::kNone,
+                                   0.0,      kUnit,           0.0, Size{40, 13}};
 // Entries per column of the long pop-up lists.
 constexpr int kMenuColumnEntries = 26;
 
@@ -452,6 +456,7 @@ template <typename F> void forEachControl(F&& f) {
     for (const Placement& p :
          {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu, kQualityMenu})
         f(p);
+    f(kBrowserButton);
     for (int r = 0; r < kOperatorCount; ++r)
         for (int i = 0; i < kOperatorRowControls; ++i)
             f(operatorRowControl(r, i));

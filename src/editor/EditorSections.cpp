@@ -2,6 +2,7 @@
 // its layout table and registers those the editor redraws or reaches later.
 
 #include "base/ValueIds.h"
+#include "editor/CBrowserButton.h"
 #include "editor/CButtonCtrl.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CKnobCtrl.h"
@@ -145,6 +146,9 @@ void CPluginEditor::buildTopBar() {
     for (const char* entry : kQualityEntries)
         qualityMenuCtrl->addEntry(entry);
     qualityMenuCtrl->setCurrent(qualityEntry());
+
+    getFrame()->addView(
+        new CBrowserButton(boundsOf(kBrowserButton), kPlainFieldFill, [this] { openBrowser(); }));
 }
 
 int CPluginEditor::buildOscillatorMatrix() {

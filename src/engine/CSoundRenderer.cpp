@@ -5,6 +5,7 @@
 #include "base/SampleGuard.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
+#include "engine/CProgramChangeWorker.h"
 #include "engine/CProgramEdit.h"
 #include "engine/IRendererHost.h"
 #include "patch/CPluginFile.h"
@@ -15,6 +16,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <new>
 #include <string>
 
 namespace {
@@ -28,6 +30,7 @@ constexpr float kGlideImmediate = 1.0f;
 
 // MIDI.
 constexpr uint8_t kDataMask = 0x7f;
+constexpr int32_t kProgramChangeStatus = 0xc0;
 constexpr double kMidiMax = 127.0;
 constexpr double kPitchBendMax = 16383.0;
 constexpr int32_t kSustainThreshold = 64;
@@ -104,12 +107,24 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     bankList.selectFolder(0);
     char first[CBankList::kListEntryCapacity];
     if (bankList.fileCount() > 0 && bankList.filePath(0, first, sizeof first) &&
-        loader.readProgramFile(first, nullptr, false))
+        loader.readProgramFile(first, nullptr, false)) {
+        startProgramChanges();
         return;
+    }
     applyAllParameters(false);
+    startProgramChanges();
 }
 
-CSoundRenderer::~CSoundRenderer() = default;
+CSoundRenderer::~CSoundRenderer() {
+    // No program change may load into the parts while they go.
+    programChangeWorker.reset();
+}
+
+void CSoundRenderer::startProgramChanges() {
+    programChangesEnabled = !settingsObject || settingsObject->programChangeSetting();
+    if (programChangesEnabled)
+        programChangeWorker.reset(new (std::nothrow) CProgramChangeWorker(*this));
+}
 
 void CSoundRenderer::reset() {
     events.empty();
@@ -174,6 +189,10 @@ void CSoundRenderer::setQuality(int32_t requested) {
 // ---------------------------------------------------------------- block loop
 
 void CSoundRenderer::queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames) {
+    // Noted as it arrives, not when its block plays: a block that finds a
+    // load in progress drops its events, and the change would be lost.
+    if ((bytes[0] & 0xf0) == kProgramChangeStatus && programChangesEnabled)
+        programChangeRequest.store(bytes[1] & kDataMask);
     events.queue(bytes, deltaFrames);
 }
 
@@ -356,7 +375,8 @@ void CSoundRenderer::dispatch(const MidiEventEntry& entry) {
         break;
     }
     default:
-        // Program change and system messages are ignored.
+        // Program changes were taken as they came (queueMidiEvent); system
+        // messages are ignored.
         break;
     }
 }
@@ -608,6 +628,23 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
 }
 
 // ---------------------------------------------------------------- bank folders
+
+bool CSoundRenderer::selectBankProgram(int32_t n) {
+    char path[2 * CBankList::kListEntryCapacity + 2];
+    char bankName[CBankList::kListEntryCapacity];
+    {
+        std::lock_guard<std::recursive_mutex> edit(editMutex);
+        if (n < 0 || n >= bankList.fileCount() || !bankList.filePath(n, path, sizeof path))
+            return false;
+        const char* bank = bankList.folderName(bankList.currentFolder());
+        std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
+    }
+    stopVoices(true);
+    if (!loadProgramFile(path, bankName)) return false;
+    std::lock_guard<std::recursive_mutex> edit(editMutex);
+    bankList.setCurrentFile(n);
+    return true;
+}
 
 void CSoundRenderer::locateProgram() {
     bankList.locate(programData->name, programData->bankName);

@@ -62,6 +62,7 @@
 #include <vector>
 
 class CProgram;
+class CProgramChangeWorker;
 class IRendererHost;
 
 class CSoundRenderer : public IVoiceContext, private SequencerOutput {
@@ -101,8 +102,25 @@ public:
     // out[0] left, out[1] right. replace overwrites the host buffers, otherwise
     // the output is added to them. Takes the host's tempo first, when it gives one.
     void processBlock(float** out, int32_t frames, bool replace);
-    // One MIDI event of the coming block at its delta frame.
+    // One MIDI event of the coming block at its delta frame. A program change
+    // is only noted (takeProgramChange): loading is for another thread.
     void queueMidiEvent(const uint8_t bytes[4], int32_t deltaFrames);
+
+    // ---- MIDI program change ----
+    // Any thread: the program number the last MIDI program change asked for
+    // since the previous call, or -1. Only the latest of several counts.
+    int32_t takeProgramChange() { return programChangeRequest.exchange(-1); }
+    // Whether program changes switch programs (the settings' switch, read
+    // when the renderer is made).
+    bool programChangesOn() const { return programChangesEnabled; }
+    // UI thread: an open window carries out program changes itself, from its
+    // idle calls; while none is open the renderer's own worker does.
+    void setWindowTakesProgramChanges(bool takes) { windowTakesChanges.store(takes); }
+    bool windowTakesProgramChanges() const { return windowTakesChanges.load(); }
+    // Host or UI thread, never the audio thread: loads program n of the
+    // current bank as the program menu does; n outside the bank changes
+    // nothing. False when nothing was loaded.
+    bool selectBankProgram(int32_t n);
 
     // ---- values (any thread unless stated) ----
     // Stores the value in the program; the engine takes it at the start of the
@@ -224,6 +242,8 @@ private:
     // voice choice (from the MIDI dispatch and the sequencers).
     void noteOn(int32_t key, int32_t velocity);
     void noteOff(int32_t key);
+    // The settings' program-change switch, and the worker when it is on.
+    void startProgramChanges();
     // reset() without emptying the event queue.
     void resetRunningState();
     // Audio thread, or under the structure lock: hard silences every voice at
@@ -298,4 +318,10 @@ private:
     std::atomic<int> voiceStopRequest{kNoStop};
     std::recursive_mutex editMutex;
     std::mutex structureMutex;
+
+    std::atomic<int32_t> programChangeRequest{-1};
+    std::atomic<bool> windowTakesChanges{false};
+    bool programChangesEnabled = true;
+    // Made last and stopped first: it loads programs through everything above.
+    std::unique_ptr<CProgramChangeWorker> programChangeWorker;
 };

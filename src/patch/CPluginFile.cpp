@@ -2,6 +2,7 @@
 
 #include "platform/IPlatform.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -17,11 +18,21 @@ void buildPath(char* out, const std::string& root, const char* relative, char se
     std::snprintf(out, CPluginFile::kPathCapacity, "%s", path.c_str());
 }
 
+// The text without the blanks and tabs around it.
+std::string trimmed(const std::string& text) {
+    const size_t first = text.find_first_not_of(" \t");
+    const size_t last = text.find_last_not_of(" \t");
+    return first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+}
+
+// The words that switch a setting off.
+constexpr const char* kOffWords[] = {"0", "off", "no", "false"};
+
 } // namespace
 
 CPluginFile::CPluginFile(IPlatform& platform) : host(platform) {
     envelopePath[0] = wavePath[0] = tuningPath[0] = programPath[0] = patternPath[0] = 0;
-    samplePath[0] = banksFolder[0] = wavesFolder[0] = 0;
+    samplePath[0] = banksFolder[0] = wavesFolder[0] = scalaScalePath[0] = 0;
     std::snprintf(rootFolder, kPathCapacity, "%s", host.defaultRootFolder().c_str());
 }
 
@@ -49,16 +60,22 @@ void CPluginFile::loadFolders() {
 }
 
 int32_t CPluginFile::qualitySetting() {
-    std::string text = host.configuredQuality();
-    const size_t first = text.find_first_not_of(" \t");
-    const size_t last = text.find_last_not_of(" \t");
-    text = first == std::string::npos ? std::string() : text.substr(first, last - first + 1);
+    const std::string text = trimmed(host.configuredQuality());
     return text == std::to_string(kHighQuality) ? kHighQuality : kPlainQuality;
 }
 
 bool CPluginFile::storeQualitySetting(int32_t quality) {
     return host.storeQuality(
         std::to_string(quality == kHighQuality ? kHighQuality : kPlainQuality));
+}
+
+bool CPluginFile::programChangeSetting() {
+    std::string text = trimmed(host.configuredProgramChange());
+    for (char& c : text)
+        c = char(std::tolower(static_cast<unsigned char>(c)));
+    for (const char* word : kOffWords)
+        if (text == word) return false;
+    return true;
 }
 
 void CPluginFile::showError(const char* text) {

@@ -49,6 +49,10 @@ public:
     // UI thread: keeps the quality for instances to come; false when
     // it cannot be stored.
     bool storeQualitySetting(int32_t quality);
+    // Main or UI thread: whether MIDI program changes switch programs in
+    // instances to come. On unless the setting says "0", "off", "no" or
+    // "false" (in any letter case).
+    bool programChangeSetting();
 
     bool isInitialised() const { return initialised; }
     IPlatform& platform() { return host; }
@@ -62,6 +66,8 @@ public:
     char programPath[kPathCapacity];
     char patternPath[kPathCapacity];
     char samplePath[kPathCapacity];
+    // The last Scala scale read: a keyboard mapping chosen on its own lays it out.
+    char scalaScalePath[kPathCapacity];
     char rootFolder[kPathCapacity];
     char banksFolder[kPathCapacity]; // ends with the path separator
     char wavesFolder[kPathCapacity]; // ends with the path separator

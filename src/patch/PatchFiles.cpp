@@ -5,6 +5,7 @@
 #include "patch/CMemAssembler.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/CScalaTuning.h"
 #include "patch/CTuningMap.h"
 #include "patch/ProgramFormat.h"
 #include "platform/IPlatform.h"
@@ -14,6 +15,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <string>
 
 namespace {
 
@@ -174,8 +176,76 @@ bool importWaveFile(CProgram& program, const char* path, CPluginFile& settings) 
     return loadBlockFile(path, settings, [&](CMemAssembler& r) { return loadWave(program, r); });
 }
 
+namespace {
+
+// The extension of path (from its last dot after the last separator) in
+// lower case, dot included; "" when it has none.
+std::string lowerExtension(const char* path) {
+    const char* sep = lastSeparator(path);
+    const char* dot = std::strrchr(sep ? sep : path, '.');
+    std::string ext(dot ? dot : "");
+    for (char& c : ext)
+        if (c >= 'A' && c <= 'Z') c = char(c - 'A' + 'a');
+    return ext;
+}
+
+// The file of the same name as path beside it with extension ext (tried as
+// given and in capitals); "" when there is none.
+std::string besideWithExtension(const char* path, const char* ext) {
+    const char* sep = lastSeparator(path);
+    const char* dot = std::strrchr(sep ? sep : path, '.');
+    const std::string stem(path, dot ? size_t(dot - path) : std::strlen(path));
+    std::string upper(ext);
+    for (char& c : upper)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    for (const std::string& candidate : {stem + ext, stem + upper})
+        if (CFileStreamer::exists(candidate.c_str())) return candidate;
+    return std::string();
+}
+
+// A Scala scale (.scl) with the keyboard mapping (.kbm) of the same name
+// beside it, or a mapping with the scale of its name beside it, else with the
+// last scale read. The name is the scale's, and the mapping's after it when
+// that is called otherwise.
+bool readScalaFiles(const char* path, double* ratios, char* name, size_t nameCapacity,
+                    CPluginFile& settings) {
+    const bool isMapping = lowerExtension(path) == ".kbm";
+    std::string scale = isMapping ? besideWithExtension(path, ".scl") : std::string(path);
+    if (scale.empty()) scale = settings.scalaScalePath;
+    const std::string mapping = isMapping ? std::string(path) : besideWithExtension(path, ".kbm");
+    if (scale.empty()) {
+        settings.platform().showError(kTuningErrorCaption,
+                                      "A keyboard mapping lays out a scale: load the scale (.scl) "
+                                      "first, or keep one of the same name beside the mapping");
+        return false;
+    }
+    CScalaTuning tuning;
+    double read[kTuningNoteCount];
+    if (!tuning.readScale(scale.c_str()) ||
+        (!mapping.empty() && !tuning.readMapping(mapping.c_str())) || !tuning.ratios(read)) {
+        settings.platform().showError(kTuningErrorCaption, tuning.errorText());
+        return false;
+    }
+    std::memcpy(ratios, read, sizeof read);
+    char scaleName[kProgramNameSize], mappingName[kProgramNameSize];
+    fileLeafName(scale.c_str(), scaleName, sizeof scaleName);
+    fileLeafName(mapping.c_str(), mappingName, sizeof mappingName);
+    std::string shown(scaleName);
+    if (!mapping.empty() && std::strcmp(scaleName, mappingName) != 0)
+        shown += std::string(" / ") + mappingName;
+    copyBounded(name, nameCapacity, shown.c_str(), shown.size());
+    copyBounded(settings.scalaScalePath, sizeof settings.scalaScalePath, scale.c_str(),
+                scale.size());
+    return true;
+}
+
+} // namespace
+
 bool readTuningFile(const char* path, double* ratios, char* name, size_t nameCapacity,
                     CPluginFile& settings) {
+    const std::string ext = lowerExtension(path);
+    if (ext == ".scl" || ext == ".kbm")
+        return readScalaFiles(path, ratios, name, nameCapacity, settings);
     CTuningMap map;
     if (!map.read(path)) {
         settings.platform().showError(kTuningErrorCaption, map.errorText());

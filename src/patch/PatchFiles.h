@@ -46,9 +46,12 @@ bool exportWaveFile(const CProgram& program, const char* path, CPluginFile& sett
 // rebuilds the operator's wave table after a true result.
 bool importWaveFile(CProgram& program, const char* path, CPluginFile& settings);
 
-// Reads a TUN file into the program's tuning ratios and takes its file name
-// (without folder and extension) as the tuning name. A failure shows the
-// reader's message in a box captioned "File Error" and changes nothing.
+// Reads a TUN file, or a Scala scale (.scl, with the .kbm keyboard mapping of
+// the same name beside it) or mapping (.kbm, laid on the .scl of its name
+// beside it, else on the last scale read) into the program's tuning ratios,
+// and takes the file name (without folder and extension) as the tuning name.
+// A failure shows the reader's message in a box captioned "File Error" and
+// changes nothing.
 bool loadTuningFile(CProgram& program, const char* path, CPluginFile& settings);
 // The same into ratios (one per MIDI note, kTuningNoteCount) and name (of
 // nameCapacity bytes) instead of a program, for a caller that hands them to the

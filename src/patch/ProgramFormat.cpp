@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -235,8 +236,8 @@ bool parseProgram(CProgram& p, CMemAssembler& r, double& fineTune, bool& haveFin
     // Negative versions do not exist; they can only come from damaged data.
     if (!in.ok || version < 0 || version > kProgramBlockVersion) return false;
 
-    char scratch[kTuningNameBytes];
-    in.text(scratch, kTuningNameBytes); // the program keeps its own tuning
+    char tuningName[kTuningNameBytes];
+    in.text(tuningName, kTuningNameBytes);
     if (version >= kProgramNameVersion) in.text(p.name, kProgramNameBytes);
 
     for (OperatorPatch& o : p.operators) {
@@ -247,9 +248,20 @@ bool parseProgram(CProgram& p, CMemAssembler& r, double& fineTune, bool& haveFin
             in.member(*items[i]);
     }
     readIds(in, p, kGlobalItemIds, std::size(kGlobalItemIds));
-    for (int32_t n = 0; n < kTuningNoteCount; ++n)
-        in.real(); // the program keeps its own ratios
+    // The program plays in the tuning it was saved with, so that it sounds the
+    // same where the tuning file is missing. A table that no tuning can give
+    // (a ratio that is no positive number) is damage: the program keeps its own.
+    double ratios[kTuningNoteCount];
+    bool tuningPlayable = true;
+    for (double& ratio : ratios) {
+        ratio = in.real();
+        tuningPlayable = tuningPlayable && std::isfinite(ratio) && ratio > 0.0;
+    }
     if (!in.ok) return false;
+    if (tuningPlayable) {
+        std::memcpy(p.tuningRatios, ratios, sizeof ratios);
+        std::snprintf(p.tuningName, sizeof p.tuningName, "%s", tuningName);
+    }
 
     for (int which = 0; which < kSequencerCount; ++which) {
         CMemAssembler sub;

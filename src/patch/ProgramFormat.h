@@ -28,8 +28,9 @@ inline constexpr int32_t kWaveBlockVersion = 0;
 bool saveProgram(CProgram& program, CMemAssembler& writer);
 // Parses a program block. `applyFineTune`: store the block's fine tune into
 // the process-wide value (program.fineTune) - true for the host chunk, false
-// for program files. The program's tuning name and ratios are never taken
-// from the block. On success the selection is reset to the start.
+// for program files. The block's tuning name and ratios become the program's
+// (a table damaged beyond any tuning is left out). On success the selection
+// is reset to the start.
 bool loadProgram(CProgram& program, CMemAssembler& reader, bool applyFineTune);
 // The same, parsing into `scratch` (any program; overwritten) instead of a
 // copy made for the load: a program is large, and a caller that loads often

@@ -78,6 +78,10 @@ public:
     // value or the config file's quality= line, the file's other lines kept);
     // false when it cannot be stored.
     virtual bool storeQuality(const std::string&) { return false; }
+    // Whether MIDI program changes switch programs, as the user set it
+    // (QUELLOR_PROGRAM_CHANGE, then the registry value or the config file's
+    // programChange= line), as written; empty when none is set.
+    virtual std::string configuredProgramChange() { return std::string(); }
     // The entries of a folder (without "." and ".."); empty when it cannot be listed.
     virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 

@@ -25,8 +25,6 @@ constexpr const char* kOutputLabelFormat = "Quellor %1d";
 // switches between them with setProgram; every other host sees one program.
 constexpr const char* kKoreProductPrefix = "Kore";
 constexpr size_t kKoreProductPrefixLength = 4;
-// A bank folder's path, the separator and a file name.
-constexpr size_t kProgramPathCapacity = 2 * CBankList::kListEntryCapacity + 2;
 
 // What the plug-in answers yes to; every other capability is a no.
 constexpr const char* kCapabilities[] = {"receiveVstEvents", "receiveVstMidiEvent",
@@ -177,13 +175,7 @@ bool CVstWrapper::endEdit(VstInt32 index) {
 void CVstWrapper::setProgram(VstInt32 program) {
     if (std::strncmp(hostProduct, kKoreProductPrefix, kKoreProductPrefixLength) != 0) return;
     // Under Kore, program is the index of a program file in the current bank folder.
-    if (!renderer || program < 0 || program >= renderer->banks().fileCount()) return;
-    renderer->stopVoices(true);
-    char path[kProgramPathCapacity];
-    if (!renderer->banks().filePath(program, path, sizeof path)) return;
-    renderer->loadProgramFile(path,
-                              renderer->banks().folderName(renderer->banks().currentFolder()));
-    renderer->banks().setCurrentFile(program);
+    if (renderer) renderer->selectBankProgram(program);
 }
 
 void CVstWrapper::setProgramName(const char* name) {

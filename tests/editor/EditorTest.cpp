@@ -753,3 +753,23 @@ TEST_F(EditorWindow, RoutingListShowsEachTargetKindsDestinations) {
         EXPECT_STREQ(shown, text) << tag;
     }
 }
+
+// While the window is open, a MIDI program change goes the program menu's way
+// on the window's thread: the program loads and the menus show it.
+TEST_F(EditorWindow, ProgramChangeChoosesAsTheProgramMenuDoes) {
+    ASSERT_TRUE(open());
+    const uint8_t change[4] = {0xc5, 2, 0, 0};
+    renderer->queueMidiEvent(change, 0);
+    editor->idle();
+    char name[64] = {};
+    renderer->getProgramName(name, sizeof name);
+    EXPECT_STREQ(name, "Gamma");
+    EXPECT_EQ(editor->programMenu()->getCurrent(), 2);
+    EXPECT_NEAR(value(kMasterLevelId), 0.6, 1e-9);
+    // Past the bank's end: nothing changes.
+    const uint8_t past[4] = {0xc0, 3, 0, 0};
+    renderer->queueMidiEvent(past, 0);
+    editor->idle();
+    renderer->getProgramName(name, sizeof name);
+    EXPECT_STREQ(name, "Gamma");
+}

@@ -4,8 +4,10 @@
 // and drags with the real pointer. Skipped, with a message, where Xvfb or
 // xdotool cannot run.
 #include "base/ValueIds.h"
+#include "editor/CBrowserView.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CPluginEditor.h"
+#include "editor/EditorLayout.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
@@ -671,4 +673,55 @@ TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) 
         EXPECT_TRUE(commands.drops.empty());
         editor->close();
     }
+}
+
+// The program browser by a real click and real keys: opened from the top bar,
+// filtered by typing, a program chosen with the arrow key and loaded with
+// Return, closed with Escape.
+TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real keys are not tested";
+    namespace fs = std::filesystem;
+    const fs::path root = fs::temp_directory_path() / "quellor-x11-browser";
+    fs::remove_all(root);
+    for (const auto& [bank, name] : {std::pair<const char*, const char*>{"A Bank", "Warm Pad"},
+                                     {"A Bank", "Bright Lead"},
+                                     {"B Bank", "Warm Bass"}}) {
+        fs::create_directories(root / "QuellorData/Banks" / bank);
+        CPluginFile writer(platform);
+        CProgram program;
+        ASSERT_TRUE(saveProgramFile(
+            program,
+            (root / "QuellorData/Banks" / bank / (std::string(name) + ".qxlprg")).string().c_str(),
+            writer));
+    }
+    editor.reset();
+    platform.rootFolder = root.string();
+    settings = std::make_unique<CPluginFile>(platform);
+    settings->init();
+    renderer = std::make_unique<CSoundRenderer>(settings.get(), nullptr);
+    editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
+    const editorlayout::Placement& button = editorlayout::kBrowserButton;
+    for (int s : {1, 2}) {
+        SCOPED_TRACE("scale " + std::to_string(s));
+        ASSERT_TRUE(open(s));
+        xdotool({"mousemove", "--sync", at(button.x + 10), at(button.y + 6), "sleep", "0.2",
+                 "click", "1"});
+        ASSERT_NE(editor->browserView(), nullptr);
+        ASSERT_TRUE(editor->browserView()->isVisible());
+        xdotool({"type", "--delay", "50", "warm"});
+        EXPECT_EQ(editor->browserView()->query(), "warm");
+        EXPECT_EQ(editor->browserView()->shownEntries().size(), 2u);
+        xdotool({"key", "--delay", "50", "Down", "Return"});
+        char name[128] = {};
+        renderer->getProgramName(name, sizeof name);
+        EXPECT_STREQ(name, "Warm Bass");
+        shot(s == 1 ? "browser-x11-1x.png" : "browser-x11-2x.png");
+        xdotool({"key", "Escape"});
+        EXPECT_FALSE(editor->browserView()->isVisible());
+        editor->close();
+        ASSERT_TRUE(renderer->loadProgramFile(
+            (root / "QuellorData/Banks/A Bank/Bright Lead.qxlprg").string().c_str(), "A Bank"));
+    }
+    editor.reset();
+    fs::remove_all(root);
 }

@@ -82,3 +82,16 @@ TEST(CPluginFile, QualityIsHighOnlyWhenTheSettingSaysTwo) {
     platform.qualityStorable = false;
     EXPECT_FALSE(settings.storeQualitySetting(CPluginFile::kHighQuality));
 }
+
+TEST(CPluginFile, ProgramChangeIsOnUnlessTheSettingSaysOff) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::pair<const char*, bool> cases[] = {
+        {"", true},   {"1", true},    {"on", true},      {"yes", true}, {"maybe", true},
+        {"0", false}, {"off", false}, {" Off\t", false}, {"NO", false}, {"false", false},
+    };
+    for (const auto& [text, on] : cases) {
+        platform.programChange = text;
+        EXPECT_EQ(settings.programChangeSetting(), on) << '"' << text << '"';
+    }
+}

@@ -112,3 +112,43 @@ TEST(FactoryData, TuningsReadWithoutErrors) {
     EXPECT_GE(tunings.size(), 9u);
     EXPECT_TRUE(platform.errors.empty());
 }
+
+// Every factory tuning's Scala form (the scale with its keyboard mapping
+// beside it) tunes every key as its TUN file does.
+TEST(FactoryData, ScalaFormsTuneAsTheirTunFiles) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::vector<fs::path> tunings = filesWith(kData / "Microtuning", ".TUN");
+    for (const fs::path& tun : tunings) {
+        fs::path scl = tun;
+        scl.replace_extension(".scl");
+        ASSERT_TRUE(fs::exists(scl)) << scl;
+        std::unique_ptr<CProgram> fromTun(new CProgram), fromScala(new CProgram);
+        ASSERT_TRUE(loadTuningFile(*fromTun, tun.string().c_str(), settings)) << tun;
+        ASSERT_TRUE(loadTuningFile(*fromScala, scl.string().c_str(), settings)) << scl;
+        EXPECT_STREQ(fromScala->tuningName, fromTun->tuningName);
+        for (int n = 0; n < 128; ++n)
+            ASSERT_NEAR(fromScala->tuningRatios[n] / fromTun->tuningRatios[n], 1.0, 1e-9)
+                << scl << " key " << n;
+    }
+    EXPECT_TRUE(platform.errors.empty());
+}
+
+// The microtonal bank plays in the tunings its programs were made with, even
+// with no tuning file at hand: each program carries its tuning.
+TEST(FactoryData, MicrotonalProgramsCarryTheirTunings) {
+    ScriptedPlatform platform;
+    CPluginFile settings(platform);
+    const std::vector<fs::path> programs =
+        filesWith(kData / "QuellorData/Banks/10 Microtonal", ".qxlprg");
+    for (const fs::path& file : programs) {
+        std::unique_ptr<CProgram> p(new CProgram), tuning(new CProgram);
+        ASSERT_TRUE(loadProgramFile(*p, file.string().c_str(), nullptr, settings)) << file;
+        const fs::path tun = kData / "Microtuning" / (std::string(p->tuningName) + ".TUN");
+        ASSERT_TRUE(loadTuningFile(*tuning, tun.string().c_str(), settings)) << file;
+        for (int n = 0; n < 128; ++n)
+            ASSERT_NEAR(p->tuningRatios[n], tuning->tuningRatios[n], 1e-9) << file << " key " << n;
+    }
+    EXPECT_GE(programs.size(), 10u);
+    EXPECT_TRUE(platform.errors.empty());
+}

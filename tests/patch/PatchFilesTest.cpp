@@ -145,3 +145,53 @@ TEST_F(PatchFiles, TuningFiles) {
     fileLeafName("C:\\a.b\\very long name.tun", leaf, sizeof leaf);
     EXPECT_STREQ(leaf, "very lo");
 }
+
+TEST_F(PatchFiles, ScalaScalesAndTheirKeyboardMappings) {
+    const std::string scale = "! a fifth and an octave\nfifths\n2\n3/2\n2/1\n";
+    const std::string mapping = "0\n0\n127\n60\n69\n440.0\n0\n"; // degree 0 on C, A at 440
+    write(path("Fifths.scl"), scale);
+    // A scale alone: degree 0 on middle C at its equal-tempered pitch.
+    ASSERT_TRUE(loadTuningFile(program, path("Fifths.scl").c_str(), settings));
+    EXPECT_STREQ(program.tuningName, "Fifths");
+    EXPECT_NEAR(program.tuningRatios[60], 1.0, 1e-12);
+    EXPECT_NEAR(program.tuningRatios[61] * 440.0 * std::pow(2.0, -8.0 / 12),
+                261.6255653005986 * 1.5, 1e-9);
+
+    // The mapping of the same name beside it comes along (either letter case).
+    write(path("Fifths.KBM"), mapping);
+    ASSERT_TRUE(loadTuningFile(program, path("Fifths.scl").c_str(), settings));
+    EXPECT_NEAR(program.tuningRatios[69], 1.0, 1e-12); // key 69 is degree 9: 2^4 x 3/2 above 60
+    EXPECT_NEAR(program.tuningRatios[60] * 261.6255653005986, 440.0 / 24.0, 1e-9);
+
+    // A mapping chosen alone lays out the last scale read.
+    write(path("A 432.kbm"), "0\n0\n127\n60\n60\n432.0\n0\n");
+    ASSERT_TRUE(loadTuningFile(program, path("A 432.kbm").c_str(), settings));
+    EXPECT_STREQ(program.tuningName, "Fifths / A 432");
+    EXPECT_NEAR(program.tuningRatios[60] * 261.6255653005986, 432.0, 1e-9);
+
+    // Broken files: the message in a box captioned "File Error", nothing changed.
+    double before[kTuningNoteCount];
+    std::memcpy(before, program.tuningRatios, sizeof before);
+    write(path("Short.scl"), "short\n3\n100.0\n");
+    write(path("Bad.kbm"), "0\n0\n127\n60\n60\nloud\n0\n");
+    const std::pair<std::string, std::string> broken[] = {
+        {path("Short.scl"), "Scale: 3 notes announced, 1 found"},
+        {path("Bad.kbm"),
+         "Keyboard mapping: the reference frequency is not a positive number of hertz (line 6)"},
+        {path("Missing.scl"), "Error opening the file  '" + path("Missing.scl") + "'"},
+    };
+    for (const auto& [file, message] : broken) {
+        EXPECT_FALSE(loadTuningFile(program, file.c_str(), settings)) << file;
+        EXPECT_EQ(platform.errors.back(), message);
+        EXPECT_EQ(platform.captions.back(), "File Error");
+        EXPECT_STREQ(program.tuningName, "Fifths / A 432");
+        EXPECT_EQ(std::memcmp(program.tuningRatios, before, sizeof before), 0);
+    }
+
+    // A mapping with no scale beside it and none read before says what it needs.
+    ScriptedPlatform fresh;
+    CPluginFile freshSettings(fresh);
+    EXPECT_FALSE(loadTuningFile(program, path("A 432.kbm").c_str(), freshSettings));
+    ASSERT_EQ(fresh.errors.size(), 1u);
+    EXPECT_NE(fresh.errors[0].find("load the scale (.scl) first"), std::string::npos);
+}

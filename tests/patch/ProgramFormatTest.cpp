@@ -162,15 +162,13 @@ TEST(ProgramFormat, FullProgramRoundTripsBitForBit) {
     EXPECT_EQ(fineTuneB, 0.5);
     ASSERT_TRUE(loadBytes(*b, saved, true));
     EXPECT_EQ(fineTuneB, 0.8);
-    // The block's tuning never replaces the receiving program's.
-    EXPECT_STREQ(b->tuningName, "Standard");
-    EXPECT_EQ(b->tuningRatios[60], 1.0);
+    // The program plays in the tuning it was saved with.
+    EXPECT_STREQ(b->tuningName, a->tuningName);
+    EXPECT_EQ(std::memcmp(b->tuningRatios, a->tuningRatios, sizeof a->tuningRatios), 0);
     EXPECT_EQ(b->envelopeCount, 32);
     EXPECT_EQ(b->selectedEnvelope, 0);
     EXPECT_STREQ(b->sampleSlots[7].samplePath, "/samples/slot7.wav");
 
-    std::strcpy(b->tuningName, a->tuningName);
-    std::memcpy(b->tuningRatios, a->tuningRatios, sizeof a->tuningRatios);
     b->selectedEnvelope = 5;
     EXPECT_EQ(saveBytes(*b), saved);
 }
@@ -371,4 +369,26 @@ TEST(ProgramFormat, ValuesBeyondTheirRangeLoadAtTheNearestEnd) {
     EXPECT_EQ(p.operators[2].amplitude, 1.0);
     EXPECT_EQ(p.operators[2].startPhase, 0.0);
     EXPECT_EQ(p.operators[2].coarseTune, 12.5);
+}
+
+// A tuning table no tuning can give (a ratio that is no positive number) is
+// damage: the receiving program keeps its own tuning and takes the rest.
+TEST(ProgramFormat, ADamagedTuningTableLeavesTheProgramsOwn) {
+    double fineTune = 0.5;
+    for (double bad : {0.0, -1.0, std::nan(""), HUGE_VAL}) {
+        CProgram source;
+        source.fineTune = &fineTune;
+        std::strcpy(source.tuningName, "broken");
+        source.tuningRatios[40] = bad;
+        std::strcpy(source.name, "carried");
+        const Bytes saved = saveBytes(source);
+        CProgram target;
+        target.fineTune = &fineTune;
+        std::strcpy(target.tuningName, "kept");
+        target.tuningRatios[40] = 1.25;
+        ASSERT_TRUE(loadBytes(target, saved, false));
+        EXPECT_STREQ(target.tuningName, "kept") << bad;
+        EXPECT_EQ(target.tuningRatios[40], 1.25) << bad;
+        EXPECT_STREQ(target.name, "carried");
+    }
 }

@@ -71,6 +71,17 @@ TEST_F(PosixPlatformTest, QualityFromEnvironmentThenConfigFileAndStoredBesideThe
     EXPECT_EQ(p.configuredQuality(), "2");
 }
 
+TEST_F(PosixPlatformTest, ProgramChangeSwitchFromEnvironmentThenConfigFile) {
+    IPlatform& p = nativePlatform();
+    ScopedEnv config("XDG_CONFIG_HOME", (dir / "config").c_str());
+    ScopedEnv unset("QUELLOR_PROGRAM_CHANGE", nullptr);
+    EXPECT_EQ(p.configuredProgramChange(), "");
+    std::ofstream(dir / "config/Quellor/Quellor.conf") << "quality=2\nprogramChange=off\n";
+    EXPECT_EQ(p.configuredProgramChange(), "off");
+    ScopedEnv on("QUELLOR_PROGRAM_CHANGE", "on");
+    EXPECT_EQ(p.configuredProgramChange(), "on");
+}
+
 TEST_F(PosixPlatformTest, ListsFoldersAndFiles) {
     IPlatform& p = nativePlatform();
     fs::create_directories(dir / "list/Bank");

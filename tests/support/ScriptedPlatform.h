@@ -26,6 +26,7 @@ public:
     std::string rootFolder;              // what configuredRootFolder answers
     std::string quality;                 // what configuredQuality answers; storeQuality sets it
     bool qualityStorable = true;         // what storeQuality answers
+    std::string programChange;           // what configuredProgramChange answers
     std::string fallbackRoot = "/nonexistent/Quellor";
     char separator = '.';
     // Set: opened dialogs (file dialogs and questions) take their answers as
@@ -50,6 +51,7 @@ public:
         if (qualityStorable) quality = value;
         return qualityStorable;
     }
+    std::string configuredProgramChange() override { return programChange; }
     std::vector<FolderEntry> listFolder(const std::string& folder) override;
     char pathSeparator() const override { return '/'; }
     char decimalSeparator() override { return separator; }

@@ -8,9 +8,11 @@
 //
 // build-data reads SOUNDS/programs/BANK/*.txt, SOUNDS/envelopes, patterns and
 // waves, and writes DATA/QuellorData/Banks/BANK/NAME.qxlprg (with the samples
-// the programs name), DATA/QuellorData/Envelopes, Patterns and Waves.
+// the programs name), DATA/QuellorData/Envelopes, Patterns and Waves, and the
+// Scala forms (NAME.scl and NAME.kbm) of every DATA/Microtuning/NAME.TUN.
 #include "quellor-program/ProgramSource.h"
 #include "quellor-program/SampleRecipes.h"
+#include "quellor-program/ScalaForms.h"
 
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -115,8 +117,21 @@ int buildData(const fs::path& sounds, const fs::path& data) {
         !buildFolder(sounds / "patterns", library / "Patterns", ".qxlseq", folders, patterns) ||
         !buildFolder(sounds / "waves", library / "Waves", ".qxlwav", folders, waves))
         return 1;
-    std::printf("%d programs in %d banks, %d envelopes, %d patterns, %d waves\n", programs, banks,
-                envelopes, patterns, waves);
+    int tunings = 0;
+    std::vector<fs::path> tunFiles;
+    for (const auto& e : fs::directory_iterator(data / "Microtuning", ec))
+        if (e.is_regular_file() && e.path().extension() == ".TUN") tunFiles.push_back(e.path());
+    std::sort(tunFiles.begin(), tunFiles.end());
+    for (const fs::path& tun : tunFiles) {
+        std::string error;
+        if (!writeScalaForms(tun.string(), error)) {
+            std::fprintf(stderr, "quellor-program: %s\n", error.c_str());
+            return 1;
+        }
+        ++tunings;
+    }
+    std::printf("%d programs in %d banks, %d envelopes, %d patterns, %d waves, %d Scala tunings\n",
+                programs, banks, envelopes, patterns, waves, tunings);
     return 0;
 }
 

@@ -9,6 +9,7 @@
 #include <shellapi.h>
 
 #include "gui/CSurface.h"
+#include "gui/KeyCodes.h"
 #include "gui/MouseButtons.h"
 
 #include <algorithm>
@@ -282,6 +283,30 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
                 buttonsFromFlags(WPARAM(LOWORD(wParam))) & ~kMouseButtonsMask,
                 {}};
         e.distance = float(short(HIWORD(wParam))) / float(kWheelNotch);
+        events.push_back(std::move(e));
+        return 0;
+    }
+    case WM_KEYDOWN: {
+        // The movement keys type no character: WM_CHAR never tells of them.
+        long key = 0;
+        switch (wParam) {
+        case VK_UP:
+            key = kKeyUp;
+            break;
+        case VK_DOWN:
+            key = kKeyDown;
+            break;
+        case VK_PRIOR:
+            key = kKeyPageUp;
+            break;
+        case VK_NEXT:
+            key = kKeyPageDown;
+            break;
+        default:
+            return -1; // Windows' own handling, which makes the WM_CHAR
+        }
+        Event e{Kind::Key, mouse, modifierKeys(), {}};
+        e.key = key;
         events.push_back(std::move(e));
         return 0;
     }

@@ -4,12 +4,14 @@
 
 #include "gui/CSurface.h"
 #include "gui/EditorScale.h"
+#include "gui/KeyCodes.h"
 #include "gui/MouseButtons.h"
 #include "gui/x11/UriList.h"
 
 #include <X11/Xatom.h>
 #include <X11/Xresource.h>
 #include <X11/Xutil.h>
+#include <X11/keysym.h>
 
 #include <unistd.h>
 
@@ -88,6 +90,26 @@ bool visualTakesSurfaceWords(const Visual* visual, int depth) {
     return visual && visual->c_class == TrueColor && (depth == 24 || depth == 32) &&
            visual->red_mask == 0xff0000 && visual->green_mask == 0x00ff00 &&
            visual->blue_mask == 0x0000ff;
+}
+
+// The movement keys a list follows (they type no character); 0 for others.
+long movementKey(KeySym symbol) {
+    switch (symbol) {
+    case XK_Up:
+    case XK_KP_Up:
+        return kKeyUp;
+    case XK_Down:
+    case XK_KP_Down:
+        return kKeyDown;
+    case XK_Page_Up:
+    case XK_KP_Page_Up:
+        return kKeyPageUp;
+    case XK_Page_Down:
+    case XK_KP_Page_Down:
+        return kKeyPageDown;
+    default:
+        return 0;
+    }
 }
 
 } // namespace
@@ -253,9 +275,11 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
         case KeyPress: {
             char typed[8] = {};
             KeySym symbol = 0;
+            const long modifiers = buttonsFromState(e.xkey.state) & ~kMouseButtonsMask;
             if (XLookupString(&e.xkey, typed, sizeof typed - 1, &symbol, nullptr) > 0)
-                events.onKeyDown(long(static_cast<unsigned char>(typed[0])),
-                                 buttonsFromState(e.xkey.state) & ~kMouseButtonsMask);
+                events.onKeyDown(long(static_cast<unsigned char>(typed[0])), modifiers);
+            else if (const long key = movementKey(symbol))
+                events.onKeyDown(key, modifiers);
             break;
         }
         case ClientMessage: {

@@ -1,7 +1,8 @@
 // Linux backend: dialogs through zenity or kdialog when installed (never
 // waited for from a window), the root folder from QUELLOR_ROOT or
 // $XDG_CONFIG_HOME/Quellor/Quellor.conf, the sound quality from
-// QUELLOR_QUALITY or the same file, data under $XDG_DATA_HOME/Quellor.
+// QUELLOR_QUALITY or the same file (and the program-change switch from
+// QUELLOR_PROGRAM_CHANGE or the same file), data under $XDG_DATA_HOME/Quellor.
 #include "platform/IPlatform.h"
 
 #include "platform/posix/CMessageBoxes.h"
@@ -90,6 +91,11 @@ public:
     std::string configuredQuality() override {
         const std::string quality = environment("QUELLOR_QUALITY");
         return quality.empty() ? configValue("quality") : quality;
+    }
+
+    std::string configuredProgramChange() override {
+        const std::string value = environment("QUELLOR_PROGRAM_CHANGE");
+        return value.empty() ? configValue("programChange") : value;
     }
 
     bool storeQuality(const std::string& value) override {

@@ -1,6 +1,6 @@
 // Windows backend: message boxes captioned by the caller, the registry values
-// "rootFolder" and "quality" under HKCU\SOFTWARE\tavrino\Quellor, folder listings, common
-// file dialogs and the user's decimal separator from the locale info.
+// "rootFolder", "quality" and "programChange" under HKCU\SOFTWARE\tavrino\Quellor, folder listings,
+// common file dialogs and the user's decimal separator from the locale info.
 //
 // The plug-in's texts and paths are UTF-8; every call here that takes or
 // gives a name is the wide (UTF-16) one, converted at this edge, so that a
@@ -48,10 +48,35 @@ constexpr size_t kDialogPathCharacters = 260;
 constexpr size_t kFilterBytes = 100;
 // The registry value "rootFolder", in characters.
 constexpr DWORD kRootFolderCharacters = 512;
-// The registry value "quality" ("1" or "2"), in characters.
-constexpr DWORD kQualityCharacters = 16;
+// The registry values "quality" ("1" or "2") and "programChange", in characters.
+constexpr DWORD kShortSettingCharacters = 16;
 // Where the plug-in's settings live, under HKEY_CURRENT_USER.
 const wchar_t* const kSettingsKey = L"SOFTWARE\\tavrino\\Quellor";
+
+// A short setting: the environment variable when set, else the registry
+// value (a text, or a number written as one); empty when neither is there.
+std::string configuredText(const wchar_t* variable, const wchar_t* name) {
+    const wchar_t* env = _wgetenv(variable);
+    if (env && env[0]) return utf8FromWide(env);
+    HKEY key;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return std::string();
+    wchar_t value[kShortSettingCharacters] = {0};
+    DWORD size = (kShortSettingCharacters - 1) * sizeof(wchar_t);
+    DWORD type = 0;
+    std::string result;
+    if (RegQueryValueExW(key, name, nullptr, &type, (LPBYTE)value, &size) == ERROR_SUCCESS) {
+        if (type == REG_SZ || type == REG_EXPAND_SZ) {
+            result = utf8FromWide(value); // the buffer's last unit stays 0
+        } else if (type == REG_DWORD && size == sizeof(DWORD)) {
+            DWORD number = 0;
+            std::memcpy(&number, value, sizeof number);
+            result = std::to_string(number);
+        }
+    }
+    RegCloseKey(key);
+    return result;
+}
 
 class Win32Platform final : public IPlatform {
 public:
@@ -125,27 +150,11 @@ public:
     std::string defaultRootFolder() override { return "C:\\VstPlugins\\Quellor"; }
 
     std::string configuredQuality() override {
-        const wchar_t* env = _wgetenv(L"QUELLOR_QUALITY");
-        if (env && env[0]) return utf8FromWide(env);
-        HKEY key;
-        if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-            return std::string();
-        wchar_t value[kQualityCharacters] = {0};
-        DWORD size = (kQualityCharacters - 1) * sizeof(wchar_t);
-        DWORD type = 0;
-        std::string result;
-        if (RegQueryValueExW(key, L"quality", nullptr, &type, (LPBYTE)value, &size) ==
-            ERROR_SUCCESS) {
-            if (type == REG_SZ || type == REG_EXPAND_SZ) {
-                result = utf8FromWide(value); // the buffer's last unit stays 0
-            } else if (type == REG_DWORD && size == sizeof(DWORD)) {
-                DWORD number = 0;
-                std::memcpy(&number, value, sizeof number);
-                result = std::to_string(number);
-            }
-        }
-        RegCloseKey(key);
-        return result;
+        return configuredText(L"QUELLOR_QUALITY", L"quality");
+    }
+
+    std::string configuredProgramChange() override {
+        return configuredText(L"QUELLOR_PROGRAM_CHANGE", L"programChange");
     }
 
     bool storeQuality(const std::string& value) override {
