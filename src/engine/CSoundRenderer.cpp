@@ -148,7 +148,7 @@ void CSoundRenderer::setSampleRate(double rate) {
     exchangeFade.setSampleRate(rate);
     sequencers[0].setSampleRate(rate);
     sequencers[1].setSampleRate(rate);
-    voiceAllocator.setSampleRate(voiceRate());
+    voiceAllocator.setSampleRate(voiceRate(), quality());
     delay.setSampleRate(rate);
     chorus.setSampleRate(rate);
     eq.setSampleRate(rate);
@@ -165,7 +165,7 @@ void CSoundRenderer::setQuality(int32_t requested) {
     // A voice cannot go on at another rate: its phases, ramps and filter
     // states belong to the old one.
     silenceVoices(true);
-    voiceAllocator.setSampleRate(voiceRate());
+    voiceAllocator.setSampleRate(voiceRate(), quality());
     for (CHalfBandDecimator& d : decimators)
         d.reset();
     applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
