@@ -67,12 +67,12 @@ const Table& table() {
             const double theta = turnRound(k);
             const double fine = fineCoefficientFor(0.5 * theta);
             // Loop gain at the turning point, host rate over fine rate.
-            const double gain = std::pow(stagePower(k, theta) / stagePower(fine, 0.5 * theta),
-                                         0.5 * kStages);
+            const double gain =
+                std::pow(stagePower(k, theta) / stagePower(fine, 0.5 * theta), 0.5 * kStages);
             out.ratio[i] = fine / k;
-            out.scale[i] = gain *
-                           (CVoiceFilter::kFeedbackPerCoefficient * k + CVoiceFilter::kFeedbackBase) /
-                           (CVoiceFilter::kFeedbackPerCoefficient * fine + CVoiceFilter::kFeedbackBase);
+            out.scale[i] =
+                gain * (CVoiceFilter::kFeedbackPerCoefficient * k + CVoiceFilter::kFeedbackBase) /
+                (CVoiceFilter::kFeedbackPerCoefficient * fine + CVoiceFilter::kFeedbackBase);
         }
         return out;
     }();
