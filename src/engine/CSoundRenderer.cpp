@@ -101,7 +101,8 @@ CSoundRenderer::CSoundRenderer(CPluginFile* settings, IRendererHost* hostShell)
     setTempo(kDefaultTempo);
     reset();
     setSampleRate(kDefaultSampleRate);
-    if (settingsObject) setQuality(settingsObject->qualitySetting());
+    // The shell reads the latency once the renderer exists.
+    if (settingsObject) changeQuality(settingsObject->qualitySetting());
     resetControllers();
     bankList.rescan();
     bankList.selectFolder(0);
@@ -163,7 +164,7 @@ void CSoundRenderer::setSampleRate(double rate) {
     exchangeFade.setSampleRate(rate);
     sequencers[0].setSampleRate(rate);
     sequencers[1].setSampleRate(rate);
-    voiceAllocator.setSampleRate(voiceRate());
+    voiceAllocator.setSampleRate(voiceRate(), quality());
     delay.setSampleRate(rate);
     chorus.setSampleRate(rate);
     eq.setSampleRate(rate);
@@ -173,17 +174,32 @@ void CSoundRenderer::setSampleRate(double rate) {
 }
 
 void CSoundRenderer::setQuality(int32_t requested) {
+    if (!changeQuality(requested)) return;
+    if (host) host->latencyChanged(latencyFrames());
+}
+
+bool CSoundRenderer::changeQuality(int32_t requested) {
     const int32_t factor = requested == kHighQuality ? kHighQuality : kPlainQuality;
-    if (factor == quality()) return;
+    if (factor == quality()) return false;
+    // A voice cannot go on at another rate: its phases, ramps and filter
+    // states belong to the old one. So the output fades out first, as before
+    // a program exchange, and the effects' tails go with the voices, so that
+    // nothing comes back at full level after the fade.
+    exchangeFade.fadeOutAndWait();
     std::lock_guard<std::mutex> lock(structureMutex);
     oversampling.store(factor, std::memory_order_relaxed);
-    // A voice cannot go on at another rate: its phases, ramps and filter
-    // states belong to the old one.
     silenceVoices(true);
-    voiceAllocator.setSampleRate(voiceRate());
+    voiceAllocator.setSampleRate(voiceRate(), quality());
     for (CHalfBandDecimator& d : decimators)
         d.reset();
+    masterSection.reset();
+    delay.reset();
+    chorus.reset();
+    eq.reset();
+    reverb.reset();
     applyRendererValue(kGlideFactorId, programData->getValue(kGlideFactorId, false));
+    exchangeFade.finish();
+    return true;
 }
 
 // ---------------------------------------------------------------- block loop

@@ -94,9 +94,16 @@ public:
     // so that high notes fold no partials back below the host's Nyquist
     // frequency; the master section and the effects stay at the host rate.
     // Anything else is the plain mode, bit for bit as the voices sound at the
-    // host rate. A change silences every voice at once (their rate changes).
+    // host rate. A change fades the output out (while a block renders) and
+    // then silences every voice and the effects' tails (the voices' rate
+    // changes); the shell hears of the new latency.
     void setQuality(int32_t quality);
     int32_t quality() const { return oversampling.load(std::memory_order_relaxed); }
+    // How many host frames the output lags the events that make it: the
+    // decimator's delay in the high-quality mode, none in the plain mode.
+    int32_t latencyFrames() const {
+        return quality() == kHighQuality ? CHalfBandDecimator::kLatencyFrames : 0;
+    }
 
     // ---- audio thread: no allocation, no waiting lock ----
     // out[0] left, out[1] right. replace overwrites the host buffers, otherwise
@@ -300,6 +307,8 @@ private:
     CMasterSection masterSection;
     // Written under the structure lock; read by the block loop under it, and
     // by the glide factor's setting from any thread.
+    // setQuality without telling the shell; false when the quality stays.
+    bool changeQuality(int32_t quality);
     std::atomic<int32_t> oversampling{kPlainQuality};
     CHalfBandDecimator decimators[2]; // left, right
     CPatternSequencer sequencers[2] = {CPatternSequencer(this), CPatternSequencer(this)};

@@ -20,9 +20,9 @@ void CVoiceAllocator::attach(const IVoiceContext* context, const CWaveManager* w
         v.attach(context, waves);
 }
 
-void CVoiceAllocator::setSampleRate(double rate) {
+void CVoiceAllocator::setSampleRate(double rate, int32_t oversampling) {
     for (CVoice& v : voices)
-        v.setSampleRate(rate);
+        v.setSampleRate(rate, oversampling);
 }
 
 void CVoiceAllocator::reset() {

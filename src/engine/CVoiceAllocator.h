@@ -22,7 +22,7 @@ public:
 
     // Main thread, once: what every voice reads, and the shared wave tables.
     void attach(const IVoiceContext* context, const CWaveManager* waves);
-    void setSampleRate(double rate);
+    void setSampleRate(double rate, int32_t oversampling = 1);
     // Forgets the last note and the start order.
     void reset();
 

@@ -17,6 +17,9 @@ public:
     // Audio thread, once per block: the host's tempo in BPM; false when the
     // host gives none, and the engine keeps its last tempo.
     virtual bool hostTempo(double& bpm) = 0;
+    // Host or UI thread, never the audio thread: the output's delay in host
+    // frames changed (a quality change), so the host can line it up again.
+    virtual void latencyChanged(int32_t frames) { (void)frames; }
 
 protected:
     ~IRendererHost() = default;

@@ -47,7 +47,11 @@ CVstWrapper::CVstWrapper(audioMasterCallback audioMaster, CPluginFile* settings)
     getHostProductString(hostProduct);
 
     renderer.reset(new (std::nothrow) CSoundRenderer(settings, this));
-    if (renderer) setEditor(createPluginEditor(this, renderer.get()));
+    if (renderer) {
+        // The host reads the delay from the effect record as it opens us.
+        setInitialDelay(renderer->latencyFrames());
+        setEditor(createPluginEditor(this, renderer.get()));
+    }
 }
 
 CVstWrapper::~CVstWrapper() {
@@ -66,6 +70,11 @@ bool CVstWrapper::hostTempo(double& bpm) {
     if (!time || !(time->flags & kVstTempoValid) || !std::isfinite(time->tempo)) return false;
     bpm = time->tempo;
     return true;
+}
+
+void CVstWrapper::latencyChanged(int32_t frames) {
+    setInitialDelay(frames);
+    callHost(audioMasterIOChanged);
 }
 
 void CVstWrapper::suspend() {

@@ -43,6 +43,8 @@ public:
     void endValueEdit(int32_t id) override { endEdit(id); }
     // The host's tempo when its time information holds a valid, finite one.
     bool hostTempo(double& bpm) override;
+    // Reports the delay as initialDelay and asks the host to read it again.
+    void latencyChanged(int32_t frames) override;
 
     // ---- lifecycle: both reset the engine ----
     void suspend() override;

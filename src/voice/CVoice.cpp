@@ -54,8 +54,10 @@ void CVoice::attach(const IVoiceContext* engine, const CWaveManager* waveTables)
     waves = waveTables;
 }
 
-void CVoice::setSampleRate(double rate) {
+void CVoice::setSampleRate(double rate, int32_t oversampling) {
     if (!(rate >= 1.0 / kTickSeconds) || !std::isfinite(rate)) return; // below 1 kHz: no tick
+    for (CVoiceFilter& f : filters)
+        f.setOversampling(oversampling);
     sampleRate = rate;
     sampleRateReciprocal = 1.0 / rate;
     for (COperator& op : operators)

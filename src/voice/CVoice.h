@@ -63,7 +63,7 @@ public:
     void attach(const IVoiceContext* context, const CWaveManager* waves);
 
     // Audio or host thread, while the voice is not rendering. Hz.
-    void setSampleRate(double rate);
+    void setSampleRate(double rate, int32_t oversampling = 1);
 
     // ---- notes (renderer, audio thread) ----
     // Starts a fresh note, or retriggers an active voice legato (Lifecycle).

@@ -3,6 +3,7 @@
 #include "base/Clamp.h"
 #include "base/ToRange.h"
 #include "base/ValueIds.h"
+#include "voice/CLadderRateMatch.h"
 
 namespace {
 // The last of a filter's modulation cells feeds the other filter; the rest
@@ -28,6 +29,11 @@ constexpr int32_t kMaxMode = 3;
 
 CVoiceFilter::CVoiceFilter(int32_t index) : filterIndex(index) {
     resetForNote();
+}
+
+void CVoiceFilter::setOversampling(int32_t factor) {
+    oversamplingFactor = factor > 1 ? 2 : 1;
+    if (oversamplingFactor > 1) CLadderRateMatch::prepare();
 }
 
 void CVoiceFilter::setMatrixCell(int32_t destination, double v) {
@@ -140,8 +146,15 @@ void CVoiceFilter::updateTargets(double pitchBend, double note, double sampleRat
         cutoffFrequency = cutoffHz(cutoff, keyOffset);
     }
     double resonance = clampValue(baseResonance + modulation.resonance, 0.0, 1.0);
-    float k = float(sampleRateReciprocal * cutoffFrequency);
+    // The coefficient the filter has at the host rate.
+    float k = float(sampleRateReciprocal * oversamplingFactor * cutoffFrequency);
     k = k < kMaxCoefficient ? k : kMaxCoefficient;
+    double feedbackScale = 1.0;
+    if (oversamplingFactor > 1) {
+        const CLadderRateMatch::Setting fine = CLadderRateMatch::atTwiceTheRate(k);
+        k = fine.coefficient;
+        feedbackScale = fine.feedbackScale;
+    }
     // A ramp that stands still at the target it would get again is left alone
     // (retargeting it would change nothing); a held note's filter settles so.
     if (firstTick || !coefficient.keeps(k)) coefficient.retarget(k, r, firstTick);
@@ -165,7 +178,7 @@ void CVoiceFilter::updateTargets(double pitchBend, double note, double sampleRat
         break;
     }
     resonanceNow = resonance;
-    feedback = float(resonance);
+    feedback = oversamplingFactor > 1 ? float(resonance * feedbackScale) : float(resonance);
 
     const double level = modulation.level;
     const double panSum = pan + modulation.pan;

@@ -60,6 +60,9 @@ public:
     void setResonance(float resonance); // 0..1
     void setKeyTracking(double amount); // 0..1; 1 follows the keyboard around note 60
     void setCutoff(double cutoff);      // 0..1
+    // How many times the host rate the voice runs at: 1, or 2 (any more is
+    // taken as 2). Not on the audio thread.
+    void setOversampling(int32_t factor);
 
     // Renderer's apply step for one value ID with normalised value x: filter 1
     // (index 0) takes 37, 38, 39, 50..60 and 321; filter 2 takes 40, 41, 42,
@@ -140,6 +143,7 @@ private:
     uint8_t modeValue = kOff;
 
     int32_t filterIndex;
+    int32_t oversamplingFactor = 1;
     double resonanceNow = 0.0;
     double keyTracking = 0.0;
     double cutoffTarget = 0.0;

@@ -9,8 +9,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <climits>
 #include <cmath>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -354,4 +357,46 @@ TEST_F(RendererFixture, QualitySilencesTheVoicesRunsThemAtTwiceTheRateAndComesBa
 
     renderer.reset();
     EXPECT_EQ(playNote(renderer), plain);
+}
+
+TEST_F(RendererFixture, SwitchingQualityWhileANoteSoundsFadesInsteadOfCutting) {
+    // The host's audio thread renders a held sine on its own while the
+    // window's thread switches the quality.
+    makeAudible(renderer.program());
+    renderer.applyAllParameters(false);
+    constexpr int32_t kBlockFrames = 256;
+    constexpr size_t kBeforeSwitch = 8820; // 0.2 s
+    std::vector<float> heard;
+    std::atomic<size_t> heardFrames{0};
+    std::atomic<bool> switched{false};
+    std::thread audio([&] {
+        std::vector<float> l(kBlockFrames), r(kBlockFrames);
+        float* out[2] = {l.data(), r.data()};
+        queue(0x90, 69, 127, 0);
+        int32_t blocksAfter = 0;
+        while (blocksAfter < 40) {
+            renderer.processBlock(out, kBlockFrames, true);
+            heard.insert(heard.end(), l.begin(), l.end());
+            heardFrames.store(heard.size());
+            if (switched.load()) ++blocksAfter;
+        }
+    });
+    while (heardFrames.load() < kBeforeSwitch)
+        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    renderer.setQuality(CSoundRenderer::kHighQuality);
+    switched.store(true);
+    audio.join();
+    // A sine's own largest step, then the largest anywhere: a hard cut drops
+    // by up to the whole amplitude in one sample.
+    float ownStep = 0.0f, loudest = 0.0f;
+    for (size_t i = 4410; i < kBeforeSwitch; ++i) {
+        ownStep = std::max(ownStep, std::fabs(heard[i] - heard[i - 1]));
+        loudest = std::max(loudest, std::fabs(heard[i]));
+    }
+    ASSERT_GT(loudest, 0.05f);
+    float worstStep = 0.0f;
+    for (size_t i = 1; i < heard.size(); ++i)
+        worstStep = std::max(worstStep, std::fabs(heard[i] - heard[i - 1]));
+    EXPECT_LE(worstStep, 1.5f * ownStep);
+    EXPECT_EQ(renderer.quality(), CSoundRenderer::kHighQuality);
 }

@@ -21,6 +21,8 @@ struct RecordingHost : IRendererHost {
     void announceValue(int32_t id, float value) override { announced.emplace_back(id, value); }
     void beginValueEdit(int32_t id) override { begun.push_back(id); }
     void endValueEdit(int32_t id) override { ended.push_back(id); }
+    void latencyChanged(int32_t frames) override { latencies.push_back(frames); }
+    std::vector<int32_t> latencies;
     bool hostTempo(double& bpm) override {
         ++tempoAsked;
         if (tempoValid) bpm = tempo;
@@ -82,4 +84,15 @@ TEST_F(HostedRenderer, ALoadedProgramAnnouncesEveryHostParameterOnce) {
     for (int32_t id = 0; id < kHostParameterCount; ++id)
         EXPECT_EQ(host.announced[size_t(id)].first, id);
     EXPECT_EQ(host.announced[kMasterLevelId].second, 0.25f);
+}
+
+TEST_F(HostedRenderer, AQualityChangeTellsTheHostTheOutputsNewDelay) {
+    EXPECT_EQ(renderer.latencyFrames(), 0);
+    renderer.setQuality(CSoundRenderer::kHighQuality);
+    // The decimator's delay at the host rate.
+    EXPECT_EQ(renderer.latencyFrames(), 47);
+    renderer.setQuality(CSoundRenderer::kHighQuality); // no change, nothing to tell
+    renderer.setQuality(CSoundRenderer::kPlainQuality);
+    EXPECT_EQ(host.latencies, (std::vector<int32_t>{47, 0}));
+    EXPECT_EQ(renderer.latencyFrames(), 0);
 }

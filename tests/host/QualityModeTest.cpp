@@ -11,14 +11,18 @@
 #include "base/ValueIds.h"
 #include "host/HostRender.h"
 #include "host/VoiceHost.h"
+#include "plugin/VendorRequests.h"
 #include "support/Fft.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <complex>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -146,4 +150,122 @@ TEST(HostQuality, HighNotesFoldFarLessEnergyBackAtTheSameLevel) {
             }
         }
     }
+}
+
+namespace {
+
+// The level phrase, the preview phrase made short: a low, a middle and a
+// high note, then a full-velocity chord, let go before the end; 2^14 frames
+// (about 0.37 s).
+constexpr int64_t kLevelFrames = 16384;
+constexpr double kChordSeconds = 0.12;
+constexpr double kReleaseSeconds = 0.25;
+// What a listener hears of the level: the energy below this. Above it, up to
+// the host's Nyquist frequency, the plain mode holds what the quality mode
+// exists to remove (partials folded back, a one-sample feedback loop
+// hunting at Nyquist), not the program's sound.
+constexpr double kHeardTopHz = 18000.0;
+constexpr double kLevelToleranceDb = 0.5;
+
+std::vector<TimedMidi> levelPhrase() {
+    const int64_t chordAt = int64_t(kChordSeconds * kRate);
+    const int64_t off = int64_t(kReleaseSeconds * kRate);
+    std::vector<TimedMidi> events;
+    for (uint8_t key : {36, 60, 84})
+        events.push_back({0, 0x90, key, 100});
+    for (uint8_t key : {36, 60, 84})
+        events.push_back({chordAt, 0x80, key, 0});
+    for (uint8_t key : {48, 52, 55, 60, 64})
+        events.push_back({chordAt, 0x90, key, 127});
+    for (uint8_t key : {48, 52, 55, 60, 64})
+        events.push_back({off, 0x80, key, 0});
+    return events;
+}
+
+// Energy of both channels below kHeardTopHz; a negative value when the
+// program cannot be played.
+double heardEnergy(const std::filesystem::path& program, const char* quality) {
+    setenv("QUELLOR_QUALITY", quality, 1);
+    VstTestHost host;
+    const bool opened = host.open() != nullptr;
+    unsetenv("QUELLOR_QUALITY");
+    if (!opened) return -1.0;
+    host.start(float(kRate), kBlock);
+    std::string path = program.string();
+    if (host.dispatch(effVendorSpecific, kVendorLoadProgramFile, 0, &path[0]) != 1) return -1.0;
+    const StereoSignal s = renderThroughHost(host, kLevelFrames, kBlock, levelPhrase());
+    double energy = 0.0;
+    for (const std::vector<float>* channel : {&s.left, &s.right}) {
+        std::vector<std::complex<double>> bins(channel->begin(), channel->end());
+        fft(bins);
+        const size_t top = size_t(kHeardTopHz / kRate * double(kLevelFrames));
+        for (size_t b = 1; b < top; ++b)
+            energy += 2.0 * std::norm(bins[b]);
+    }
+    return energy;
+}
+
+} // namespace
+
+// The quality mode is the same program, only cleaner: every factory program
+// keeps its heard level within half a decibel. Two kinds of program are held
+// to how far they are known to move, so that a change to them still shows:
+// noise made by two operators modulating each other at full amount, one
+// sample apart, is white at whatever rate the voices run, so at twice the
+// rate half of it lies above the host's band, where the decimator takes it
+// away; and a strongly resonant low-pass swept high by full velocity, where
+// the fine ladder's stages pass a little more around the resonance than the
+// host-rate ones.
+TEST(HostQuality, EveryFactoryProgramKeepsItsHeardLevel) {
+    const std::map<std::string, double> knownToMove = {
+        {"Closed Hat", 3.0}, {"Open Hat", 3.0}, {"Shaker", 3.0},
+        {"Hand Clap", 2.5},  {"Snare", 1.0},    {"Acid Bass", 0.75},
+    };
+    const std::filesystem::path banks =
+        std::filesystem::path(QUELLOR_SOURCE_DIR) / "data/QuellorData/Banks";
+    std::vector<std::filesystem::path> programs;
+    for (const auto& bank : std::filesystem::directory_iterator(banks))
+        for (const auto& f : std::filesystem::directory_iterator(bank.path()))
+            if (f.path().extension() == ".qxlprg") programs.push_back(f.path());
+    std::sort(programs.begin(), programs.end());
+    ASSERT_GT(programs.size(), 100u);
+    for (const std::filesystem::path& program : programs) {
+        const std::string name = program.stem().string();
+        const double plain = heardEnergy(program, "1");
+        const double quality = heardEnergy(program, "2");
+        ASSERT_GE(plain, 0.0) << name;
+        ASSERT_GE(quality, 0.0) << name;
+        if (plain == 0.0 && quality == 0.0) continue;
+        const double change = 10.0 * std::log10((quality + 1e-30) / (plain + 1e-30));
+        std::printf("%-28s quality - plain %+6.3f dB\n", name.c_str(), change);
+        const auto known = knownToMove.find(name);
+        const double tolerance = known == knownToMove.end() ? kLevelToleranceDb : known->second;
+        EXPECT_NEAR(change, 0.0, tolerance) << name;
+    }
+}
+
+TEST(HostQuality, TheHostHearsOfTheDelayAndTheOutputLagsByIt) {
+    CProgram p = quietProgram();
+    ratioOperator(p, 0, 1.0);
+    const std::vector<uint8_t> chunk = chunkOf(p);
+    int64_t onsetAt[2] = {-1, -1};
+    VstInt32 delays[2] = {-1, -1};
+    const char* qualities[2] = {"1", "2"};
+    for (int mode = 0; mode < 2; ++mode) {
+        setenv("QUELLOR_QUALITY", qualities[mode], 1);
+        VstTestHost host;
+        const bool opened = host.open() != nullptr;
+        unsetenv("QUELLOR_QUALITY");
+        ASSERT_TRUE(opened);
+        delays[mode] = host.effect()->initialDelay;
+        host.start(float(kRate), kBlock);
+        ASSERT_TRUE(setChunk(host, chunk));
+        const StereoSignal s = renderThroughHost(host, 4096, kBlock, {{1000, 0x90, 69, 127}});
+        const std::vector<int64_t> found = onsets(s.left, 0.05f, 500);
+        ASSERT_FALSE(found.empty()) << "quality " << qualities[mode];
+        onsetAt[mode] = found[0];
+    }
+    EXPECT_EQ(delays[0], 0);
+    EXPECT_EQ(delays[1], 47);
+    EXPECT_NEAR(double(onsetAt[1] - onsetAt[0]), double(delays[1]), 1.0);
 }

@@ -245,3 +245,44 @@ TEST(SoundSafety, HostValuesOutOfRangeNeverPoisonTheSound) {
     const StereoSignal end = renderThroughHost(host, 8 * kSmallBlock, kSmallBlock, {});
     EXPECT_NEAR(peak(end, 4 * kSmallBlock, 8 * kSmallBlock), normal, 0.25f * normal);
 }
+
+TEST(SoundSafety, EveryProgramsVoicesEndWithoutAStepOutOfItsOwnSound) {
+    // A held chord let go: where the voices end, no step may stand out of the
+    // signal's own steps by more than a few times what the program's own
+    // sound shows while the chord holds (a sharp wave has steps of its own).
+    constexpr double kRate = 44100.0;
+    constexpr double kLetGoSeconds = 0.4;
+    constexpr double kEndSeconds = 0.65;
+    constexpr double kOwnFrom = 0.05;
+    constexpr double kOwnMargin = 3.0;
+    const uint8_t chord[] = {48, 52, 55, 60};
+    const std::vector<fs::path> programs = factoryPrograms();
+    ASSERT_GT(programs.size(), 100u);
+    const int64_t letGo = int64_t(kLetGoSeconds * kRate);
+    const int64_t reach = int64_t(kRate * 0.001);
+    for (const fs::path& program : programs) {
+        const std::string name = program.stem().string();
+        SCOPED_TRACE(name);
+        VstTestHost host;
+        ASSERT_NE(host.open(), nullptr);
+        host.start(float(kRate), kBlock);
+        ASSERT_TRUE(loadFile(host, program));
+        if (sequencerRuns(host)) continue; // it plays on after the keys
+        std::vector<TimedMidi> events;
+        for (uint8_t key : chord)
+            events.push_back({0, 0x90, key, 110});
+        for (uint8_t key : chord)
+            events.push_back({letGo, 0x80, key, 0});
+        const StereoSignal out =
+            renderThroughHost(host, int64_t(kEndSeconds * kRate), kBlock, events);
+        for (const std::vector<float>* channel : {&out.left, &out.right}) {
+            const double own =
+                worstStepRatio(*channel, int64_t(kOwnFrom * kRate), letGo, kClickStepFloor, reach);
+            int64_t at = 0;
+            const double ending =
+                worstStepRatio(*channel, letGo, int64_t(out.size()), kClickStepFloor, reach, &at);
+            EXPECT_LE(ending, std::max(kClickStepRatio, kOwnMargin * own))
+                << "at " << double(at) / kRate << " s; held, the sound's own steps reach " << own;
+        }
+    }
+}
