@@ -147,8 +147,10 @@ struct ClapCalls {
         return self(p) && self(p)->loadState(stream);
     }
 
-    // ---- latency: none ----
-    static uint32_t CLAPCALL latency(const clap::Plugin*) { return 0; }
+    // ---- latency: the quality mode's decimator delay ----
+    static uint32_t CLAPCALL latency(const clap::Plugin* p) {
+        return self(p) ? self(p)->reportedLatency : 0;
+    }
 
     // ---- timers: the window's idle ----
     static void CLAPCALL onTimer(const clap::Plugin* p, clap::Id timerId) {
@@ -216,6 +218,7 @@ bool CClapPlugin::init() {
         static_cast<const clap::HostThreadCheck*>(hostExtension(clap::kExtThreadCheck));
     hostLog = static_cast<const clap::HostLog*>(hostExtension(clap::kExtLog));
     hostParams = static_cast<const clap::HostParams*>(hostExtension(clap::kExtParams));
+    hostLatency = static_cast<const clap::HostLatency*>(hostExtension(clap::kExtLatency));
     // No exception may cross into the host.
     try {
         // Display texts take the user's decimal separator from the platform,
@@ -249,8 +252,20 @@ bool CClapPlugin::activate(double sampleRate, uint32_t minFrames, uint32_t maxFr
     if (!(sampleRate > 0.0) || !std::isfinite(sampleRate)) return false;
     renderer->setSampleRate(sampleRate);
     renderer->reset();
+    const uint32_t latencyNow = uint32_t(renderer->latencyFrames());
+    if (latencyNow != reportedLatency) {
+        reportedLatency = latencyNow;
+        if (hostLatency && hostLatency->changed) hostLatency->changed(hostRecord);
+    }
     active = true;
     return true;
+}
+
+void CClapPlugin::latencyChanged(int32_t frames) {
+    // While inactive the next activation reports it; while active the delay
+    // may change only through a restart.
+    if (active && uint32_t(frames) != reportedLatency && hostRecord && hostRecord->requestRestart)
+        hostRecord->requestRestart(hostRecord);
 }
 
 void CClapPlugin::deactivate() {

@@ -50,6 +50,7 @@ public:
     void beginValueEdit(int32_t id) override;
     void endValueEdit(int32_t id) override;
     bool hostTempo(double& bpm) override;
+    void latencyChanged(int32_t frames) override;
 
     // ---- what the window and the extensions reach ----
     bool onMainThread() const;
@@ -109,6 +110,11 @@ private:
 
     // The host's tables, fetched once in init (null when it has none).
     const clap::HostParams* hostParams = nullptr;
+    const clap::HostLatency* hostLatency = nullptr;
+    // The delay told to the host, fixed from one activation to the next: the
+    // quality mode's decimator delays the output, and a change made while
+    // active waits for the restart the host is asked for.
+    uint32_t reportedLatency = 0;
     const clap::HostThreadCheck* hostThreadCheck = nullptr;
     const clap::HostLog* hostLog = nullptr;
 

@@ -368,6 +368,9 @@ struct HostTimerSupport {
 struct PluginLatency {
     uint32_t(CLAPCALL* get)(const Plugin* plugin);
 };
+struct HostLatency {
+    void(CLAPCALL* changed)(const Host* host);
+};
 
 // Thread check
 struct HostThreadCheck {

@@ -84,6 +84,9 @@ void CLv2Plugin::connectPort(uint32_t port, void* data) {
     case lv2names::kRightOutPort:
         outputs[1] = static_cast<float*>(data);
         return;
+    case lv2names::kLatencyPort:
+        latencyOut = static_cast<float*>(data);
+        return;
     default:
         break;
     }
@@ -101,6 +104,7 @@ void CLv2Plugin::deactivate() {
 
 void CLv2Plugin::run(uint32_t frames) {
     if (!renderer || !outputs[0] || !outputs[1]) return;
+    if (latencyOut) *latencyOut = float(renderer->latencyFrames());
     takeControlPorts();
     readEvents(frames);
     const int32_t count = int32_t(frames);

@@ -88,6 +88,8 @@ private:
 
     const LV2_Atom_Sequence* events = nullptr;
     float* outputs[2] = {nullptr, nullptr};
+    // The host's latency port: written at every block.
+    float* latencyOut = nullptr;
     const float* controls[kHostParameterCount] = {};
     // The port values last taken; a port is taken again when it differs.
     float takenControls[kHostParameterCount] = {};

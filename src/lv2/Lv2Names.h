@@ -18,20 +18,25 @@ inline constexpr const char* kProgramStateKey = "urn:tavrino:quellor#program";
 inline constexpr const char* kEditorCallsUri = "urn:tavrino:quellor#editor";
 
 // Port 0 takes MIDI and the host's time position, ports 1 and 2 are the
-// left and right outputs, and port 3 + i is host parameter i (0..42).
+// left and right outputs, port 3 + i is host parameter i (0..42), and the
+// last port tells the host the output's delay in frames (the quality mode's
+// decimator).
 inline constexpr uint32_t kEventsPort = 0;
 inline constexpr uint32_t kLeftOutPort = 1;
 inline constexpr uint32_t kRightOutPort = 2;
 inline constexpr uint32_t kFirstParameterPort = 3;
-inline constexpr uint32_t kPortCount = kFirstParameterPort + uint32_t(kHostParameterCount);
+inline constexpr uint32_t kParameterPortEnd = kFirstParameterPort + uint32_t(kHostParameterCount);
+inline constexpr uint32_t kLatencyPort = kParameterPortEnd;
+inline constexpr uint32_t kPortCount = kLatencyPort + 1;
 
 inline constexpr uint32_t parameterPort(int32_t id) {
     return kFirstParameterPort + uint32_t(id);
 }
 // The host parameter of a port, or -1 for the other ports.
 inline constexpr int32_t portParameter(uint32_t port) {
-    return port >= kFirstParameterPort && port < kPortCount ? int32_t(port - kFirstParameterPort)
-                                                            : -1;
+    return port >= kFirstParameterPort && port < kParameterPortEnd
+               ? int32_t(port - kFirstParameterPort)
+               : -1;
 }
 
 // The binaries inside the bundle.

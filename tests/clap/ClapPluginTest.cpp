@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdlib>
 #include <cstdio>
 #include <cstring>
 #include <dlfcn.h>
@@ -132,6 +133,26 @@ TEST_F(ClapPlugin, PortsAreOneStereoOutputAndOneNoteInput) {
 
     ASSERT_TRUE(host.start());
     EXPECT_EQ(latency->get(host.plugin()), 0u);
+}
+
+// In the quality mode the decimator delays the output by 47 frames; the host
+// hears of it while it activates the plug-in, the only time it may change.
+TEST(ClapLatency, TheQualityModesDelayIsToldWhenActivated) {
+    ASSERT_NE(ClapTestHost::entry(), nullptr) << ClapTestHost::error();
+    for (const char* quality : {"1", "2"}) {
+        setenv("QUELLOR_QUALITY", quality, 1);
+        ClapTestHost host;
+        ASSERT_NE(host.open(), nullptr);
+        const auto* latency = host.extension<clap::PluginLatency>(clap::kExtLatency);
+        ASSERT_NE(latency, nullptr);
+        ASSERT_TRUE(host.start());
+        const bool high = quality[0] == '2';
+        EXPECT_EQ(latency->get(host.plugin()), high ? 47u : 0u) << "quality " << quality;
+        EXPECT_EQ(host.latencyChanges(), high ? 1 : 0) << "quality " << quality;
+        host.close();
+        EXPECT_EQ(host.violations(), std::vector<std::string>());
+    }
+    unsetenv("QUELLOR_QUALITY");
 }
 
 // The same names, texts, ranges and switches as the VST 2.4 plug-in shows.

@@ -151,12 +151,18 @@ struct HostCalls {
         return true;
     }
     static void CLAPCALL markDirty(const clap::Host* h) { mainOnly(h, "state.mark_dirty"); }
+    static void CLAPCALL latencyChanged(const clap::Host* h) {
+        mainOnly(h, "latency.changed");
+        if (!self(h)->activating) self(h)->note("latency.changed called outside activate");
+        ++self(h)->latencyChangeCount;
+    }
 
     static constexpr clap::HostThreadCheck threadCheck = {isMainThread, isAudioThread};
     static constexpr clap::HostLog logTable = {log};
     static constexpr clap::HostParams params = {rescan, clear, requestFlush};
     static constexpr clap::HostTimerSupport timerSupport = {registerTimer, unregisterTimer};
     static constexpr clap::HostState state = {markDirty};
+    static constexpr clap::HostLatency latency = {latencyChanged};
 };
 
 const void* CLAPCALL HostCalls::getExtension(const clap::Host* h, const char* id) {
@@ -170,6 +176,7 @@ const void* CLAPCALL HostCalls::getExtension(const clap::Host* h, const char* id
     if (std::strcmp(id, clap::kExtTimerSupport) == 0)
         return self(h)->offerTimers ? &timerSupport : nullptr;
     if (std::strcmp(id, "clap.state") == 0) return &state;
+    if (std::strcmp(id, clap::kExtLatency) == 0) return &latency;
     return nullptr;
 }
 
@@ -272,7 +279,11 @@ void ClapTestHost::close() {
 }
 
 bool ClapTestHost::start(double sampleRate) {
-    if (!instance || !instance->activate(instance, sampleRate, 1, kBlockFrames)) return false;
+    if (!instance) return false;
+    activating = true;
+    const bool activated = instance->activate(instance, sampleRate, 1, kBlockFrames);
+    activating = false;
+    if (!activated) return false;
     active = true;
     bool started = false;
     onAudioThread([&] { started = instance->startProcessing(instance); });

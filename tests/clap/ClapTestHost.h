@@ -97,6 +97,7 @@ public:
     std::vector<std::string> violations() const;
     int flushRequests() const { return flushRequestCount; }
     int rescans() const { return rescanCount; }
+    int latencyChanges() const { return latencyChangeCount; }
     size_t timerCount() const { return timers.size(); }
     std::vector<std::string> logged;
     // Whether the host offers timers to the plug-in's window.
@@ -115,11 +116,13 @@ private:
     const clap::Plugin* instance = nullptr;
     bool active = false;
     bool initialising = false;
+    bool activating = false;
     std::thread::id mainThread;
     std::vector<std::string> breaches;
     mutable std::mutex breachLock;
     int flushRequestCount = 0;
     int rescanCount = 0;
+    int latencyChangeCount = 0;
     std::vector<clap::Id> timers;
     clap::Id nextTimer = 1;
 

@@ -255,6 +255,20 @@ TEST(Lv2State, BadStateIsRefusedAndTheProgramKept) {
     EXPECT_EQ(f.lv2.saveProgram(), before);
 }
 
+// In the quality mode the decimator delays the output by 47 frames, which the
+// latency port tells the host.
+TEST(Lv2Latency, ThePortTellsTheQualityModesDelay) {
+    for (const char* quality : {"1", "2"}) {
+        setenv("QUELLOR_QUALITY", quality, 1);
+        Lv2TestHost host;
+        ASSERT_EQ(host.load(QUELLOR_LV2_BUNDLE), "");
+        ASSERT_TRUE(host.descriptor() && host.start());
+        host.run(64);
+        EXPECT_EQ(host.latency, quality[0] == '2' ? 47.0f : 0.0f) << "quality " << quality;
+    }
+    unsetenv("QUELLOR_QUALITY");
+}
+
 TEST(Lv2Controls, TakenWhenTheHostMovesThemNotOverTheRestoredProgram) {
     BothFormats f;
     f.lv2.run(64);

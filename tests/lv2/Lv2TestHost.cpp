@@ -63,6 +63,7 @@ bool Lv2TestHost::start(double rate) {
     plugin->connect_port(instance, lv2names::kEventsPort, eventBuffer.data());
     plugin->connect_port(instance, lv2names::kLeftOutPort, left.data());
     plugin->connect_port(instance, lv2names::kRightOutPort, right.data());
+    plugin->connect_port(instance, lv2names::kLatencyPort, &latency);
     for (int32_t id = 0; id < kHostParameterCount; ++id)
         plugin->connect_port(instance, lv2names::parameterPort(id), &controls[size_t(id)]);
     if (plugin->activate) plugin->activate(instance);

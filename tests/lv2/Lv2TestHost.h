@@ -50,6 +50,8 @@ public:
     // output lands in left and right.
     void run(uint32_t frames, const std::vector<MidiEvent>& events = {});
     std::vector<float> left, right;
+    // The plug-in's latency port, written at every run.
+    float latency = -1.0f;
 
     // The saved state: key URI -> (type URI, bytes).
     struct Value {

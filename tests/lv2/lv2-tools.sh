@@ -43,7 +43,7 @@ expect "http://lv2plug.in/ns/ext/state#interface"
 expect "http://lv2plug.in/ns/ext/urid#map"
 # Every port: the events, two outputs, the 43 host parameters.
 ports=$(grep -c "^	Port [0-9]*:" <<<"$info")
-[ "$ports" -eq 46 ] || fail "lv2info shows $ports ports, not 46"
+[ "$ports" -eq 47 ] || fail "lv2info shows $ports ports, not 47"
 for name in "MIDI In" "Quellor 1" "Quellor 2" "Master Level" "Delay: TimePre" "EQ: Band 4 Lev" \
     "Flt2: Mode"; do
     expect "Name:        $name"

@@ -122,6 +122,16 @@ std::string pluginDescription() {
         if (isSwitch(id)) out << "        lv2:portProperty lv2:toggled ;\n";
         out << "    ]";
     }
+    out << ", [\n"
+        << "        a lv2:OutputPort, lv2:ControlPort ;\n"
+        << "        lv2:index " << lv2names::kLatencyPort << " ;\n"
+        << "        lv2:symbol \"latency\" ;\n"
+        << "        lv2:name \"Latency\" ;\n"
+        << "        lv2:designation lv2:latency ;\n"
+        << "        lv2:portProperty lv2:reportsLatency, lv2:integer ;\n"
+        << "        lv2:minimum 0 ;\n"
+        << "        lv2:maximum 64 ;\n"
+        << "    ]";
     out << " .\n\n";
     // The window opens on the instance's own editor, which lives in the
     // plug-in binary: it needs the instance and its extension data.
