@@ -8,14 +8,16 @@
 #include "editor/EditorMenus.h"
 #include "editor/EditorScaleSetting.h"
 #include "engine/CProgramEdit.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/EditorScale.h"
+#include "patch/CBankList.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
 #include "platform/IPlatform.h"
 #include "voice/CEnvelope.h"
+#include "waves/CWaveManager.h"
 
 #ifdef _WIN32
 #include "gui/win32/CWin32Window.h"
@@ -69,7 +71,7 @@ bool isRoutingNameTag(long tag) {
 
 } // namespace
 
-CPluginEditor::CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
+CPluginEditor::CPluginEditor(AudioEffectX* effect, IEditorEngine* renderer,
                              IEditorCommands* commands)
     : AEffGUIEditor(effect, kWidth, kHeight), renderer(renderer), commands(commands) {
     layout = 0;

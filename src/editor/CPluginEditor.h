@@ -1,8 +1,9 @@
 #pragma once
 // The plug-in's editor window: one 970 x 600 screen of fixed sections that
 // the host opens inside its own window. The editor reads and changes the
-// program only through the renderer, by value ID; its controls keep no values
-// and ask it (IEditorBinding) whenever they draw or change.
+// program only through the engine's edit interface (IEditorEngine), by value
+// ID or in an edit transaction (CProgramEdit); its controls keep no values and
+// ask it (IEditorBinding) whenever they draw or change.
 //
 // Threads: the window belongs to the thread that opened it. setParameter
 // may come from any thread and only notes which value changed; the window's
@@ -18,6 +19,7 @@
 #include "editor/EditorLayout.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CControlListener.h"
 #include "gui/CFrame.h"
 #include "patch/CProgram.h"
@@ -31,7 +33,6 @@
 #include <thread>
 #include <vector>
 
-class CSoundRenderer;
 class CDialogShade;
 class CMenuCtrl;
 class CNumberCtrl;
@@ -56,10 +57,10 @@ public:
     static constexpr int kSamplerEntriesFirst = 200;
     static constexpr long kLayoutTag = editortags::kLayoutTag;
 
-    // renderer: the instance's engine (not owned); commands: the dialogs and
-    // menu commands (not owned; null: the editor's own, on the platform of
-    // the renderer's settings).
-    CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
+    // renderer: the instance's engine (not owned; the sound renderer is one);
+    // commands: the dialogs and menu commands (not owned; null: the editor's
+    // own, on the platform of the engine's settings).
+    CPluginEditor(AudioEffectX* effect, IEditorEngine* renderer,
                   IEditorCommands* commands = nullptr);
     ~CPluginEditor() override;
 
@@ -113,7 +114,7 @@ public:
     // The shown envelope record was edited in place: the point display shows
     // the new values and the sound takes the record.
     void envelopeEdited() override;
-    // The renderer's edit lock: a chunk taken meanwhile holds the record before or after.
+    // The engine's edit lock: a chunk taken meanwhile holds the record before or after.
     std::recursive_mutex* recordLock() override;
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
@@ -134,7 +135,7 @@ public:
 
     // ---- what tests and the commands reach ----
     qgui::CFrame* getFrame() const { return frameObject.load(); }
-    CSoundRenderer* getRenderer() const { return renderer; }
+    IEditorEngine* getRenderer() const { return renderer; }
     int getLayout() const { return layout; }
     int getScale() const { return scale; }
     qgui::CBitmap* bitmap(int id) const;
@@ -198,7 +199,7 @@ private:
     // The window's thread, outside idle: deletes the frames closed while in use.
     void deleteRetiredFrames();
 
-    CSoundRenderer* renderer;
+    IEditorEngine* renderer;
     // The spectrum half the bar control last asked for, as it shows it.
     double shownSpectrum[kHarmonicCount] = {};
     bool spectrumPhasesShown = false;

@@ -14,7 +14,8 @@
 #include "editor/CTouchCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/CProgramEdit.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CSplashScreen.h"
@@ -207,8 +208,11 @@ int CPluginEditor::buildEnvelopeSection() {
         controllerMenu->addEntry(kControllerNames[c]);
     showEnvelopeMenus();
     pointDisplay = place(kPointDisplay);
-    envelopeView = new CEnvelopeCtrl(boundsOf(kEnvelopeEditor), &renderer->program(), this,
-                                     kEnvelopeEditor.tag, bitmap(kEnvelopeEditor.bitmap));
+    // The envelope editor changes its record in place, each change under the
+    // edit lock (recordLock) and handed over to the sound by envelopeEdited.
+    CProgram* edited = &CProgramEdit(*renderer).program();
+    envelopeView = new CEnvelopeCtrl(boundsOf(kEnvelopeEditor), edited, this, kEnvelopeEditor.tag,
+                                     bitmap(kEnvelopeEditor.bitmap));
     getFrame()->addView(envelopeView);
     int i = 0;
     for (const Placement& p : kEnvelopeControls)
