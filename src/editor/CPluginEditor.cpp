@@ -12,6 +12,7 @@
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/EditorScale.h"
+#include "gui/MouseButtons.h"
 #include "patch/CBankList.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -26,6 +27,7 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
@@ -138,6 +140,7 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     }
     frameObject.store(frame);
     frame->setDropTarget(this);
+    frame->setKeyTarget(this);
     systemWindow = parent;
     matrix.fill(nullptr);
 
@@ -158,6 +161,8 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     addSplash();
     shade = new CDialogShade(CRect(0, 0, kWidth, kHeight));
     frame->addView(shade);
+    // What changed while the window was closed was the host's.
+    recordStep(false);
     return true;
 }
 
@@ -287,10 +292,17 @@ void CPluginEditor::idleFrame() {
     }
     redrawHostChanges(*frame);
     frame->idle();
+    // The envelope editor's gestures, and anything else the window changed,
+    // end their step once the press is over.
+    frame = getFrame();
+    if (frame && !frame->getMouseView() && !isDialogOpen()) recordStep(false);
 }
 
 void CPluginEditor::pollDialogs() {
+    const bool waiting = dialog.isOpen();
     dialog.poll();
+    // The command the answer carried out is one step.
+    if (waiting && !dialog.isOpen()) recordStep(true);
     if (renderer->settings())
         messageShown = renderer->settings()->platform().showMessages(ownerWindow ? ownerWindow
                                                                                  : dialogOwner());
@@ -422,7 +434,10 @@ void CPluginEditor::setTagValue(long tag, double value) {
             value = std::trunc(value * kDelayGrid + kGridBias) / kDelayGrid;
     }
     renderer->setParameter(int32_t(tag), value);
-    if (tag < kHostParameterCount) renderer->announceValue(int32_t(tag));
+    if (tag >= 0 && tag < kHostParameterCount) {
+        renderer->announceValue(int32_t(tag));
+        windowValues |= std::uint64_t{1} << tag;
+    }
     if (!frame) return;
 
     if (tag == kDelaySyncTag) {
@@ -563,6 +578,7 @@ void CPluginEditor::convertDelayTimes(bool syncOn) {
         dirty(delayTimes[std::size_t(i)]);
         renderer->setParameter(int32_t(tags[i]), std::clamp(times[i], 0.0, 1.0));
         renderer->announceValue(int32_t(tags[i]));
+        windowValues |= std::uint64_t{1} << tags[i];
     }
 }
 
@@ -655,6 +671,12 @@ int CPluginEditor::qualityEntry() const {
 void CPluginEditor::valueChanged(CControl* control) {
     // Only the pop-up menus report choices (the splash control's clicks are its own).
     if (!control || control->getTag() != kMenuTag || isDialogOpen()) return;
+    menuChosen(control);
+    // A menu's command is one step (one that opens a dialog: when it is answered).
+    if (!isDialogOpen()) recordStep(true);
+}
+
+void CPluginEditor::menuChosen(CControl* control) {
     auto* m = static_cast<COptionMenu*>(control);
     const int index = m->getCurrent();
     if (control == bankMenuCtrl) {
@@ -690,6 +712,68 @@ void CPluginEditor::controlBeginEdit(CControl* control) {
 
 void CPluginEditor::controlEndEdit(CControl* control) {
     if (control) renderer->endEdit(int32_t(control->getTag()));
+    // A drag from press to release, or a click, is one step.
+    if (!isDialogOpen()) recordStep(true);
+}
+
+// ---- undo and redo ----
+
+void CPluginEditor::recordStep(bool byWindow) {
+    if (!renderer || !getFrame()) return;
+    std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+    const uint32_t loads = renderer->programLoads();
+    const bool loaded = loads != knownLoads;
+    knownLoads = loads;
+    if (!editHistory.started() || (loaded && !byWindow)) {
+        editHistory.reset(renderer->program());
+    } else {
+        // The host parameters the window did not set changed by the host's
+        // automation, unless the window loaded a program, which sets them all.
+        static_assert(kHostParameterCount <= 64, "one bit per host parameter");
+        const std::uint64_t hostValues = (std::uint64_t{1} << kHostParameterCount) - 1;
+        editHistory.record(renderer->program(), loaded ? 0 : hostValues & ~windowValues);
+    }
+    windowValues = 0;
+}
+
+bool CPluginEditor::undo() {
+    return moveInHistory(true);
+}
+
+bool CPluginEditor::redo() {
+    return moveInHistory(false);
+}
+
+bool CPluginEditor::moveInHistory(bool back) {
+    if (!renderer || !getFrame() || isDialogOpen()) return false;
+    // What the window changed since its last step is a step of its own first.
+    recordStep(false);
+    const CProgram* target = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+        target =
+            back ? editHistory.undo(renderer->program()) : editHistory.redo(renderer->program());
+    }
+    if (!target) return false;
+    renderer->restoreProgram(*target);
+    {
+        std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+        editHistory.settle(renderer->program());
+        knownLoads = renderer->programLoads();
+        windowValues = 0;
+    }
+    redrawAll();
+    fillBankAndProgramMenus();
+    return true;
+}
+
+bool CPluginEditor::keyTyped(long key, long modifiers) {
+    if (!(modifiers & kControl)) return false;
+    // Control turns the letters into control characters on some systems.
+    const long letter = key >= 1 && key <= 26 ? 'a' + key - 1 : std::tolower(int(key));
+    if (letter == 'z') return (modifiers & kShift) ? redo() : undo();
+    if (letter == 'y') return redo();
+    return false;
 }
 
 // ---- the envelope editor and dropped files ----
@@ -706,6 +790,9 @@ std::recursive_mutex* CPluginEditor::recordLock() {
 
 void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {
     if (!commands || isDialogOpen()) return;
-    for (const std::string& path : paths)
+    for (const std::string& path : paths) {
         commands->fileDropped(*this, path.c_str(), where);
+        // Each file loaded is a step.
+        recordStep(true);
+    }
 }

@@ -14,6 +14,7 @@
 // leaves the frame to be deleted by the window's thread once nothing runs in
 // it.
 
+#include "editor/CEditHistory.h"
 #include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/EditorLayout.h"
@@ -49,7 +50,8 @@ class CPluginEditor : public AEffGUIEditor,
                       public qgui::CControlListener,
                       public IEditorBinding,
                       public IEnvelopeCtrlOwner,
-                      public qgui::IFileDropTarget {
+                      public qgui::IFileDropTarget,
+                      public qgui::IKeyTarget {
 public:
     static constexpr int kWidth = editorlayout::kWindowWidth;
     static constexpr int kHeight = editorlayout::kWindowHeight;
@@ -119,6 +121,16 @@ public:
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
     void filesDropped(const std::vector<std::string>& paths, const qgui::CPoint& where) override;
+
+    // ---- undo and redo ----
+    // Goes back over the newest step of the window's history, or forward
+    // over the newest one undone, and shows the program as it is then; false
+    // when there is none or a dialog waits for an answer.
+    bool undo();
+    bool redo();
+    const CEditHistory& history() const { return editHistory; }
+    // Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo.
+    bool keyTyped(long key, long modifiers) override;
 
     // ---- dialogs ----
     // Waits for a dialog without holding up the host: until the user has
@@ -199,7 +211,19 @@ private:
     // The window's thread, outside idle: deletes the frames closed while in use.
     void deleteRetiredFrames();
 
+    // Ends a step of the history with what changed since the last one.
+    // byWindow: the window just acted (a program it loaded is one of its
+    // steps); otherwise a program loaded meanwhile came from the host, and
+    // the history starts again from it.
+    void recordStep(bool byWindow);
+    bool moveInHistory(bool back);
+    // What a pop-up menu's choice does.
+    void menuChosen(qgui::CControl* control);
+
     IEditorEngine* renderer;
+    CEditHistory editHistory;
+    uint32_t knownLoads = 0;        // the engine's program loads the history has seen
+    std::uint64_t windowValues = 0; // host parameters the window set since the last step
     // The spectrum half the bar control last asked for, as it shows it.
     double shownSpectrum[kHarmonicCount] = {};
     bool spectrumPhasesShown = false;

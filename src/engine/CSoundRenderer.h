@@ -153,6 +153,8 @@ public:
     // ---- sampler slots (UI or host thread; CProgramLoader) ----
     void loadSample(int32_t slot, const char* path) override { loader.loadSample(slot, path); }
     void clearSlot(int32_t slot) override { loader.clearSlot(slot); }
+    void restoreProgram(const CProgram& target) override { loader.restoreProgram(target); }
+    uint32_t programLoads() const override { return loader.programLoads(); }
     bool slotHasSample(int32_t slot) const override;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerBank.slot(slot); }
 

@@ -63,6 +63,18 @@ public:
     // The process-wide settings (may be null).
     virtual CPluginFile* settings() const = 0;
 
+    // ---- going back to an earlier state (the window's undo and redo) ----
+    // Makes the program equal to target as the window's own edits would have:
+    // samples loaded or cleared where the slots' files differ, the tuning
+    // table exchanged whole, every changed value taken by the sound at its
+    // next block, every changed envelope, pattern and operator wave handed
+    // over through the edit transaction, the host told of changed host
+    // parameters. target's fine-tune link is not used.
+    virtual void restoreProgram(const CProgram& target) = 0;
+    // Any thread: how many times a program was installed whole (a chunk or a
+    // program file) since the engine began.
+    virtual uint32_t programLoads() const = 0;
+
 protected:
     ~IEditorEngine() = default;
 
