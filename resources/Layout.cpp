@@ -121,6 +121,8 @@ struct Builder {
             break;
         case Ctl::Splash:
             return; // the background draws its area
+        case Ctl::HistoryKey:
+            return; // the window draws it
         }
         out.push_back(std::move(k));
     }

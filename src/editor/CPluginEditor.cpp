@@ -234,6 +234,7 @@ void CPluginEditor::clearRegistries() {
     programMenuCtrl = nullptr;
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
+    historyKeys.fill(nullptr);
     shade = nullptr;
 }
 
@@ -734,6 +735,15 @@ void CPluginEditor::recordStep(bool byWindow) {
         editHistory.record(renderer->program(), loaded ? 0 : hostValues & ~windowValues);
     }
     windowValues = 0;
+    showHistoryKeys();
+}
+
+void CPluginEditor::showHistoryKeys() {
+    const std::array<bool, 2> now{editHistory.canUndo(), editHistory.canRedo()};
+    if (now == historyShown) return;
+    historyShown = now;
+    for (CView* v : historyKeys)
+        dirty(v);
 }
 
 bool CPluginEditor::undo() {
@@ -762,6 +772,7 @@ bool CPluginEditor::moveInHistory(bool back) {
         knownLoads = renderer->programLoads();
         windowValues = 0;
     }
+    showHistoryKeys();
     redrawAll();
     fillBankAndProgramMenus();
     return true;

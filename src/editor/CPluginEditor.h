@@ -217,6 +217,8 @@ private:
     // the history starts again from it.
     void recordStep(bool byWindow);
     bool moveInHistory(bool back);
+    // The undo and redo keys redraw when what they can do changes.
+    void showHistoryKeys();
     // What a pop-up menu's choice does.
     void menuChosen(qgui::CControl* control);
 
@@ -269,6 +271,8 @@ private:
     qgui::COptionMenu* qualityMenuCtrl = nullptr;
     CMenuCtrl* programMenuCtrl = nullptr;
     qgui::CView* tuningNumber = nullptr;
+    std::array<qgui::CView*, 2> historyKeys{}; // undo, redo
+    std::array<bool, 2> historyShown{};        // whether each showed a step to go over
 
     CEditorDialog dialog;
     CDialogShade* shade = nullptr;

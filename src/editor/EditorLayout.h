@@ -41,6 +41,7 @@ enum class Ctl : unsigned char {
     WaveView,     // columns of the bitmap's level images
     EnvelopeView, // the envelope editor over its background
     Splash,       // a click shows the full-window splash image
+    HistoryKey,   // undo or redo, drawn without artwork
 };
 
 struct Range {
@@ -135,6 +136,11 @@ constexpr int kBankMenuX = kBankMenu.x, kTopMenuY = kBankMenu.y;
 // the program file keys and the microtuning field.
 constexpr Placement kQualityMenu{"quality", Ctl::TopBarMenu, 688, 14,          kMenuTag, bmp::kNone,
                                  0.0,       kUnit,           0.0, Size{76, 13}};
+// Undo and redo: two keys the window draws itself, right of the fine-tune field.
+constexpr Placement kUndoKey{"undo", Ctl::HistoryKey, 934, 13,          kUndoTag, bmp::kNone,
+                             0.0,    kUnit,           0.0, Size{15, 14}};
+constexpr Placement kRedoKey{"redo", Ctl::HistoryKey, 951, 13,          kRedoTag, bmp::kNone,
+                             0.0,    kUnit,           0.0, Size{15, 14}};
 // Entries per column of the long pop-up lists.
 constexpr int kMenuColumnEntries = 26;
 
@@ -449,8 +455,8 @@ constexpr Placement kSplash{"splash",          Ctl::Splash, 503,   368, kSplashT
 template <typename F> void forEachControl(F&& f) {
     for (const Placement& p : kMasterControls)
         f(p);
-    for (const Placement& p :
-         {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu, kQualityMenu})
+    for (const Placement& p : {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu,
+                               kQualityMenu, kUndoKey, kRedoKey})
         f(p);
     for (int r = 0; r < kOperatorCount; ++r)
         for (int i = 0; i < kOperatorRowControls; ++i)

@@ -4,6 +4,7 @@
 #include "base/ValueIds.h"
 #include "editor/CButtonCtrl.h"
 #include "editor/CEnvelopeCtrl.h"
+#include "editor/CHistoryKey.h"
 #include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CNumberCtrl.h"
@@ -106,6 +107,13 @@ CControl* CPluginEditor::place(const Placement& p) {
         c = n;
         break;
     }
+    case Ctl::HistoryKey: {
+        const bool back = p.tag == kUndoTag;
+        c = new CHistoryKey(
+            r, p.tag, back, [this, back] { return back ? undo() : redo(); },
+            [this, back] { return back ? editHistory.canUndo() : editHistory.canRedo(); });
+        break;
+    }
     default:
         return nullptr; // menus and views have builders of their own
     }
@@ -146,6 +154,8 @@ void CPluginEditor::buildTopBar() {
     for (const char* entry : kQualityEntries)
         qualityMenuCtrl->addEntry(entry);
     qualityMenuCtrl->setCurrent(qualityEntry());
+
+    historyKeys = {place(kUndoKey), place(kRedoKey)};
 }
 
 int CPluginEditor::buildOscillatorMatrix() {
