@@ -122,6 +122,7 @@ struct Builder {
         case Ctl::Splash:
             return; // the background draws its area
         case Ctl::HistoryKey:
+        case Ctl::HelpLine:
             return; // the window draws it
         }
         out.push_back(std::move(k));

@@ -3,6 +3,8 @@
 #include "base/ValueIds.h"
 #include "editor/CDialogShade.h"
 #include "editor/CEditorCommands.h"
+#include "editor/CHelpLine.h"
+#include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
@@ -11,11 +13,13 @@
 #include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
+#include "gui/CTextField.h"
 #include "gui/EditorScale.h"
 #include "gui/MouseButtons.h"
 #include "patch/CBankList.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/ParameterText.h"
 #include "platform/IPlatform.h"
 #include "voice/CEnvelope.h"
 #include "waves/CWaveManager.h"
@@ -33,7 +37,10 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 using namespace qgui;
 using namespace editorlayout;
@@ -159,6 +166,7 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
         return false;
     }
     addSplash();
+    buildHelpLine();
     shade = new CDialogShade(CRect(0, 0, kWidth, kHeight));
     frame->addView(shade);
     // What changed while the window was closed was the host's.
@@ -235,6 +243,9 @@ void CPluginEditor::clearRegistries() {
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
     historyKeys.fill(nullptr);
+    helpLine = nullptr;
+    textField = nullptr;
+    typingDone = false;
     shade = nullptr;
 }
 
@@ -292,11 +303,137 @@ void CPluginEditor::idleFrame() {
         std::memcpy(shownTuningText, text, sizeof text);
     }
     redrawHostChanges(*frame);
+    // What the last events hovered or dragged, drawn with this idle's picture.
+    showReadout(*frame);
     frame->idle();
+    finishTyping();
     // The envelope editor's gestures, and anything else the window changed,
     // end their step once the press is over.
     frame = getFrame();
     if (frame && !frame->getMouseView() && !isDialogOpen()) recordStep(false);
+}
+
+// ---- typed values ----
+
+namespace {
+
+// A field a little wider than the narrowest controls, so that a value fits.
+constexpr int kTypingFieldMinWidth = 56;
+constexpr int kTypingFieldHeight = 14;
+// Halvings of the control's range when looking for the typed value.
+constexpr int kTypingSearchSteps = 64;
+
+// The number at the start of a display text ("440.00 Hz" -> 440); false when there is none.
+bool leadingNumber(const char* text, double& x) {
+    char* end = nullptr;
+    x = std::strtod(text, &end);
+    return end != text && std::isfinite(x);
+}
+
+} // namespace
+
+void CPluginEditor::typeValue(long tag) {
+    CFrame* frame = getFrame();
+    auto* knob = frame ? dynamic_cast<CKnobCtrl*>(frame->getMouseView()) : nullptr;
+    if (!knob || knob->getTag() != tag || isDialogOpen() || textField) return;
+    char text[100] = {};
+    getTagText(tag, text, sizeof text);
+    CRect r = knob->getViewSize();
+    const int width = std::max(int(r.right - r.left), kTypingFieldMinWidth);
+    const int middleX = (r.left + r.right) / 2, middleY = (r.top + r.bottom) / 2;
+    r.left = std::clamp(middleX - width / 2, 0, kWidth - width);
+    r.right = r.left + width;
+    r.top = std::clamp(middleY - kTypingFieldHeight / 2, 0, kHeight - kTypingFieldHeight);
+    r.bottom = r.top + kTypingFieldHeight;
+    typedTag = tag;
+    textField = new CTextField(r, text, [this](const char* typed) {
+        typingDone = true;
+        typedCancelled = typed == nullptr;
+        typedText = typed ? typed : "";
+    });
+    frame->addView(textField);
+    frame->setFocusView(textField);
+    raiseShade();
+}
+
+void CPluginEditor::finishTyping() {
+    CFrame* frame = getFrame();
+    if (!textField || !frame) return;
+    // A click elsewhere closes the field as Escape does.
+    CView* pressed = frame->getMouseView();
+    if (!typingDone && !(pressed && pressed != textField)) return;
+    CTextField* field = std::exchange(textField, nullptr);
+    frame->setFocusView(nullptr);
+    frame->removeView(field, true);
+    frame->setDirty();
+    const bool apply = typingDone && !typedCancelled;
+    typingDone = false;
+    if (apply) applyTypedValue(typedTag, typedText.c_str());
+}
+
+bool CPluginEditor::applyTypedValue(long tag, const char* typed) {
+    CFrame* frame = getFrame();
+    if (!frame || !typed || !renderer || isDialogOpen()) return false;
+    CKnobCtrl* knob = nullptr;
+    for (int i = 0; i < frame->getNbViews() && !knob; ++i)
+        if (auto* k = dynamic_cast<CKnobCtrl*>(frame->getView(i)); k && k->getTag() == tag)
+            knob = k;
+    if (!knob) return false;
+    // Typed as the window shows it: a comma may stand for the decimal point.
+    std::string text = typed;
+    std::replace(text.begin(), text.end(), ',', '.');
+    char* end = nullptr;
+    const double wanted = std::strtod(text.c_str(), &end);
+    while (end && *end == ' ')
+        ++end;
+    if (end == text.c_str() || !end || *end != '\0' || !std::isfinite(wanted)) return false;
+
+    // The value whose text shows the number: the texts grow (or shrink)
+    // with the value, so halving the control's range finds it.
+    std::unique_ptr<CProgram> trial(new (std::nothrow) CProgram(renderer->program()));
+    if (!trial) return false;
+    double fineTune = renderer->getParameter(kFineTuneId);
+    trial->fineTune = &fineTune; // never the instance's own
+    bool numeric = true;
+    const auto shown = [&](double v) {
+        trial->setValue(int32_t(tag), v);
+        char display[100] = {};
+        formatParameterDisplay(*trial, int32_t(tag), '.', display, sizeof display);
+        double x = 0.0;
+        if (!leadingNumber(display, x)) numeric = false;
+        return x;
+    };
+    double lo = knob->getMinimum(), hi = knob->getMaximum();
+    const double atLo = shown(lo), atHi = shown(hi);
+    if (!numeric) return false;
+    const bool rising = atHi >= atLo;
+    double value;
+    if (rising ? wanted <= atLo : wanted >= atLo) {
+        value = lo;
+    } else if (rising ? wanted >= atHi : wanted <= atHi) {
+        value = hi;
+    } else {
+        for (int i = 0; i < kTypingSearchSteps; ++i) {
+            const double mid = 0.5 * (lo + hi);
+            if ((shown(mid) < wanted) == rising)
+                lo = mid;
+            else
+                hi = mid;
+        }
+        value = std::abs(shown(hi) - wanted) <= std::abs(shown(lo) - wanted) ? hi : lo;
+    }
+    controlBeginEdit(knob);
+    setTagValue(tag, value);
+    knob->setDirty();
+    controlEndEdit(knob);
+    return true;
+}
+
+void CPluginEditor::showReadout(CFrame& frame) {
+    if (!helpLine) return;
+    CView* view = frame.getMouseView() ? frame.getMouseView() : frame.getHoverView();
+    auto* control = dynamic_cast<CControl*>(view);
+    helpLine->show(control && !isDialogOpen() ? readout(control->getTag()) : std::string());
 }
 
 void CPluginEditor::pollDialogs() {

@@ -31,10 +31,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
 class CDialogShade;
+class CHelpLine;
 class CMenuCtrl;
 class CNumberCtrl;
 
@@ -42,6 +44,7 @@ namespace qgui {
 class CBitmap;
 class CControl;
 class COptionMenu;
+class CTextField;
 class CView;
 class IPlatformWindow;
 } // namespace qgui
@@ -89,6 +92,15 @@ public:
     double* spectrum(bool phases) override;
     void spectrumChanged() override;
     float waveSample(double phase) override;
+    // Opens a text field over the pressed control showing its value.
+    void typeValue(long tag) override;
+    // The value typed for the control with this tag, in the units its text
+    // shows ("440", "-12", "0.35"), as one edit; clamped to the control's
+    // range. False, with nothing changed, when it is no number or the
+    // control shows no number.
+    bool applyTypedValue(long tag, const char* typed);
+    // The open text field, or null.
+    qgui::CTextField* typingField() const { return textField; }
 
     // ---- programs and banks ----
     // Loads program n of the current bank; numbers outside the bank are ignored.
@@ -121,6 +133,12 @@ public:
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
     void filesDropped(const std::vector<std::string>& paths, const qgui::CPoint& where) override;
+
+    // ---- the help line ----
+    // "Name value" of the control with this tag, in the value's own units
+    // ("Chorus: Time 0.35"); empty for controls that show no value.
+    std::string readout(long tag);
+    const CHelpLine* getHelpLine() const { return helpLine; }
 
     // ---- undo and redo ----
     // Goes back over the newest step of the window's history, or forward
@@ -219,6 +237,9 @@ private:
     bool moveInHistory(bool back);
     // The undo and redo keys redraw when what they can do changes.
     void showHistoryKeys();
+    void buildHelpLine();
+    // The help line shows the dragged or hovered control's name and value.
+    void showReadout(qgui::CFrame& frame);
     // What a pop-up menu's choice does.
     void menuChosen(qgui::CControl* control);
 
@@ -273,6 +294,15 @@ private:
     qgui::CView* tuningNumber = nullptr;
     std::array<qgui::CView*, 2> historyKeys{}; // undo, redo
     std::array<bool, 2> historyShown{};        // whether each showed a step to go over
+    CHelpLine* helpLine = nullptr;
+    // The text field a value is typed in, and its tag; what it was closed
+    // with waits for the end of the event that closed it.
+    qgui::CTextField* textField = nullptr;
+    long typedTag = 0;
+    bool typingDone = false;
+    bool typedCancelled = false;
+    std::string typedText;
+    void finishTyping();
 
     CEditorDialog dialog;
     CDialogShade* shade = nullptr;

@@ -42,6 +42,7 @@ enum class Ctl : unsigned char {
     EnvelopeView, // the envelope editor over its background
     Splash,       // a click shows the full-window splash image
     HistoryKey,   // undo or redo, drawn without artwork
+    HelpLine,     // the hovered or dragged control's name and value, over the hints
 };
 
 struct Range {
@@ -141,6 +142,9 @@ constexpr Placement kUndoKey{"undo", Ctl::HistoryKey, 934, 13,          kUndoTag
                              0.0,    kUnit,           0.0, Size{15, 14}};
 constexpr Placement kRedoKey{"redo", Ctl::HistoryKey, 951, 13,          kRedoTag, bmp::kNone,
                              0.0,    kUnit,           0.0, Size{15, 14}};
+// The foot strip of usage hints, where the help line shows a control's value.
+constexpr Placement kHelpLine{"help line", Ctl::HelpLine, 0,     580, kNoTag,
+                              bmp::kNone,  0.0,           kUnit, 0.0, Size{kWindowWidth, 20}};
 // Entries per column of the long pop-up lists.
 constexpr int kMenuColumnEntries = 26;
 
@@ -456,7 +460,7 @@ template <typename F> void forEachControl(F&& f) {
     for (const Placement& p : kMasterControls)
         f(p);
     for (const Placement& p : {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu,
-                               kQualityMenu, kUndoKey, kRedoKey})
+                               kQualityMenu, kUndoKey, kRedoKey, kHelpLine})
         f(p);
     for (int r = 0; r < kOperatorCount; ++r)
         for (int i = 0; i < kOperatorRowControls; ++i)

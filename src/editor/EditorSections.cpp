@@ -4,6 +4,7 @@
 #include "base/ValueIds.h"
 #include "editor/CButtonCtrl.h"
 #include "editor/CEnvelopeCtrl.h"
+#include "editor/CHelpLine.h"
 #include "editor/CHistoryKey.h"
 #include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
@@ -127,6 +128,34 @@ COptionMenu* CPluginEditor::menu(const Placement& p) {
     m->setFontColor(p.kind == Ctl::TopBarMenu ? kTopBarText : kBlackCColor);
     getFrame()->addView(m);
     return m;
+}
+
+void CPluginEditor::buildHelpLine() {
+    helpLine = new CHelpLine(boundsOf(kHelpLine));
+    getFrame()->addView(helpLine);
+}
+
+std::string CPluginEditor::readout(long tag) {
+    const char* name = nullptr;
+    forEachControl([&](const Placement& p) {
+        const bool showsValue = p.kind == Ctl::Knob || p.kind == Ctl::Cell ||
+                                p.kind == Ctl::SplitCell || p.kind == Ctl::Plain ||
+                                p.kind == Ctl::Digit || p.kind == Ctl::HzDigit;
+        if (!name && showsValue && p.tag == tag) name = p.name;
+    });
+    if (!name) return {};
+    std::string text = name;
+    // The equaliser's rows are declared once for the four bands.
+    const std::string::size_type band = text.find("Band n");
+    if (band != std::string::npos) {
+        const long first = tag >= kEqLevelFirstId       ? kEqLevelFirstId
+                           : tag >= kEqFrequencyFirstId ? kEqFrequencyFirstId
+                                                        : kEqQFirstId;
+        text[band + 5] = char('1' + (tag - first) % kEqBandCount);
+    }
+    char value[100] = {};
+    getTagText(tag, value, sizeof value);
+    return text + " " + value;
 }
 
 void CPluginEditor::buildTopBar() {

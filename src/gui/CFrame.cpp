@@ -127,6 +127,7 @@ void CFrame::redraw() {
 void CFrame::viewLeaving(CView* view) {
     if (view == pressing) pressing = nullptr; // it may be going for good
     if (view == focusView) focusView = nullptr;
+    if (view == hoverView) hoverView = nullptr;
     releaseMouse(view);
 }
 
@@ -201,7 +202,10 @@ void CFrame::onMouseMoved(const CPoint& devicePoint, long buttons) {
     lastMouse = where;
     lastButtons = buttons;
     if (popup && popup->hover(where)) invalidRect(popup->getRect());
-    if (!mouseView) return;
+    if (!mouseView) {
+        hoverView = popup ? nullptr : getViewAt(where);
+        return;
+    }
     mouseView->mouseMoved(where, buttons);
     redraw();
 }

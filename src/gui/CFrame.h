@@ -121,6 +121,8 @@ public:
     void setKeyTarget(IKeyTarget* target) { keyTarget = target; }
     // Where the mouse was last seen, in window pixels at scale 1.
     const CPoint& getLastMouse() const { return lastMouse; }
+    // The view the mouse last moved over without a button held, or null.
+    CView* getHoverView() const { return hoverView; }
 
 private:
     // Rounds down, also left of and above the window, where a drag may go.
@@ -143,6 +145,7 @@ private:
     CPoint lastMouse;
     IFileDropTarget* dropTarget = nullptr;
     CView* focusView = nullptr;
+    CView* hoverView = nullptr;
     IKeyTarget* keyTarget = nullptr;
 };
 
