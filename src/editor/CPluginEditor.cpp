@@ -346,6 +346,7 @@ void CPluginEditor::typeValue(long tag) {
     r.top = std::clamp(middleY - kTypingFieldHeight / 2, 0, kHeight - kTypingFieldHeight);
     r.bottom = r.top + kTypingFieldHeight;
     typedTag = tag;
+    openingPress = true;
     textField = new CTextField(r, text, [this](const char* typed) {
         typingDone = true;
         typedCancelled = typed == nullptr;
@@ -359,9 +360,11 @@ void CPluginEditor::typeValue(long tag) {
 void CPluginEditor::finishTyping() {
     CFrame* frame = getFrame();
     if (!textField || !frame) return;
-    // A click elsewhere closes the field as Escape does.
+    // A click elsewhere closes the field as Escape does (the press that
+    // opened it aside).
     CView* pressed = frame->getMouseView();
-    if (!typingDone && !(pressed && pressed != textField)) return;
+    if (!pressed) openingPress = false;
+    if (!typingDone && !(pressed && pressed != textField && !openingPress)) return;
     CTextField* field = std::exchange(textField, nullptr);
     frame->setFocusView(nullptr);
     frame->removeView(field, true);
@@ -413,14 +416,22 @@ bool CPluginEditor::applyTypedValue(long tag, const char* typed) {
     } else if (rising ? wanted >= atHi : wanted <= atHi) {
         value = hi;
     } else {
-        for (int i = 0; i < kTypingSearchSteps; ++i) {
-            const double mid = 0.5 * (lo + hi);
-            if ((shown(mid) < wanted) == rising)
-                lo = mid;
-            else
-                hi = mid;
-        }
-        value = std::abs(shown(hi) - wanted) <= std::abs(shown(lo) - wanted) ? hi : lo;
+        // Where the texts reach the number, and where they pass it: the
+        // values between show it, and the middle one is the number itself
+        // when the text rounds the value.
+        const auto firstBeyond = [&](bool orEqual) {
+            double a = lo, b = hi; // a short of it, b at or beyond
+            for (int i = 0; i < kTypingSearchSteps; ++i) {
+                const double mid = 0.5 * (a + b), x = shown(mid);
+                const bool beyond = rising ? (orEqual ? x >= wanted : x > wanted)
+                                           : (orEqual ? x <= wanted : x < wanted);
+                (beyond ? b : a) = mid;
+            }
+            return b;
+        };
+        const double reach = firstBeyond(true), pass = firstBeyond(false);
+        value = shown(reach) == wanted ? 0.5 * (reach + pass) : reach;
+        if (shown(value) != wanted) value = reach;
     }
     controlBeginEdit(knob);
     setTagValue(tag, value);

@@ -300,6 +300,7 @@ private:
     qgui::CTextField* textField = nullptr;
     long typedTag = 0;
     bool typingDone = false;
+    bool openingPress = false; // the press that opened the field is still held
     bool typedCancelled = false;
     std::string typedText;
     void finishTyping();

@@ -10,6 +10,7 @@
 #include "gui/CHeadlessWindow.h"
 #include "gui/CTextField.h"
 #include "gui/MouseButtons.h"
+#include "gui/PngCodec.h"
 #include "patch/CPluginFile.h"
 #include "support/ScriptedPlatform.h"
 
@@ -126,6 +127,8 @@ TEST_F(ValueEntry, ADoubleClickOpensAFieldThatEnterAppliesAndEscapeCancels) {
     type(std::string(8, '\b') + "0.35\r");
     EXPECT_EQ(editor->typingField(), nullptr);
     EXPECT_EQ(shown(kChorusTimeId), "0.35");
+    // The value itself, not merely one that rounds to it.
+    EXPECT_NEAR(renderer->getParameter(kChorusTimeId), 0.35, 1e-9);
     ASSERT_TRUE(editor->undo());
     EXPECT_EQ(renderer->getParameter(kChorusTimeId), before);
 
@@ -175,4 +178,23 @@ TEST_F(ValueEntry, TheHelpLineReadsTheHoveredOrDraggedControl) {
     editor->idle();
     editor->idle();
     EXPECT_EQ(editor->getHelpLine()->text(), "");
+}
+
+TEST_F(ValueEntry, PicturesOfTheReadoutAndTheTypingField) {
+    for (int scale : {1, 2}) {
+        auto w = std::make_unique<CHeadlessWindow>();
+        window = w.get();
+        static int parent;
+        ASSERT_TRUE(editor->openWith(&parent, std::move(w), scale));
+        const CPoint knob(kChorusTimeKnob.h * scale, kChorusTimeKnob.v * scale);
+        window->mouseMove(knob);
+        editor->idle();
+        window->mouseDown(knob, kLButton | kDoubleClick);
+        editor->idle();
+        type("\b\b\b\b0.4");
+        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/editor-typing-" +
+                                 std::to_string(scale) + "x.png";
+        EXPECT_TRUE(writePng(*editor->getFrame()->getSurface(), path)) << path;
+        editor->close();
+    }
 }
