@@ -334,8 +334,9 @@ bool leadingNumber(const char* text, double& x) {
 
 void CPluginEditor::typeValue(long tag) {
     CFrame* frame = getFrame();
-    auto* knob = frame ? dynamic_cast<CKnobCtrl*>(frame->getMouseView()) : nullptr;
+    auto* knob = frame ? dynamic_cast<CControl*>(frame->getMouseView()) : nullptr;
     if (!knob || knob->getTag() != tag || isDialogOpen() || textField) return;
+    if (!dynamic_cast<CKnobCtrl*>(knob) && tag != kPointDisplayTag) return;
     char text[100] = {};
     getTagText(tag, text, sizeof text);
     CRect r = knob->getViewSize();
@@ -377,6 +378,7 @@ void CPluginEditor::finishTyping() {
 bool CPluginEditor::applyTypedValue(long tag, const char* typed) {
     CFrame* frame = getFrame();
     if (!frame || !typed || !renderer || isDialogOpen()) return false;
+    if (tag == kPointDisplayTag) return applyTypedPoint(typed);
     CKnobCtrl* knob = nullptr;
     for (int i = 0; i < frame->getNbViews() && !knob; ++i)
         if (auto* k = dynamic_cast<CKnobCtrl*>(frame->getView(i)); k && k->getTag() == tag)
@@ -437,6 +439,54 @@ bool CPluginEditor::applyTypedValue(long tag, const char* typed) {
     setTagValue(tag, value);
     knob->setDirty();
     controlEndEdit(knob);
+    return true;
+}
+
+bool CPluginEditor::applyTypedPoint(const char* typed) {
+    // "Lev 0.5 Crv 0.3 Dlt 1.2", or the numbers alone, in that order; the
+    // labels may be left out, and fewer numbers leave the rest as they are.
+    static constexpr const char* kLabels[] = {"lev", "crv", "dlt"};
+    std::string text = typed;
+    std::replace(text.begin(), text.end(), ',', '.');
+    double numbers[3] = {};
+    int count = 0;
+    const char* p = text.c_str();
+    while (*p) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        bool label = false;
+        const auto labelAt = [](const char* at, const char* l) {
+            for (int i = 0; i < 3; ++i)
+                if (std::tolower(static_cast<unsigned char>(at[i])) != l[i]) return false;
+            return true;
+        };
+        for (const char* l : kLabels)
+            if (labelAt(p, l)) {
+                p += 3;
+                label = true;
+            }
+        if (label) continue;
+        char* end = nullptr;
+        const double x = std::strtod(p, &end);
+        if (end == p || !std::isfinite(x) || count == 3 || (*end && *end != ' ')) return false;
+        numbers[count++] = x;
+        p = end;
+    }
+    if (count == 0) return false;
+    {
+        CProgramEdit edit(*renderer);
+        CProgram& program = edit.program();
+        CEnvelope& e = program.currentCurve();
+        const int k = e.selectedPoint;
+        if (count > 0) e.setLevel(k, numbers[0]);
+        if (count > 1) e.setCurve(k, numbers[1]);
+        if (count > 2) e.setDelta(k, numbers[2]);
+        edit.touchEnvelope(program.selectedEnvelope);
+    }
+    recordStep(true);
+    redrawEnvelopeSection();
     return true;
 }
 

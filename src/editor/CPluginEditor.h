@@ -99,6 +99,10 @@ public:
     // range. False, with nothing changed, when it is no number or the
     // control shows no number.
     bool applyTypedValue(long tag, const char* typed);
+    // The selected envelope point's level, curve and delta typed as the
+    // point display shows them ("Lev 0.50 Crv 0.50 Dlt 1.00"), or the
+    // numbers alone, as one edit; each clamped as a drag would.
+    bool applyTypedPoint(const char* typed);
     // The open text field, or null.
     qgui::CTextField* typingField() const { return textField; }
 

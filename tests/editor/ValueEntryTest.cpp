@@ -4,6 +4,7 @@
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/CHelpLine.h"
 #include "editor/CPluginEditor.h"
+#include "editor/ControlTags.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CFrame.h"
@@ -12,7 +13,9 @@
 #include "gui/MouseButtons.h"
 #include "gui/PngCodec.h"
 #include "patch/CPluginFile.h"
+#include "patch/CProgram.h"
 #include "support/ScriptedPlatform.h"
+#include "voice/CEnvelope.h"
 
 #include <gtest/gtest.h>
 
@@ -115,6 +118,25 @@ TEST_F(ValueEntry, TypedValuesLandInTheControlsOwnUnits) {
         EXPECT_FALSE(editor->applyTypedValue(kChorusTimeId, junk)) << junk;
     EXPECT_EQ(renderer->getParameter(kChorusTimeId), before);
     EXPECT_EQ(editor->history().stepCount(), steps);
+}
+
+TEST_F(ValueEntry, TheEnvelopePointsValuesAreTypedAsThePointDisplayShowsThem) {
+    const CEnvelope& e = renderer->program().currentCurve();
+    const int k = e.selectedPoint;
+    const double level = e.points[k].level, curve = e.points[k].curve;
+    ASSERT_TRUE(editor->applyTypedValue(editortags::kPointDisplayTag, "Lev 0.25 Crv 0.7 Dlt 1.5"));
+    EXPECT_DOUBLE_EQ(e.points[k].level, 0.25);
+    EXPECT_DOUBLE_EQ(e.points[k].curve, 0.7);
+    EXPECT_DOUBLE_EQ(e.points[k].delta, 1.5);
+    ASSERT_TRUE(editor->applyTypedValue(editortags::kPointDisplayTag, "7")); // the level alone
+    EXPECT_DOUBLE_EQ(e.points[k].level, 1.0);
+    EXPECT_DOUBLE_EQ(e.points[k].curve, 0.7);
+    for (const char* junk : {"", "Lev", "abc", "0.2 0.3 0.4 0.5", "Lev x"})
+        EXPECT_FALSE(editor->applyTypedValue(editortags::kPointDisplayTag, junk)) << junk;
+    ASSERT_TRUE(editor->undo());
+    ASSERT_TRUE(editor->undo());
+    EXPECT_EQ(e.points[k].level, level);
+    EXPECT_EQ(e.points[k].curve, curve);
 }
 
 TEST_F(ValueEntry, ADoubleClickOpensAFieldThatEnterAppliesAndEscapeCancels) {
