@@ -121,6 +121,9 @@ struct Builder {
             break;
         case Ctl::Splash:
             return; // the background draws its area
+        case Ctl::HistoryKey:
+        case Ctl::HelpLine:
+            return; // the window draws it
         }
         out.push_back(std::move(k));
     }

@@ -7,6 +7,7 @@
 #   clap    -> the same, and plugin's editor factory
 #   lv2     -> as plugin (the LV2 shell beside it)
 #   editor, gui (beside the engine) -> engine and everything below it, vst
+#     (the editor the engine's edit interface only, never CSoundRenderer.h)
 #   engine  -> patch, voice, waves, effects, base, platform
 #   patch   -> voice, waves, base, platform
 #   voice   -> waves, base
@@ -53,6 +54,13 @@ while IFS= read -r file; do
         esac
     done < <(sed -n 's/^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-zA-Z0-9_]*\)\/.*/\1/p' "$file")
 done < <(find src \( -name '*.cpp' -o -name '*.h' \) -type f | sort)
+
+# The window reaches the engine only through its narrow edit interface
+# (IEditorEngine, CProgramEdit), never through the whole renderer.
+while IFS= read -r file; do
+    echo "check-layers: $file includes the renderer: the editor reaches the engine through engine/IEditorEngine.h" >&2
+    status=1
+done < <(grep -rl '^[[:space:]]*#[[:space:]]*include[[:space:]]*"engine/CSoundRenderer\.h"' src/editor | sort)
 
 if [ $status -eq 0 ]; then echo "check-layers: every include runs downward"; fi
 exit $status

@@ -93,7 +93,12 @@ if [ -n "$window_check" ]; then
     export DISPLAY=":$(head -1 "$work/display")"
 fi
 
-"$linux/quellor_wine_smoke" "$linux/Quellor.so" >"$work/linux.out"
+# The Linux reference starts from the built-in program, as the Windows runs
+# in their fresh prefixes do: a data folder installed on this machine (make
+# install) or the user's settings must not change what it plays.
+mkdir -p "$work/no-data" "$work/no-config"
+QUELLOR_ROOT="$work/no-data" XDG_CONFIG_HOME="$work/no-config" XDG_DATA_HOME="$work/no-data" \
+    env -u QUELLOR_QUALITY -u QUELLOR_SCALE "$linux/quellor_wine_smoke" "$linux/Quellor.so" >"$work/linux.out"
 linux_result=$(grep '^rms' "$work/linux.out")
 
 # compare NAME OUTPUT_FILE: the Windows result against the Linux one. The two

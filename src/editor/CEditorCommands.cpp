@@ -6,7 +6,7 @@
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
 #include "engine/CProgramEdit.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
 #include "gui/CPoint.h"
@@ -74,11 +74,11 @@ using FileAction = std::function<void(CPluginEditor&, CFileCommands&, const char
 // Opens the dialog; once the user has chosen a file, act runs on it. A
 // cancelled dialog does nothing and says nothing.
 void withChosenFile(CPluginEditor& editor, const CFileCommands::Dialog& dialog, FileAction act) {
-    CSoundRenderer& renderer = *editor.getRenderer();
+    IEditorEngine& renderer = *editor.getRenderer();
     CFileCommands files(renderer, *renderer.settings(), editor.dialogOwner());
     editor.waitForDialog(files.openDialog(dialog),
                          [&editor, act = std::move(act)](const IPendingDialog& answer) {
-                             CSoundRenderer* r = editor.getRenderer();
+                             IEditorEngine* r = editor.getRenderer();
                              if (!answer.confirmed() || !r || !r->settings()) return;
                              CFileCommands chosen(*r, *r->settings(), nullptr);
                              act(editor, chosen, answer.chosenPath().c_str());
@@ -87,14 +87,14 @@ void withChosenFile(CPluginEditor& editor, const CFileCommands::Dialog& dialog, 
 
 // Clears the slot once the user has answered Yes to the question.
 void clearSampleAsked(CPluginEditor& editor, int slot) {
-    CSoundRenderer& renderer = *editor.getRenderer();
+    IEditorEngine& renderer = *editor.getRenderer();
     CFileCommands files(renderer, *renderer.settings(), nullptr);
     if (!files.canClearSample(slot)) return;
     editor.waitForDialog(
         renderer.settings()->platform().openQuestion(
             CPluginFile::kCaption, CFileCommands::kClearSampleQuestion, editor.dialogOwner()),
         [&editor, slot](const IPendingDialog& answer) {
-            CSoundRenderer* r = editor.getRenderer();
+            IEditorEngine* r = editor.getRenderer();
             if (!answer.confirmed() || !r || !r->settings()) return;
             CFileCommands(*r, *r->settings(), nullptr).clearSample(slot);
             editor.redrawSamplerMatrix();
@@ -104,7 +104,7 @@ void clearSampleAsked(CPluginEditor& editor, int slot) {
 } // namespace
 
 void CEditorCommands::runCommand(CPluginEditor& editor, long tag) {
-    CSoundRenderer* renderer = editor.getRenderer();
+    IEditorEngine* renderer = editor.getRenderer();
     if (!renderer || !renderer->settings()) return;
     if (tag == kLoadProgramTag) {
         withChosenFile(editor, CFileCommands::kLoadProgram,
@@ -135,7 +135,7 @@ void CEditorCommands::runCommand(CPluginEditor& editor, long tag) {
 }
 
 void CEditorCommands::menuChosen(CPluginEditor& editor, EditorMenu menu, int index) {
-    CSoundRenderer* renderer = editor.getRenderer();
+    IEditorEngine* renderer = editor.getRenderer();
     if (!renderer || !renderer->settings() || index < 0) return;
     switch (menu) {
     case EditorMenu::Target:
@@ -317,7 +317,7 @@ void CEditorCommands::envelopeCommand(CPluginEditor& editor, int index) {
 
 void CEditorCommands::fileDropped(CPluginEditor& editor, const char* path,
                                   const qgui::CPoint& where) {
-    CSoundRenderer* renderer = editor.getRenderer();
+    IEditorEngine* renderer = editor.getRenderer();
     if (!path || !renderer || !renderer->settings()) return;
     CFileCommands files(*renderer, *renderer->settings(), nullptr);
     const std::string kind = extensionOf(path);

@@ -1,16 +1,16 @@
 #pragma once
 // What the editor's command menus, file controls and dropped files do: each
 // command edits the program (itself or through a file command), tells the
-// renderer what changed, so that the synth takes it whole while it plays,
+// engine what changed, so that the synth takes it whole while it plays,
 // and marks the controls that show it for redraw.
 //
 // Thread: the user interface's. The dialogs and message boxes are those of
-// the platform behind the renderer's settings; a command that asks first
+// the platform behind the engine's settings; a command that asks first
 // acts once the window has the answer.
 
 #include "editor/IEditorCommands.h"
 
-class CSoundRenderer;
+class IEditorEngine;
 
 class CEditorCommands : public IEditorCommands {
 public:

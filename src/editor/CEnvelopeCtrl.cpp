@@ -49,6 +49,8 @@ constexpr double kViewAtStart = 0.0001;
 // Drag gains: curve change per pixel, zoom change per pixel.
 constexpr double kCurvePerPixel = 0.01;
 constexpr double kZoomPerPixel = 0.002;
+// A notch of the wheel zooms as far as a drag of this many pixels.
+constexpr double kZoomPixelsPerNotch = 10.0;
 
 void fillSquare(CDrawContext* c, int x, int y, int radius, const CColor& color) {
     c->setFillColor(color);
@@ -350,6 +352,17 @@ void CEnvelopeCtrl::pick(int x, int y) {
         if (p.x(e.endTime(k)) > p.right()) break;
     }
     if (!e.keyTableCurve && y > p.bottom()) dragMode = kDragScroll;
+}
+
+bool CEnvelopeCtrl::mouseWheel(const CPoint&, float distance, long buttons) {
+    if (dragging || distance == 0.0f) return false;
+    const double fineness = (buttons & kAlt) ? 0.1 : 1.0;
+    const double z = std::clamp(
+        zoom + double(distance) * kZoomPixelsPerNotch * kZoomPerPixel * fineness, 0.0, 1.0);
+    if (z == zoom) return false;
+    zoom = z;
+    setDirty();
+    return true;
 }
 
 void CEnvelopeCtrl::drag(int x, int y) {

@@ -58,6 +58,8 @@ public:
     void mouseMoved(const qgui::CPoint& where, long buttons) override;
     void mouseUp(const qgui::CPoint& where, long buttons) override;
     void mouseCancelled() override;
+    // The wheel zooms as an upward (away) or downward drag of the empty plot would; Alt finer.
+    bool mouseWheel(const qgui::CPoint& where, float distance, long buttons) override;
 
     // The point display's text: "Lev %.2f  Crv %.2f  Dlt %.2f" of the shown record's selected
     // point.

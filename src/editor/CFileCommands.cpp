@@ -3,7 +3,8 @@
 #include "base/CFileStreamer.h"
 #include "base/FileSystem.h"
 #include "engine/CProgramEdit.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/IEditorEngine.h"
+#include "patch/CBankList.h"
 #include "patch/CFileReplacer.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
@@ -48,7 +49,7 @@ std::string folderNameOf(const char* path) {
 // waiting for the program's chunk; then, under the edit lock, copies what the
 // load changed into the program, so that a chunk never holds half of it.
 template <typename Load, typename Commit>
-bool loadBeside(CSoundRenderer& renderer, Load load, Commit commit) {
+bool loadBeside(IEditorEngine& renderer, Load load, Commit commit) {
     std::unique_ptr<CProgram> copy(new (std::nothrow) CProgram(renderer.program()));
     if (!copy || !load(*copy)) return false;
     CProgramEdit edit(renderer);
@@ -58,7 +59,7 @@ bool loadBeside(CSoundRenderer& renderer, Load load, Commit commit) {
 
 } // namespace
 
-CFileCommands::CFileCommands(CSoundRenderer& renderer, CPluginFile& settings, void* owner)
+CFileCommands::CFileCommands(IEditorEngine& renderer, CPluginFile& settings, void* owner)
     : renderer(renderer), settings(settings), owner(owner) {}
 
 void CFileCommands::showWithPath(const char* format, const char* path, const std::string& reason) {
@@ -122,8 +123,19 @@ bool CFileCommands::saveProgram(const char* given) {
     char path[kPathCapacity];
     if (!pathFor(kSaveProgram, given, path)) return false;
     if (!copySamplesBeside(path)) return false;
-    CProgram& program = renderer.program();
-    if (!saveProgramFile(program, path, settings)) return false;
+    // Written from a copy, so that no lock is held while a message about the
+    // file is shown; the program then takes the file's name, under the lock.
+    std::unique_ptr<CProgram> copy(new (std::nothrow) CProgram(renderer.program()));
+    if (!copy) {
+        settings.showError(kOutOfMemoryMessage);
+        return false;
+    }
+    if (!saveProgramFile(*copy, path, settings)) return false;
+    {
+        CProgramEdit edit(renderer);
+        std::memcpy(edit.program().name, copy->name, sizeof copy->name);
+    }
+    const CProgram& program = renderer.program();
 
     // The bank's list shows the new file; the program stays current where it is listed.
     CBankList& banks = renderer.banks();
@@ -152,7 +164,7 @@ bool CFileCommands::copySamplesBeside(const char* programPath) {
 }
 
 bool CFileCommands::copySample(int slot, const char* programPath, std::string& reason) {
-    SampleSlotPatch& patch = renderer.program().sampleSlots[slot];
+    const SampleSlotPatch& patch = renderer.program().sampleSlots[slot];
     const char* folderEnd = lastSeparator(programPath);
     if (!folderEnd) return false;
     const std::string destination =
@@ -195,7 +207,8 @@ bool CFileCommands::copySample(int slot, const char* programPath, std::string& r
 
     // A host asking for the chunk meanwhile sees the old path or the new, never half of each.
     CProgramEdit edit(renderer);
-    std::memcpy(patch.samplePath, destination.c_str(), destination.size() + 1);
+    std::memcpy(edit.program().sampleSlots[slot].samplePath, destination.c_str(),
+                destination.size() + 1);
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 // The editor's file commands: each takes a file (chosen in the platform's
 // dialog, or dropped onto the window), reads or writes it, applies it to the
-// program through the renderer and shows in a message box what went wrong.
+// program through the engine and shows in a message box what went wrong.
 // A load that fails leaves the program as it was. The caller redraws after a
 // true result.
 //
@@ -16,7 +16,7 @@
 #include <string>
 
 class CPluginFile;
-class CSoundRenderer;
+class IEditorEngine;
 class IPendingDialog;
 
 class CFileCommands {
@@ -63,7 +63,7 @@ public:
 
     // renderer: the instance's engine; settings: the process-wide settings
     // (neither owned); owner: the window the dialogs belong to (may be null).
-    CFileCommands(CSoundRenderer& renderer, CPluginFile& settings, void* owner);
+    CFileCommands(IEditorEngine& renderer, CPluginFile& settings, void* owner);
 
     // Opens the dialog at its kind's remembered path, tied to the owner window.
     std::unique_ptr<IPendingDialog> openDialog(const Dialog& dialog);
@@ -100,7 +100,7 @@ private:
     bool copySample(int slot, const char* programPath, std::string& reason);
     void showWithPath(const char* format, const char* path, const std::string& reason = {});
 
-    CSoundRenderer& renderer;
+    IEditorEngine& renderer;
     CPluginFile& settings;
     void* owner;
 };

@@ -21,9 +21,24 @@ void CKnobCtrl::draw(CDrawContext* context) {
 }
 
 void CKnobCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
-    double s = step;
-    if (split && where.h < size.left + (size.right - size.left) / 2) s = leftHalfStep;
-    drag(where, buttons, s);
+    drag(where, buttons, stepAt(where));
+}
+
+double CKnobCtrl::stepAt(const CPoint& where) const {
+    return split && where.h < size.left + (size.right - size.left) / 2 ? leftHalfStep : step;
+}
+
+bool CKnobCtrl::mouseWheel(const CPoint& where, float distance, long buttons) {
+    if (clickOnly || dragState.active || distance == 0.0f) return false;
+    const double fineness = (buttons & kAlt) ? 0.1 : 1.0;
+    const double start = editor->getTagValue(tag);
+    const double v =
+        std::clamp(start + double(distance) * stepAt(where) * fineness, minimum, maximum);
+    beginEdit();
+    editor->setTagValue(tag, v);
+    setDirty();
+    endEdit();
+    return true;
 }
 
 void CKnobCtrl::drag(CPoint& where, long buttons, double stepSize) {
@@ -31,6 +46,12 @@ void CKnobCtrl::drag(CPoint& where, long buttons, double stepSize) {
     if (!f) return;
     if (buttons == -1) buttons = f->getCurrentMouseButtons();
     endDrag();
+    // The second click of a double-click types the value instead.
+    if ((buttons & kDoubleClick) && (buttons & kMouseButtonsMask) == kLButton && !clickOnly &&
+        !(buttons & kControl)) {
+        editor->typeValue(tag);
+        return;
+    }
     const double start = editor->getTagValue(tag);
 
     beginEdit();

@@ -20,6 +20,9 @@ public:
     void mouseMoved(const qgui::CPoint& where, long buttons) override;
     void mouseUp(const qgui::CPoint& where, long buttons) override;
     void mouseCancelled() override;
+    // One notch moves the value one step (a tenth with Alt), as a drag would,
+    // as one edit; ignored while a drag is in progress.
+    bool mouseWheel(const qgui::CPoint& where, float distance, long buttons) override;
 
     void setRange(double lo, double hi) {
         minimum = lo;
@@ -37,8 +40,12 @@ public:
     // names, whose click opens a file dialog).
     void setClickOnly(bool on) { clickOnly = on; }
     double getResetValue() const { return resetValue; }
+    double getMinimum() const { return minimum; }
+    double getMaximum() const { return maximum; }
 
 protected:
+    // The step a click at where drags by.
+    virtual double stepAt(const qgui::CPoint& where) const;
     // Starts the drag with a given step (the digit fields choose it by position).
     void drag(qgui::CPoint& where, long buttons, double stepSize);
     // Ends the drag in progress, if any, with its edit.

@@ -28,13 +28,13 @@ CNumberPrcCtrl::CNumberPrcCtrl(const CRect& size, IEditorBinding* editor,
 
 void CNumberPrcCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
     if (buttons == -1 && getFrame()) buttons = getFrame()->getCurrentMouseButtons();
+    drag(where, buttons, (buttons & kLButton) ? stepAt(where) : step);
+}
+
+double CNumberPrcCtrl::stepAt(const CPoint& where) const {
     const double m = digitMultiplier != 0.0 ? kMultiplied : 1.0;
-    double s = step;
-    if (buttons & kLButton) {
-        const int fromRight = size.right - where.h;
-        s = fromRight <= kFineZone     ? m * kFineStep
-            : fromRight <= kMiddleZone ? m * kMiddleStep
-                                       : m * kCoarseStep;
-    }
-    drag(where, buttons, s);
+    const int fromRight = size.right - where.h;
+    return fromRight <= kFineZone     ? m * kFineStep
+           : fromRight <= kMiddleZone ? m * kMiddleStep
+                                      : m * kCoarseStep;
 }

@@ -17,6 +17,10 @@ public:
     // Non-zero: every digit step is a hundred times larger (the Hz offset).
     void setDigitMultiplier(double m) { digitMultiplier = m; }
 
+protected:
+    // The digit under the mouse: its step.
+    double stepAt(const qgui::CPoint& where) const override;
+
 private:
     double digitMultiplier = 0.0;
 };

@@ -3,19 +3,26 @@
 #include "base/ValueIds.h"
 #include "editor/CDialogShade.h"
 #include "editor/CEditorCommands.h"
+#include "editor/CHelpLine.h"
+#include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
 #include "editor/EditorScaleSetting.h"
 #include "engine/CProgramEdit.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
+#include "gui/CTextField.h"
 #include "gui/EditorScale.h"
+#include "gui/MouseButtons.h"
+#include "patch/CBankList.h"
 #include "patch/CPluginFile.h"
 #include "patch/CProgram.h"
+#include "patch/ParameterText.h"
 #include "platform/IPlatform.h"
 #include "voice/CEnvelope.h"
+#include "waves/CWaveManager.h"
 
 #ifdef _WIN32
 #include "gui/win32/CWin32Window.h"
@@ -24,12 +31,16 @@
 #endif
 
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <new>
 #include <string>
+#include <utility>
 
 using namespace qgui;
 using namespace editorlayout;
@@ -69,7 +80,7 @@ bool isRoutingNameTag(long tag) {
 
 } // namespace
 
-CPluginEditor::CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
+CPluginEditor::CPluginEditor(AudioEffectX* effect, IEditorEngine* renderer,
                              IEditorCommands* commands)
     : AEffGUIEditor(effect, kWidth, kHeight), renderer(renderer), commands(commands) {
     layout = 0;
@@ -136,6 +147,7 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
     }
     frameObject.store(frame);
     frame->setDropTarget(this);
+    frame->setKeyTarget(this);
     systemWindow = parent;
     matrix.fill(nullptr);
 
@@ -154,10 +166,13 @@ bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> wind
         return false;
     }
     addSplash();
+    buildHelpLine();
     shade = new CDialogShade(CRect(0, 0, kWidth, kHeight));
     frame->addView(shade);
     // MIDI program changes come through the program menu while the window is open.
     renderer->setWindowTakesProgramChanges(true);
+    // What changed while the window was closed was the host's.
+    recordStep(false);
     return true;
 }
 
@@ -230,6 +245,10 @@ void CPluginEditor::clearRegistries() {
     programMenuCtrl = nullptr;
     envelopeView = pointDisplay = groupSelector = amplitudeBars = phaseBars = waveView = nullptr;
     tuningNumber = nullptr;
+    historyKeys.fill(nullptr);
+    helpLine = nullptr;
+    textField = nullptr;
+    typingDone = false;
     shade = nullptr;
     browser = nullptr;
 }
@@ -293,11 +312,205 @@ void CPluginEditor::idleFrame() {
         std::memcpy(shownTuningText, text, sizeof text);
     }
     redrawHostChanges(*frame);
+    // What the last events hovered or dragged, drawn with this idle's picture.
+    showReadout(*frame);
     frame->idle();
+    finishTyping();
+    // The envelope editor's gestures, and anything else the window changed,
+    // end their step once the press is over.
+    frame = getFrame();
+    if (frame && !frame->getMouseView() && !isDialogOpen()) recordStep(false);
+}
+
+// ---- typed values ----
+
+namespace {
+
+// A field a little wider than the narrowest controls, so that a value fits.
+constexpr int kTypingFieldMinWidth = 56;
+constexpr int kTypingFieldHeight = 14;
+// Halvings of the control's range when looking for the typed value.
+constexpr int kTypingSearchSteps = 64;
+
+// The number at the start of a display text ("440.00 Hz" -> 440); false when there is none.
+bool leadingNumber(const char* text, double& x) {
+    char* end = nullptr;
+    x = std::strtod(text, &end);
+    return end != text && std::isfinite(x);
+}
+
+} // namespace
+
+void CPluginEditor::typeValue(long tag) {
+    CFrame* frame = getFrame();
+    auto* knob = frame ? dynamic_cast<CControl*>(frame->getMouseView()) : nullptr;
+    if (!knob || knob->getTag() != tag || isDialogOpen() || textField) return;
+    if (!dynamic_cast<CKnobCtrl*>(knob) && tag != kPointDisplayTag) return;
+    char text[100] = {};
+    getTagText(tag, text, sizeof text);
+    CRect r = knob->getViewSize();
+    const int width = std::max(int(r.right - r.left), kTypingFieldMinWidth);
+    const int middleX = (r.left + r.right) / 2, middleY = (r.top + r.bottom) / 2;
+    r.left = std::clamp(middleX - width / 2, 0, kWidth - width);
+    r.right = r.left + width;
+    r.top = std::clamp(middleY - kTypingFieldHeight / 2, 0, kHeight - kTypingFieldHeight);
+    r.bottom = r.top + kTypingFieldHeight;
+    typedTag = tag;
+    openingPress = true;
+    textField = new CTextField(r, text, [this](const char* typed) {
+        typingDone = true;
+        typedCancelled = typed == nullptr;
+        typedText = typed ? typed : "";
+    });
+    frame->addView(textField);
+    frame->setFocusView(textField);
+    raiseShade();
+}
+
+void CPluginEditor::finishTyping() {
+    CFrame* frame = getFrame();
+    if (!textField || !frame) return;
+    // A click elsewhere closes the field as Escape does (the press that
+    // opened it aside).
+    CView* pressed = frame->getMouseView();
+    if (!pressed) openingPress = false;
+    if (!typingDone && !(pressed && pressed != textField && !openingPress)) return;
+    CTextField* field = std::exchange(textField, nullptr);
+    frame->setFocusView(nullptr);
+    frame->removeView(field, true);
+    frame->setDirty();
+    const bool apply = typingDone && !typedCancelled;
+    typingDone = false;
+    if (apply) applyTypedValue(typedTag, typedText.c_str());
+}
+
+bool CPluginEditor::applyTypedValue(long tag, const char* typed) {
+    CFrame* frame = getFrame();
+    if (!frame || !typed || !renderer || isDialogOpen()) return false;
+    if (tag == kPointDisplayTag) return applyTypedPoint(typed);
+    CKnobCtrl* knob = nullptr;
+    for (int i = 0; i < frame->getNbViews() && !knob; ++i)
+        if (auto* k = dynamic_cast<CKnobCtrl*>(frame->getView(i)); k && k->getTag() == tag)
+            knob = k;
+    if (!knob) return false;
+    // Typed as the window shows it: a comma may stand for the decimal point.
+    std::string text = typed;
+    std::replace(text.begin(), text.end(), ',', '.');
+    char* end = nullptr;
+    const double wanted = std::strtod(text.c_str(), &end);
+    while (end && *end == ' ')
+        ++end;
+    if (end == text.c_str() || !end || *end != '\0' || !std::isfinite(wanted)) return false;
+
+    // The value whose text shows the number: the texts grow (or shrink)
+    // with the value, so halving the control's range finds it.
+    std::unique_ptr<CProgram> trial(new (std::nothrow) CProgram(renderer->program()));
+    if (!trial) return false;
+    double fineTune = renderer->getParameter(kFineTuneId);
+    trial->fineTune = &fineTune; // never the instance's own
+    bool numeric = true;
+    const auto shown = [&](double v) {
+        trial->setValue(int32_t(tag), v);
+        char display[100] = {};
+        formatParameterDisplay(*trial, int32_t(tag), '.', display, sizeof display);
+        double x = 0.0;
+        if (!leadingNumber(display, x)) numeric = false;
+        return x;
+    };
+    double lo = knob->getMinimum(), hi = knob->getMaximum();
+    const double atLo = shown(lo), atHi = shown(hi);
+    if (!numeric) return false;
+    const bool rising = atHi >= atLo;
+    double value;
+    if (rising ? wanted <= atLo : wanted >= atLo) {
+        value = lo;
+    } else if (rising ? wanted >= atHi : wanted <= atHi) {
+        value = hi;
+    } else {
+        // Where the texts reach the number, and where they pass it: the
+        // values between show it, and the middle one is the number itself
+        // when the text rounds the value.
+        const auto firstBeyond = [&](bool orEqual) {
+            double a = lo, b = hi; // a short of it, b at or beyond
+            for (int i = 0; i < kTypingSearchSteps; ++i) {
+                const double mid = 0.5 * (a + b), x = shown(mid);
+                const bool beyond = rising ? (orEqual ? x >= wanted : x > wanted)
+                                           : (orEqual ? x <= wanted : x < wanted);
+                (beyond ? b : a) = mid;
+            }
+            return b;
+        };
+        const double reach = firstBeyond(true), pass = firstBeyond(false);
+        value = shown(reach) == wanted ? 0.5 * (reach + pass) : reach;
+        if (shown(value) != wanted) value = reach;
+    }
+    controlBeginEdit(knob);
+    setTagValue(tag, value);
+    knob->setDirty();
+    controlEndEdit(knob);
+    return true;
+}
+
+bool CPluginEditor::applyTypedPoint(const char* typed) {
+    // "Lev 0.5 Crv 0.3 Dlt 1.2", or the numbers alone, in that order; the
+    // labels may be left out, and fewer numbers leave the rest as they are.
+    static constexpr const char* kLabels[] = {"lev", "crv", "dlt"};
+    std::string text = typed;
+    std::replace(text.begin(), text.end(), ',', '.');
+    double numbers[3] = {};
+    int count = 0;
+    const char* p = text.c_str();
+    while (*p) {
+        if (*p == ' ') {
+            ++p;
+            continue;
+        }
+        bool label = false;
+        const auto labelAt = [](const char* at, const char* l) {
+            for (int i = 0; i < 3; ++i)
+                if (std::tolower(static_cast<unsigned char>(at[i])) != l[i]) return false;
+            return true;
+        };
+        for (const char* l : kLabels)
+            if (labelAt(p, l)) {
+                p += 3;
+                label = true;
+            }
+        if (label) continue;
+        char* end = nullptr;
+        const double x = std::strtod(p, &end);
+        if (end == p || !std::isfinite(x) || count == 3 || (*end && *end != ' ')) return false;
+        numbers[count++] = x;
+        p = end;
+    }
+    if (count == 0) return false;
+    {
+        CProgramEdit edit(*renderer);
+        CProgram& program = edit.program();
+        CEnvelope& e = program.currentCurve();
+        const int k = e.selectedPoint;
+        if (count > 0) e.setLevel(k, numbers[0]);
+        if (count > 1) e.setCurve(k, numbers[1]);
+        if (count > 2) e.setDelta(k, numbers[2]);
+        edit.touchEnvelope(program.selectedEnvelope);
+    }
+    recordStep(true);
+    redrawEnvelopeSection();
+    return true;
+}
+
+void CPluginEditor::showReadout(CFrame& frame) {
+    if (!helpLine) return;
+    CView* view = frame.getMouseView() ? frame.getMouseView() : frame.getHoverView();
+    auto* control = dynamic_cast<CControl*>(view);
+    helpLine->show(control && !isDialogOpen() ? readout(control->getTag()) : std::string());
 }
 
 void CPluginEditor::pollDialogs() {
+    const bool waiting = dialog.isOpen();
     dialog.poll();
+    // The command the answer carried out is one step.
+    if (waiting && !dialog.isOpen()) recordStep(true);
     if (renderer->settings())
         messageShown = renderer->settings()->platform().showMessages(ownerWindow ? ownerWindow
                                                                                  : dialogOwner());
@@ -429,7 +642,10 @@ void CPluginEditor::setTagValue(long tag, double value) {
             value = std::trunc(value * kDelayGrid + kGridBias) / kDelayGrid;
     }
     renderer->setParameter(int32_t(tag), value);
-    if (tag < kHostParameterCount) renderer->announceValue(int32_t(tag));
+    if (tag >= 0 && tag < kHostParameterCount) {
+        renderer->announceValue(int32_t(tag));
+        windowValues |= std::uint64_t{1} << tag;
+    }
     if (!frame) return;
 
     if (tag == kDelaySyncTag) {
@@ -570,6 +786,7 @@ void CPluginEditor::convertDelayTimes(bool syncOn) {
         dirty(delayTimes[std::size_t(i)]);
         renderer->setParameter(int32_t(tags[i]), std::clamp(times[i], 0.0, 1.0));
         renderer->announceValue(int32_t(tags[i]));
+        windowValues |= std::uint64_t{1} << tags[i];
     }
 }
 
@@ -680,6 +897,12 @@ int CPluginEditor::qualityEntry() const {
 void CPluginEditor::valueChanged(CControl* control) {
     // Only the pop-up menus report choices (the splash control's clicks are its own).
     if (!control || control->getTag() != kMenuTag || isDialogOpen()) return;
+    menuChosen(control);
+    // A menu's command is one step (one that opens a dialog: when it is answered).
+    if (!isDialogOpen()) recordStep(true);
+}
+
+void CPluginEditor::menuChosen(CControl* control) {
     auto* m = static_cast<COptionMenu*>(control);
     const int index = m->getCurrent();
     if (control == bankMenuCtrl) {
@@ -715,6 +938,78 @@ void CPluginEditor::controlBeginEdit(CControl* control) {
 
 void CPluginEditor::controlEndEdit(CControl* control) {
     if (control) renderer->endEdit(int32_t(control->getTag()));
+    // A drag from press to release, or a click, is one step.
+    if (!isDialogOpen()) recordStep(true);
+}
+
+// ---- undo and redo ----
+
+void CPluginEditor::recordStep(bool byWindow) {
+    if (!renderer || !getFrame()) return;
+    std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+    const uint32_t loads = renderer->programLoads();
+    const bool loaded = loads != knownLoads;
+    knownLoads = loads;
+    if (!editHistory.started() || (loaded && !byWindow)) {
+        editHistory.reset(renderer->program());
+    } else {
+        // The host parameters the window did not set changed by the host's
+        // automation, unless the window loaded a program, which sets them all.
+        static_assert(kHostParameterCount <= 64, "one bit per host parameter");
+        const std::uint64_t hostValues = (std::uint64_t{1} << kHostParameterCount) - 1;
+        editHistory.record(renderer->program(), loaded ? 0 : hostValues & ~windowValues);
+    }
+    windowValues = 0;
+    showHistoryKeys();
+}
+
+void CPluginEditor::showHistoryKeys() {
+    const std::array<bool, 2> now{editHistory.canUndo(), editHistory.canRedo()};
+    if (now == historyShown) return;
+    historyShown = now;
+    for (CView* v : historyKeys)
+        dirty(v);
+}
+
+bool CPluginEditor::undo() {
+    return moveInHistory(true);
+}
+
+bool CPluginEditor::redo() {
+    return moveInHistory(false);
+}
+
+bool CPluginEditor::moveInHistory(bool back) {
+    if (!renderer || !getFrame() || isDialogOpen()) return false;
+    // What the window changed since its last step is a step of its own first.
+    recordStep(false);
+    const CProgram* target = nullptr;
+    {
+        std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+        target =
+            back ? editHistory.undo(renderer->program()) : editHistory.redo(renderer->program());
+    }
+    if (!target) return false;
+    renderer->restoreProgram(*target);
+    {
+        std::lock_guard<std::recursive_mutex> lock(renderer->editLock());
+        editHistory.settle(renderer->program());
+        knownLoads = renderer->programLoads();
+        windowValues = 0;
+    }
+    showHistoryKeys();
+    redrawAll();
+    fillBankAndProgramMenus();
+    return true;
+}
+
+bool CPluginEditor::keyTyped(long key, long modifiers) {
+    if (!(modifiers & kControl)) return false;
+    // Control turns the letters into control characters on some systems.
+    const long letter = key >= 1 && key <= 26 ? 'a' + key - 1 : std::tolower(int(key));
+    if (letter == 'z') return (modifiers & kShift) ? redo() : undo();
+    if (letter == 'y') return redo();
+    return false;
 }
 
 // ---- the envelope editor and dropped files ----
@@ -731,6 +1026,9 @@ std::recursive_mutex* CPluginEditor::recordLock() {
 
 void CPluginEditor::filesDropped(const std::vector<std::string>& paths, const CPoint& where) {
     if (!commands || isDialogOpen()) return;
-    for (const std::string& path : paths)
+    for (const std::string& path : paths) {
         commands->fileDropped(*this, path.c_str(), where);
+        // Each file loaded is a step.
+        recordStep(true);
+    }
 }

@@ -1,8 +1,9 @@
 #pragma once
 // The plug-in's editor window: one 970 x 600 screen of fixed sections that
 // the host opens inside its own window. The editor reads and changes the
-// program only through the renderer, by value ID; its controls keep no values
-// and ask it (IEditorBinding) whenever they draw or change.
+// program only through the engine's edit interface (IEditorEngine), by value
+// ID or in an edit transaction (CProgramEdit); its controls keep no values and
+// ask it (IEditorBinding) whenever they draw or change.
 //
 // Threads: the window belongs to the thread that opened it. setParameter
 // may come from any thread and only notes which value changed; the window's
@@ -14,11 +15,13 @@
 // it.
 
 #include "editor/CBrowserView.h"
+#include "editor/CEditHistory.h"
 #include "editor/CEditorDialog.h"
 #include "editor/CEnvelopeCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/IEditorBinding.h"
 #include "editor/IEditorCommands.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CControlListener.h"
 #include "gui/CFrame.h"
 #include "patch/CProgram.h"
@@ -29,11 +32,12 @@
 #include <cstdint>
 #include <memory>
 #include <mutex>
+#include <string>
 #include <thread>
 #include <vector>
 
-class CSoundRenderer;
 class CDialogShade;
+class CHelpLine;
 class CMenuCtrl;
 class CNumberCtrl;
 
@@ -41,6 +45,7 @@ namespace qgui {
 class CBitmap;
 class CControl;
 class COptionMenu;
+class CTextField;
 class CView;
 class IPlatformWindow;
 } // namespace qgui
@@ -50,7 +55,8 @@ class CPluginEditor : public AEffGUIEditor,
                       public IEditorBinding,
                       public IEnvelopeCtrlOwner,
                       public qgui::IFileDropTarget,
-                      public IBrowserOwner {
+                      public IBrowserOwner,
+                      public qgui::IKeyTarget {
 public:
     static constexpr int kWidth = editorlayout::kWindowWidth;
     static constexpr int kHeight = editorlayout::kWindowHeight;
@@ -58,10 +64,10 @@ public:
     static constexpr int kSamplerEntriesFirst = 200;
     static constexpr long kLayoutTag = editortags::kLayoutTag;
 
-    // renderer: the instance's engine (not owned); commands: the dialogs and
-    // menu commands (not owned; null: the editor's own, on the platform of
-    // the renderer's settings).
-    CPluginEditor(AudioEffectX* effect, CSoundRenderer* renderer,
+    // renderer: the instance's engine (not owned; the sound renderer is one);
+    // commands: the dialogs and menu commands (not owned; null: the editor's
+    // own, on the platform of the engine's settings).
+    CPluginEditor(AudioEffectX* effect, IEditorEngine* renderer,
                   IEditorCommands* commands = nullptr);
     ~CPluginEditor() override;
 
@@ -88,6 +94,19 @@ public:
     double* spectrum(bool phases) override;
     void spectrumChanged() override;
     float waveSample(double phase) override;
+    // Opens a text field over the pressed control showing its value.
+    void typeValue(long tag) override;
+    // The value typed for the control with this tag, in the units its text
+    // shows ("440", "-12", "0.35"), as one edit; clamped to the control's
+    // range. False, with nothing changed, when it is no number or the
+    // control shows no number.
+    bool applyTypedValue(long tag, const char* typed);
+    // The selected envelope point's level, curve and delta typed as the
+    // point display shows them ("Lev 0.50 Crv 0.50 Dlt 1.00"), or the
+    // numbers alone, as one edit; each clamped as a drag would.
+    bool applyTypedPoint(const char* typed);
+    // The open text field, or null.
+    qgui::CTextField* typingField() const { return textField; }
 
     // ---- programs and banks ----
     // Loads program n of the current bank; numbers outside the bank are ignored.
@@ -115,7 +134,7 @@ public:
     // The shown envelope record was edited in place: the point display shows
     // the new values and the sound takes the record.
     void envelopeEdited() override;
-    // The renderer's edit lock: a chunk taken meanwhile holds the record before or after.
+    // The engine's edit lock: a chunk taken meanwhile holds the record before or after.
     std::recursive_mutex* recordLock() override;
     // Each file goes to the commands, which act by its kind and by what lies
     // under the pointer.
@@ -130,6 +149,21 @@ public:
     void browserClosed() override;
     // Null until the browser was first opened in this window.
     CBrowserView* browserView() const { return browser; }
+    // ---- the help line ----
+    // "Name value" of the control with this tag, in the value's own units
+    // ("Chorus: Time 0.35"); empty for controls that show no value.
+    std::string readout(long tag);
+    const CHelpLine* getHelpLine() const { return helpLine; }
+
+    // ---- undo and redo ----
+    // Goes back over the newest step of the window's history, or forward
+    // over the newest one undone, and shows the program as it is then; false
+    // when there is none or a dialog waits for an answer.
+    bool undo();
+    bool redo();
+    const CEditHistory& history() const { return editHistory; }
+    // Ctrl+Z undoes; Ctrl+Shift+Z and Ctrl+Y redo.
+    bool keyTyped(long key, long modifiers) override;
 
     // ---- dialogs ----
     // Waits for a dialog without holding up the host: until the user has
@@ -146,7 +180,7 @@ public:
 
     // ---- what tests and the commands reach ----
     qgui::CFrame* getFrame() const { return frameObject.load(); }
-    CSoundRenderer* getRenderer() const { return renderer; }
+    IEditorEngine* getRenderer() const { return renderer; }
     int getLayout() const { return layout; }
     int getScale() const { return scale; }
     qgui::CBitmap* bitmap(int id) const;
@@ -210,7 +244,24 @@ private:
     // The window's thread, outside idle: deletes the frames closed while in use.
     void deleteRetiredFrames();
 
-    CSoundRenderer* renderer;
+    // Ends a step of the history with what changed since the last one.
+    // byWindow: the window just acted (a program it loaded is one of its
+    // steps); otherwise a program loaded meanwhile came from the host, and
+    // the history starts again from it.
+    void recordStep(bool byWindow);
+    bool moveInHistory(bool back);
+    // The undo and redo keys redraw when what they can do changes.
+    void showHistoryKeys();
+    void buildHelpLine();
+    // The help line shows the dragged or hovered control's name and value.
+    void showReadout(qgui::CFrame& frame);
+    // What a pop-up menu's choice does.
+    void menuChosen(qgui::CControl* control);
+
+    IEditorEngine* renderer;
+    CEditHistory editHistory;
+    uint32_t knownLoads = 0;        // the engine's program loads the history has seen
+    std::uint64_t windowValues = 0; // host parameters the window set since the last step
     // The spectrum half the bar control last asked for, as it shows it.
     double shownSpectrum[kHarmonicCount] = {};
     bool spectrumPhasesShown = false;
@@ -257,6 +308,18 @@ private:
     qgui::COptionMenu* qualityMenuCtrl = nullptr;
     CMenuCtrl* programMenuCtrl = nullptr;
     qgui::CView* tuningNumber = nullptr;
+    std::array<qgui::CView*, 2> historyKeys{}; // undo, redo
+    std::array<bool, 2> historyShown{};        // whether each showed a step to go over
+    CHelpLine* helpLine = nullptr;
+    // The text field a value is typed in, and its tag; what it was closed
+    // with waits for the end of the event that closed it.
+    qgui::CTextField* textField = nullptr;
+    long typedTag = 0;
+    bool typingDone = false;
+    bool openingPress = false; // the press that opened the field is still held
+    bool typedCancelled = false;
+    std::string typedText;
+    void finishTyping();
 
     CEditorDialog dialog;
     CDialogShade* shade = nullptr;

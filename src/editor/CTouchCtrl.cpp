@@ -3,6 +3,7 @@
 #include "editor/FrameIndex.h"
 #include "gui/CBitmap.h"
 #include "gui/CDrawContext.h"
+#include "gui/MouseButtons.h"
 
 #include <algorithm>
 
@@ -33,7 +34,13 @@ void CTouchCtrl::draw(CDrawContext* context) {
     }
 }
 
-void CTouchCtrl::mouse(CDrawContext*, CPoint& where, long) {
+void CTouchCtrl::mouse(CDrawContext*, CPoint& where, long buttons) {
+    // A double-click on a field that shows a text types it (the envelope point's values).
+    if (textMode && buttons != -1 && (buttons & kDoubleClick) &&
+        (buttons & kMouseButtonsMask) == kLButton) {
+        editor->typeValue(tag);
+        return;
+    }
     beginEdit();
     double v = vertical ? double(where.v - size.top) / size.height()
                         : double(where.h - size.left) / size.width();

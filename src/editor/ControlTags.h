@@ -35,4 +35,8 @@ constexpr long kSplashTag = 461;
 // The pop-up menus share one tag; the editor tells them apart by which control it is.
 constexpr long kMenuTag = 462;
 
+// The top bar's undo and redo keys.
+constexpr long kUndoTag = 480;
+constexpr long kRedoTag = 481;
+
 } // namespace editortags

@@ -41,6 +41,8 @@ enum class Ctl : unsigned char {
     WaveView,     // columns of the bitmap's level images
     EnvelopeView, // the envelope editor over its background
     Splash,       // a click shows the full-window splash image
+    HistoryKey,   // undo or redo, drawn without artwork
+    HelpLine,     // the hovered or dragged control's name and value, over the hints
 };
 
 struct Range {
@@ -139,6 +141,14 @@ constexpr Placement kQualityMenu{"quality", Ctl::TopBarMenu, 688, 14,          k
 // before the bank menu.
 constexpr Placement kBrowserButton{"browse", Ctl::TopBarMenu, 340, 14,          kNoTag, bmp::kNone,
                                    0.0,      kUnit,           0.0, Size{40, 13}};
+// Undo and redo: two keys the window draws itself, right of the fine-tune field.
+constexpr Placement kUndoKey{"undo", Ctl::HistoryKey, 934, 13,          kUndoTag, bmp::kNone,
+                             0.0,    kUnit,           0.0, Size{15, 14}};
+constexpr Placement kRedoKey{"redo", Ctl::HistoryKey, 951, 13,          kRedoTag, bmp::kNone,
+                             0.0,    kUnit,           0.0, Size{15, 14}};
+// The foot strip of usage hints, where the help line shows a control's value.
+constexpr Placement kHelpLine{"help line", Ctl::HelpLine, 0,     580, kNoTag,
+                              bmp::kNone,  0.0,           kUnit, 0.0, Size{kWindowWidth, 20}};
 // Entries per column of the long pop-up lists.
 constexpr int kMenuColumnEntries = 26;
 
@@ -453,8 +463,8 @@ constexpr Placement kSplash{"splash",          Ctl::Splash, 503,   368, kSplashT
 template <typename F> void forEachControl(F&& f) {
     for (const Placement& p : kMasterControls)
         f(p);
-    for (const Placement& p :
-         {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu, kQualityMenu})
+    for (const Placement& p : {kTuningField, kTuningNumber, kLayoutButton, kBankMenu, kProgramMenu,
+                               kQualityMenu, kUndoKey, kRedoKey, kHelpLine})
         f(p);
     f(kBrowserButton);
     for (int r = 0; r < kOperatorCount; ++r)

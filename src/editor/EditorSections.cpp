@@ -5,6 +5,8 @@
 #include "editor/CBrowserButton.h"
 #include "editor/CButtonCtrl.h"
 #include "editor/CEnvelopeCtrl.h"
+#include "editor/CHelpLine.h"
+#include "editor/CHistoryKey.h"
 #include "editor/CKnobCtrl.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CNumberCtrl.h"
@@ -15,7 +17,8 @@
 #include "editor/CTouchCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
-#include "engine/CSoundRenderer.h"
+#include "engine/CProgramEdit.h"
+#include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
 #include "gui/CFrame.h"
 #include "gui/CSplashScreen.h"
@@ -106,6 +109,13 @@ CControl* CPluginEditor::place(const Placement& p) {
         c = n;
         break;
     }
+    case Ctl::HistoryKey: {
+        const bool back = p.tag == kUndoTag;
+        c = new CHistoryKey(
+            r, p.tag, back, [this, back] { return back ? undo() : redo(); },
+            [this, back] { return back ? editHistory.canUndo() : editHistory.canRedo(); });
+        break;
+    }
     default:
         return nullptr; // menus and views have builders of their own
     }
@@ -119,6 +129,34 @@ COptionMenu* CPluginEditor::menu(const Placement& p) {
     m->setFontColor(p.kind == Ctl::TopBarMenu ? kTopBarText : kBlackCColor);
     getFrame()->addView(m);
     return m;
+}
+
+void CPluginEditor::buildHelpLine() {
+    helpLine = new CHelpLine(boundsOf(kHelpLine));
+    getFrame()->addView(helpLine);
+}
+
+std::string CPluginEditor::readout(long tag) {
+    const char* name = nullptr;
+    forEachControl([&](const Placement& p) {
+        const bool showsValue = p.kind == Ctl::Knob || p.kind == Ctl::Cell ||
+                                p.kind == Ctl::SplitCell || p.kind == Ctl::Plain ||
+                                p.kind == Ctl::Digit || p.kind == Ctl::HzDigit;
+        if (!name && showsValue && p.tag == tag) name = p.name;
+    });
+    if (!name) return {};
+    std::string text = name;
+    // The equaliser's rows are declared once for the four bands.
+    const std::string::size_type band = text.find("Band n");
+    if (band != std::string::npos) {
+        const long first = tag >= kEqLevelFirstId       ? kEqLevelFirstId
+                           : tag >= kEqFrequencyFirstId ? kEqFrequencyFirstId
+                                                        : kEqQFirstId;
+        text[band + 5] = char('1' + (tag - first) % kEqBandCount);
+    }
+    char value[100] = {};
+    getTagText(tag, value, sizeof value);
+    return text + " " + value;
 }
 
 void CPluginEditor::buildTopBar() {
@@ -149,6 +187,7 @@ void CPluginEditor::buildTopBar() {
 
     getFrame()->addView(
         new CBrowserButton(boundsOf(kBrowserButton), kPlainFieldFill, [this] { openBrowser(); }));
+    historyKeys = {place(kUndoKey), place(kRedoKey)};
 }
 
 int CPluginEditor::buildOscillatorMatrix() {
@@ -211,8 +250,11 @@ int CPluginEditor::buildEnvelopeSection() {
         controllerMenu->addEntry(kControllerNames[c]);
     showEnvelopeMenus();
     pointDisplay = place(kPointDisplay);
-    envelopeView = new CEnvelopeCtrl(boundsOf(kEnvelopeEditor), &renderer->program(), this,
-                                     kEnvelopeEditor.tag, bitmap(kEnvelopeEditor.bitmap));
+    // The envelope editor changes its record in place, each change under the
+    // edit lock (recordLock) and handed over to the sound by envelopeEdited.
+    CProgram* edited = &CProgramEdit(*renderer).program();
+    envelopeView = new CEnvelopeCtrl(boundsOf(kEnvelopeEditor), edited, this, kEnvelopeEditor.tag,
+                                     bitmap(kEnvelopeEditor.bitmap));
     getFrame()->addView(envelopeView);
     int i = 0;
     for (const Placement& p : kEnvelopeControls)

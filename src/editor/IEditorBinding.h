@@ -20,4 +20,6 @@ public:
     virtual void spectrumChanged() = 0;
     // The selected operator's wave at phase 0..1, -1..1.
     virtual float waveSample(double phase) = 0;
+    // A double-click on the control with this tag: its value is to be typed.
+    virtual void typeValue(long) {}
 };

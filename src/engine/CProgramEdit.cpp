@@ -8,30 +8,35 @@
 
 static_assert(CLiveEnvelopes::kSlotCount <= 32, "an envelope bit per slot");
 
-CProgramEdit::CProgramEdit(CSoundRenderer& renderer) : r(renderer), lock(renderer.editLock()) {}
+CProgramEdit::CProgramEdit(IEditorEngine& e) : engine(e), lock(e.editLock()) {}
 
 CProgram& CProgramEdit::program() {
-    return r.program();
+    return engine.programForEdit();
 }
 
 void CProgramEdit::touchEnvelope(int32_t index) {
-    if (index >= 0 && index < CLiveEnvelopes::kSlotCount) envelopes |= 1u << index;
+    if (index >= 0 && index < CLiveEnvelopes::kSlotCount) touched.envelopes |= 1u << index;
 }
 
 void CProgramEdit::touchPattern(int32_t sequencer) {
-    if (sequencer >= 0 && sequencer < kSequencerCount) patterns |= 1u << sequencer;
+    if (sequencer >= 0 && sequencer < kSequencerCount) touched.patterns |= 1u << sequencer;
 }
 
 void CProgramEdit::touchWave(int32_t index) {
-    if (index < 0) index = r.program().selectedOperator;
-    waves |= 1u << std::clamp(index, 0, kOperatorCount - 1);
+    if (index < 0) index = engine.program().selectedOperator;
+    touched.waves |= 1u << std::clamp(index, 0, kOperatorCount - 1);
 }
 
 void CProgramEdit::restructure() {
-    restructured = true;
+    touched.restructured = true;
 }
 
 CProgramEdit::~CProgramEdit() {
+    engine.publishEdit(touched);
+}
+
+void CProgramEdit::handOver(CSoundRenderer& r, const ProgramTouches& touched) {
+    const auto [envelopes, patterns, waves, restructured] = touched;
     CProgram& program = *r.programData;
     if (restructured || envelopes) {
         CLiveEnvelopes& live = *r.liveEnvelopes;

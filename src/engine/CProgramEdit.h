@@ -1,7 +1,7 @@
 // One edit of the program while the synth plays: the only way the window (or
 // anything else) changes the program's records in place.
 //
-// Made on the stack around the edit: the constructor takes the renderer's edit
+// Made on the stack around the edit: the constructor takes the engine's edit
 // lock, program() hands out the program, the touch calls record what the edit
 // changed, and the destructor hands exactly that over to the audio thread,
 // whole, and releases the lock. So no edit can forget the lock, and none can
@@ -12,6 +12,8 @@
 // Threads: the window's or the host's, never the audio thread.
 #pragma once
 
+#include "engine/IEditorEngine.h"
+
 #include <cstdint>
 #include <mutex>
 
@@ -20,7 +22,7 @@ class CSoundRenderer;
 
 class CProgramEdit {
 public:
-    explicit CProgramEdit(CSoundRenderer& renderer);
+    explicit CProgramEdit(IEditorEngine& engine);
     ~CProgramEdit();
     CProgramEdit(const CProgramEdit&) = delete;
     CProgramEdit& operator=(const CProgramEdit&) = delete;
@@ -40,11 +42,12 @@ public:
     // the count and every record are taken whole.
     void restructure();
 
+    // The renderer's side of the hand-over: what an edit touched reaches the
+    // audio thread's copies, whole.
+    static void handOver(CSoundRenderer& renderer, const ProgramTouches& touched);
+
 private:
-    CSoundRenderer& r;
+    IEditorEngine& engine;
     std::lock_guard<std::recursive_mutex> lock;
-    uint32_t envelopes = 0; // one bit per envelope slot
-    uint32_t patterns = 0;  // one bit per sequencer
-    uint32_t waves = 0;     // one bit per operator
-    bool restructured = false;
+    ProgramTouches touched;
 };

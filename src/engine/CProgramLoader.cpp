@@ -9,8 +9,10 @@
 #include "patch/ProgramFormat.h"
 #include "waves/CWaveSample.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
+#include <iterator>
 #include <memory>
 #include <mutex>
 #include <new>
@@ -70,6 +72,7 @@ std::vector<std::string> CProgramLoader::installProgram(const CProgram& incoming
     }
     // The voices have taken the new waves.
     r.waveManager.releaseTaken();
+    installs.fetch_add(1, std::memory_order_release);
     // The host hears of the values only now: it may not hold up the audio thread.
     if (notifyHost && r.host)
         for (int32_t id = 0; id < kHostParameterCount; ++id)
@@ -246,4 +249,115 @@ void CProgramLoader::showSampleError(const char* path) const {
 void CProgramLoader::showSampleErrors(const std::vector<std::string>& paths) const {
     for (const std::string& path : paths)
         showSampleError(path.c_str());
+}
+
+// ---------------------------------------------------------------- going back
+
+namespace {
+
+// The program's stored data as whole 8-byte words: from its first field up to
+// the fine-tune link, which belongs to the instance, not to the program.
+const char* dataBegin(const CProgram& p) {
+    return reinterpret_cast<const char*>(&p.name);
+}
+size_t dataWords(const CProgram& p) {
+    return size_t(reinterpret_cast<const char*>(&p.fineTune) - dataBegin(p)) / sizeof(uint64_t);
+}
+
+// Whether the byte range [field, field + size) of a and the same range of b differ.
+template <class T> bool differs(const CProgram& a, const CProgram& b, const T& fieldOfA) {
+    const size_t at = size_t(reinterpret_cast<const char*>(&fieldOfA) - dataBegin(a));
+    return std::memcmp(dataBegin(a) + at, dataBegin(b) + at, sizeof(T)) != 0;
+}
+
+} // namespace
+
+void CProgramLoader::restoreProgram(const CProgram& target) {
+    static_assert(alignof(CProgram) >= alignof(uint64_t), "the program's data is word-aligned");
+    CProgram& p = *r.programData;
+    // Samples first, with no lock held by us: a message about a missing file
+    // is shown meanwhile, and a slot's values count only while it holds one.
+    for (int32_t s = 0; s < kSampleSlotCount; ++s) {
+        const char* path = target.sampleSlots[s].samplePath;
+        if (std::strcmp(path, p.sampleSlots[s].samplePath) == 0) continue;
+        if (path[0])
+            loadSample(s, path);
+        else
+            clearSlot(s);
+    }
+    bool hostChanged[kHostParameterCount] = {};
+    {
+        CProgramEdit edit(r);
+        if (differs(p, target, p.tuningRatios) || differs(p, target, p.tuningName)) {
+            // The voices tune by the table at every control tick: it changes whole.
+            std::lock_guard<std::mutex> lock(r.structureMutex);
+            std::memcpy(p.tuningRatios, target.tuningRatios, sizeof p.tuningRatios);
+            std::memcpy(p.tuningName, target.tuningName, sizeof p.tuningName);
+        }
+        bool valueChanged[kAppliedIdCount] = {};
+        for (int32_t id = 0; id < kAppliedIdCount; ++id) {
+            const double now = p.getValue(id, false), then = target.getValue(id, false);
+            valueChanged[id] = std::memcmp(&now, &then, sizeof now) != 0;
+        }
+        static constexpr int32_t kOwnIds[] = {kSelectedTuneModeId,   kSelectedStartPhaseId,
+                                              kSelectedAmplitudeId,  kSelectedOffsetHzId,
+                                              kSelectedCoarseTuneId, kSelectedAuxSwitchId};
+        bool ownChanged[kOperatorCount][std::size(kOwnIds)] = {};
+        for (int32_t i = 0; i < kOperatorCount; ++i)
+            for (size_t k = 0; k < std::size(kOwnIds); ++k)
+                ownChanged[i][k] =
+                    p.operatorValue(i, kOwnIds[k]) != target.operatorValue(i, kOwnIds[k]);
+        if (p.envelopeCount != target.envelopeCount || differs(p, target, p.envelopeIdentities))
+            edit.restructure();
+        for (int32_t i = 0; i < kProgramEnvelopeCount; ++i)
+            if (differs(p, target, p.envelopes[i]) || differs(p, target, p.keyCurves[i]) ||
+                differs(p, target, p.velocityCurves[i]))
+                edit.touchEnvelope(i);
+        for (int32_t i = 0; i < kOperatorCount; ++i)
+            if (differs(p, target, p.operators[i].harmonicAmplitudes) ||
+                differs(p, target, p.operators[i].harmonicPhases))
+                edit.touchWave(i);
+        for (int32_t n = 0; n < kSequencerCount; ++n)
+            if (differs(p, target, p.sequencers[n])) edit.touchPattern(n);
+
+        // Every other word that differs is written whole, each as one relaxed
+        // store: the audio thread may be reading the values among them. The
+        // tuning went above and the sample paths are the slots' own.
+        const char* tuningBegin = reinterpret_cast<const char*>(&p.tuningRatios);
+        const char* tuningEnd = reinterpret_cast<const char*>(&p.tuningRatios + 1);
+        const auto inSamplePath = [&](const char* at) {
+            for (const SampleSlotPatch& slot : p.sampleSlots)
+                if (at + sizeof(uint64_t) > slot.samplePath &&
+                    at < slot.samplePath + sizeof slot.samplePath)
+                    return true;
+            return false;
+        };
+        char* to = const_cast<char*>(dataBegin(p));
+        const char* from = dataBegin(target);
+        // Compared a block at a time: an undo mostly changes a few words.
+        constexpr size_t kBlockBytes = 512;
+        const size_t bytes = dataWords(p) * sizeof(uint64_t);
+        for (size_t block = 0; block < bytes; block += kBlockBytes) {
+            const size_t n = std::min(kBlockBytes, bytes - block);
+            if (std::memcmp(to + block, from + block, n) == 0) continue;
+            for (size_t w = block; w < block + n; w += sizeof(uint64_t)) {
+                char* at = to + w;
+                uint64_t word;
+                std::memcpy(&word, from + w, sizeof word);
+                if (std::memcmp(at, &word, sizeof word) == 0) continue;
+                if ((at >= tuningBegin && at < tuningEnd) || inSamplePath(at)) continue;
+                __atomic_store_n(reinterpret_cast<uint64_t*>(at), word, __ATOMIC_RELAXED);
+            }
+        }
+        for (int32_t id = 0; id < kAppliedIdCount; ++id) {
+            if (!valueChanged[id]) continue;
+            r.pendingValues.markValue(id);
+            if (id < kHostParameterCount) hostChanged[id] = true;
+        }
+        for (int32_t i = 0; i < kOperatorCount; ++i)
+            for (size_t k = 0; k < std::size(kOwnIds); ++k)
+                if (ownChanged[i][k]) r.pendingValues.markOperatorValue(i, kOwnIds[k]);
+    }
+    for (int32_t id = 0; id < kHostParameterCount; ++id)
+        if (hostChanged[id]) r.announceValue(id);
 }

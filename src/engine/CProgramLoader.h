@@ -13,6 +13,7 @@
 
 #include "patch/CMemAssembler.h"
 
+#include <atomic>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -48,6 +49,13 @@ public:
     void loadSample(int32_t slot, const char* path);
     void clearSlot(int32_t slot);
 
+    // The window's undo and redo: the program made equal to target piece by
+    // piece, as edits would have changed it (IEditorEngine::restoreProgram),
+    // never installed whole, so that nothing stops sounding.
+    void restoreProgram(const CProgram& target);
+    // Programs installed whole so far (installProgram).
+    uint32_t programLoads() const { return installs.load(std::memory_order_acquire); }
+
     // Makes incoming the program (it may be the program itself) and applies it
     // whole; the caller holds the edit lock. Samples are read and waves and
     // envelopes staged first; the structure lock is held only for the exchange.
@@ -69,4 +77,5 @@ private:
 
     CSoundRenderer& r;
     CMemAssembler chunkStream;
+    std::atomic<uint32_t> installs{0};
 };

@@ -298,6 +298,10 @@ void CSoundRenderer::takeEdits() {
         s.takePublished();
 }
 
+void CSoundRenderer::publishEdit(const ProgramTouches& touched) {
+    CProgramEdit::handOver(*this, touched);
+}
+
 void CSoundRenderer::applyPendingValues() {
     pendingValues.take([this](int32_t id) { applyValue(id, programData->getValue(id, false)); },
                        [this](int32_t op, int32_t id) { applyOperatorValue(op, id); });

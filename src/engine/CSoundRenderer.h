@@ -1,6 +1,6 @@
 // The sound engine of one plug-in instance. The plug-in object creates exactly
 // one and forwards every block, MIDI event, parameter, program-name and chunk
-// request to it; the editor talks to it directly.
+// request to it; the editor reaches it through IEditorEngine.
 //
 // It owns the parts and runs the block loop: the voices and their allocator,
 // the master section, the effect chain, the pattern sequencers, the sampler
@@ -46,6 +46,7 @@
 #include "engine/CPendingValues.h"
 #include "engine/CProgramLoader.h"
 #include "engine/CVoiceAllocator.h"
+#include "engine/IEditorEngine.h"
 #include "patch/CBankList.h"
 #include "patch/CPluginFile.h"
 #include "voice/CSamplerBank.h"
@@ -65,7 +66,7 @@ class CProgram;
 class CProgramChangeWorker;
 class IRendererHost;
 
-class CSoundRenderer : public IVoiceContext, private SequencerOutput {
+class CSoundRenderer final : public IVoiceContext, public IEditorEngine, private SequencerOutput {
 public:
     static constexpr int32_t kMaxPieceFrames = 512;
     static constexpr double kDefaultTempo = 140.0;
@@ -97,8 +98,8 @@ public:
     // host rate. A change fades the output out (while a block renders) and
     // then silences every voice and the effects' tails (the voices' rate
     // changes); the shell hears of the new latency.
-    void setQuality(int32_t quality);
-    int32_t quality() const { return oversampling.load(std::memory_order_relaxed); }
+    void setQuality(int32_t quality) override;
+    int32_t quality() const override { return oversampling.load(std::memory_order_relaxed); }
     // How many host frames the output lags the events that make it: the
     // decimator's delay in the high-quality mode, none in the plain mode.
     int32_t latencyFrames() const {
@@ -116,37 +117,37 @@ public:
     // ---- MIDI program change ----
     // Any thread: the program number the last MIDI program change asked for
     // since the previous call, or -1. Only the latest of several counts.
-    int32_t takeProgramChange() { return programChangeRequest.exchange(-1); }
+    int32_t takeProgramChange() override { return programChangeRequest.exchange(-1); }
     // Whether program changes switch programs (the settings' switch, read
     // when the renderer is made).
     bool programChangesOn() const { return programChangesEnabled; }
     // UI thread: an open window carries out program changes itself, from its
     // idle calls; while none is open the renderer's own worker does.
-    void setWindowTakesProgramChanges(bool takes) { windowTakesChanges.store(takes); }
+    void setWindowTakesProgramChanges(bool takes) override { windowTakesChanges.store(takes); }
     bool windowTakesProgramChanges() const { return windowTakesChanges.load(); }
     // Host or UI thread, never the audio thread: loads program n of the
     // current bank as the program menu does; n outside the bank changes
     // nothing. False when nothing was loaded.
-    bool selectBankProgram(int32_t n);
+    bool selectBankProgram(int32_t n) override;
 
     // ---- values (any thread unless stated) ----
     // Stores the value in the program; the engine takes it at the start of the
     // next block. Host parameters (0..42) from any thread, the audio thread
     // included; every other ID from the window's thread (it takes the edit lock).
-    void setParameter(int32_t id, double value);
-    double getParameter(int32_t id) const;
+    void setParameter(int32_t id, double value) override;
+    double getParameter(int32_t id) const override;
     // UI thread: the editor's drag of a host parameter's control begins or
     // ends (told to the host; other IDs are not the host's business).
-    void beginEdit(int32_t id);
-    void endEdit(int32_t id);
+    void beginEdit(int32_t id) override;
+    void endEdit(int32_t id) override;
     // UI thread: tells the host that host parameter id now has its stored
     // value (the editor changed it); other IDs are not the host's business.
-    void announceValue(int32_t id);
+    void announceValue(int32_t id) override;
     // Name of host parameters 0..42; any other ID leaves text untouched.
     void getParameterName(int32_t id, char* text, size_t capacity) const;
     // Display text of any value ID, from the stored value.
-    void getParameterDisplay(int32_t id, char* text, size_t capacity) const;
-    void getProgramName(char* text, size_t capacity) const;
+    void getParameterDisplay(int32_t id, char* text, size_t capacity) const override;
+    void getProgramName(char* text, size_t capacity) const override;
     void setProgramName(const char* name);
     // Host or UI thread. Re-derives every engine value from the program
     // (IDs 0..323 in ascending order); notify tells the host about IDs 0..42.
@@ -154,7 +155,7 @@ public:
     // Any thread. hard silences every voice at once; every voice is then
     // released. Done by the audio thread at the start of its next block, so the
     // voices are never touched from outside it.
-    void stopVoices(bool hard);
+    void stopVoices(bool hard) override;
 
     // ---- edits of the program's records while the synth plays ----
     // Through CProgramEdit only, which takes the edit lock and hands over what
@@ -163,21 +164,23 @@ public:
     // ---- program chunks and files (host or UI thread; CProgramLoader) ----
     int32_t getChunk(void** data) { return loader.getChunk(data); }
     int32_t setChunk(const void* data, int32_t length) { return loader.setChunk(data, length); }
-    bool loadProgramFile(const char* path, const char* bankName) {
+    bool loadProgramFile(const char* path, const char* bankName) override {
         return loader.loadProgramFile(path, bankName);
     }
-    bool loadTuningFile(const char* path) { return loader.loadTuningFile(path); }
+    bool loadTuningFile(const char* path) override { return loader.loadTuningFile(path); }
 
     // ---- bank folders (UI thread) ----
-    CBankList& banks() { return bankList; }
+    CBankList& banks() override { return bankList; }
     const CBankList& banks() const { return bankList; }
     // Selects the bank folder that holds the current program (CBankList::locate).
     void locateProgram();
 
     // ---- sampler slots (UI or host thread; CProgramLoader) ----
-    void loadSample(int32_t slot, const char* path) { loader.loadSample(slot, path); }
-    void clearSlot(int32_t slot) { loader.clearSlot(slot); }
-    bool slotHasSample(int32_t slot) const;
+    void loadSample(int32_t slot, const char* path) override { loader.loadSample(slot, path); }
+    void clearSlot(int32_t slot) override { loader.clearSlot(slot); }
+    void restoreProgram(const CProgram& target) override { loader.restoreProgram(target); }
+    uint32_t programLoads() const override { return loader.programLoads(); }
+    bool slotHasSample(int32_t slot) const override;
     const CSamplerSlot& samplerSlot(int32_t slot) const { return samplerBank.slot(slot); }
 
     // ---- IVoiceContext: what the voices read at their control ticks (audio thread) ----
@@ -197,14 +200,14 @@ public:
 
     // ---- state read by tests and the editor ----
     CProgram& program() { return *programData; }
-    const CProgram& program() const { return *programData; }
-    CPluginFile* settings() const { return settingsObject; }
+    const CProgram& program() const override { return *programData; }
+    CPluginFile* settings() const override { return settingsObject; }
     std::mutex& structureLock() { return structureMutex; }
     // Held by the renderer while it changes the program (loads, hand-overs) and
     // while it takes a chunk; an editor may hold it around an edit of its own so
     // that no chunk is taken halfway through (it may call the seams meanwhile).
     // Never taken by the audio thread.
-    std::recursive_mutex& editLock() { return editMutex; }
+    std::recursive_mutex& editLock() override { return editMutex; }
     // Blocks rendered silent because the structure lock was held (any thread).
     uint32_t lockedOutBlocks() const { return lockedOut.load(std::memory_order_relaxed); }
     // The audio thread's copy of the envelopes (tests; the audio thread's own).
@@ -215,7 +218,7 @@ public:
     bool sustain() const { return sustainOn; }
     int32_t queuedEvents() const { return events.size(); }
     const CPatternSequencer& sequencer(int32_t i) const { return sequencers[i & 1]; }
-    const CWaveManager& waves() const { return waveManager; }
+    const CWaveManager& waves() const override { return waveManager; }
     const CStereoDelay& stereoDelay() const { return delay; }
     const CChorus& chorusUnit() const { return chorus; }
     const CEq& equaliser() const { return eq; }
@@ -299,6 +302,8 @@ private:
     friend class CProgramLoader;
     // The one way to change the program's records: reaches the hand-overs.
     friend class CProgramEdit;
+    CProgram& programForEdit() override { return *programData; }
+    void publishEdit(const ProgramTouches& touched) override;
     CProgramLoader loader{*this};
 
     // Owned for the renderer's whole life, in construction order.

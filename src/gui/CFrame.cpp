@@ -126,6 +126,8 @@ void CFrame::redraw() {
 
 void CFrame::viewLeaving(CView* view) {
     if (view == pressing) pressing = nullptr; // it may be going for good
+    if (view == focusView) focusView = nullptr;
+    if (view == hoverView) hoverView = nullptr;
     releaseMouse(view);
 }
 
@@ -200,7 +202,10 @@ void CFrame::onMouseMoved(const CPoint& devicePoint, long buttons) {
     lastMouse = where;
     lastButtons = buttons;
     if (popup && popup->hover(where)) invalidRect(popup->getRect());
-    if (!mouseView) return;
+    if (!mouseView) {
+        hoverView = popup ? nullptr : getViewAt(where);
+        return;
+    }
     mouseView->mouseMoved(where, buttons);
     redraw();
 }
@@ -237,8 +242,11 @@ void CFrame::onMouseWheel(const CPoint& devicePoint, float distance, long button
 
 void CFrame::onKeyDown(long key, long modifiers) {
     if (!opened || popup) return;
-    CView* view = mouseView ? mouseView : getViewAt(lastMouse);
-    if (view && view->keyDown(key, modifiers)) redraw();
+    CView* view = focusView ? focusView : mouseView ? mouseView : getViewAt(lastMouse);
+    if (view && view->keyDown(key, modifiers))
+        redraw();
+    else if (keyTarget && keyTarget->keyTyped(key, modifiers))
+        redraw();
 }
 
 void CFrame::onFilesDropped(const std::vector<std::string>& paths, const CPoint& devicePoint) {

@@ -46,6 +46,16 @@ protected:
     ~IFileDropTarget() = default;
 };
 
+// Who takes the keys that no view used (the plug-in's editor: its shortcuts). UI thread.
+class IKeyTarget {
+public:
+    // key and modifiers as CView::keyDown has them; true when it was used.
+    virtual bool keyTyped(long key, long modifiers) = 0;
+
+protected:
+    ~IKeyTarget() = default;
+};
+
 class CFrame : public CViewContainer, private IPlatformWindowEvents {
 public:
     // window: the platform window to open; null for the system's own.
@@ -104,6 +114,15 @@ public:
     void onFilesDropped(const std::vector<std::string>& paths, const CPoint& where) override;
     // Null: drops are ignored.
     void setDropTarget(IFileDropTarget* target) { dropTarget = target; }
+    // Keys go first to the focus view (a text field being typed in), else to
+    // the view under the mouse, then to the key target. Null: none.
+    void setFocusView(CView* view) { focusView = view; }
+    CView* getFocusView() const { return focusView; }
+    void setKeyTarget(IKeyTarget* target) { keyTarget = target; }
+    // Where the mouse was last seen, in window pixels at scale 1.
+    const CPoint& getLastMouse() const { return lastMouse; }
+    // The view the mouse last moved over without a button held, or null.
+    CView* getHoverView() const { return hoverView; }
 
 private:
     // Rounds down, also left of and above the window, where a drag may go.
@@ -125,6 +144,9 @@ private:
     std::vector<CRect> invalidAreas;
     CPoint lastMouse;
     IFileDropTarget* dropTarget = nullptr;
+    CView* focusView = nullptr;
+    CView* hoverView = nullptr;
+    IKeyTarget* keyTarget = nullptr;
 };
 
 } // namespace qgui

@@ -11,6 +11,8 @@ enum CButtonState : long {
     kShift = 1 << 3,
     kControl = 1 << 4,
     kAlt = 1 << 5,
+    // With a press: the second click of a double-click, as the window system counts it.
+    kDoubleClick = 1 << 6,
 };
 
 // The mouse buttons alone, without the modifier keys.

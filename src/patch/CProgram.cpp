@@ -352,6 +352,11 @@ double* CProgram::selectedSpectrum(bool phases) {
     return phases ? op.harmonicPhases : op.harmonicAmplitudes;
 }
 
+const double* CProgram::selectedSpectrum(bool phases) const {
+    const OperatorPatch& op = operators[selectedOperatorClamped()];
+    return phases ? op.harmonicPhases : op.harmonicAmplitudes;
+}
+
 void CProgram::resetTuning() {
     std::fill(tuningRatios, tuningRatios + kTuningNoteCount, 1.0);
     copyName(tuningName, sizeof tuningName, "Standard");

@@ -178,6 +178,7 @@ public:
     void setSpectrum(const double* amplitudes32, const double* phases32);
     // The selected operator's 32 amplitudes, or its 32 phases.
     double* selectedSpectrum(bool phases);
+    const double* selectedSpectrum(bool phases) const;
     void resetTuning();
     // The slot's file name: the part of samplePath after the last '\\' or '/'.
     const char* samplePathLeaf(int slot) const;

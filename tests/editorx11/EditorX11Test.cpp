@@ -725,3 +725,39 @@ TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
     editor.reset();
     fs::remove_all(root);
 }
+
+TEST_F(EditorOnX11, UndoKeysTypedValuesAndTheWheelByRealInputAtBothScales) {
+    if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real input is not tested";
+    constexpr int32_t kChorusTime = kChorusFirstId + kChorusTimeOffset;
+    const int kx = 32, ky = 472; // the chorus time knob
+    for (int s : {1, 2}) {
+        renderer->setParameter(kChorusTime, 0.2);
+        ASSERT_TRUE(open(s));
+        // A drag, then Control+Z takes it back.
+        xdotool({"mousemove", "--sync", at(kx), at(ky), "sleep", "0.2", "mousedown", "1", "sleep",
+                 "0.2", "mousemove", "--sync", at(kx), at(ky - 20), "sleep", "0.2", "mouseup",
+                 "1"});
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s;
+        xdotool({"key", "ctrl+z"});
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.2, 1e-9) << s;
+        xdotool({"key", "ctrl+shift+z"});
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s;
+
+        // A double-click opens the field; the value typed lands.
+        xdotool({"mousemove", "--sync", at(kx), at(ky), "sleep", "0.5", "click", "--repeat", "2",
+                 "--delay", "80", "1"});
+        ASSERT_NE(editor->typingField(), nullptr) << s;
+        xdotool({"key", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "type", "0.35"});
+        xdotool({"key", "Return"});
+        EXPECT_EQ(editor->typingField(), nullptr);
+        char text[32] = {};
+        editor->getTagText(kChorusTime, text, sizeof text);
+        EXPECT_STREQ(text, "0.35") << s;
+
+        // A turn of the wheel away from the user: one step up.
+        xdotool({"click", "4"});
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.36, 1e-6) << s;
+        shot("editor-x11-typed-" + std::to_string(s) + "x.png");
+        editor->close();
+    }
+}

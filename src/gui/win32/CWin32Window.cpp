@@ -244,8 +244,9 @@ long long CWin32Window::handleMessage(unsigned message, unsigned long long wPara
     case WM_ERASEBKGND:
         return 1; // painting covers every pixel
     case WM_LBUTTONDOWN:
-    case WM_LBUTTONDBLCLK:
         return queueDown(kLButton);
+    case WM_LBUTTONDBLCLK:
+        return queueDown(kLButton | kDoubleClick);
     case WM_RBUTTONDOWN:
     case WM_RBUTTONDBLCLK:
         return queueDown(kRButton);

@@ -17,11 +17,16 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <cstdlib>
 #include <iterator>
 
 namespace qgui {
 
 namespace {
+
+// Two presses of a button this close in time (ms) and place (pixels) are a double-click.
+constexpr unsigned long kDoubleClickMs = 400;
+constexpr int kDoubleClickSlop = 4;
 
 // X errors arrive through a process-wide handler, which by default ends the
 // process. While we create the window a handler of ours notes them instead,
@@ -245,9 +250,18 @@ void CX11Window::pumpEvents(IPlatformWindowEvents& events) {
         case ButtonPress: {
             const CPoint at(e.xbutton.x, e.xbutton.y);
             const long modifiers = buttonsFromState(e.xbutton.state) & ~kMouseButtonsMask;
-            if (long bit = buttonBit(e.xbutton.button))
-                events.onMouseDown(at, bit | modifiers);
-            else if (e.xbutton.button == kWheelAway || e.xbutton.button == kWheelToward)
+            if (long bit = buttonBit(e.xbutton.button)) {
+                const bool twice = e.xbutton.button == lastPressButton &&
+                                   e.xbutton.time - lastPressTime <= kDoubleClickMs &&
+                                   std::abs(e.xbutton.x - lastPressX) <= kDoubleClickSlop &&
+                                   std::abs(e.xbutton.y - lastPressY) <= kDoubleClickSlop;
+                // A third click starts counting again.
+                lastPressButton = twice ? 0 : e.xbutton.button;
+                lastPressTime = e.xbutton.time;
+                lastPressX = e.xbutton.x;
+                lastPressY = e.xbutton.y;
+                events.onMouseDown(at, bit | modifiers | (twice ? long(kDoubleClick) : 0L));
+            } else if (e.xbutton.button == kWheelAway || e.xbutton.button == kWheelToward)
                 events.onMouseWheel(at, e.xbutton.button == kWheelAway ? 1.0f : -1.0f, modifiers);
             break;
         }

@@ -66,6 +66,10 @@ private:
     int dragVersion = 0;
     bool dragOffersFiles = false;
     bool dropPending = false; // dropped; the source's selection is on its way
+    // The last press, to tell a double-click: its button, server time and place.
+    unsigned lastPressButton = 0;
+    unsigned long lastPressTime = 0;
+    int lastPressX = 0, lastPressY = 0;
     CPoint dragPoint;
     std::string hostName;
 };

@@ -1,5 +1,6 @@
 // The editor of our own view framework, on Linux and Windows alike.
 #include "editor/CPluginEditor.h"
+#include "engine/CSoundRenderer.h"
 #include "plugin/EditorFactory.h"
 
 #include <new>
