@@ -531,8 +531,8 @@ int32_t CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right
 // runChunkTogether for four voices in the wide loop: the four voices' loop
 // when they need the same one, else each voice's own loop up to the nearest
 // tick.
-int32_t CVoice::runChunkFour(CVoice* const* v, float* left, float* right, int32_t frames,
-                             FourChunks& c) {
+int32_t CVoice::runChunkFour(CVoice* const* v, float* left, float* right,
+                             [[maybe_unused]] int32_t frames, FourChunks& c) {
 #if defined(QUELLOR_HAS_WIDE_LANES)
     using FourRunner = int32_t (*)(CVoice* const*, float*, float*, int32_t, FourChunks&);
     static constexpr FourRunner kFourRunners[2][2] = {
