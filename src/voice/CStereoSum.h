@@ -31,14 +31,4 @@ struct CStereoSum {
         l = _mm_cvtss_f32(both);
         r = _mm_cvtss_f32(_mm_shuffle_ps(both, both, _MM_SHUFFLE(1, 1, 1, 1)));
     }
-    // total of four sums at once, sum j's in lane j: the same additions in
-    // the same order, with the lanes of the four sums laid across.
-    static void totals(const CStereoSum* sums, __m128& l, __m128& r) {
-        __m128 l0 = sums[0].left, l1 = sums[1].left, l2 = sums[2].left, l3 = sums[3].left;
-        __m128 r0 = sums[0].right, r1 = sums[1].right, r2 = sums[2].right, r3 = sums[3].right;
-        _MM_TRANSPOSE4_PS(l0, l1, l2, l3); // now lk holds lane k of every sum
-        _MM_TRANSPOSE4_PS(r0, r1, r2, r3);
-        l = _mm_add_ps(_mm_add_ps(l0, l2), _mm_add_ps(l1, l3));
-        r = _mm_add_ps(_mm_add_ps(r0, r2), _mm_add_ps(r1, r3));
-    }
 };

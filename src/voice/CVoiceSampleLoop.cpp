@@ -220,21 +220,6 @@ QUELLOR_ALWAYS_INLINE void CVoice::endFour(CVoice* const* v, const FourLoop& q) 
     }
 }
 
-// The four voices' outputs added into one frame, as outputSample adds each
-// voice's in turn.
-QUELLOR_ALWAYS_INLINE void addOutputs(const CStereoSum* mix, float& left, float& right) {
-    __m128 l, r;
-    CStereoSum::totals(mix, l, r);
-    const auto add = [](float out, __m128 x) {
-        out += _mm_cvtss_f32(x);
-        out += _mm_cvtss_f32(_mm_shuffle_ps(x, x, _MM_SHUFFLE(1, 1, 1, 1)));
-        out += _mm_cvtss_f32(_mm_shuffle_ps(x, x, _MM_SHUFFLE(2, 2, 2, 2)));
-        return out + _mm_cvtss_f32(_mm_shuffle_ps(x, x, _MM_SHUFFLE(3, 3, 3, 3)));
-    };
-    left = add(left, l);
-    right = add(right, r);
-}
-
 // PairChunks for four voices.
 struct CVoice::FourChunks {
     int32_t rest[kVoicesAcross] = {};
@@ -417,17 +402,7 @@ QUELLOR_WIDE_TARGET int32_t CVoice::runFourWide(CVoice* const* v, float* left, f
                                           _mm_movelh_ps(lastOutput[0], lastOutput[1]));
     // The registers stay the truth through a voice's tick: the tick reads
     // none of the nodes.
-    // Whether none of the four voices needs outputSample's rarer steps (the
-    // sample layer, the end fade, the loudness count after release): their
-    // outputs then go out together. At the start and after every tick.
-    const auto plainOutputs = [&q] {
-        bool plain = true;
-        for (const SampleLoop& loop : q.voice)
-            plain = plain && !loop.layer && !loop.fading && !loop.countLoud;
-        return plain;
-    };
     int32_t done = 0;
-    bool plain = plainOutputs();
     for (;;) {
         const int32_t end = done + c.nearer();
         for (int32_t i = done; i < end; ++i) {
@@ -436,11 +411,10 @@ QUELLOR_WIDE_TARGET int32_t CVoice::runFourWide(CVoice* const* v, float* left, f
             for (int32_t j = 0; j < kVoicesAcross; ++j)
                 q.voice[j].ops.template produceWide<Interpolate, AllRunning>(nodes[j], mix[j]);
             filterOutput = q.filters.processFour(filterInput, mix);
-            if (plain) addOutputs(mix, left[i], right[i]);
 #pragma GCC unroll 4
             for (int32_t j = 0; j < kVoicesAcross; ++j) {
                 SampleLoop& loop = q.voice[j];
-                if (!plain) v[j]->outputSample(loop, mix[j], left[i], right[i]);
+                v[j]->outputSample(loop, mix[j], left[i], right[i]);
                 filterInput[j] = layerInput(loop.layer, loop.in + kOperatorCount);
                 loop.picks(nodes[j].in0, nodes[j].in1, filterInput[j], nodes[j].out,
                            voiceFilterOutputs(filterOutput, j));
@@ -449,7 +423,6 @@ QUELLOR_WIDE_TARGET int32_t CVoice::runFourWide(CVoice* const* v, float* left, f
         c.advance(end - done);
         done = end;
         if (done == frames || !ticksInFour<Interpolate, AllRunning>(v, q, c, frames - done)) break;
-        plain = plainOutputs();
     }
     for (int32_t j = 0; j < kVoicesAcross; ++j) {
         const SampleLoop& loop = q.voice[j];
