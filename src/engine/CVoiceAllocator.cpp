@@ -118,17 +118,19 @@ void CVoiceAllocator::forgetSample(const CWaveSample* sample) {
 }
 
 void CVoiceAllocator::render(float* left, float* right, int32_t n) {
-    // Active voices in pairs, in voice order (two voices run faster side by
-    // side than one after the other, with the same output).
-    CVoice* waiting = nullptr;
+    static_assert(CVoice::kVoicesAcross == 4, "what is left of a four: a pair and one");
+    // Active voices in fours, then a pair and one, in voice order (voices run
+    // faster side by side than one after the other, with the same output).
+    CVoice* group[CVoice::kVoicesAcross];
+    int32_t count = 0;
     for (CVoice& v : voices) {
         if (!v.active) continue;
-        if (!waiting) {
-            waiting = &v;
-            continue;
+        group[count++] = &v;
+        if (count == CVoice::kVoicesAcross) {
+            CVoice::renderFour(group, left, right, n);
+            count = 0;
         }
-        CVoice::renderTogether(*waiting, v, left, right, n);
-        waiting = nullptr;
     }
-    if (waiting) waiting->render(left, right, n);
+    if (count >= 2) CVoice::renderTogether(*group[0], *group[1], left, right, n);
+    if (count == 1 || count == 3) group[count - 1]->render(left, right, n);
 }

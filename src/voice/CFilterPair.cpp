@@ -1,7 +1,6 @@
 #include "voice/CFilterPair.h"
 
 void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out, int32_t first) {
-    if (first == 0) anyPass = false;
     for (int32_t lane = first; lane < first + kLanes; ++lane) {
         const int32_t f = lane - first;
         const CVoiceFilter& filter = filters[f];
@@ -11,7 +10,6 @@ void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out, int
             stage[i][lane] = filter.s[i];
         const bool pass = filter.modeValue == CVoiceFilter::kOff;
         passLanes[lane] = pass ? ~uint32_t(0) : 0;
-        anyPass = anyPass || pass;
         // A passing filter's lane runs with coefficient 0, so its stages stay.
         coefficient[lane] = pass ? 0.0f : filter.coefficient.current;
         coefficientStep[lane] = pass ? 0.0f : filter.coefficient.increment;
@@ -24,6 +22,11 @@ void CFilterPair::load(const CVoiceFilter* filters, double* in, double* out, int
         rightGain[lane] = filter.rightGain.current;
         rightGainStep[lane] = filter.rightGain.increment;
     }
+    // Over every lane: a voice of several loaded side by side may load again
+    // at its tick while the others' filters in mode Off go on passing.
+    anyPass = false;
+    for (uint32_t pass : passLanes)
+        anyPass = anyPass || pass != 0;
 }
 
 void CFilterPair::store(CVoiceFilter* filters, const double* in, const double* out,

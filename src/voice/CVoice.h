@@ -98,6 +98,11 @@ public:
     // a.render then b.render, the same output bit for bit, with both voices'
     // sample loops run side by side (faster: see CVoiceSampleLoop.cpp).
     static void renderTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames);
+    // voices[0].render to voices[3].render, the same output bit for bit, with
+    // the four voices' sample loops side by side and their filters in one
+    // vector (the wide loop only; others run as two pairs).
+    static constexpr int32_t kVoicesAcross = CFilterPair::kVoicesAcross;
+    static void renderFour(CVoice* const* voices, float* left, float* right, int32_t frames);
 
     // ---- parameters (renderer, between blocks) ----
     // The renderer's apply step for one value ID with normalised value x: the
@@ -180,12 +185,23 @@ private:
                     int32_t& rest, int32_t& run);
     template <bool Interpolate, bool AllRunning>
     static bool ticksInPair(CVoice& a, CVoice& b, PairLoop& p, PairChunks& chunks, int32_t frames);
+    struct FourLoop;
+    struct FourChunks;
+    static void beginFour(CVoice* const* v, FourLoop& q);
+    static void endFour(CVoice* const* v, const FourLoop& q);
+    template <bool Interpolate, bool AllRunning>
+    static bool ticksInFour(CVoice* const* v, FourLoop& q, FourChunks& chunks, int32_t frames);
+    static int32_t runChunkFour(CVoice* const* v, float* left, float* right, int32_t frames,
+                                FourChunks& chunks);
 #if defined(QUELLOR_HAS_WIDE_LANES)
     template <bool Interpolate, bool AllRunning>
     QUELLOR_WIDE_TARGET void runSamplesWide(float* left, float* right, int32_t n);
     template <bool Interpolate, bool AllRunning>
     QUELLOR_WIDE_TARGET static int32_t runPairWide(CVoice& a, CVoice& b, float* left, float* right,
                                                    int32_t frames, PairChunks& chunks);
+    template <bool Interpolate, bool AllRunning>
+    QUELLOR_WIDE_TARGET static int32_t runFourWide(CVoice* const* v, float* left, float* right,
+                                                   int32_t frames, FourChunks& chunks);
 #endif
     template <bool Interpolate, bool AllRunning>
     void runLanes(float* left, float* right, int32_t n);

@@ -195,6 +195,60 @@ bool CVoice::ticksInPair(CVoice& a, CVoice& b, PairLoop& p, PairChunks& c, int32
                                p.y, p.filters, CFilterPair::kLanes, frames, c.restB, c.runB);
 }
 
+// Four voices' loops, their filters across the eight lanes of one vector
+// (voice j's in lanes 2j and 2j + 1): the wide loop only.
+struct CVoice::FourLoop {
+    SampleLoop voice[kVoicesAcross];
+    CFilterPair filters;
+};
+
+QUELLOR_ALWAYS_INLINE void CVoice::beginFour(CVoice* const* v, FourLoop& q) {
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        SampleLoop& loop = q.voice[j];
+        v[j]->beginSamples(loop, false);
+        q.filters.load(v[j]->filters, loop.in + kOperatorCount, loop.out + kOperatorCount,
+                       CFilterPair::kLanes * j);
+    }
+}
+
+QUELLOR_ALWAYS_INLINE void CVoice::endFour(CVoice* const* v, const FourLoop& q) {
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        const SampleLoop& loop = q.voice[j];
+        q.filters.store(v[j]->filters, loop.in + kOperatorCount, loop.out + kOperatorCount,
+                        CFilterPair::kLanes * j);
+        v[j]->endSamples(loop, false);
+    }
+}
+
+// PairChunks for four voices.
+struct CVoice::FourChunks {
+    int32_t rest[kVoicesAcross] = {};
+    int32_t run[kVoicesAcross] = {};
+    int32_t nearer() const {
+        int32_t n = rest[0];
+        for (int32_t j = 1; j < kVoicesAcross; ++j)
+            n = rest[j] < n ? rest[j] : n;
+        return n;
+    }
+    void advance(int32_t n) {
+        for (int32_t j = 0; j < kVoicesAcross; ++j) {
+            rest[j] -= n;
+            run[j] += n;
+        }
+    }
+};
+
+// ticksInPair for four voices.
+template <bool Interpolate, bool AllRunning>
+bool CVoice::ticksInFour(CVoice* const* v, FourLoop& q, FourChunks& c, int32_t frames) {
+    for (int32_t j = 0; j < kVoicesAcross; ++j)
+        if (c.rest[j] == 0 &&
+            !v[j]->tickInPair<Interpolate, AllRunning>(
+                q.voice[j], q.filters, CFilterPair::kLanes * j, frames, c.rest[j], c.run[j]))
+            return false;
+    return true;
+}
+
 // ---- the loops ----
 // The wide loops cannot share a body with the plain ones: code for the wider
 // instruction set may only be inlined into functions compiled for it.
@@ -321,6 +375,64 @@ QUELLOR_WIDE_TARGET int32_t CVoice::runPairWide(CVoice& a, CVoice& b, float* lef
     endPair(a, b, p);
     return done;
 }
+
+// Voice j's filter outputs in lanes 0 and 1.
+QUELLOR_WIDE_TARGET QUELLOR_ALWAYS_INLINE __m128 voiceFilterOutputs(__m256 y, int32_t j) {
+    const __m128 half = (j & 2) ? _mm256_extractf128_ps(y, 1) : _mm256_castps256_ps128(y);
+    return (j & 1) ? _mm_movehl_ps(half, half) : half;
+}
+
+// runPairWide for four voices: each voice's operators and matrix as there,
+// the four voices' filters in one ladder, the outputs added in voice order.
+template <bool Interpolate, bool AllRunning>
+QUELLOR_WIDE_TARGET int32_t CVoice::runFourWide(CVoice* const* v, float* left, float* right,
+                                                int32_t frames, FourChunks& c) {
+    FourLoop q;
+    beginFour(v, q);
+    COperatorBank::WideNodes nodes[kVoicesAcross];
+    __m128d filterInput[kVoicesAcross];
+    __m128 lastOutput[kVoicesAcross];
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        const SampleLoop& loop = q.voice[j];
+        nodes[j] = COperatorBank::loadWide(loop.in, loop.out);
+        filterInput[j] = takeFilterInput(loop.in + kOperatorCount);
+        lastOutput[j] = _mm_cvtpd_ps(_mm_load_pd(loop.out + kOperatorCount)); // exact
+    }
+    __m256 filterOutput = _mm256_set_m128(_mm_movelh_ps(lastOutput[2], lastOutput[3]),
+                                          _mm_movelh_ps(lastOutput[0], lastOutput[1]));
+    // The registers stay the truth through a voice's tick: the tick reads
+    // none of the nodes.
+    int32_t done = 0;
+    for (;;) {
+        const int32_t end = done + c.nearer();
+        for (int32_t i = done; i < end; ++i) {
+            CStereoSum mix[kVoicesAcross];
+#pragma GCC unroll 4
+            for (int32_t j = 0; j < kVoicesAcross; ++j)
+                q.voice[j].ops.template produceWide<Interpolate, AllRunning>(nodes[j], mix[j]);
+            filterOutput = q.filters.processFour(filterInput, mix);
+#pragma GCC unroll 4
+            for (int32_t j = 0; j < kVoicesAcross; ++j) {
+                SampleLoop& loop = q.voice[j];
+                v[j]->outputSample(loop, mix[j], left[i], right[i]);
+                filterInput[j] = layerInput(loop.layer, loop.in + kOperatorCount);
+                loop.picks(nodes[j].in0, nodes[j].in1, filterInput[j], nodes[j].out,
+                           voiceFilterOutputs(filterOutput, j));
+            }
+        }
+        c.advance(end - done);
+        done = end;
+        if (done == frames || !ticksInFour<Interpolate, AllRunning>(v, q, c, frames - done)) break;
+    }
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        const SampleLoop& loop = q.voice[j];
+        _mm_store_pd(loop.in + kOperatorCount, filterInput[j]);
+        _mm_store_pd(loop.out + kOperatorCount, _mm_cvtps_pd(voiceFilterOutputs(filterOutput, j)));
+        COperatorBank::storeWide(nodes[j], loop.in, loop.out);
+    }
+    endFour(v, q);
+    return done;
+}
 #endif
 
 template <bool Interpolate, bool AllRunning>
@@ -389,6 +501,34 @@ int32_t CVoice::runChunkTogether(CVoice& a, CVoice& b, float* left, float* right
     return n;
 }
 
+// runChunkTogether for four voices in the wide loop: the four voices' loop
+// when they need the same one, else each voice's own loop up to the nearest
+// tick.
+int32_t CVoice::runChunkFour(CVoice* const* v, float* left, float* right,
+                             [[maybe_unused]] int32_t frames, FourChunks& c) {
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    using FourRunner = int32_t (*)(CVoice* const*, float*, float*, int32_t, FourChunks&);
+    static constexpr FourRunner kFourRunners[2][2] = {
+        {&CVoice::runFourWide<false, false>, &CVoice::runFourWide<false, true>},
+        {&CVoice::runFourWide<true, false>, &CVoice::runFourWide<true, true>}};
+#endif
+    bool same = true;
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        v[j]->prepareMatrix();
+        same = same && v[j]->wideLanes && v[j]->noInterpolation == v[0]->noInterpolation &&
+               v[j]->allRunning() == v[0]->allRunning();
+    }
+#if defined(QUELLOR_HAS_WIDE_LANES)
+    if (same)
+        return kFourRunners[!v[0]->noInterpolation][v[0]->allRunning()](v, left, right, frames, c);
+#endif
+    const int32_t n = c.nearer();
+    for (int32_t j = 0; j < kVoicesAcross; ++j)
+        v[j]->runLoaded(left, right, n);
+    c.advance(n);
+    return n;
+}
+
 // Chunk start: the control tick when one is due. Returns the chunk length, at
 // most frames and at most the rest of the tick.
 int32_t CVoice::beginChunk(int32_t frames) {
@@ -433,6 +573,8 @@ void CVoice::render(float* left, float* right, int32_t frames) {
 }
 
 void CVoice::renderTogether(CVoice& a, CVoice& b, float* left, float* right, int32_t frames) {
+    // No frames, no tick: as render.
+    if (frames <= 0) return;
     if (!a.active || !b.active || !left || !right || &a == &b) {
         a.render(left, right, frames);
         b.render(left, right, frames);
@@ -461,4 +603,36 @@ void CVoice::renderTogether(CVoice& a, CVoice& b, float* left, float* right, int
     }
     a.endChunk(c.runA);
     b.endChunk(c.runB);
+}
+
+void CVoice::renderFour(CVoice* const* v, float* left, float* right, int32_t frames) {
+    if (frames <= 0 || !left || !right) return;
+    bool apart = false; // whether the four cannot share the wide loop
+    for (int32_t j = 0; j < kVoicesAcross; ++j) {
+        apart = apart || !v[j]->active || !v[j]->wideLanes;
+        for (int32_t k = 0; k < j; ++k)
+            apart = apart || v[j] == v[k];
+    }
+    if (apart) {
+        renderTogether(*v[0], *v[1], left, right, frames);
+        renderTogether(*v[2], *v[3], left, right, frames);
+        return;
+    }
+    FourChunks c;
+    for (int32_t j = 0; j < kVoicesAcross; ++j)
+        c.rest[j] = v[j]->beginChunk(frames);
+    for (;;) {
+        const int32_t n = runChunkFour(v, left, right, frames, c);
+        left += n;
+        right += n;
+        frames -= n;
+        if (frames == 0) break;
+        for (int32_t j = 0; j < kVoicesAcross; ++j)
+            if (c.rest[j] == 0) { // a tick the four voices' loop left to here
+                c.rest[j] = v[j]->nextChunk(c.run[j], frames);
+                c.run[j] = 0;
+            }
+    }
+    for (int32_t j = 0; j < kVoicesAcross; ++j)
+        v[j]->endChunk(c.run[j]);
 }

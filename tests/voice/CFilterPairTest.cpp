@@ -2,8 +2,10 @@
 // filter: outputs, stages, ramps and each lane's share of the mix agree bit
 // for bit, sample by sample, for one voice's pair and for two voices' pairs
 // joined in one vector, through the node arrays (the plain loop) and through
-// registers (the wide loop), over filters set to the extremes.
+// registers (the wide loop), and for four voices' pairs across the wide
+// loop's eight lanes, over filters set to the extremes.
 #include "voice/CFilterPair.h"
+#include "voice/WideLanes.h"
 
 #include <gtest/gtest.h>
 
@@ -76,16 +78,33 @@ void configure(CVoiceFilter& f, const Setting& s) {
     f.updateTick(s.bend, s.note, 1.0 / s.rate, 1.0f / kTick, false);
 }
 
-enum class Form { kPair, kPairInRegisters, kJoined, kJoinedInRegisters };
+#if defined(QUELLOR_HAS_WIDE_LANES)
+// The wide loop's call, on the node arrays: outputs into y[0..7].
+QUELLOR_WIDE_TARGET void processFour(CFilterPair& pair, const double* in, CStereoSum* mixes,
+                                     float* y) {
+    const __m128d inputs[4] = {_mm_load_pd(in), _mm_load_pd(in + 2), _mm_load_pd(in + 4),
+                               _mm_load_pd(in + 6)};
+    _mm256_store_ps(y, pair.processFour(inputs, mixes));
+}
+#endif
 
-// Settings first..first + 3 (wrapping): voice a's two filters, and voice b's
-// when joined.
+enum class Form { kPair, kPairInRegisters, kJoined, kJoinedInRegisters, kFour };
+
+// Settings first..first + 7 (wrapping): voice a's two filters, and voice b's
+// (and c's and d's) when joined.
 void compareWithProcess(int first, Form form) {
+    const bool four = form == Form::kFour;
     const bool joined = form == Form::kJoined || form == Form::kJoinedInRegisters;
-    const bool registers = form == Form::kPairInRegisters || form == Form::kJoinedInRegisters;
-    const int filterCount = joined ? 4 : 2;
-    CVoiceFilter lanes[4] = {CVoiceFilter(0), CVoiceFilter(1), CVoiceFilter(0), CVoiceFilter(1)};
-    CVoiceFilter plain[4] = {CVoiceFilter(0), CVoiceFilter(1), CVoiceFilter(0), CVoiceFilter(1)};
+    const bool registers = form != Form::kPair && form != Form::kJoined;
+    const int voices = four ? 4 : joined ? 2 : 1;
+    const int filterCount = 2 * voices;
+    constexpr int kMost = CFilterPair::kWideLanes;
+    CVoiceFilter lanes[kMost] = {CVoiceFilter(0), CVoiceFilter(1), CVoiceFilter(0),
+                                 CVoiceFilter(1), CVoiceFilter(0), CVoiceFilter(1),
+                                 CVoiceFilter(0), CVoiceFilter(1)};
+    CVoiceFilter plain[kMost] = {CVoiceFilter(0), CVoiceFilter(1), CVoiceFilter(0),
+                                 CVoiceFilter(1), CVoiceFilter(0), CVoiceFilter(1),
+                                 CVoiceFilter(0), CVoiceFilter(1)};
     std::string what = "filters";
     for (int f = 0; f < filterCount; ++f) {
         const Setting& s = kSettings[(first + f) % kSettingCount];
@@ -93,23 +112,34 @@ void compareWithProcess(int first, Form form) {
         configure(plain[f], s);
         what += std::string(f ? ", " : " ") + s.name;
     }
-    what += joined ? " (joined" : " (one pair";
+    what += four ? " (four" : joined ? " (joined" : " (one pair";
     what += registers ? ", in registers)" : ")";
 
     CFilterPair pair;
-    alignas(16) double in[4], out[4]; // a's nodes in 0..1, b's in 2..3
+    alignas(16) double in[kMost], out[kMost]; // voice j's nodes in 2j..2j + 1
     int sample = 0;
     for (int chunk = 0; chunk < 3; ++chunk) {
-        pair.load(lanes, in, out);
-        if (joined) pair.load(lanes + 2, in + 2, out + 2, CFilterPair::kLanes);
+        for (int v = 0; v < voices; ++v)
+            pair.load(lanes + 2 * v, in + 2 * v, out + 2 * v, CFilterPair::kLanes * v);
         for (int i = 0; i < kTick; ++i, ++sample) {
             for (int f = 0; f < filterCount; ++f) {
                 const double add = kInputAdds[(sample * 5 + f) % kInputAddCount];
                 in[f] += add;
                 *plain[f].inputPointer() += add;
             }
-            CStereoSum mixA, mixB;
-            if (form == Form::kPair) {
+            CStereoSum mixes[4];
+            CStereoSum& mixA = mixes[0];
+            CStereoSum& mixB = mixes[1];
+            if (four) {
+#if defined(QUELLOR_HAS_WIDE_LANES)
+                alignas(32) float ys[kMost];
+                processFour(pair, in, mixes, ys);
+                for (int f = 0; f < filterCount; ++f) {
+                    out[f] = ys[f];
+                    in[f] = 0.0;
+                }
+#endif
+            } else if (form == Form::kPair) {
                 pair.process(in, out, mixA);
             } else if (form == Form::kJoined) {
                 pair.processJoined(in, out, mixA, in + 2, out + 2, mixB);
@@ -124,15 +154,15 @@ void compareWithProcess(int first, Form form) {
                     in[f] = 0.0;
                 }
             }
-            float left[4] = {}, right[4] = {};
+            float left[kMost] = {}, right[kMost] = {};
             for (int f = 0; f < filterCount; ++f)
                 plain[f].process(left[f], right[f]);
 
-            alignas(16) float mix[2][2][kVectorLanes]; // voice, channel, lane
-            _mm_store_ps(mix[0][0], mixA.left);
-            _mm_store_ps(mix[0][1], mixA.right);
-            _mm_store_ps(mix[1][0], mixB.left);
-            _mm_store_ps(mix[1][1], mixB.right);
+            alignas(16) float mix[4][2][kVectorLanes]; // voice, channel, lane
+            for (int v = 0; v < 4; ++v) {
+                _mm_store_ps(mix[v][0], mixes[v].left);
+                _mm_store_ps(mix[v][1], mixes[v].right);
+            }
             for (int f = 0; f < filterCount; ++f) {
                 ASSERT_TRUE(sameDouble(out[f], plain[f].lastOutput()))
                     << what << ": output of filter " << f << " at sample " << sample;
@@ -140,7 +170,7 @@ void compareWithProcess(int first, Form form) {
             }
             // A voice's sums hold its own filters in lanes 0 and 1, and 0
             // in lanes 2 and 3.
-            for (int v = 0; v < (joined ? 2 : 1); ++v)
+            for (int v = 0; v < voices; ++v)
                 for (int lane = 0; lane < kVectorLanes; ++lane) {
                     const float l = lane < 2 ? left[2 * v + lane] : 0.0f;
                     const float r = lane < 2 ? right[2 * v + lane] : 0.0f;
@@ -149,8 +179,8 @@ void compareWithProcess(int first, Form form) {
                         << sample;
                 }
         }
-        pair.store(lanes, in, out);
-        if (joined) pair.store(lanes + 2, in + 2, out + 2, CFilterPair::kLanes);
+        for (int v = 0; v < voices; ++v)
+            pair.store(lanes + 2 * v, in + 2 * v, out + 2 * v, CFilterPair::kLanes * v);
         for (int f = 0; f < filterCount; ++f) {
             lanes[f].flushStates();
             plain[f].flushStates();
@@ -178,4 +208,10 @@ TEST(CFilterPair, EveryFormIsProcessFilterByFilter) {
     for (Form form : {Form::kPair, Form::kPairInRegisters, Form::kJoined, Form::kJoinedInRegisters})
         for (int first = 0; first < kSettingCount; first += 2)
             compareWithProcess(first, form);
+}
+
+TEST(CFilterPair, FourVoicesAcrossTheWideLanesAreProcessFilterByFilter) {
+    if (!wideLanesAvailable()) GTEST_SKIP() << "no 256-bit loop on this processor";
+    for (int first = 0; first < kSettingCount; first += 2)
+        compareWithProcess(first, Form::kFour);
 }

@@ -308,6 +308,109 @@ TEST_F(VoiceFixture, TwoVoicesTogetherSoundAsOneAfterTheOther) {
     EXPECT_EQ(l, alone);
 }
 
+// Four voices rendered side by side, and two pairs, give what the voices give
+// one after the other, bit for bit: ticks at different samples, running sets
+// that differ or change mid-call, a voice released to its end, a voice whose
+// filter is off beside voices whose filters run (its lanes must go on passing
+// through the others' ticks), a voice without interpolation, a voice on the
+// plain loop and an inactive one (the four then run as pairs), in blocks of
+// 1, 7 and 300 frames.
+TEST_F(VoiceFixture, FourVoicesTogetherSoundAsOneAfterTheOther) {
+    amplitudeEnvelope();
+    struct Voice {
+        int operatorsOn = 8;
+        int offset = 0; // samples rendered alone first: its ticks fall elsewhere
+        bool release = false;
+        uint8_t filterMode = CVoiceFilter::kLowPass;
+        bool noInterpolation = false;
+        bool plain = false;
+        bool inactive = false;
+    };
+    struct Case {
+        const char* name;
+        Voice v[4];
+        int block = 300;
+        int switchAt = -1; // voice 0's operator 7 goes off here
+    };
+    const Case cases[] = {
+        {"in step", {{}, {}, {}, {}}},
+        {"ticks apart", {{8, 0}, {8, 17}, {8, 30}, {8, 43}}},
+        {"running sets differ", {{8, 0}, {5, 9}, {8, 21}, {3, 2}}},
+        {"one ends", {{8, 0}, {8, 9, true}, {8, 5}, {8, 13}}},
+        {"a filter off", {{8, 3}, {8, 0, false, CVoiceFilter::kOff}, {8, 11}, {8, 29}}},
+        {"no interpolation", {{8, 0}, {8, 4}, {8, 8, false, CVoiceFilter::kLowPass, true}, {}}},
+        {"running set changes", {{8, 23}, {8, 5}, {8, 0}, {8, 31}}, 300, 1500},
+        {"one-frame blocks", {{8, 0}, {8, 17}, {6, 30}, {8, 43}}, 1},
+        {"seven-frame blocks", {{8, 0}, {8, 17}, {8, 30, true}, {8, 43}}, 7},
+        {"one plain", {{}, {}, {8, 0, false, CVoiceFilter::kLowPass, false, true}, {}}},
+        {"one inactive",
+         {{}, {8, 3}, {}, {8, 0, false, CVoiceFilter::kLowPass, false, false, true}}},
+    };
+    auto make = [&](double note, const Voice& c) {
+        auto v = std::make_unique<CVoice>();
+        v->attach(nullptr, &waves);
+        v->setWideLanes(!c.plain);
+        v->setNoInterpolation(c.noInterpolation);
+        for (int op = 0; op < 8; ++op) {
+            sound(*v, op, 0.4);
+            v->oper(op)->setOn(op < c.operatorsOn ? 1.0 : 0.0);
+            v->oper(op)->setCoarse(1.0 + op, 0.0);
+            if (op >= 4) v->oper(op)->setMatrixCell(op - 4, 0.3);
+            if (op < 2) v->oper(op)->setMatrixCell(8 + op, 0.5);
+        }
+        for (int f = 0; f < 2; ++f) {
+            v->filter(f)->setMode(f == 0 ? c.filterMode : uint8_t(CVoiceFilter::kBandPass));
+            v->filter(f)->setResonance(0.7f);
+            v->filter(f)->setLevel(0.5);
+        }
+        v->filter(1)->setMatrixCell(3, 0.2); // a filter back into an operator
+        start(*v, note);
+        if (c.inactive) v->active = false;
+        return v;
+    };
+    constexpr int kFrames = 4000;
+    for (const Case& c : cases) {
+        // Voices one after the other, as two pairs, as a four.
+        std::vector<float> outputs[3];
+        for (int form = 0; form < 3; ++form) {
+            std::unique_ptr<CVoice> v[4];
+            for (int j = 0; j < 4; ++j) {
+                v[j] = make(55.0 + 3.5 * j, c.v[j]);
+                if (c.v[j].offset) render(*v[j], c.v[j].offset);
+                if (c.v[j].release) v[j]->release();
+            }
+            CVoice* group[4] = {v[0].get(), v[1].get(), v[2].get(), v[3].get()};
+            std::vector<float> l(kFrames, 0.0f), r(kFrames, 0.0f);
+            for (int at = 0; at < kFrames; at += c.block) {
+                const int n = std::min(c.block, kFrames - at);
+                if (at <= c.switchAt && c.switchAt < at + n) v[0]->oper(7)->setOn(0.0);
+                if (form == 2) {
+                    CVoice::renderFour(group, &l[at], &r[at], n);
+                } else if (form == 1) {
+                    CVoice::renderTogether(*v[0], *v[1], &l[at], &r[at], n);
+                    CVoice::renderTogether(*v[2], *v[3], &l[at], &r[at], n);
+                } else {
+                    for (CVoice* x : group)
+                        x->render(&l[at], &r[at], n);
+                }
+            }
+            for (int j = 0; j < 4; ++j) {
+                if (c.v[j].release) {
+                    EXPECT_FALSE(v[j]->active) << c.name;
+                }
+            }
+            outputs[form] = l;
+            outputs[form].insert(outputs[form].end(), r.begin(), r.end());
+        }
+        float peak = 0.0f;
+        for (float x : outputs[0])
+            peak = std::max(peak, std::fabs(x));
+        EXPECT_GT(peak, 0.01f) << c.name;
+        EXPECT_EQ(outputs[0], outputs[1]) << c.name << ", as pairs";
+        EXPECT_EQ(outputs[0], outputs[2]) << c.name << ", as a four";
+    }
+}
+
 TEST_F(VoiceFixture, KeyStackGlidesBackAndReleasesWhenEmpty) {
     sound(*voice, 0, 1.0);
     start(*voice, 60.0);
