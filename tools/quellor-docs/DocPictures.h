@@ -97,11 +97,14 @@ inline void operatorPanel(const Visit& f) {
     for (const Placement& p : kOperatorPanel)
         f(p);
 }
-inline void filtersAndVoice(const Visit& f) {
+inline void filters(const Visit& f) {
     for (const Placement& p : kFilters)
         f(p);
+}
+// The voice settings: the master section's controls that sit beside the filters.
+inline void voiceSettings(const Visit& f) {
     for (const Placement& p : kMasterControls)
-        if (p.y > kTopMenuY + 40 && p.y < 300) f(p);
+        if (p.y > kTopMenuY && p.y < kFilters[0].y + kRowHeight) f(p);
 }
 inline void envelopes(const Visit& f) {
     for (const Placement& p :
@@ -138,6 +141,14 @@ inline void sequencers(const Visit& f) {
     }
 }
 
+// The help line: the strip below the sequencers' last row of steps.
+inline void helpLine(const Visit& f) {
+    const Placement last = stepCell(kSequencerCount - 1, kSequencerStepCount - 1);
+    const int top = last.y + sizeOf(last).h;
+    f(Placement{"help line", Ctl::Plain, 0, top, kNoTag, bmp::kNone, 0.0, kUnit, 0.0,
+                Size{kWindowWidth, kWindowHeight - top}});
+}
+
 struct Picture {
     const char* file;
     const char* bank;
@@ -160,11 +171,13 @@ inline const Picture kPictures[] = {
     {"matrix.png", "01 Keys", "Amber Tines", operatorMatrix},
     {"sampler.png", "03 Pads", "Choir Pad", samplerMatrix, {}, 2, true},
     {"operator.png", "01 Keys", "Amber Tines", operatorPanel},
-    {"filters-voice.png", "02 Basses", "Acid Bass", filtersAndVoice, {5, 3, 5, 5}},
+    {"filters.png", "02 Basses", "Acid Bass", filters, {5, 3, 5, 5}},
+    {"voice.png", "02 Basses", "Acid Bass", voiceSettings, {5, 3, 5, 5}},
     {"envelopes.png", "01 Keys", "Amber Tines", envelopes, {12, 6, 5, 5}},
     {"routing.png", "01 Keys", "Amber Tines", routing, {5, 6, 5, 16}},
     {"effects.png", "01 Keys", "Amber Tines", effectsAndMaster, {5, 8, 5, 14}},
     {"sequencers.png", "07 Sequenced", "Arp Pluck", sequencers, {5, 4, 5, 5}},
+    {"help-line.png", "01 Keys", "Amber Tines", helpLine, {0, -8, 0, 0}},
 };
 
 } // namespace docs
