@@ -165,6 +165,21 @@ int main(int argc, char** argv) {
         total += fs::file_size(path);
         std::printf("%-28s %5d x %-5d %7ju bytes\n", pic.file, w, h, fs::file_size(path));
     }
-    if (!check) std::printf("%zu pictures, %ju bytes in all\n", std::size(docs::kPictures), total);
+    if (check) {
+        // A picture no longer drawn would stay in the guide unchecked.
+        for (const fs::directory_entry& e : fs::directory_iterator(outDir)) {
+            const std::string name = e.path().filename().string();
+            bool drawn = false;
+            for (const docs::Picture& pic : docs::kPictures)
+                drawn = drawn || name == pic.file;
+            if (!drawn) {
+                std::fprintf(stderr, "quellor-docs: %s is no picture of `make docs`; remove it\n",
+                             e.path().c_str());
+                ++failures;
+            }
+        }
+    } else {
+        std::printf("%zu pictures, %ju bytes in all\n", std::size(docs::kPictures), total);
+    }
     return failures == 0 ? 0 : 1;
 }
