@@ -84,7 +84,8 @@ TEST(Manual, EveryLinkLeadsToAFileAndHeadingThatExist) {
             const std::size_t hash = target.find('#');
             const std::string file = target.substr(0, hash);
             const fs::path linked = file.empty() ? path : path.parent_path() / file;
-            EXPECT_TRUE(fs::exists(linked)) << page << " links to " << target << ", which is missing";
+            EXPECT_TRUE(fs::exists(linked))
+                << page << " links to " << target << ", which is missing";
             if (hash == std::string::npos || !fs::exists(linked)) continue;
             EXPECT_EQ(anchorsOf(readText(linked)).count(target.substr(hash + 1)), 1u)
                 << page << " links to " << target << ", a heading that is not there";

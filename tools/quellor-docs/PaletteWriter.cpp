@@ -32,8 +32,8 @@ bool writePalettePng(const std::string& path, const std::vector<std::uint32_t>& 
     if (indexed)
         for (auto& [colour, i] : index) {
             i = int(palette.size());
-            palette.push_back(png_color{png_byte(colour >> 16), png_byte(colour >> 8),
-                                        png_byte(colour)});
+            palette.push_back(
+                png_color{png_byte(colour >> 16), png_byte(colour >> 8), png_byte(colour)});
         }
 
     File file(path);

@@ -78,7 +78,8 @@ struct Instance {
         editor->idle();
         if (pic.samplerLayout) {
             const docs::Area button = docs::areaOf({editorlayout::kLayoutButton});
-            const CPoint centre((button.x + button.w / 2) * scale, (button.y + button.h / 2) * scale);
+            const CPoint centre((button.x + button.w / 2) * scale,
+                                (button.y + button.h / 2) * scale);
             window->mouseDown(centre, kLButton);
             editor->idle();
         }
@@ -90,8 +91,7 @@ struct Instance {
 };
 
 // The picture's pixels, 0xRRGGBB row after row.
-std::vector<std::uint32_t> crop(const CSurface& s, const docs::Area& a, int scale, int& w,
-                                int& h) {
+std::vector<std::uint32_t> crop(const CSurface& s, const docs::Area& a, int scale, int& w, int& h) {
     w = a.w * scale;
     h = a.h * scale;
     std::vector<std::uint32_t> out(std::size_t(w) * std::size_t(h));
