@@ -8,7 +8,7 @@ BENCH_BUILD ?= build-bench
 GENERATOR  := -G Ninja
 RENDER     := $(BUILD)/quellor-render
 
-.PHONY: all deps build demo test test-build tsan-build tsan-test golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check data
+.PHONY: all deps build demo test test-build tsan-build tsan-test golden cross bench bench-wine install clean fuzz fuzz-build fuzz-check data docs
 
 all: build
 
@@ -92,6 +92,17 @@ install: build
 	@cp -r $(BUILD)/Quellor.lv2 $(HOME)/.lv2/
 	@bash scripts/install-data.sh
 	@echo "Installed Quellor.so into $(HOME)/.vst/, Quellor.clap into $(HOME)/.clap/ and Quellor.lv2 into $(HOME)/.lv2/"
+
+# The guide's pictures, drawn by the headless window with the factory programs
+# the guide names; the factory banks page, from the program sources; each
+# bank's sound example. Run it after a change to the window or the banks and
+# commit what changed (a test compares the pictures with the window).
+docs: deps
+	@cmake -S . -B $(BUILD) $(GENERATOR) -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+	@cmake --build $(BUILD) --target quellor-docs quellor-render
+	@$(BUILD)/quellor-docs data docs/pictures
+	@bash scripts/make-sound-examples.sh $(BUILD) docs/sounds
+	@python3 tools/make-bank-page.py sounds/programs docs/sounds docs/banks.md
 
 # Rebuilds the factory data folder from its text sources in sounds/.
 data: deps

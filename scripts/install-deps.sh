@@ -17,6 +17,7 @@ packages=(
     qtractor jackd2 x11-utils  # Quellor.clap in a real CLAP host, on a dummy JACK server
     lv2-dev  # the LV2 plug-in's headers and the schemas its Turtle files are checked against
     lilv-utils sordi ardour  # the LV2 bundle listed, validated and played in a real host
+    sox opus-tools  # make docs: each factory bank's previews joined into one Opus sound example
 )
 
 missing=()

@@ -1,0 +1,183 @@
+#pragma once
+// The pictures of the guide: which area of the window each shows, with which
+// factory program loaded, at which scale. An area is the rectangle around a
+// group of controls of the layout table, widened by the room their titles and
+// labels take, so that a control moved in the table moves its picture too.
+// A new picture is one more line in kPictures.
+
+#include "editor/EditorLayout.h"
+
+#include <algorithm>
+#include <functional>
+#include <initializer_list>
+
+namespace docs {
+
+using namespace editorlayout;
+
+struct Area {
+    int x, y, w, h;
+};
+
+// Room around a group for its section title and the labels beside its
+// controls: most titles and column labels sit above the controls, the knobs'
+// and the routing list's labels below them.
+struct Room {
+    int left = 5, top = 14, right = 5, bottom = 5;
+};
+
+using Visit = std::function<void(const Placement&)>;
+
+inline Area around(void (*group)(const Visit&), Room room) {
+    int left = kWindowWidth, top = kWindowHeight, right = 0, bottom = 0;
+    group([&](const Placement& p) {
+        const Size s = sizeOf(p);
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+        right = std::max(right, p.x + s.w);
+        bottom = std::max(bottom, p.y + s.h);
+    });
+    left = std::max(0, left - room.left);
+    top = std::max(0, top - room.top);
+    right = std::min(kWindowWidth, right + room.right);
+    bottom = std::min(kWindowHeight, bottom + room.bottom);
+    return Area{left, top, right - left, bottom - top};
+}
+
+inline Area areaOf(std::initializer_list<Placement> controls) {
+    int left = kWindowWidth, top = kWindowHeight, right = 0, bottom = 0;
+    for (const Placement& p : controls) {
+        const Size s = sizeOf(p);
+        left = std::min(left, p.x);
+        top = std::min(top, p.y);
+        right = std::max(right, p.x + s.w);
+        bottom = std::max(bottom, p.y + s.h);
+    }
+    return Area{left, top, right - left, bottom - top};
+}
+
+// ---- the groups of controls each area shows ----
+
+inline void wholeWindow(const Visit& f) {
+    f(Placement{"window", Ctl::Plain, 0, 0, kNoTag, bmp::kNone, 0.0, kUnit, 0.0,
+                Size{kWindowWidth, kWindowHeight}});
+}
+// The whole width of the top bar, down to its row of menus and keys.
+inline void topBar(const Visit& f) {
+    for (const Placement& p : {kBankMenu, kProgramMenu, kQualityMenu, kTuningField, kTuningNumber})
+        f(p);
+    f(Placement{"bar", Ctl::Plain, 0, 0, kNoTag, bmp::kNone, 0.0, kUnit, 0.0,
+                Size{kWindowWidth, 1}});
+}
+inline void tuning(const Visit& f) {
+    f(kTuningField);
+    f(kTuningNumber);
+}
+inline void operatorMatrix(const Visit& f) {
+    for (int r = 0; r < kOperatorCount; ++r)
+        for (int i = 0; i < kOperatorRowControls; ++i)
+            f(operatorRowControl(r, i));
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < kFilterRowControls; ++i)
+            f(filterRowControl(r, i));
+    f(kLayoutButton);
+    f(kOperatorSelector);
+}
+inline void samplerMatrix(const Visit& f) {
+    for (int s = 0; s < kSampleSlotCount; ++s)
+        for (int i = 0; i < kSamplerRowControls; ++i)
+            f(samplerRowControl(s, i));
+    for (const Placement& p : kSamplerLayer)
+        f(p);
+    f(kLayoutButton);
+}
+inline void operatorPanel(const Visit& f) {
+    for (const Placement& p : {kSpectrumMenu, kAmplitudeBars, kPhaseBars, kWaveView})
+        f(p);
+    for (const Placement& p : kOperatorPanel)
+        f(p);
+}
+inline void filters(const Visit& f) {
+    for (const Placement& p : kFilters)
+        f(p);
+}
+// The voice settings: the master section's controls that sit beside the filters.
+inline void voiceSettings(const Visit& f) {
+    for (const Placement& p : kMasterControls)
+        if (p.y > kTopMenuY && p.y < kFilters[0].y + kRowHeight) f(p);
+}
+inline void envelopes(const Visit& f) {
+    for (const Placement& p :
+         {kCurveSelector, kTargetMenu, kControllerMenu, kPointDisplay, kEnvelopeEditor})
+        f(p);
+    for (const Placement& p : kEnvelopeControls)
+        f(p);
+}
+inline void routing(const Visit& f) {
+    f(kGroupSelector);
+    f(kRoutingMenu);
+    for (int r = 0; r < kEnvelopesPerPage; ++r)
+        for (int i = 0; i < kRoutingRowControls; ++i)
+            f(routingRowControl(r, i));
+}
+inline void effectsAndMaster(const Visit& f) {
+    for (const Placement& p : kEffects)
+        f(p);
+    for (const Placement& p : kDelayTimes)
+        f(p);
+    for (int band = 0; band < kEqBandCount; ++band)
+        for (int i = 0; i < kEqBandControls; ++i)
+            f(eqBandControl(band, i));
+    for (const Placement& p : kMasterControls)
+        if (p.y > 400) f(p);
+}
+inline void sequencers(const Visit& f) {
+    for (int s = 0; s < kSequencerCount; ++s) {
+        for (int i = 0; i < kSequencerControls; ++i)
+            f(sequencerControl(s, i));
+        f(patternMenu(s));
+        for (int step = 0; step < kSequencerStepCount; ++step)
+            f(stepCell(s, step));
+    }
+}
+
+// The help line: the strip below the sequencers' last row of steps.
+inline void helpLine(const Visit& f) {
+    const Placement last = stepCell(kSequencerCount - 1, kSequencerStepCount - 1);
+    const int top = last.y + sizeOf(last).h;
+    f(Placement{"help line", Ctl::Plain, 0, top, kNoTag, bmp::kNone, 0.0, kUnit, 0.0,
+                Size{kWindowWidth, kWindowHeight - top}});
+}
+
+struct Picture {
+    const char* file;
+    const char* bank;
+    const char* program;
+    void (*group)(const Visit&);
+    Room room = {};
+    int scale = 2;
+    bool samplerLayout = false;
+    const char* tuningFile = nullptr; // of the data folder's Microtuning
+    Area area() const {
+        if (group == wholeWindow) return Area{0, 0, kWindowWidth, kWindowHeight};
+        return around(group, room);
+    }
+};
+
+inline const Picture kPictures[] = {
+    {"window.png", "01 Keys", "Amber Tines", wholeWindow, {}, 1},
+    {"top-bar.png", "01 Keys", "Amber Tines", topBar},
+    {"microtuning.png", "10 Microtonal", "19-Tone Piano", tuning, {}, 2, false, "19-TET.TUN"},
+    {"matrix.png", "01 Keys", "Amber Tines", operatorMatrix},
+    {"sampler.png", "03 Pads", "Choir Pad", samplerMatrix, {}, 2, true},
+    {"operator.png", "01 Keys", "Amber Tines", operatorPanel},
+    {"filters.png", "02 Basses", "Acid Bass", filters, {5, 3, 5, 5}},
+    {"voice.png", "02 Basses", "Acid Bass", voiceSettings, {5, 3, 5, 5}},
+    {"envelopes.png", "01 Keys", "Amber Tines", envelopes, {12, 6, 5, 5}},
+    {"routing.png", "01 Keys", "Amber Tines", routing, {5, 6, 5, 16}},
+    {"effects.png", "01 Keys", "Amber Tines", effectsAndMaster, {5, 8, 5, 14}},
+    {"sequencers.png", "07 Sequenced", "Arp Pluck", sequencers, {5, 4, 5, 5}},
+    {"help-line.png", "01 Keys", "Amber Tines", helpLine, {0, -8, 0, 0}},
+};
+
+} // namespace docs
