@@ -286,3 +286,48 @@ TEST(SoundSafety, EveryProgramsVoicesEndWithoutAStepOutOfItsOwnSound) {
         }
     }
 }
+
+TEST(SoundSafety, AStolenVoiceFadesInsteadOfCutting) {
+    // More keys held than there are voices: each key past the last free voice
+    // takes the oldest one. Where that happens, no step may stand out of the
+    // steps the program's own new notes make while voices are still free.
+    constexpr double kRate = 44100.0;
+    constexpr int kKeys = 30; // past the 24 voices
+    constexpr double kNoteSpacing = 0.02;
+    constexpr double kEndSeconds = 0.8;
+    constexpr double kOwnFrom = 0.05;
+    constexpr double kOwnMargin = 3.0;
+    constexpr int kVoices = 24;
+    const int64_t firstSteal = int64_t(kVoices * kNoteSpacing * kRate);
+    const int64_t reach = int64_t(kRate * 0.001);
+    for (const char* name :
+         {"03 Pads/Warm Pad", "03 Pads/Dark Pad", "02 Basses/Reese Bass", "02 Basses/Acid Bass",
+          "04 Leads/Saw Lead", "06 Brass Strings and Winds/String Ensemble"}) {
+        SCOPED_TRACE(name);
+        const fs::path file = fs::path(QUELLOR_SOURCE_DIR) / "data/QuellorData/Banks" /
+                              (std::string(name) + ".qxlprg");
+        if (!fs::exists(file)) {
+            ADD_FAILURE() << "no factory program " << file;
+            continue;
+        }
+        VstTestHost host;
+        ASSERT_NE(host.open(), nullptr);
+        host.start(float(kRate), kBlock);
+        ASSERT_TRUE(loadFile(host, file));
+        std::vector<TimedMidi> events;
+        for (int k = 0; k < kKeys; ++k)
+            events.push_back({int64_t(k * kNoteSpacing * kRate), 0x90, uint8_t(36 + k), 100});
+        const StereoSignal out =
+            renderThroughHost(host, int64_t(kEndSeconds * kRate), kBlock, events);
+        for (const std::vector<float>* channel : {&out.left, &out.right}) {
+            const double own = worstStepRatio(*channel, int64_t(kOwnFrom * kRate), firstSteal,
+                                              kClickStepFloor, reach);
+            int64_t at = 0;
+            const double stealing = worstStepRatio(*channel, firstSteal, int64_t(out.size()),
+                                                   kClickStepFloor, reach, &at);
+            EXPECT_LE(stealing, std::max(kClickStepRatio, kOwnMargin * own))
+                << "at " << double(at) / kRate << " s; while voices were free, the steps reach "
+                << own;
+        }
+    }
+}
