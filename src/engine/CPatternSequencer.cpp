@@ -257,3 +257,11 @@ void CPatternSequencer::stepCheck() {
         stepLength = swingPhase ? 1.0 + swing * kSwingDepth : 1.0 - swing * kSwingDepth;
     }
 }
+
+int32_t CPatternSequencer::sequencerOfValue(int32_t id) {
+    for (int32_t n = 0; n < kSequencerCount; ++n) {
+        const int32_t first = kSequencer1FirstId + n * kSequencerIdStride;
+        if (id >= first && id < first + kValueCount) return n;
+    }
+    return -1;
+}

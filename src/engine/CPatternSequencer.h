@@ -39,6 +39,8 @@ public:
     // A sequencer's values in the order of its value IDs: running, length,
     // transpose, swing, random, ping-pong, then the 32 steps.
     static constexpr int32_t kValueCount = kSequencerStepsOffset + kSequencerStepCount;
+    // The sequencer (0 or 1) whose value a value ID is, or -1.
+    static int32_t sequencerOfValue(int32_t id);
     explicit CPatternSequencer(SequencerOutput* output);
     CPatternSequencer(const CPatternSequencer&) = delete;
     CPatternSequencer& operator=(const CPatternSequencer&) = delete;

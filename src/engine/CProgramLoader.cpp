@@ -361,3 +361,20 @@ void CProgramLoader::restoreProgram(const CProgram& target) {
     for (int32_t id = 0; id < kHostParameterCount; ++id)
         if (hostChanged[id]) r.announceValue(id);
 }
+
+bool CProgramLoader::selectBankProgram(int32_t n) {
+    char path[2 * CBankList::kListEntryCapacity + 2];
+    char bankName[CBankList::kListEntryCapacity];
+    {
+        std::lock_guard<std::recursive_mutex> edit(r.editMutex);
+        if (n < 0 || n >= r.bankList.fileCount() || !r.bankList.filePath(n, path, sizeof path))
+            return false;
+        const char* bank = r.bankList.folderName(r.bankList.currentFolder());
+        std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
+    }
+    r.stopVoices(true);
+    if (!loadProgramFile(path, bankName)) return false;
+    std::lock_guard<std::recursive_mutex> edit(r.editMutex);
+    r.bankList.setCurrentFile(n);
+    return true;
+}

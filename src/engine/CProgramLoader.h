@@ -37,6 +37,9 @@ public:
     int32_t setChunk(const void* data, int32_t length);
     // Loads a program file as the editor does; bankName may be null.
     bool loadProgramFile(const char* path, const char* bankName);
+    // Program n of the current bank, loaded as the program menu loads it
+    // (a MIDI program change); n outside the bank changes nothing.
+    bool selectBankProgram(int32_t n);
     // A program file read and installed; no bank folder located.
     bool readProgramFile(const char* path, const char* bankName, bool notifyHost);
     // Loads a TUN file as the program's microtuning (PatchFiles' loadTuningFile):

@@ -31,65 +31,13 @@ constexpr float kGlideImmediate = 1.0f;
 // MIDI.
 constexpr uint8_t kDataMask = 0x7f;
 constexpr int32_t kProgramChangeStatus = 0xc0;
-constexpr double kMidiMax = 127.0;
-constexpr double kPitchBendMax = 16383.0;
 constexpr int32_t kSustainThreshold = 64;
 constexpr int32_t kControllerReset = 121;
 constexpr int32_t kAllNotesOffFirst = 123;
 constexpr int32_t kAllNotesOffLast = 127;
 
-// Controller source index by MIDI controller number (-1: not a table entry).
-int32_t controllerIndex(int32_t number) {
-    switch (number) {
-    case 1:
-        return 0; // Modulation Wheel
-    case 2:
-        return 4; // Breath Ctrl
-    case 4:
-        return 5; // Foot Ctrl
-    case 11:
-        return 6; // Expression
-    case 16:
-        return 7;
-    case 17:
-        return 8;
-    case 18:
-        return 9;
-    case 19:
-        return 10;
-    default:
-        return -1;
-    }
-}
-
-constexpr int32_t kPitchBendIndex = 1;
-constexpr int32_t kPolyAftertouchIndex = 2;
-constexpr int32_t kChannelPressureIndex = 3;
-
 // Pattern sequencers step-check every 5 ms.
 constexpr double kSequencerTickSeconds = 0.005;
-
-// The sequencer (0 or 1) whose value a value ID is, or -1.
-int32_t sequencerOfValue(int32_t id) {
-    for (int32_t n = 0; n < kSequencerCount; ++n) {
-        const int32_t first = kSequencer1FirstId + n * kSequencerIdStride;
-        if (id >= first && id < first + CPatternSequencer::kValueCount) return n;
-    }
-    return -1;
-}
-
-// The envelope whose record a value ID of the envelope section edits: the
-// selected one, or a routing row's on the current page; -1 for other IDs.
-int32_t envelopeOfValue(const CProgram& program, int32_t id) {
-    if (id >= kEnvelopeKeepFollowingId && id <= kEnvelopeBipolarId) return program.selectedEnvelope;
-    int32_t row = -1;
-    if (id >= kEnvelopeRowFirstId && id <= kEnvelopeRowLastId)
-        row = (id - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
-    else if (id >= kEnvelopeSampleDepthFirstId && id <= kEnvelopeSampleDepthLastId)
-        row = id - kEnvelopeSampleDepthFirstId;
-    if (row < 0) return -1;
-    return row + kEnvelopesPerPage * std::clamp(program.envelopePage, 0, kEnvelopePageCount - 1);
-}
 
 } // namespace
 
@@ -338,9 +286,6 @@ void CSoundRenderer::renderVoicesAndMaster(float* left, float* right, int32_t n)
     }
 }
 
-static_assert(CHalfBandDecimator::kMaxOutputFrames >= CSoundRenderer::kMaxPieceFrames,
-              "the decimator takes a whole piece");
-
 void CSoundRenderer::renderVoices(float* left, float* right, int32_t n) {
     if (quality() == kPlainQuality) {
         voiceAllocator.render(left, right, n);
@@ -367,18 +312,10 @@ void CSoundRenderer::dispatch(const MidiEventEntry& entry) {
     const int32_t status = entry.bytes[0] & 0xf0;
     const int32_t data1 = entry.bytes[1] & kDataMask;
     const int32_t data2 = entry.bytes[2] & kDataMask;
+    if (midiControllers.takeMessage(status, data1, data2)) return;
     switch (status) {
-    case 0xa0:
-        polyAftertouch[data1] = data2 / kMidiMax;
-        break;
     case 0xb0:
         controlChange(data1, data2);
-        break;
-    case 0xd0:
-        controllers[kChannelPressureIndex] = data1 / kMidiMax;
-        break;
-    case 0xe0:
-        controllers[kPitchBendIndex] = ((data2 * 128 + data1) / kPitchBendMax) * 2.0 - 1.0;
         break;
     case 0x80:
     case 0x90: {
@@ -402,17 +339,13 @@ void CSoundRenderer::dispatch(const MidiEventEntry& entry) {
 }
 
 void CSoundRenderer::controlChange(int32_t number, int32_t value) {
-    const int32_t index = controllerIndex(number);
-    if (index >= 0) {
-        controllers[index] = value / kMidiMax;
-        return;
-    }
+    if (midiControllers.takeControlChange(number, value)) return;
     switch (number) {
     case 7:
-        masterSection.setVolume(float(value / kMidiMax));
+        masterSection.setVolume(float(value / CMidiControllers::kDataMax));
         break;
     case 10:
-        masterSection.setPan(float(value / kMidiMax));
+        masterSection.setPan(float(value / CMidiControllers::kDataMax));
         break;
     case 64:
         sustainOn = value > kSustainThreshold;
@@ -434,16 +367,13 @@ void CSoundRenderer::controlChange(int32_t number, int32_t value) {
 }
 
 void CSoundRenderer::resetControllers() {
-    for (double& c : controllers)
-        c = 0.0;
+    midiControllers.reset();
     masterSection.setVolume(1.0f);
     masterSection.setPan(0.5f);
 }
 
 double CSoundRenderer::controllerValue(int32_t index, int32_t key) const {
-    if (index == kPolyAftertouchIndex) return polyAftertouchOf(key);
-    if (index >= 0 && index < kControllerCount) return controllers[index];
-    return 1.0;
+    return midiControllers.value(index, key);
 }
 
 double CSoundRenderer::keyFrequencyFactor(double key) const {
@@ -463,8 +393,7 @@ double CSoundRenderer::keyFrequencyFactor(double key) const {
 }
 
 void CSoundRenderer::controllerValues(int32_t key, double* values) const {
-    std::memcpy(values, controllers, sizeof controllers);
-    values[kPolyAftertouchIndex] = polyAftertouchOf(key);
+    midiControllers.values(key, values);
 }
 
 void CSoundRenderer::silenceVoices(bool hard) {
@@ -528,8 +457,8 @@ void CSoundRenderer::setParameter(int32_t id, double value) {
     // record whole.
     CProgramEdit edit(*this);
     programData->setValue(id, value);
-    const int32_t sequencer = sequencerOfValue(id);
-    const int32_t envelope = envelopeOfValue(*programData, id);
+    const int32_t sequencer = CPatternSequencer::sequencerOfValue(id);
+    const int32_t envelope = programData->envelopeOfValue(id);
     if (sequencer >= 0)
         edit.touchPattern(sequencer);
     else if (envelope >= 0)
@@ -585,7 +514,7 @@ void CSoundRenderer::applyValue(int32_t id, double x) {
     // filters, voice-global and sampler-slot values, operators. A sequencer
     // takes its values whole (CProgramEdit::touchPattern), never one by one. The selected
     // operator's values go through applyOperatorValue.
-    if (sequencerOfValue(id) >= 0) return;
+    if (CPatternSequencer::sequencerOfValue(id) >= 0) return;
     if (id >= kSelectedStartPhaseId && id <= kSelectedTuneModeId) return;
     if (delay.applyValue(id, x) || chorus.applyValue(id, x) || eq.applyValue(id, x) ||
         reverb.applyValue(id, x))
@@ -650,20 +579,7 @@ void CSoundRenderer::applyAllParameters(bool notifyHost) {
 // ---------------------------------------------------------------- bank folders
 
 bool CSoundRenderer::selectBankProgram(int32_t n) {
-    char path[2 * CBankList::kListEntryCapacity + 2];
-    char bankName[CBankList::kListEntryCapacity];
-    {
-        std::lock_guard<std::recursive_mutex> edit(editMutex);
-        if (n < 0 || n >= bankList.fileCount() || !bankList.filePath(n, path, sizeof path))
-            return false;
-        const char* bank = bankList.folderName(bankList.currentFolder());
-        std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
-    }
-    stopVoices(true);
-    if (!loadProgramFile(path, bankName)) return false;
-    std::lock_guard<std::recursive_mutex> edit(editMutex);
-    bankList.setCurrentFile(n);
-    return true;
+    return loader.selectBankProgram(n);
 }
 
 void CSoundRenderer::locateProgram() {

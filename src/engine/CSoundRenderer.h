@@ -42,6 +42,7 @@
 #include "engine/CHalfBandDecimator.h"
 #include "engine/CLiveEnvelopes.h"
 #include "engine/CMasterSection.h"
+#include "engine/CMidiControllers.h"
 #include "engine/CPatternSequencer.h"
 #include "engine/CPendingValues.h"
 #include "engine/CProgramLoader.h"
@@ -283,11 +284,7 @@ private:
     // Set on the audio thread from the host's time info, read by the window.
     std::atomic<double> tempoValue{kDefaultTempo};
     int32_t sequencerTickPosition = 0;
-    double controllers[kControllerCount] = {};
-    double polyAftertouch[128] = {};
-    double polyAftertouchOf(int32_t key) const {
-        return (key >= 0 && key < 128) ? polyAftertouch[key] : 0.0;
-    }
+    CMidiControllers midiControllers;
     // The fine-tune setting keyFrequencyFactor last worked its factor out for
     // (none yet), and that factor: the setting seldom moves, so the voices'
     // tuning needs no power per tick. Audio thread only, like its reader.
@@ -339,3 +336,6 @@ private:
     // Made last and stopped first: it loads programs through everything above.
     std::unique_ptr<CProgramChangeWorker> programChangeWorker;
 };
+
+static_assert(CHalfBandDecimator::kMaxOutputFrames >= CSoundRenderer::kMaxPieceFrames,
+              "the decimator takes a whole piece");

@@ -124,6 +124,17 @@ int32_t CProgram::selectedOperatorClamped() const {
     return clampInt(selectedOperator, 0, kOperatorCount - 1);
 }
 
+int32_t CProgram::envelopeOfValue(int32_t id) const {
+    if (id >= kEnvelopeKeepFollowingId && id <= kEnvelopeBipolarId) return selectedEnvelope;
+    int32_t row = -1;
+    if (id >= kEnvelopeRowFirstId && id <= kEnvelopeRowLastId)
+        row = (id - kEnvelopeRowFirstId) / kEnvelopeRowIdStride;
+    else if (id >= kEnvelopeSampleDepthFirstId && id <= kEnvelopeSampleDepthLastId)
+        row = id - kEnvelopeSampleDepthFirstId;
+    if (row < 0) return -1;
+    return row + kEnvelopesPerPage * clampInt(envelopePage, 0, kEnvelopePageCount - 1);
+}
+
 int32_t CProgram::pageEnvelope(int32_t row) const {
     const int32_t page = clampInt(envelopePage, 0, kEnvelopePageCount - 1);
     return clampInt(row + kEnvelopesPerPage * page, 0, kProgramEnvelopeCount - 1);

@@ -193,6 +193,9 @@ public:
     void pasteCurve();
     CEnvelope& currentCurve();
     CEnvelope& currentEnvelope();
+    // The envelope whose record a value ID of the envelope section edits: the
+    // selected one, or a routing row's on the current page; -1 for other IDs.
+    int32_t envelopeOfValue(int32_t id) const;
     // After a program load: selection back to the start, clipboards forgotten.
     void resetSelection();
 
