@@ -62,13 +62,6 @@ struct Instance {
             std::fprintf(stderr, "quellor-docs: cannot load %s\n", program.c_str());
             return false;
         }
-        if (pic.tuningFile) {
-            const fs::path tun = data / "Microtuning" / pic.tuningFile;
-            if (!renderer->loadTuningFile(tun.c_str())) {
-                std::fprintf(stderr, "quellor-docs: cannot load %s\n", tun.c_str());
-                return false;
-            }
-        }
         editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
         scale = pic.scale;
         auto w = std::make_unique<CHeadlessWindow>();
