@@ -158,6 +158,7 @@ struct Picture {
     Room room = {};
     int scale = 2;
     bool samplerLayout = false;
+    const char* hover = nullptr; // the control the pointer rests on, by name
     Area area() const {
         if (group == wholeWindow) return Area{0, 0, kWindowWidth, kWindowHeight};
         return around(group, room);
@@ -178,6 +179,14 @@ inline const Picture kPictures[] = {
     {"effects.png", "01 Keys", "Amber Tines", effectsAndMaster, {5, 8, 5, 14}},
     {"sequencers.png", "07 Sequenced", "Arp Pluck", sequencers, {5, 4, 5, 5}},
     {"help-line.png", "01 Keys", "Amber Tines", helpLine, {0, -8, 0, 0}},
+    {"help-line-readout.png",
+     "01 Keys",
+     "Amber Tines",
+     helpLine,
+     {0, -8, 0, 0},
+     2,
+     false,
+     "Chorus: Time"},
 };
 
 } // namespace docs

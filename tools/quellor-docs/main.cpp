@@ -76,6 +76,22 @@ struct Instance {
             window->mouseDown(centre, kLButton);
             editor->idle();
         }
+        if (pic.hover) {
+            bool found = false;
+            editorlayout::forEachControl([&](const editorlayout::Placement& p) {
+                if (found || std::strcmp(p.name, pic.hover) != 0) return;
+                found = true;
+                const docs::Area at = docs::areaOf({p});
+                window->mouseMove(CPoint((at.x + at.w / 2) * scale, (at.y + at.h / 2) * scale));
+            });
+            if (!found) {
+                std::fprintf(stderr, "quellor-docs: no control named %s\n", pic.hover);
+                return false;
+            }
+            // The help line takes up the hovered control at the next idle.
+            editor->idle();
+            editor->idle();
+        }
         return true;
     }
     ~Instance() {
