@@ -13,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <memory>
 #include <string>
 #include <vector>
@@ -140,4 +141,27 @@ TEST_F(GuideWalkThrough, NamedValuesOfTheFactoryProgramsAreWhatTheGuideSays) {
     EXPECT_EQ(text(layout::routingRowControl(0, 0)), "1. Amplitude");
     EXPECT_EQ(text(layout::routingRowControl(0, 1)), "1.00");
     EXPECT_EQ(text(layout::routingRowControl(0, 4)), "1.00");
+}
+
+// "19-Tone Piano" plays in its own tuning as soon as it loads; a tuning
+// chosen afterwards replaces it until the program is loaded again.
+TEST_F(GuideWalkThrough, MicrotonalProgramBringsItsTuning) {
+    const auto keyRatio = [&](int from, int to) {
+        const double* r = renderer->program().tuningRatios;
+        return std::pow(2.0, (to - from) / 12.0) * r[to] / r[from];
+    };
+    load("10 Microtonal", "19-Tone Piano");
+    EXPECT_EQ(std::string(renderer->program().tuningName), "19-TET");
+    EXPECT_EQ(text(layout::kTuningField), "19-TET");
+    EXPECT_NEAR(keyRatio(60, 61), std::pow(2.0, 1.0 / 19.0), 1e-9);
+    EXPECT_NEAR(keyRatio(60, 66), std::pow(2.0, 6.0 / 19.0), 1e-9); // the major third
+
+    const std::string standard = std::string(QUELLOR_SOURCE_DIR) + "/data/Microtuning/standard.TUN";
+    ASSERT_TRUE(renderer->loadTuningFile(standard.c_str()));
+    EXPECT_NEAR(keyRatio(60, 61), std::pow(2.0, 1.0 / 12.0), 1e-9);
+
+    const std::string piano = std::string(QUELLOR_SOURCE_DIR) +
+                              "/data/QuellorData/Banks/10 Microtonal/19-Tone Piano.qxlprg";
+    ASSERT_TRUE(renderer->loadProgramFile(piano.c_str(), "10 Microtonal"));
+    EXPECT_NEAR(keyRatio(60, 61), std::pow(2.0, 1.0 / 19.0), 1e-9);
 }

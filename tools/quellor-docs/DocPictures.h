@@ -64,7 +64,8 @@ inline void wholeWindow(const Visit& f) {
 }
 // The whole width of the top bar, down to its row of menus and keys.
 inline void topBar(const Visit& f) {
-    for (const Placement& p : {kBankMenu, kProgramMenu, kQualityMenu, kTuningField, kTuningNumber})
+    for (const Placement& p : {kBrowserButton, kBankMenu, kProgramMenu, kQualityMenu, kTuningField,
+                               kTuningNumber, kUndoKey, kRedoKey})
         f(p);
     f(Placement{"bar", Ctl::Plain, 0, 0, kNoTag, bmp::kNone, 0.0, kUnit, 0.0,
                 Size{kWindowWidth, 1}});
@@ -157,7 +158,7 @@ struct Picture {
     Room room = {};
     int scale = 2;
     bool samplerLayout = false;
-    const char* tuningFile = nullptr; // of the data folder's Microtuning
+    const char* hover = nullptr; // the control the pointer rests on, by name
     Area area() const {
         if (group == wholeWindow) return Area{0, 0, kWindowWidth, kWindowHeight};
         return around(group, room);
@@ -167,7 +168,7 @@ struct Picture {
 inline const Picture kPictures[] = {
     {"window.png", "01 Keys", "Amber Tines", wholeWindow, {}, 1},
     {"top-bar.png", "01 Keys", "Amber Tines", topBar},
-    {"microtuning.png", "10 Microtonal", "19-Tone Piano", tuning, {}, 2, false, "19-TET.TUN"},
+    {"microtuning.png", "10 Microtonal", "19-Tone Piano", tuning},
     {"matrix.png", "01 Keys", "Amber Tines", operatorMatrix},
     {"sampler.png", "03 Pads", "Choir Pad", samplerMatrix, {}, 2, true},
     {"operator.png", "01 Keys", "Amber Tines", operatorPanel},
@@ -178,6 +179,14 @@ inline const Picture kPictures[] = {
     {"effects.png", "01 Keys", "Amber Tines", effectsAndMaster, {5, 8, 5, 14}},
     {"sequencers.png", "07 Sequenced", "Arp Pluck", sequencers, {5, 4, 5, 5}},
     {"help-line.png", "01 Keys", "Amber Tines", helpLine, {0, -8, 0, 0}},
+    {"help-line-readout.png",
+     "01 Keys",
+     "Amber Tines",
+     helpLine,
+     {0, -8, 0, 0},
+     2,
+     false,
+     "Chorus: Time"},
 };
 
 } // namespace docs

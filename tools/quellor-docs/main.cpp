@@ -62,13 +62,6 @@ struct Instance {
             std::fprintf(stderr, "quellor-docs: cannot load %s\n", program.c_str());
             return false;
         }
-        if (pic.tuningFile) {
-            const fs::path tun = data / "Microtuning" / pic.tuningFile;
-            if (!renderer->loadTuningFile(tun.c_str())) {
-                std::fprintf(stderr, "quellor-docs: cannot load %s\n", tun.c_str());
-                return false;
-            }
-        }
         editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
         scale = pic.scale;
         auto w = std::make_unique<CHeadlessWindow>();
@@ -81,6 +74,22 @@ struct Instance {
             const CPoint centre((button.x + button.w / 2) * scale,
                                 (button.y + button.h / 2) * scale);
             window->mouseDown(centre, kLButton);
+            editor->idle();
+        }
+        if (pic.hover) {
+            bool found = false;
+            editorlayout::forEachControl([&](const editorlayout::Placement& p) {
+                if (found || std::strcmp(p.name, pic.hover) != 0) return;
+                found = true;
+                const docs::Area at = docs::areaOf({p});
+                window->mouseMove(CPoint((at.x + at.w / 2) * scale, (at.y + at.h / 2) * scale));
+            });
+            if (!found) {
+                std::fprintf(stderr, "quellor-docs: no control named %s\n", pic.hover);
+                return false;
+            }
+            // The help line takes up the hovered control at the next idle.
+            editor->idle();
             editor->idle();
         }
         return true;
