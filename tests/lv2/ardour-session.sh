@@ -35,7 +35,9 @@ factory_root=$here/../../data
 # Ardour's own settings go into the test's folder.
 export HOME=$work/home XDG_CONFIG_HOME=$work/home/.config
 # A plug-in built with AddressSanitizer, inside a host built without it.
-if ldd "$bundle/Quellor.so" 2>/dev/null | grep -q libasan; then
+# grep reads ldd's whole answer: with pipefail, an early exit (-q) can make
+# ldd fail on a closed pipe and the check miss the runtime.
+if ldd "$bundle/Quellor.so" 2>/dev/null | grep libasan >/dev/null; then
     export ASAN_OPTIONS=detect_leaks=0:verify_asan_link_order=0
 fi
 
