@@ -103,6 +103,8 @@ public:
     virtual void hostSets(VstInt32 index, float value) = 0;
     virtual void click(Point at, int keys) = 0;
     virtual void drag(Point from, const std::vector<Point>& path, int keys) = 0;
+    // The pointer moves there with no button held.
+    virtual void moveTo(Point at) = 0;
     // The window's pixels now (0x00RRGGBB or 0xAARRGGBB words, top row first).
     virtual std::vector<std::uint32_t> pixels() = 0;
 };
@@ -119,6 +121,9 @@ template <typename Step> void playSession(User& user, Step step) {
     rise(kMasterLevel, kNoKeys);
     user.click(inside(kChorusTime), kControlKey);
     rise(kDistortion, kAltKey);
+    // The pointer leaves the knob, so that the help line shows no control's
+    // value in the compared picture.
+    user.moveTo(kAway);
     step(kSteps[0]);
     user.click(kBankMenu, kNoKeys);
     step(kSteps[1]);
@@ -159,6 +164,10 @@ public:
         window.mouseDown(device(from), qgui::kLButton | modifiers(keys));
         for (const Point& p : path)
             window.dragTo(device(p), qgui::kLButton | modifiers(keys));
+        editor.idle();
+    }
+    void moveTo(Point at) override {
+        window.mouseMove(device(at), 0);
         editor.idle();
     }
     std::vector<std::uint32_t> pixels() override {
@@ -405,6 +414,11 @@ public:
         post(WM_LBUTTONUP, path.back(), flags(keys));
         idle(plugin);
         setKeys(kNoKeys);
+    }
+    void moveTo(Point at) override {
+        post(WM_MOUSEMOVE, at, 0);
+        pumpMessages();
+        idle(plugin);
     }
     std::vector<std::uint32_t> pixels() override {
         idle(plugin);
