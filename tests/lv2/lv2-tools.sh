@@ -28,7 +28,7 @@ export LV2_PATH=$path
 
 [ "$(lv2ls)" = "$uri" ] || fail "lv2ls lists '$(lv2ls)', not $uri"
 
-# With the installed specifications beside it, lilv knows the plug-in's class.
+# With the installed LV2 vocabularies beside it, lilv knows the plug-in's class.
 [ -d /usr/lib/lv2 ] && export LV2_PATH=$path:/usr/lib/lv2
 info=$(lv2info "$uri") || fail "lv2info cannot describe $uri"
 expect() {
@@ -49,12 +49,12 @@ for name in "MIDI In" "Quellor 1" "Quellor 2" "Master Level" "Delay: TimePre" "E
     expect "Name:        $name"
 done
 
-# The schemas: RDF, OWL, DOAP and the others of schemas.lv2, and every LV2
-# specification bundle installed with lv2-dev.
+# The schemas: RDF, OWL, DOAP and the others of schemas.lv2, and every
+# extension's vocabulary that lv2-dev installs (each bundle there that
+# describes no plug-in).
 specs=()
-[ -d /usr/lib/lv2/schemas.lv2 ] && specs+=(/usr/lib/lv2/schemas.lv2/*.ttl)
 for manifest in /usr/lib/lv2/*.lv2/manifest.ttl; do
-    if grep -q "lv2:Specification" "$manifest"; then
+    if ! grep -q "lv2:Plugin" "$manifest"; then
         specs+=("$(dirname "$manifest")"/*.ttl)
     fi
 done
