@@ -4,27 +4,12 @@
 // hooks, which the test build has; a build without them skips.
 #include "clap/ClapTestHost.h"
 #include "host/ProgramChunk.h"
+#include "support/SanitizerAllocationHooks.h"
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <thread>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
-#define __SANITIZE_ADDRESS__ 1
-#endif
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-#if __has_include(<sanitizer/allocator_interface.h>)
-#include <sanitizer/allocator_interface.h>
-#else
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
-                                                                            size_t),
-                                                         void (*freeHook)(const volatile void*));
-#endif
-#endif
 
 namespace {
 

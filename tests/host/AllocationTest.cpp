@@ -8,6 +8,7 @@
 #include "base/ValueIds.h"
 #include "host/VoiceHost.h"
 #include "host/VstTestHost.h"
+#include "support/SanitizerAllocationHooks.h"
 #include "support/ScopedEnv.h"
 #include "support/SndfileWriter.h"
 
@@ -19,24 +20,6 @@
 #include <new>
 #include <string>
 #include <vector>
-
-#if defined(__has_feature)
-#if __has_feature(address_sanitizer) && !defined(__SANITIZE_ADDRESS__)
-#define __SANITIZE_ADDRESS__ 1
-#endif
-#endif
-
-#if defined(__SANITIZE_ADDRESS__)
-#if __has_include(<sanitizer/allocator_interface.h>)
-#include <sanitizer/allocator_interface.h>
-#else
-// GCC ships the sanitizer runtime without this header; the runtime exports
-// the function all the same.
-extern "C" int __sanitizer_install_malloc_and_free_hooks(void (*mallocHook)(const volatile void*,
-                                                                            size_t),
-                                                         void (*freeHook)(const volatile void*));
-#endif
-#endif
 
 namespace {
 
