@@ -6,7 +6,9 @@
 //       build-bench/profile_plugin
 //
 // and divide the instructions by the frames it prints (and by 16 for the
-// instructions per voice-frame). Not a benchmark: `make bench` leaves it out.
+// instructions per voice-frame). QUELLOR_PROFILE_PLUGIN names another build's
+// Quellor.so to count instead, for a side-by-side with an older build. Not a
+// benchmark: `make bench` leaves it out.
 #include "host/ProgramChunk.h"
 #include "vst/VstAbi.h"
 
@@ -39,9 +41,11 @@ extern "C" __attribute__((noinline)) void renderLoop(AEffect* e, float** outputs
 
 int main() {
     setenv("QUELLOR_QUALITY", "1", 1);
-    void* library = dlopen(QUELLOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+    const char* path = std::getenv("QUELLOR_PROFILE_PLUGIN");
+    if (!path) path = QUELLOR_PLUGIN_PATH;
+    void* library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
     if (!library) {
-        std::fprintf(stderr, "cannot load %s\n", QUELLOR_PLUGIN_PATH);
+        std::fprintf(stderr, "cannot load %s\n", path);
         return 1;
     }
     auto entry =

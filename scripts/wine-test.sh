@@ -9,7 +9,8 @@
 # through the entry point, with the data root from the registry, and then
 # tries the faults a host may cause, the scale from the screen's density,
 # the platform's file dialogs and message boxes, and files whose folder and
-# names are outside ASCII.
+# names are outside ASCII. quellor_clap_window_check.exe embeds Quellor.clap's
+# window as a CLAP host does and compares it with the VST 2.4 editor's.
 #
 # The 64-bit build runs on every machine (64-bit Wine). The 32-bit build runs
 # where this machine can execute 32-bit programs, which some of ours cannot:
@@ -163,7 +164,26 @@ run() {
     if [ -n "$window_check" ]; then
         window "$name" "$loader" "$build"
         editor "$name" "$loader" "$build"
+        if [ -f "$build/Quellor.clap" ]; then clap_window "$name" "$loader" "$build"; fi
     fi
+}
+
+# clap_window NAME LOADER BUILD: Quellor.clap's window embedded as a CLAP host
+# embeds it, compared with the VST 2.4 editor's (the data root from the
+# registry, as the editor check left it).
+clap_window() {
+    local name=$1 loader=$2 build=$3 out="$work/$1-clap-window.out"
+    if [ ! -f "$build/quellor_clap_window_check.exe" ]; then
+        echo "wine-test: $name build has no quellor_clap_window_check.exe"
+        exit 1
+    fi
+    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE timeout 120 "$loader" \
+        quellor_clap_window_check.exe Quellor.dll Quellor.clap >"$out" 2>&1) || {
+        echo "wine-test: the $name CLAP window check failed:"
+        tr -d '\r' <"$out"
+        exit 1
+    }
+    tr -d '\r' <"$out" | sed "s/^clap-window-check: /wine-test: $name Quellor.clap: /"
 }
 
 # window NAME LOADER BUILD: the window check in the prefix run has made.
