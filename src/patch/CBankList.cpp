@@ -39,13 +39,13 @@ std::vector<FolderEntry> sortedListing(IPlatform& platform, const std::string& f
 
 } // namespace
 
+// Entries past the counts are never read, and every entry is written whole
+// (a terminated name) before it counts: the lists are never cleared, so an
+// instance touches only the part of them its banks fill.
 CBankList::CBankList(CPluginFile* settingsObject)
-    : settings(settingsObject), folderList(new char[kListBytes]()),
-      fileList(new char[kListBytes]()) {}
+    : settings(settingsObject), folderList(new char[kListBytes]), fileList(new char[kListBytes]) {}
 
 void CBankList::rescan() {
-    std::memset(folderList.get(), 0, kListBytes);
-    std::memset(fileList.get(), 0, kListBytes);
     folders = files = folder = file = 0;
     if (!settings || settings->banksFolder[0] == 0) return;
     const std::string root = settings->banksFolder;
@@ -61,7 +61,6 @@ void CBankList::selectFolder(int32_t index) {
     if (index < 0 || index >= folders) return;
     folder = index;
     files = file = 0;
-    std::memset(fileList.get(), 0, kListBytes);
     for (const FolderEntry& e : sortedListing(settings->platform(), folderEntry(index))) {
         if (files >= kMaxListEntries) break;
         if (e.isDirectory || !hasProgramExtension(e.name)) continue;

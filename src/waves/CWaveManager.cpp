@@ -43,78 +43,17 @@ const double* harmonicSines() {
     }();
     return sines.get();
 }
-} // namespace
 
-CWaveManager::CWaveManager() {
-    // A silent spectrum builds a table of zeros: until its first wave arrives,
-    // every operator reads the one silent table all instances share.
-    for (const float*& t : readable)
-        t = kSilentTable;
-}
-
-CWaveManager::~CWaveManager() = default;
-
-void CWaveManager::beginEdit() {
-    handOver.beginWrite();
-    dropTakenStaging();
-}
-
-void CWaveManager::releaseTaken() {
-    handOver.beginWrite();
-    dropTakenStaging();
-    if (stagedWaves)
-        handOver.publish();
-    else
-        handOver.withdraw();
-}
-
-void CWaveManager::dropTakenStaging() {
-    for (int32_t i = 0; i < kOperatorCount; ++i)
-        if (!(stagedWaves & (1u << i))) staged[i].reset();
-}
-
-void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
-                             double offset) {
-    publishWave(operatorIndex, amplitudes, phases, offset);
-    takePublished();
-}
-
-void CWaveManager::publishWave(int32_t operatorIndex, const double* amplitudes,
-                               const double* phases, double offset) {
-    beginEdit();
-    stageWave(operatorIndex, amplitudes, phases, offset);
-    publish();
-}
-
-bool CWaveManager::takePublished() {
-    if (!handOver.tryBeginRead()) return false;
-    for (int32_t i = 0; i < kOperatorCount; ++i) {
-        if (!(stagedWaves & (1u << i))) continue;
-        if (tables[i]) {
-            // In place: the pointers the voices hold stay valid.
-            std::memcpy(tables[i].get(), staged[i].get(), sizeof(float) * kTableFloats);
-        } else {
-            // The operator's first wave: its staging table becomes its table
-            // (no copy, nothing freed); the voices leave the silent table at
-            // their next table choice.
-            tables[i] = std::move(staged[i]);
-            readable[i] = tables[i].get();
-        }
-    }
-    stagedWaves = 0;
-    handOver.endRead();
-    return true;
-}
-
-void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
-                             double offset) {
-    if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
+// The table of a spectrum (CWaveManager::kTableFloats floats). False when
+// there is no memory for the scratch rows.
+bool buildTable(float* table, const double* amplitudes, const double* phases, double offset) {
+    using W = CWaveManager;
+    constexpr int32_t kHarmonicCount = W::kHarmonicCount;
+    constexpr int32_t kSegmentCount = W::kSegmentCount;
+    constexpr int32_t kLevelCount = W::kLevelCount;
+    constexpr int32_t kLevelFloats = W::kLevelFloats;
     std::unique_ptr<float[]> scratch(new (std::nothrow) float[kHarmonicCount * kRowFloats]);
-    if (!scratch) return;
-    if (!staged[operatorIndex]) {
-        staged[operatorIndex].reset(new (std::nothrow) float[kTableFloats]);
-        if (!staged[operatorIndex]) return;
-    }
+    if (!scratch) return false;
     const double* sines = harmonicSines();
 
     const float start = float(finiteOrZero(offset));
@@ -154,7 +93,6 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
 
     // Row q (harmonics 1 .. q + 1) becomes level 31 - q. A row that a silent
     // harmonic left equal to the one before gives the same coefficients.
-    float* table = staged[operatorIndex].get();
     for (int32_t q = 0; q < kHarmonicCount; ++q) {
         const float* row = &scratch[q * kRowFloats];
         float* level = table + (kLevelCount - 1 - q) * kLevelFloats;
@@ -171,15 +109,131 @@ void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, co
             const float c1 = (y1 - yPrev) * kHalf;
             const float c3 = (y0 - y1) * kOneAndHalf + (y2 - yPrev) * kHalf;
             const float c2 = yPrev - y0 + c1 - c3;
-            float* segment = level + j * kCoefficientsPerSegment;
+            float* segment = level + j * W::kCoefficientsPerSegment;
             segment[0] = c0;
             segment[1] = c1;
             segment[2] = c2;
             segment[3] = c3;
         }
     }
-    std::memcpy(shapes[operatorIndex], table, sizeof shapes[operatorIndex]);
-    stagedWaves |= 1u << operatorIndex;
+    return true;
+}
+
+// The spectrum of the plain sine: the fundamental alone at full amplitude,
+// no start phase and no offset, exactly as a new operator's wave.
+bool isPlainSine(const double* amplitudes, const double* phases, double offset) {
+    if (!(finiteOrZero(amplitudes[0]) == 1.0) || finiteOrZero(phases[0]) != 0.0 ||
+        finiteOrZero(offset) != 0.0)
+        return false;
+    for (int32_t q = 1; q < CWaveManager::kHarmonicCount; ++q)
+        if (finiteOrZero(amplitudes[q]) != 0.0) return false;
+    return true;
+}
+
+// The plain sine's table, built once per process by the same arithmetic as
+// every other table and only read after that.
+const float* sharedSineTable() {
+    static const std::unique_ptr<float[]> table = [] {
+        std::unique_ptr<float[]> t(new float[CWaveManager::kTableFloats]);
+        double amplitudes[CWaveManager::kHarmonicCount] = {1.0};
+        double phases[CWaveManager::kHarmonicCount] = {};
+        if (!buildTable(t.get(), amplitudes, phases, 0.0))
+            std::memset(t.get(), 0, sizeof(float) * CWaveManager::kTableFloats);
+        return t;
+    }();
+    return table.get();
+}
+} // namespace
+
+CWaveManager::CWaveManager() {
+    // A silent spectrum builds a table of zeros: until its first wave arrives,
+    // every operator reads the one silent table all instances share.
+    for (const float*& t : readable)
+        t = kSilentTable;
+}
+
+CWaveManager::~CWaveManager() = default;
+
+void CWaveManager::beginEdit() {
+    handOver.beginWrite();
+    dropTakenStaging();
+}
+
+void CWaveManager::releaseTaken() {
+    handOver.beginWrite();
+    dropTakenStaging();
+    if (stagedWaves)
+        handOver.publish();
+    else
+        handOver.withdraw();
+}
+
+void CWaveManager::dropTakenStaging() {
+    for (int32_t i = 0; i < kOperatorCount; ++i)
+        if (!(stagedWaves & (1u << i)) || (stagedShared & (1u << i))) staged[i].reset();
+}
+
+void CWaveManager::buildWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                             double offset) {
+    publishWave(operatorIndex, amplitudes, phases, offset);
+    takePublished();
+}
+
+void CWaveManager::publishWave(int32_t operatorIndex, const double* amplitudes,
+                               const double* phases, double offset) {
+    beginEdit();
+    stageWave(operatorIndex, amplitudes, phases, offset);
+    publish();
+}
+
+bool CWaveManager::takePublished() {
+    if (!handOver.tryBeginRead()) return false;
+    for (int32_t i = 0; i < kOperatorCount; ++i) {
+        if (!(stagedWaves & (1u << i))) continue;
+        if (stagedShared & (1u << i)) {
+            // Staged only while the operator had no table of its own.
+            readable[i] = sharedSine;
+        } else if (tables[i]) {
+            // In place: the pointers the voices hold stay valid.
+            std::memcpy(tables[i].get(), staged[i].get(), sizeof(float) * kTableFloats);
+        } else {
+            // The operator's first wave: its staging table becomes its table
+            // (no copy, nothing freed); the voices leave the silent table at
+            // their next table choice.
+            tables[i] = std::move(staged[i]);
+            readable[i] = tables[i].get();
+        }
+    }
+    stagedWaves = 0;
+    stagedShared = 0;
+    handOver.endRead();
+    return true;
+}
+
+void CWaveManager::stageWave(int32_t operatorIndex, const double* amplitudes, const double* phases,
+                             double offset) {
+    if (operatorIndex < 0 || operatorIndex >= kOperatorCount || !amplitudes || !phases) return;
+    const uint32_t bit = 1u << operatorIndex;
+    // An operator that has no table of its own yet takes the sine from the
+    // table every instance shares: most operators of most programs start as
+    // a sine, and an instance then builds and holds none of them. An
+    // operator that has its own table keeps it (the voices hold pointers
+    // into it), and the sine is copied into it as any other wave.
+    if (!tables[operatorIndex] && isPlainSine(amplitudes, phases, offset)) {
+        sharedSine = sharedSineTable(); // built here, never on the audio thread
+        std::memcpy(shapes[operatorIndex], sharedSine, sizeof shapes[operatorIndex]);
+        stagedShared |= bit;
+        stagedWaves |= bit;
+        return;
+    }
+    if (!staged[operatorIndex]) {
+        staged[operatorIndex].reset(new (std::nothrow) float[kTableFloats]);
+        if (!staged[operatorIndex]) return;
+    }
+    if (!buildTable(staged[operatorIndex].get(), amplitudes, phases, offset)) return;
+    std::memcpy(shapes[operatorIndex], staged[operatorIndex].get(), sizeof shapes[operatorIndex]);
+    stagedShared &= ~bit;
+    stagedWaves |= bit;
 }
 
 int32_t CWaveManager::levelFor(double frequency, double sampleRate) {

@@ -14,7 +14,11 @@
 // block (takePublished); an operator's first wave needs no copy, its staging
 // table becomes the operator's own (the renderer builds all eight waves while
 // it is made, before any voice plays, so no voice holds on to the silent
-// table). So no voice ever reads a table halfway rebuilt, the
+// table). Until an operator has a wave other than the plain sine, it reads
+// the sine table that all instances share, built once per process; a voice
+// that holds it when the operator's first own wave arrives takes the new
+// table at its next control tick. So no voice ever reads a table halfway
+// rebuilt, the
 // pointers the voices hold stay valid, and the audio thread never waits for a
 // rebuild.
 #pragma once
@@ -111,6 +115,10 @@ private:
     // once taken), and which of them are new.
     std::unique_ptr<float[]> staged[kOperatorCount];
     uint32_t stagedWaves = 0;
+    // Of those, the plain sines staged for operators with no table of their
+    // own: they take the shared sine table, which has no staging.
+    uint32_t stagedShared = 0;
+    const float* sharedSine = nullptr;
     // The full wave (level 0) of each operator as last staged, for evaluate.
     float shapes[kOperatorCount][kLevelFloats] = {};
     CHandOver handOver;

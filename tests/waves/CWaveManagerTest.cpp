@@ -151,3 +151,41 @@ TEST(CWaveManager, StagedWavesArriveWholeWhenStagingIsGivenBack) {
     EXPECT_EQ(waves.levelTable(0, 5), held);
     EXPECT_NEAR(levelPeak(waves, 0, 5), 0.999f, 1e-6f);
 }
+
+// Operators whose wave is the plain sine read one table that every instance
+// shares, with the very floats an operator's own table gets for the sine; an
+// operator with a table of its own keeps it, and another wave makes one.
+TEST(CWaveManager, PlainSinesShareOneTableWithTheFloatsOfAnOwnOne) {
+    Spectrum sine, square;
+    sine.amplitudes[0] = 1.0;
+    for (int n = 1; n <= 32; n += 2)
+        square.amplitudes[n - 1] = 1.0 / n;
+    CWaveManager a, b;
+    a.buildWave(0, sine.amplitudes, sine.phases, 0.0);
+    b.buildWave(5, sine.amplitudes, sine.phases, 0.0);
+    EXPECT_EQ(a.table(0), b.table(5));
+
+    // Own table first, then the sine copied into it: the pointer the voices
+    // hold stays, the floats are the shared table's.
+    b.buildWave(2, square.amplitudes, square.phases, 0.0);
+    const float* own = b.table(2);
+    EXPECT_NE(own, a.table(0));
+    b.buildWave(2, sine.amplitudes, sine.phases, 0.0);
+    EXPECT_EQ(b.table(2), own);
+    EXPECT_TRUE(std::equal(own, own + CWaveManager::kTableFloats, a.table(0)));
+
+    // Another wave on a shared operator: a table of its own, the shared one
+    // untouched; the wave display follows.
+    a.buildWave(0, square.amplitudes, square.phases, 0.0);
+    EXPECT_NE(a.table(0), b.table(5));
+    EXPECT_FALSE(std::equal(a.table(0), a.table(0) + CWaveManager::kTableFloats, b.table(5)));
+    EXPECT_NEAR(b.evaluate(5, 0.25), 0.999, 1e-3);
+    EXPECT_GT(std::fabs(a.evaluate(0, 0.25) - b.evaluate(5, 0.25)), 1e-3);
+
+    // Nearly a sine is not the sine.
+    Spectrum quiet = sine;
+    quiet.amplitudes[0] = 0.5;
+    CWaveManager c;
+    c.buildWave(1, quiet.amplitudes, quiet.phases, 0.0);
+    EXPECT_NE(c.table(1), b.table(5));
+}
