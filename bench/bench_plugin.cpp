@@ -5,6 +5,9 @@
 // per CPU second on one core; ns_per_voice_frame the CPU time of one voice's
 // frame (the master section's share included). The argument is the quality the instance starts
 // with: 1 plain, 2 the high-quality mode (voices at twice the rate).
+//
+// QUELLOR_BENCH_PLUGIN names another build of the plug-in library to measure
+// instead of this one (old and new side by side from one benchmark binary).
 #include "host/ProgramChunk.h"
 #include "vst/VstAbi.h"
 
@@ -33,9 +36,11 @@ struct Plugin {
     explicit Plugin(int quality) {
         // Read by the instance when it starts; wins over the user's settings.
         setenv("QUELLOR_QUALITY", quality == 2 ? "2" : "1", 1);
-        library = dlopen(QUELLOR_PLUGIN_PATH, RTLD_NOW | RTLD_LOCAL);
+        const char* other = std::getenv("QUELLOR_BENCH_PLUGIN");
+        const char* path = other && *other ? other : QUELLOR_PLUGIN_PATH;
+        library = dlopen(path, RTLD_NOW | RTLD_LOCAL);
         if (!library) {
-            std::fprintf(stderr, "cannot load %s\n", QUELLOR_PLUGIN_PATH);
+            std::fprintf(stderr, "cannot load %s\n", path);
             std::exit(1);
         }
         auto entry =
