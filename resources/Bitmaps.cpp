@@ -38,11 +38,14 @@ void drawBitmap(Canvas& c, const BitmapSpec& art) {
     const int fw = art.frameWidth(), fh = art.frameHeight();
     for (int f = 0; f < art.frames; ++f) {
         cairo_save(cr);
+        // Each frame starts on the surface pixel where the editor looks for
+        // it, also at 1.5 where a frame may start half a window pixel in.
         const int x = art.sideBySide ? f * fw : 0;
         const int y = art.sideBySide ? 0 : f * fh;
-        cairo_rectangle(cr, x, y, fw, fh);
+        const double left = c.snap(x), top = c.snap(y);
+        cairo_rectangle(cr, left, top, c.snap(x + fw) - left, c.snap(y + fh) - top);
         cairo_clip(cr);
-        cairo_translate(cr, x, y);
+        cairo_translate(cr, left, top);
         if (art.frames == bmp::kKnobFrames)
             drawKnobFrame(c, fw, f / double(bmp::kKnobFrames - 1));
         else if (isDisplay(art.id))
