@@ -614,6 +614,11 @@ TEST_F(EditorWindow, ScreenshotsAtEveryScale) {
         editor->idle();
         shot(("editor-sampler-" + std::string(s.text()) + "x.png").c_str());
         click(420, 185);
+        // The envelope target menu's pop-up, drawn by the window itself.
+        click(editorlayout::kTargetMenu.x + 5, editorlayout::kTargetMenu.y + 4);
+        EXPECT_NE(frame()->getPopupMenu(), nullptr);
+        shot(("editor-menu-" + std::string(s.text()) + "x.png").c_str());
+        frame()->closePopup();
         editor->close();
     }
 }
