@@ -15,7 +15,6 @@ constexpr const char* kOwnApi = clap::kWindowApiWin32;
 constexpr const char* kOwnApi = clap::kWindowApiX11;
 #endif
 
-
 const clap::HostTimerSupport* hostTimers(const CClapPlugin& plugin) {
     return static_cast<const clap::HostTimerSupport*>(plugin.hostExtension(clap::kExtTimerSupport));
 }

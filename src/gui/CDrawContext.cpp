@@ -46,7 +46,8 @@ inline void blendPremultiplied(std::uint32_t& dst, std::uint32_t src) {
 
 CDrawContext::CDrawContext(CSurface& surface_, CScale scale_, CFontRenderer* fonts_)
     : surface(surface_), scale(scale_), fonts(fonts_),
-      windowRect(0, 0, 2 * surface_.width() / scale_.halves(), 2 * surface_.height() / scale_.halves()),
+      windowRect(0, 0, 2 * surface_.width() / scale_.halves(),
+                 2 * surface_.height() / scale_.halves()),
       clipRect(windowRect) {}
 
 void CDrawContext::setClipRect(const CRect& clip) {
@@ -211,7 +212,8 @@ void CDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& dest, const CP
     // dest's top-left), in window pixels, then on the surface; and where on
     // the surface the bitmap's pixel offset is.
     CRect covered(dest.left - offset.h, dest.top - offset.v,
-                  dest.left - offset.h + bitmap.getWidth(), dest.top - offset.v + bitmap.getHeight());
+                  dest.left - offset.h + bitmap.getWidth(),
+                  dest.top - offset.v + bitmap.getHeight());
     covered.bound(dest);
     if (covered.isEmpty()) return;
     int x0 = scale.toSurface(covered.left), y0 = scale.toSurface(covered.top);

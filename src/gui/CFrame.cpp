@@ -65,7 +65,8 @@ bool CFrame::open(void* parentWindow) {
     if (opened) return true;
     if (!window) window = createNativeWindow();
     if (!window || size.isEmpty()) return false;
-    auto s = std::make_unique<CSurface>(scale.toSurface(size.width()), scale.toSurface(size.height()));
+    auto s =
+        std::make_unique<CSurface>(scale.toSurface(size.width()), scale.toSurface(size.height()));
     auto f = std::make_unique<CFontRenderer>();
     if (!f->open(scale)) return false;
     if (!window->open(parentWindow, *s)) return false;
@@ -120,8 +121,8 @@ void CFrame::redraw() {
     std::vector<CRect> pixels;
     pixels.reserve(areas.size());
     for (const CRect& a : areas)
-        pixels.emplace_back(scale.toSurface(a.left), scale.toSurface(a.top), scale.toSurface(a.right),
-                            scale.toSurface(a.bottom));
+        pixels.emplace_back(scale.toSurface(a.left), scale.toSurface(a.top),
+                            scale.toSurface(a.right), scale.toSurface(a.bottom));
     window->show(pixels);
 }
 

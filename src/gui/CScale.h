@@ -67,7 +67,9 @@ public:
     constexpr bool operator!=(const CScale& o) const { return steps != o.steps; }
 
 private:
-    static constexpr int clamp(int h) { return h < kMinHalves ? kMinHalves : h > kMaxHalves ? kMaxHalves : h; }
+    static constexpr int clamp(int h) {
+        return h < kMinHalves ? kMinHalves : h > kMaxHalves ? kMaxHalves : h;
+    }
     static constexpr int floorDiv(int a, int b) { return a >= 0 ? a / b : -((b - 1 - a) / b); }
 
     int steps = kMinHalves;

@@ -42,8 +42,7 @@ CScale pickScale(const char* environmentValue, const char* settingValue, int scr
 
 CScale chooseScale(const char* settingValue) {
     const char* env = std::getenv("QUELLOR_SCALE");
-    if (halvesFromText(env) || halvesFromText(settingValue))
-        return pickScale(env, settingValue, 0);
+    if (halvesFromText(env) || halvesFromText(settingValue)) return pickScale(env, settingValue, 0);
     return pickScale(nullptr, nullptr, nativeScreenDpi());
 }
 

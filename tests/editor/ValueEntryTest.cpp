@@ -214,8 +214,8 @@ TEST_F(ValueEntry, PicturesOfTheReadoutAndTheTypingField) {
         window->mouseDown(knob, kLButton | kDoubleClick);
         editor->idle();
         type("\b\b\b\b0.4");
-        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/editor-typing-" +
-                                 scale.text() + "x.png";
+        const std::string path =
+            std::string(QUELLOR_SCREENSHOT_DIR) + "/editor-typing-" + scale.text() + "x.png";
         EXPECT_TRUE(writePng(*editor->getFrame()->getSurface(), path)) << path;
         editor->close();
     }

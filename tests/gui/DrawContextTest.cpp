@@ -193,8 +193,8 @@ TEST(CDrawContext, OneAndAHalfLandsOnWholePixelsEvenly) {
     ASSERT_TRUE(one.open(1));
     ASSERT_TRUE(fifteen.open(k15));
     for (CFontId font : {kStandardFont, kSmallFont}) {
-        const double ratio =
-            double(fifteen.textAdvance(font, "Chorus: Time 0.35")) / one.textAdvance(font, "Chorus: Time 0.35");
+        const double ratio = double(fifteen.textAdvance(font, "Chorus: Time 0.35")) /
+                             one.textAdvance(font, "Chorus: Time 0.35");
         EXPECT_NEAR(ratio, 1.5, 0.01) << "unrounded advances scale exactly";
         EXPECT_NEAR(fifteen.capHeight(font), one.capHeight(font) * 1.5, 1.0);
     }

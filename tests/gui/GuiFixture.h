@@ -34,8 +34,8 @@ struct HeadlessFrame {
     }
     // The background bitmap's colour at window pixel (x, y).
     std::uint32_t backgroundAt(int x, int y) const {
-        return background->pixels()[std::size_t(px(y)) * background->pixelWidth() +
-                                    std::size_t(px(x))] &
+        return background
+                   ->pixels()[std::size_t(px(y)) * background->pixelWidth() + std::size_t(px(x))] &
                0xffffff;
     }
     // A click at window coordinates (x, y), delivered by the next idle.

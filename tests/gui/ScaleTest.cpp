@@ -27,15 +27,33 @@ TEST(EditorScale, UserChoiceBeforeScreenDensity) {
         CScale scale;
     };
     const Case cases[] = {
-        {nullptr, nullptr, 96, 1},     {nullptr, nullptr, 131, 1},  {nullptr, nullptr, 132, k15},
-        {nullptr, nullptr, 144, k15},  {nullptr, nullptr, 167, k15}, {nullptr, nullptr, 168, 2},
-        {nullptr, nullptr, 192, 2},    {nullptr, "2", 96, 2},        {nullptr, "1", 192, 1},
-        {"2", "1", 96, 2},             {"1", nullptr, 192, 1},       {" 2 ", nullptr, 96, 2},
-        {"3", nullptr, 96, 1},         {"2x", "2", 96, 2},           {"", "", 200, 2},
-        {"abc", "0", 96, 1},           {"1.5", nullptr, 96, k15},    {nullptr, "1.5\r\n", 192, k15},
-        {" 1.5 ", "2", 96, k15},       {"1.5", "1", 200, k15},       {"2", "1.5", 96, 2},
-        {"1,5", nullptr, 96, 1},       {"1.50", nullptr, 96, 1},     {"1.25", "2", 96, 2},
-        {"1.5x", nullptr, 200, 2},     {".5", nullptr, 96, 1},       {"15", nullptr, 96, 1},
+        {nullptr, nullptr, 96, 1},
+        {nullptr, nullptr, 131, 1},
+        {nullptr, nullptr, 132, k15},
+        {nullptr, nullptr, 144, k15},
+        {nullptr, nullptr, 167, k15},
+        {nullptr, nullptr, 168, 2},
+        {nullptr, nullptr, 192, 2},
+        {nullptr, "2", 96, 2},
+        {nullptr, "1", 192, 1},
+        {"2", "1", 96, 2},
+        {"1", nullptr, 192, 1},
+        {" 2 ", nullptr, 96, 2},
+        {"3", nullptr, 96, 1},
+        {"2x", "2", 96, 2},
+        {"", "", 200, 2},
+        {"abc", "0", 96, 1},
+        {"1.5", nullptr, 96, k15},
+        {nullptr, "1.5\r\n", 192, k15},
+        {" 1.5 ", "2", 96, k15},
+        {"1.5", "1", 200, k15},
+        {"2", "1.5", 96, 2},
+        {"1,5", nullptr, 96, 1},
+        {"1.50", nullptr, 96, 1},
+        {"1.25", "2", 96, 2},
+        {"1.5x", nullptr, 200, 2},
+        {".5", nullptr, 96, 1},
+        {"15", nullptr, 96, 1},
     };
     for (const Case& c : cases)
         EXPECT_EQ(pickScale(c.environment, c.setting, c.dpi), c.scale)
@@ -89,8 +107,8 @@ TEST(CScale, NearestOfTheScalesDrawn) {
     const struct {
         double factor;
         CScale scale;
-    } cases[] = {{1.0, 1}, {1.2, 1},  {1.25, k15}, {1.5, k15},       {1.74, k15},
-                 {1.75, 2}, {2.0, 2}, {3.0, 2},    {0.5, 1},         {0.0, 1}};
+    } cases[] = {{1.0, 1},  {1.2, 1}, {1.25, k15}, {1.5, k15}, {1.74, k15},
+                 {1.75, 2}, {2.0, 2}, {3.0, 2},    {0.5, 1},   {0.0, 1}};
     for (const auto& c : cases)
         EXPECT_EQ(CScale::nearest(c.factor), c.scale) << c.factor;
 }

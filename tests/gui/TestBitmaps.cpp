@@ -58,7 +58,8 @@ std::vector<unsigned char> drawn(int id, qgui::CScale s) {
         for (int y = 0; y < im.h; ++y)
             for (int x = 0; x < im.w; ++x) {
                 int frame = s.toWindow(y) / kFilmstripSide;
-                bool dot = s != qgui::CScale(1) && x == 0 && y == s.toSurface(frame * kFilmstripSide);
+                bool dot =
+                    s != qgui::CScale(1) && x == 0 && y == s.toSurface(frame * kFilmstripSide);
                 im.set(x, y, dot ? 0xffffffffu : filmstripColor(frame));
             }
         return makePng(im.w, im.h, im.rgba);

@@ -146,9 +146,9 @@ int main(int argc, char** argv) {
     const bool scaled = argc == 5 && std::strcmp(argv[1], "--scale") == 0;
     // The scale as QUELLOR_SCALE takes it; anything else is no scale.
     const CScale forced = scaled ? pickScale(argv[2], nullptr, 0) : CScale();
-    if ((argc != 3 && !check && !scaled) ||
-        (scaled && std::strcmp(forced.text(), argv[2]) != 0)) {
-        std::fprintf(stderr, "usage: quellor-docs [--check | --scale 1|1.5|2] DATA_FOLDER OUT_DIR\n");
+    if ((argc != 3 && !check && !scaled) || (scaled && std::strcmp(forced.text(), argv[2]) != 0)) {
+        std::fprintf(stderr,
+                     "usage: quellor-docs [--check | --scale 1|1.5|2] DATA_FOLDER OUT_DIR\n");
         return 2;
     }
     const int first = check ? 2 : scaled ? 3 : 1;
