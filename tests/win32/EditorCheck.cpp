@@ -21,7 +21,8 @@
 //          is gone, calls from another thread, the window closed during a drag.
 //          quellor_editor_check.exe --dpi DLL
 //          opens the editor in a window of a high-density screen (the script
-//          sets the prefix's density): the editor must choose scale 2.
+//          sets the prefix's density): the editor must choose scale 2 at 168
+//          dpi and more, 1.5 at 132 dpi and more.
 //          quellor_editor_check.exe --dialogs
 //          opens the platform's file dialogs and message boxes and answers
 //          them from a second thread, as a user would.
@@ -577,11 +578,14 @@ void registryScale() {
     setScaleVariable("");
     setRegistryScale("2");
     const int two = openedWidth();
+    setRegistryScale("1.5");
+    const int oneAndAHalf = openedWidth();
     setRegistryScale(nullptr);
     const int one = openedWidth();
-    report(two == 2 * kWindowWidth && one == kWindowWidth,
+    report(two == 2 * kWindowWidth && oneAndAHalf == kWindowWidth * 3 / 2 && one == kWindowWidth,
            "the registry value \"scale\" = 2 opens the window " + std::to_string(two) +
-               " pixels wide; without it " + std::to_string(one));
+               " pixels wide, = 1.5 " + std::to_string(oneAndAHalf) + "; without it " +
+               std::to_string(one));
 }
 
 // ---- faults ----
@@ -736,21 +740,23 @@ int highDensity() {
     auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     const int dpi = forWindow ? int(forWindow(host)) : 0;
-    if (dpi < 168) {
+    // 2 from 168 dpi, 1.5 (a 150 % desktop) from 132.
+    if (dpi < 132) {
         std::printf("editor-check: scale from the screen not checked: this system reports %d dpi "
                     "for the host's window\n",
                     dpi);
         DestroyWindow(host);
         return 0;
     }
+    const int expected = dpi >= 168 ? 2 * kWindowWidth : kWindowWidth * 3 / 2;
     const bool opened = plugin.effect && plugin.dispatch(effEditOpen, 0, 0, host) == 1;
     const Point size = plugin.size();
     if (opened) plugin.dispatch(effEditClose);
     DestroyWindow(host);
     pumpMessages();
-    report(opened && size.x == 2 * kWindowWidth, "a host window at " + std::to_string(dpi) +
-                                                     " dpi: the editor opens " +
-                                                     std::to_string(size.x) + " pixels wide");
+    report(opened && size.x == expected, "a host window at " + std::to_string(dpi) +
+                                             " dpi: the editor opens " + std::to_string(size.x) +
+                                             " pixels wide");
     return allOk ? 0 : 1;
 }
 
