@@ -278,7 +278,7 @@ private:
     std::mutex retiredLock;
     std::vector<qgui::CFrame*> retired; // closed while in use, deleted by the window's thread
     qgui::CScale scale;
-    bool scaleChosen = false;
+    bool scaleChosen = false; // at the first getRect or open
     unsigned char layout = 0;
 
     std::array<std::unique_ptr<qgui::CBitmap>, editorbitmaps::kLastId - editorbitmaps::kFirstId + 1>
