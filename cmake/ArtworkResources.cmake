@@ -1,28 +1,23 @@
 # Writes the resource script that links the editor's PNG files into a
 # Windows module, as resources of type "PNG": ARTWORK/1x/bmpNNNNN.png is
-# numbered NNNNN, ARTWORK/2x/bmpNNNNN.png NNNNN + 1000 (the offset is also in
+# numbered NNNNN, ARTWORK/2x/bmpNNNNN.png NNNNN + 1000 and
+# ARTWORK/1.5x/bmpNNNNN.png NNNNN + 2000 (the offsets are also in
 # src/gui/win32/ResourceBitmaps.cpp).
 # cmake -DARTWORK=folder -DOUTPUT=file.rc -P ArtworkResources.cmake
-set(scale2Offset 1000)
-file(GLOB ones "${ARTWORK}/1x/bmp*.png")
-file(GLOB twos "${ARTWORK}/2x/bmp*.png")
-if(NOT ones OR NOT twos)
-    message(FATAL_ERROR "No artwork in ${ARTWORK}/1x and ${ARTWORK}/2x")
-endif()
+set(offset_1x 0)
+set(offset_2x 1000)
+set(offset_1.5x 2000)
 set(text "// Written from ${ARTWORK} at build time; do not edit.\n")
-foreach(scale 1 2)
-    if(scale EQUAL 1)
-        set(files ${ones})
-    else()
-        set(files ${twos})
+foreach(folder 1x 2x 1.5x)
+    file(GLOB files "${ARTWORK}/${folder}/bmp*.png")
+    if(NOT files)
+        message(FATAL_ERROR "No artwork in ${ARTWORK}/${folder}")
     endif()
     list(SORT files)
     foreach(f ${files})
         get_filename_component(name "${f}" NAME_WE)
         string(REGEX REPLACE "^bmp0*" "" id "${name}")
-        if(scale EQUAL 2)
-            math(EXPR id "${id} + ${scale2Offset}")
-        endif()
+        math(EXPR id "${id} + ${offset_${folder}}")
         string(APPEND text "${id} PNG \"${f}\"\n")
     endforeach()
 endforeach()

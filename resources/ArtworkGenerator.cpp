@@ -1,8 +1,9 @@
-// Draws every bitmap of the editor at scale 1 and at scale 2 and writes
-//   OUT/1x/bmpNNNNN.png and OUT/2x/bmpNNNNN.png  (NNNNN: the resource ID)
-//   OUT/EmbeddedBitmaps.cpp                      (the same files as byte arrays)
+// Draws every bitmap of the editor at scales 1, 1.5 and 2 and writes
+//   OUT/1x/bmpNNNNN.png, OUT/1.5x/bmpNNNNN.png, OUT/2x/bmpNNNNN.png
+//                                (NNNNN: the resource ID)
+//   OUT/EmbeddedBitmaps.cpp      (the same files as byte arrays)
 // and, with --preview, pictures of the whole window in both matrix layouts
-//   OUT/preview-mixer-1x.png, OUT/preview-sampler-2x.png, ...
+//   OUT/preview-mixer-1x.png, OUT/preview-sampler-1.5x.png, ...
 //
 // Usage: quellor-artwork OUT [--preview]
 
@@ -55,8 +56,8 @@ int main(int argc, char** argv) {
     }
 
     std::vector<EncodedPng> pngs;
-    for (int scale : {1, 2}) {
-        const std::string folder = out + "/" + std::to_string(scale) + "x";
+    for (qgui::CScale scale : {qgui::CScale(1), qgui::CScale::oneAndAHalf(), qgui::CScale(2)}) {
+        const std::string folder = out + "/" + scale.text() + "x";
         if (!makeFolder(folder)) {
             std::fprintf(stderr, "artwork: cannot create %s\n", folder.c_str());
             return 1;
@@ -65,7 +66,7 @@ int main(int argc, char** argv) {
         for (const BitmapSpec& art : bitmapTable()) {
             auto canvas = std::make_unique<Canvas>(art.width, art.height, scale);
             drawBitmap(*canvas, art);
-            EncodedPng png{art.id, scale, canvas->png()};
+            EncodedPng png{art.id, scale.halves(), canvas->png()};
             const std::string path = folder + "/" + pngName(art.id);
             if (png.bytes.empty() || !writeFile(path, png.bytes)) {
                 std::fprintf(stderr, "artwork: cannot write %s\n", path.c_str());
@@ -79,7 +80,7 @@ int main(int argc, char** argv) {
                 Canvas window(layout::kWindowWidth, layout::kWindowHeight, scale);
                 drawPreview(window, sampler, [&drawn](int id) { return drawn.at(id)->surface(); });
                 const std::string path = out + "/preview-" + (sampler ? "sampler" : "mixer") + "-" +
-                                         std::to_string(scale) + "x.png";
+                                         scale.text() + "x.png";
                 if (!writeFile(path, window.png())) {
                     std::fprintf(stderr, "artwork: cannot write %s\n", path.c_str());
                     return 1;

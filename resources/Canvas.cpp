@@ -90,11 +90,12 @@ Colour rgb(unsigned hex, double alpha) {
     return {((hex >> 16) & 0xff) / 255.0, ((hex >> 8) & 0xff) / 255.0, (hex & 0xff) / 255.0, alpha};
 }
 
-Canvas::Canvas(int width, int height, int scale)
+Canvas::Canvas(int width, int height, qgui::CScale scale)
     : width_(width), height_(height), scale_(scale),
-      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, width * scale, height * scale)),
+      surface_(cairo_image_surface_create(CAIRO_FORMAT_ARGB32, scale.toSurface(width),
+                                          scale.toSurface(height))),
       cr_(cairo_create(surface_)) {
-    cairo_scale(cr_, scale, scale);
+    cairo_scale(cr_, scale.factor(), scale.factor());
     cairo_font_options_t* options = cairo_font_options_create();
     cairo_font_options_set_antialias(options, CAIRO_ANTIALIAS_GRAY);
     cairo_font_options_set_hint_style(options, CAIRO_HINT_STYLE_SLIGHT);

@@ -1,9 +1,13 @@
 #pragma once
-// A Cairo image surface sized in window pixels and drawn at scale 1 or 2.
+// A Cairo image surface sized in window pixels and drawn at scale 1, 1.5 or 2.
 //
 // Every drawing routine of the artwork works in window pixels; the canvas
-// scales them, so the scale-2 set is a second rendering of the same vector
-// drawing, never an enlargement of the scale-1 pixels.
+// scales them, so the 1.5 and 2 sets are renderings of the same vector
+// drawing, never enlargements of the scale-1 pixels. The surface is as large
+// as the editor maps the bitmap's size (CScale.h), so at 1.5 an odd size
+// loses the last half pixel.
+
+#include "gui/CScale.h"
 
 #include <cairo.h>
 
@@ -26,14 +30,17 @@ enum class Align { Left, Centre, Right };
 
 class Canvas {
 public:
-    Canvas(int width, int height, int scale);
+    Canvas(int width, int height, qgui::CScale scale);
     ~Canvas();
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
 
     int width() const { return width_; }
     int height() const { return height_; }
-    int scale() const { return scale_; }
+    qgui::CScale scale() const { return scale_; }
+    // The window coordinate of the surface pixel edge where the editor puts
+    // window coordinate x (CScale.h): x itself at scales 1 and 2.
+    double snap(int x) const { return scale_.toSurface(x) / scale_.factor(); }
     cairo_t* cr() const { return cr_; }
     cairo_surface_t* surface() const { return surface_; }
 
@@ -58,7 +65,8 @@ public:
 private:
     void selectFont(Font font, double size);
 
-    int width_, height_, scale_;
+    int width_, height_;
+    qgui::CScale scale_;
     cairo_surface_t* surface_;
     cairo_t* cr_;
 };

@@ -33,19 +33,19 @@ bool writeEmbedSource(const std::string& path, const std::vector<EncodedPng>& pn
                "namespace qgui {\n\nnamespace {\n\n",
                f);
     for (const EncodedPng& p : pngs) {
-        std::fprintf(f, "const unsigned char png%d_%d[] =\n", p.id, p.scale);
+        std::fprintf(f, "const unsigned char png%d_%d[] =\n", p.id, p.halves);
         writeLiteral(f, p.bytes);
         std::fputs(";\n\n", f);
     }
     // The literal's closing NUL is not part of the file.
     std::fputs("const EmbeddedPng kPngs[] = {\n", f);
     for (const EncodedPng& p : pngs)
-        std::fprintf(f, "    {%d, %d, png%d_%d, sizeof png%d_%d - 1},\n", p.id, p.scale, p.id,
-                     p.scale, p.id, p.scale);
+        std::fprintf(f, "    {%d, %d, png%d_%d, sizeof png%d_%d - 1},\n", p.id, p.halves, p.id,
+                     p.halves, p.id, p.halves);
     std::fputs("};\n\n} // namespace\n\n"
-               "const EmbeddedPng* findEmbeddedPng(int id, int scale) {\n"
+               "const EmbeddedPng* findEmbeddedPng(int id, int halves) {\n"
                "    for (const EmbeddedPng& png : kPngs)\n"
-               "        if (png.id == id && png.scale == scale)\n"
+               "        if (png.id == id && png.halves == halves)\n"
                "            return &png;\n"
                "    return nullptr;\n"
                "}\n\n} // namespace qgui\n",

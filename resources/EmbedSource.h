@@ -9,7 +9,7 @@ namespace artwork {
 
 struct EncodedPng {
     int id;
-    int scale;
+    int halves; // the scale in half steps
     std::vector<unsigned char> bytes;
 };
 

@@ -14,15 +14,15 @@ namespace {
 namespace l = layout;
 
 // Copies the w x h rectangle at (sx, sy) of a bitmap to (dx, dy) of the window.
-void blit(Canvas& c, cairo_surface_t* bmp, double sx, double sy, double w, double h, double dx,
-          double dy) {
+void blit(Canvas& c, cairo_surface_t* bmp, int sx, int sy, int w, int h, int dx, int dy) {
     cairo_t* cr = c.cr();
     cairo_save(cr);
     cairo_rectangle(cr, dx, dy, w, h);
     cairo_clip(cr);
-    // The bitmap's pixels are already at the canvas's scale.
-    cairo_translate(cr, dx - sx, dy - sy);
-    cairo_scale(cr, 1.0 / c.scale(), 1.0 / c.scale());
+    // The bitmap's pixels are already at the canvas's scale, placed as the
+    // editor places them.
+    cairo_translate(cr, c.snap(dx) - c.snap(sx), c.snap(dy) - c.snap(sy));
+    cairo_scale(cr, 1.0 / c.scale().factor(), 1.0 / c.scale().factor());
     cairo_set_source_surface(cr, bmp, 0, 0);
     cairo_paint(cr);
     cairo_restore(cr);

@@ -245,15 +245,18 @@ editor() {
         exit 1
     fi
     echo "wine-test: $name build: the saved program is \"$folder/Glöckchen.qxlprg\" on Linux"
-    # A screen of 192 dpi for one run: the editor must choose scale 2 by itself.
-    timeout 60 "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
-        /d 192 /f >>"$work/$name-reg.log" 2>&1
-    (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE timeout 120 "$loader" \
-        quellor_editor_check.exe --dpi Quellor.dll >>"$out" 2>&1) || {
-        echo "wine-test: the $name editor check on a high-density screen failed:"
-        tr -d '\r' <"$out" | tail -3
-        exit 1
-    }
+    # A screen of 192 dpi for one run, of 144 (a 150 % desktop) for another:
+    # the editor must choose scale 2, then 1.5, by itself.
+    for dpi in 192 144; do
+        timeout 60 "$loader" reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD \
+            /d "$dpi" /f >>"$work/$name-reg.log" 2>&1
+        (cd "$build" && env -u QUELLOR_ROOT -u QUELLOR_SCALE timeout 120 "$loader" \
+            quellor_editor_check.exe --dpi Quellor.dll >>"$out" 2>&1) || {
+            echo "wine-test: the $name editor check on a screen of $dpi dpi failed:"
+            tr -d '\r' <"$out" | tail -3
+            exit 1
+        }
+    done
     timeout 60 "$loader" reg delete 'HKCU\Control Panel\Desktop' /v LogPixels /f \
         >>"$work/$name-reg.log" 2>&1
     tr -d '\r' <"$out" | grep '^editor-check: ' | sed "s/^editor-check: /wine-test: $name build: /"

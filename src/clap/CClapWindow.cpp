@@ -15,10 +15,6 @@ constexpr const char* kOwnApi = clap::kWindowApiWin32;
 constexpr const char* kOwnApi = clap::kWindowApiX11;
 #endif
 
-// The scales the editor draws at; the host's factor must be one of them.
-constexpr int kScales[] = {1, 2};
-constexpr double kScaleTolerance = 0.01;
-
 const clap::HostTimerSupport* hostTimers(const CClapPlugin& plugin) {
     return static_cast<const clap::HostTimerSupport*>(plugin.hostExtension(clap::kExtTimerSupport));
 }
@@ -143,33 +139,37 @@ void CClapWindow::destroy() {
         timers->unregisterTimer(plugin.host(), timer);
     timer = clap::kInvalidId;
     created = opened = shown = false;
-    hostScale = 0;
+    hostScaleSet = false;
 }
 
-int CClapWindow::scale() const {
-    if (hostScale) return hostScale;
+qgui::CScale CClapWindow::scale() const {
+    if (hostScaleSet) return hostScale;
     ERect* rect = nullptr;
-    if (!plugin.editor() || !plugin.editor()->getRect(&rect) || !rect) return 1;
-    return (rect->right - rect->left) >= 2 * CPluginEditor::kWidth ? 2 : 1;
+    if (!plugin.editor() || !plugin.editor()->getRect(&rect) || !rect) return qgui::CScale(1);
+    // The editor's width names its scale: 970, 1455 or 1940.
+    const int width = rect->right - rect->left;
+    for (int halves = qgui::CScale::kMaxHalves; halves > qgui::CScale::kMinHalves; --halves)
+        if (width >= qgui::CScale::fromHalves(halves).toSurface(CPluginEditor::kWidth))
+            return qgui::CScale::fromHalves(halves);
+    return qgui::CScale(1);
 }
 
 bool CClapWindow::setScale(double factor) {
-    if (!created || !std::isfinite(factor)) return false;
-    for (int s : kScales) {
-        if (std::fabs(factor - s) > kScaleTolerance) continue;
-        // An open window keeps the scale it was drawn at.
-        if (opened && s != scale()) return false;
-        hostScale = s;
-        return true;
-    }
-    // Another factor: the window keeps the user's own scale.
-    return false;
+    if (!created || !std::isfinite(factor) || factor <= 0) return false;
+    // The nearest of the scales the editor draws at: a host on a 125 % or
+    // 175 % screen still gets a window of about the size it asked for.
+    const qgui::CScale s = qgui::CScale::nearest(factor);
+    // An open window keeps the scale it was drawn at.
+    if (opened && s != scale()) return false;
+    hostScale = s;
+    hostScaleSet = true;
+    return true;
 }
 
 bool CClapWindow::size(uint32_t* width, uint32_t* height) const {
     if (!created || !width || !height) return false;
-    *width = uint32_t(CPluginEditor::kWidth * scale());
-    *height = uint32_t(CPluginEditor::kHeight * scale());
+    *width = uint32_t(scale().toSurface(CPluginEditor::kWidth));
+    *height = uint32_t(scale().toSurface(CPluginEditor::kHeight));
     return true;
 }
 

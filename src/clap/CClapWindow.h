@@ -3,12 +3,16 @@
 // for where the editor has it. The host's timer drives the window's idle
 // (events and repaints): no thread of ours ever touches the host's windows.
 //
+// The host's scale becomes the nearest of those the editor draws at (1, 1.5,
+// 2).
+//
 // Threads: main thread only. A call from another thread, a second create,
-// a scale the editor does not draw at, or one that differs from the open
+// a scale that is no positive number, or one that differs from the open
 // window's, is refused (false), never followed.
 #pragma once
 
 #include "clap/ClapAbi.h"
+#include "gui/CScale.h"
 
 #include <cstdint>
 
@@ -28,7 +32,7 @@ public:
     void onTimer(clap::Id timerId);
 
     bool isCreated() const { return created; }
-    int scale() const;
+    qgui::CScale scale() const;
 
 private:
     bool apiSupported(const char* api, bool floating) const;
@@ -46,7 +50,8 @@ private:
     bool created = false;
     bool opened = false;
     bool shown = false;
-    // The host's scale (1 or 2), 0 while it has set none.
-    int hostScale = 0;
+    // The host's scale, while it has set one.
+    qgui::CScale hostScale;
+    bool hostScaleSet = false;
     clap::Id timer = clap::kInvalidId;
 };

@@ -64,7 +64,7 @@ constexpr double kSixteenthMsAt1Bpm = 15000.0;
 
 // The scale for a window inside parent: the user's setting, else the density
 // of the screen (on Windows, the one the host's window is on).
-int scaleForParent([[maybe_unused]] void* parent) {
+CScale scaleForParent([[maybe_unused]] void* parent) {
     const std::string setting = scaleSetting();
 #ifdef _WIN32
     return pickScale(std::getenv("QUELLOR_SCALE"), setting.c_str(), windowDpi(parent));
@@ -103,11 +103,14 @@ CPluginEditor::~CPluginEditor() {
 }
 
 bool CPluginEditor::getRect(ERect** result) {
-    if (scale == 0) scale = chooseScale(scaleSetting().c_str());
+    if (!scaleChosen) {
+        scale = chooseScale(scaleSetting().c_str());
+        scaleChosen = true;
+    }
     rect.top = 0;
     rect.left = 0;
-    rect.right = VstInt16(kWidth * scale);
-    rect.bottom = VstInt16(kHeight * scale);
+    rect.right = VstInt16(scale.toSurface(kWidth));
+    rect.bottom = VstInt16(scale.toSurface(kHeight));
     *result = &rect;
     return true;
 }
@@ -117,19 +120,20 @@ bool CPluginEditor::open(void* parent) {
     return openWith(parent, nullptr, scaleForParent(parent));
 }
 
-bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> window, int s) {
+bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> window, CScale s) {
     if (getFrame()) close();
     if (!renderer) return false;
     if (onWindowThread() && idleDepth == 0) deleteRetiredFrames();
     {
         // The bitmaps that a closed frame's controls still use are at its scale.
         std::lock_guard<std::mutex> guard(retiredLock);
-        if (!retired.empty() && (s == 2 ? 2 : 1) != scale) return false;
+        if (!retired.empty() && s != scale) return false;
     }
     windowThread.store(std::this_thread::get_id());
-    scale = s == 2 ? 2 : 1;
-    rect.right = VstInt16(kWidth * scale);
-    rect.bottom = VstInt16(kHeight * scale);
+    scale = s;
+    scaleChosen = true;
+    rect.right = VstInt16(scale.toSurface(kWidth));
+    rect.bottom = VstInt16(scale.toSurface(kHeight));
     shownProgramName[0] = 0;
     shownTuningText[0] = 0;
     // A new window draws everything anyway.

@@ -85,7 +85,7 @@ public:
     void setParameter(VstInt32 index, float value) override;
 
     // Opens on a given platform window (tests: a headless one) at a given scale.
-    bool openWith(void* parent, std::unique_ptr<qgui::IPlatformWindow> window, int scale);
+    bool openWith(void* parent, std::unique_ptr<qgui::IPlatformWindow> window, qgui::CScale scale);
 
     // ---- value binding (IEditorBinding) ----
     double getTagValue(long tag) override;
@@ -182,7 +182,7 @@ public:
     qgui::CFrame* getFrame() const { return frameObject.load(); }
     IEditorEngine* getRenderer() const { return renderer; }
     int getLayout() const { return layout; }
-    int getScale() const { return scale; }
+    qgui::CScale getScale() const { return scale; }
     qgui::CBitmap* bitmap(int id) const;
     qgui::CView* matrixEntry(int i) const { return matrix[std::size_t(i)]; }
     qgui::COptionMenu* bankMenu() const { return bankMenuCtrl; }
@@ -277,7 +277,8 @@ private:
     std::atomic<bool> otherHostChange{false};
     std::mutex retiredLock;
     std::vector<qgui::CFrame*> retired; // closed while in use, deleted by the window's thread
-    int scale = 0;                      // 0: not chosen yet
+    qgui::CScale scale;
+    bool scaleChosen = false; // at the first getRect or open
     unsigned char layout = 0;
 
     std::array<std::unique_ptr<qgui::CBitmap>, editorbitmaps::kLastId - editorbitmaps::kFirstId + 1>

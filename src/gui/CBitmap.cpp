@@ -6,23 +6,23 @@
 
 namespace qgui {
 
-CBitmap::CBitmap(int width_, int height_, int scale_, std::vector<std::uint32_t> pixels)
+CBitmap::CBitmap(int width_, int height_, CScale scale_, std::vector<std::uint32_t> pixels)
     : width(width_), height(height_), scale(scale_), data(std::move(pixels)) {}
 
-std::unique_ptr<CBitmap> CBitmap::load(int resourceId, int scale) {
-    const EmbeddedPng* png = findEmbeddedPng(resourceId, scale);
-    if (!png || png->scale != scale) return nullptr;
+std::unique_ptr<CBitmap> CBitmap::load(int resourceId, CScale scale) {
+    const EmbeddedPng* png = findEmbeddedPng(resourceId, scale.halves());
+    if (!png || png->halves != scale.halves()) return nullptr;
     return fromPng(png->bytes, png->size, scale);
 }
 
-std::unique_ptr<CBitmap> CBitmap::fromPng(const unsigned char* bytes, std::size_t size, int scale) {
-    if (scale < 1) return nullptr;
+std::unique_ptr<CBitmap> CBitmap::fromPng(const unsigned char* bytes, std::size_t size,
+                                          CScale scale) {
     DecodedPng image;
     if (!decodePng(bytes, size, image)) return nullptr;
-    // A bitmap drawn for scale 2 must have whole scale-1 pixels.
-    if (image.width % scale != 0 || image.height % scale != 0) return nullptr;
-    int w = image.width / scale;
-    int h = image.height / scale;
+    // A bitmap drawn for a scale must have whole scale-1 pixels.
+    const int w = scale.windowLength(image.width);
+    const int h = scale.windowLength(image.height);
+    if (w < 0 || h < 0) return nullptr;
     return std::make_unique<CBitmap>(w, h, scale, std::move(image.pixels));
 }
 

@@ -44,9 +44,11 @@ inline void blendPremultiplied(std::uint32_t& dst, std::uint32_t src) {
 
 } // namespace
 
-CDrawContext::CDrawContext(CSurface& surface_, int scale_, CFontRenderer* fonts_)
-    : surface(surface_), scale(scale_ < 1 ? 1 : scale_), fonts(fonts_),
-      windowRect(0, 0, surface_.width() / scale, surface_.height() / scale), clipRect(windowRect) {}
+CDrawContext::CDrawContext(CSurface& surface_, CScale scale_, CFontRenderer* fonts_)
+    : surface(surface_), scale(scale_), fonts(fonts_),
+      windowRect(0, 0, 2 * surface_.width() / scale_.halves(),
+                 2 * surface_.height() / scale_.halves()),
+      clipRect(windowRect) {}
 
 void CDrawContext::setClipRect(const CRect& clip) {
     clipRect = clip;
@@ -58,10 +60,10 @@ void CDrawContext::resetClipRect() {
 }
 
 bool CDrawContext::clipDevice(int& x0, int& y0, int& x1, int& y1) const {
-    x0 = std::max(x0, clipRect.left * scale);
-    y0 = std::max(y0, clipRect.top * scale);
-    x1 = std::min(x1, clipRect.right * scale);
-    y1 = std::min(y1, clipRect.bottom * scale);
+    x0 = std::max(x0, scale.toSurface(clipRect.left));
+    y0 = std::max(y0, scale.toSurface(clipRect.top));
+    x1 = std::min(x1, scale.toSurface(clipRect.right));
+    y1 = std::min(y1, scale.toSurface(clipRect.bottom));
     return x0 < x1 && y0 < y1;
 }
 
@@ -81,13 +83,15 @@ void CDrawContext::fillDevice(int x0, int y0, int x1, int y1, const CColor& c) {
 }
 
 void CDrawContext::fillRect(const CRect& r) {
-    fillDevice(r.left * scale, r.top * scale, r.right * scale, r.bottom * scale, fillColor);
+    fillDevice(scale.toSurface(r.left), scale.toSurface(r.top), scale.toSurface(r.right),
+               scale.toSurface(r.bottom), fillColor);
 }
 
 void CDrawContext::drawRect(const CRect& r) {
     if (r.isEmpty()) return;
-    const int t = lineWidth * scale;
-    const int x0 = r.left * scale, y0 = r.top * scale, x1 = r.right * scale, y1 = r.bottom * scale;
+    const int t = scale.thickness(lineWidth);
+    const int x0 = scale.toSurface(r.left), y0 = scale.toSurface(r.top);
+    const int x1 = scale.toSurface(r.right), y1 = scale.toSurface(r.bottom);
     fillDevice(x0, y0, x1, std::min(y0 + t, y1), frameColor);
     fillDevice(x0, std::max(y1 - t, y0 + t), x1, y1, frameColor);
     fillDevice(x0, y0 + t, std::min(x0 + t, x1), y1 - t, frameColor);
@@ -97,9 +101,10 @@ void CDrawContext::drawRect(const CRect& r) {
 void CDrawContext::drawLine(const CPoint& a, const CPoint& b) {
     // A square pen of lineWidth scale-1 pixels whose top-left corner follows
     // the line; wider pens grow around the line.
-    const int pen = lineWidth * scale;
-    const int back = ((lineWidth - 1) / 2) * scale;
-    int x0 = a.h * scale, y0 = a.v * scale, x1 = b.h * scale, y1 = b.v * scale;
+    const int pen = scale.thickness(lineWidth);
+    const int back = scale.thickness((lineWidth - 1) / 2);
+    int x0 = scale.toSurface(a.h), y0 = scale.toSurface(a.v);
+    int x1 = scale.toSurface(b.h), y1 = scale.toSurface(b.v);
     if (x0 == x1 || y0 == y1) {
         fillDevice(std::min(x0, x1) - back, std::min(y0, y1) - back, std::max(x0, x1) - back + pen,
                    std::max(y0, y1) - back + pen, frameColor);
@@ -130,7 +135,8 @@ void CDrawContext::fillPolygon(const CPoint* points, int count) {
         minY = std::min(minY, points[i].v);
         maxY = std::max(maxY, points[i].v);
     }
-    int y0 = minY * scale, y1 = maxY * scale, x0 = 0, x1 = surface.width();
+    int y0 = scale.toSurface(minY), y1 = scale.toSurface(maxY), x0 = 0, x1 = surface.width();
+    const double f = scale.factor();
     if (!clipDevice(x0, y0, x1, y1)) return;
 
     std::vector<double> crossings;
@@ -140,10 +146,10 @@ void CDrawContext::fillPolygon(const CPoint* points, int count) {
         for (int i = 0; i < count; ++i) {
             const CPoint& p = points[i];
             const CPoint& q = points[(i + 1) % count];
-            double py = double(p.v) * scale, qy = double(q.v) * scale;
+            double py = p.v * f, qy = q.v * f;
             if (py == qy) continue;
             if ((yc >= py && yc < qy) || (yc >= qy && yc < py)) {
-                double px = double(p.h) * scale, qx = double(q.h) * scale;
+                double px = p.h * f, qx = q.h * f;
                 crossings.push_back(px + (yc - py) * (qx - px) / (qy - py));
             }
         }
@@ -158,17 +164,19 @@ void CDrawContext::fillPolygon(const CPoint* points, int count) {
 
 void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign align) {
     if (!text || !*text || !fonts || !fonts->isOpen() || fontColor.alpha == 0) return;
-    int cx0 = r.left * scale, cy0 = r.top * scale, cx1 = r.right * scale, cy1 = r.bottom * scale;
+    const int left = scale.toSurface(r.left), top = scale.toSurface(r.top);
+    const int right = scale.toSurface(r.right), bottom = scale.toSurface(r.bottom);
+    int cx0 = left, cy0 = top, cx1 = right, cy1 = bottom;
     if (!clipDevice(cx0, cy0, cx1, cy1)) return;
 
     // The pen moves in 1/64 pixel; each glyph is drawn for the pen's quarter pixel.
     const int width = fonts->textAdvance(font, text);
-    int pen = r.left * scale * 64;
+    int pen = left * 64;
     if (align == kCenterText)
-        pen += (r.width() * scale * 64 - width) / 2;
+        pen += ((right - left) * 64 - width) / 2;
     else if (align == kRightText)
-        pen += r.width() * scale * 64 - width;
-    const int baseline = r.top * scale + (r.height() * scale + fonts->capHeight(font) + 1) / 2;
+        pen += (right - left) * 64 - width;
+    const int baseline = top + (bottom - top + fonts->capHeight(font) + 1) / 2;
 
     std::uint32_t* base = surface.data();
     const int stride = surface.width();
@@ -191,39 +199,46 @@ void CDrawContext::drawString(const char* text, const CRect& r, CHoriTxtAlign al
 
 double CDrawContext::getStringWidth(const char* text) {
     if (!fonts || !fonts->isOpen()) return 0;
-    return double(fonts->textAdvance(font, text)) / 64.0 / scale;
+    return double(fonts->textAdvance(font, text)) / 64.0 / scale.factor();
 }
 
 int CDrawContext::getFontHeight() const {
     if (!fonts || !fonts->isOpen()) return 0;
-    return (fonts->lineHeight(font) + scale - 1) / scale;
+    return (2 * fonts->lineHeight(font) + scale.halves() - 1) / scale.halves();
 }
 
 void CDrawContext::drawBitmap(const CBitmap& bitmap, const CRect& dest, const CPoint& offset) {
-    // The source window the destination maps onto, in surface pixels: the
-    // bitmap placed so that offset lands on dest's top-left corner.
-    int x0 = dest.left * scale, y0 = dest.top * scale;
-    int x1 = dest.right * scale, y1 = dest.bottom * scale;
-    const int originX = (dest.left - offset.h) * scale; // where the bitmap's left edge falls
-    const int originY = (dest.top - offset.v) * scale;
-    x0 = std::max(x0, originX);
-    y0 = std::max(y0, originY);
-    x1 = std::min(x1, originX + bitmap.getWidth() * scale);
-    y1 = std::min(y1, originY + bitmap.getHeight() * scale);
-    if (x0 >= x1 || y0 >= y1 || !clipDevice(x0, y0, x1, y1)) return;
+    // The part of dest the bitmap covers (placed so that offset lands on
+    // dest's top-left), in window pixels, then on the surface; and where on
+    // the surface the bitmap's pixel offset is.
+    CRect covered(dest.left - offset.h, dest.top - offset.v,
+                  dest.left - offset.h + bitmap.getWidth(),
+                  dest.top - offset.v + bitmap.getHeight());
+    covered.bound(dest);
+    if (covered.isEmpty()) return;
+    int x0 = scale.toSurface(covered.left), y0 = scale.toSurface(covered.top);
+    int x1 = scale.toSurface(covered.right), y1 = scale.toSurface(covered.bottom);
+    if (!clipDevice(x0, y0, x1, y1)) return;
+    const int originX = scale.toSurface(dest.left) - scale.toSurface(offset.h);
+    const int originY = scale.toSurface(dest.top) - scale.toSurface(offset.v);
 
-    const int b = bitmap.getScale();
+    // Same scale: one pixel for one; otherwise the nearest pixel. At 1.5 a
+    // filmstrip frame and the place it is drawn at may differ by a pixel
+    // column (both edges round down): the frame's last pixels stretch then,
+    // and its neighbour's never show.
+    const CScale b = bitmap.getScale();
     const int pw = bitmap.pixelWidth(), ph = bitmap.pixelHeight();
+    const int lastX = std::min(b.toSurface(offset.h + dest.width()), pw) - 1;
+    const int lastY = std::min(b.toSurface(offset.v + dest.height()), ph) - 1;
     const std::uint32_t* src = bitmap.pixels();
     std::uint32_t* base = surface.data();
     const int stride = surface.width();
     for (int y = y0; y < y1; ++y) {
-        // Same scale: one pixel for one; otherwise the nearest pixel.
-        const int sy = std::min((y - originY) * b / scale, ph - 1);
+        const int sy = std::clamp((y - originY) * b.halves() / scale.halves(), 0, lastY);
         const std::uint32_t* srow = src + std::size_t(sy) * pw;
         std::uint32_t* row = base + std::size_t(y) * stride;
         for (int x = x0; x < x1; ++x) {
-            const int sx = std::min((x - originX) * b / scale, pw - 1);
+            const int sx = std::clamp((x - originX) * b.halves() / scale.halves(), 0, lastX);
             blendPremultiplied(row[x], srow[sx]);
         }
     }

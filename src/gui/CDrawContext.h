@@ -1,8 +1,9 @@
 #pragma once
 // Drawing into the window's surface. Callers give every coordinate in window
-// pixels at scale 1; the context multiplies by the scale, so the same drawing
-// code makes a sharp picture at scale 2 (lines twice as thick, text set at
-// twice the size, bitmaps from the 2× artwork).
+// pixels at scale 1; the context maps them by the scale (CScale.h says how
+// edges and lines land at 1.5), so the same drawing code makes a sharp
+// picture at 1.5 and 2 (thicker lines, text set at the scaled size, bitmaps
+// from the artwork drawn for that scale).
 //
 // All drawing is clipped to the clip rectangle, which the frame sets to the
 // area it is repainting. UI thread only.
@@ -10,6 +11,7 @@
 #include "gui/CColor.h"
 #include "gui/CFontRenderer.h"
 #include "gui/CRect.h"
+#include "gui/CScale.h"
 
 namespace qgui {
 
@@ -21,9 +23,9 @@ enum CHoriTxtAlign { kLeftText = 0, kCenterText, kRightText };
 class CDrawContext {
 public:
     // fonts may be null; text is then not drawn.
-    CDrawContext(CSurface& surface, int scale, CFontRenderer* fonts);
+    CDrawContext(CSurface& surface, CScale scale, CFontRenderer* fonts);
 
-    int getScale() const { return scale; }
+    CScale getScale() const { return scale; }
     CSurface& getSurface() { return surface; }
 
     // Scale-1 rectangle; kept inside the window.
@@ -59,7 +61,7 @@ public:
     // text in the current font and font colour, aligned horizontally in r and
     // centred vertically on its capitals; clipped to r.
     void drawString(const char* text, const CRect& r, CHoriTxtAlign align = kCenterText);
-    // Width of text in the current font at scale 1 (may be a fraction at scale 2).
+    // Width of text in the current font at scale 1 (may be a fraction at 1.5 and 2).
     double getStringWidth(const char* text);
     // Line height of the current font at scale 1, rounded up.
     int getFontHeight() const;
@@ -73,7 +75,7 @@ private:
     void fillDevice(int x0, int y0, int x1, int y1, const CColor& c);
 
     CSurface& surface;
-    int scale;
+    CScale scale;
     CFontRenderer* fonts;
     CRect windowRect; // the whole surface at scale 1
     CRect clipRect;

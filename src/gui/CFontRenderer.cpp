@@ -11,6 +11,17 @@
 
 namespace qgui {
 
+namespace {
+
+// size in 1/64 pixel. A whole number of pixels is asked for as pixels, as
+// it always was, so that text at scales 1 and 2 keeps its exact metrics.
+FT_Error setSize(FT_Face face, int size) {
+    if (size % 64 == 0) return FT_Set_Pixel_Sizes(face, 0, FT_UInt(size / 64));
+    return FT_Set_Char_Size(face, 0, FT_F26Dot6(size), 72, 72);
+}
+
+} // namespace
+
 CFontRenderer::CFontRenderer() = default;
 
 CFontRenderer::~CFontRenderer() {
@@ -26,9 +37,8 @@ void CFontRenderer::close() {
     library = nullptr;
 }
 
-bool CFontRenderer::open(int scale, const unsigned char* fontBytes, std::size_t fontSize) {
+bool CFontRenderer::open(CScale scale, const unsigned char* fontBytes, std::size_t fontSize) {
     close();
-    if (scale < 1) return false;
     if (!fontBytes) {
         fontBytes = kEmbeddedFont;
         fontSize = kEmbeddedFontSize;
@@ -37,11 +47,14 @@ bool CFontRenderer::open(int scale, const unsigned char* fontBytes, std::size_t 
         library = nullptr;
         return false;
     }
-    const int pixels[2] = {kStandardFontPixels * scale, kSmallFontPixels * scale};
+    // In 1/64 pixel: at 1.5 the sizes fall between whole pixels (13.5 for
+    // the small font), and FreeType sets the outline at that size itself.
+    const int sizes[2] = {kStandardFontPixels * scale.halves() * 32,
+                          kSmallFontPixels * scale.halves() * 32};
     for (int i = 0; i < 2; ++i) {
         // One face per size: a face holds one size at a time.
         if (FT_New_Memory_Face(library, fontBytes, FT_Long(fontSize), 0, &faces[i]) != 0 ||
-            FT_Set_Pixel_Sizes(faces[i], 0, FT_UInt(pixels[i])) != 0) {
+            setSize(faces[i], sizes[i]) != 0) {
             close();
             return false;
         }
@@ -50,7 +63,7 @@ bool CFontRenderer::open(int scale, const unsigned char* fontBytes, std::size_t 
         // the ascender's usual share of the em when the table lacks it.
         double capEm =
             (os2 && os2->sCapHeight > 0) ? double(os2->sCapHeight) / faces[i]->units_per_EM : 0.73;
-        caps[i] = int(capEm * pixels[i] + 0.5);
+        caps[i] = int(capEm * sizes[i] / 64.0 + 0.5);
         lines[i] = int((faces[i]->size->metrics.height + 63) >> 6);
         std::memset(rendered[i], 0, sizeof rendered[i]);
     }
@@ -77,7 +90,8 @@ const CFontRenderer::Glyph& CFontRenderer::glyph(CFontId font, unsigned char c, 
     g.top = slotRec->bitmap_top;
     // Unrounded advances keep each size's proportions (hinted whole-pixel
     // advances make 9 and 10 pixels set almost equally wide) and make text at
-    // scale 2 exactly twice as long as at scale 1; glyphs land on whole pixels.
+    // scales 1.5 and 2 exactly that much longer than at 1; glyphs land on
+    // whole pixels.
     g.advance = int((slotRec->linearHoriAdvance + 512) >> 10);
     if (bm.pixel_mode == FT_PIXEL_MODE_GRAY && bm.width > 0 && bm.rows > 0) {
         g.width = int(bm.width);

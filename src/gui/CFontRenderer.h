@@ -6,6 +6,8 @@
 // bytes in Latin-1 (the program's names and display texts are plain 8-bit).
 // UI thread only.
 
+#include "gui/CScale.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -43,7 +45,7 @@ public:
 
     // Loads the embedded font (or the TrueType file in fontBytes) for the
     // given scale; false when FreeType cannot, and nothing is kept open then.
-    bool open(int scale, const unsigned char* fontBytes = nullptr, std::size_t fontSize = 0);
+    bool open(CScale scale, const unsigned char* fontBytes = nullptr, std::size_t fontSize = 0);
     bool isOpen() const { return library != nullptr; }
 
     // Glyphs are drawn for a pen that stands a quarter, half or three

@@ -47,8 +47,8 @@ void mergeAreas(std::vector<CRect>& areas, const CRect& window) {
 
 } // namespace
 
-CFrame::CFrame(const CRect& size_, int scale_, std::unique_ptr<IPlatformWindow> window_)
-    : CViewContainer(size_), scale(scale_ < 1 ? 1 : scale_), window(std::move(window_)) {
+CFrame::CFrame(const CRect& size_, CScale scale_, std::unique_ptr<IPlatformWindow> window_)
+    : CViewContainer(size_), scale(scale_), window(std::move(window_)) {
     frame = this;
 }
 
@@ -65,7 +65,8 @@ bool CFrame::open(void* parentWindow) {
     if (opened) return true;
     if (!window) window = createNativeWindow();
     if (!window || size.isEmpty()) return false;
-    auto s = std::make_unique<CSurface>(size.width() * scale, size.height() * scale);
+    auto s =
+        std::make_unique<CSurface>(scale.toSurface(size.width()), scale.toSurface(size.height()));
     auto f = std::make_unique<CFontRenderer>();
     if (!f->open(scale)) return false;
     if (!window->open(parentWindow, *s)) return false;
@@ -120,7 +121,8 @@ void CFrame::redraw() {
     std::vector<CRect> pixels;
     pixels.reserve(areas.size());
     for (const CRect& a : areas)
-        pixels.emplace_back(a.left * scale, a.top * scale, a.right * scale, a.bottom * scale);
+        pixels.emplace_back(scale.toSurface(a.left), scale.toSurface(a.top),
+                            scale.toSurface(a.right), scale.toSurface(a.bottom));
     window->show(pixels);
 }
 

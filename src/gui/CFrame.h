@@ -4,9 +4,9 @@
 // the host's window, and the pop-up menu while one is open.
 //
 // The frame's rectangle is the window at scale 1 (970 × 600 for the editor);
-// its scale (1 or 2) sets the surface's size, the text size and which
-// bitmaps the editor loads. Mouse positions from the window are divided by
-// the scale before any view sees them, so views behave the same at either
+// its scale (1, 1.5 or 2) sets the surface's size, the text size and which
+// bitmaps the editor loads. Mouse positions from the window are mapped back
+// by the scale before any view sees them, so views behave the same at every
 // scale.
 //
 // Redrawing: views only raise dirty flags (any thread); the frame's idle, on
@@ -59,7 +59,7 @@ protected:
 class CFrame : public CViewContainer, private IPlatformWindowEvents {
 public:
     // window: the platform window to open; null for the system's own.
-    CFrame(const CRect& size, int scale, std::unique_ptr<IPlatformWindow> window = nullptr);
+    CFrame(const CRect& size, CScale scale, std::unique_ptr<IPlatformWindow> window = nullptr);
     ~CFrame() override;
 
     // Makes the surface, loads the fonts and opens the window inside parent.
@@ -70,7 +70,7 @@ public:
     // Closes the window now: a press in progress is cancelled (its view ends
     // its edit), and the frame handles and draws nothing more. UI thread.
     void closeWindow();
-    int getScale() const { return scale; }
+    CScale getScale() const { return scale; }
 
     // Handles the window's events, then repaints and shows what is dirty.
     void idle();
@@ -125,12 +125,12 @@ public:
     CView* getHoverView() const { return hoverView; }
 
 private:
-    // Rounds down, also left of and above the window, where a drag may go.
-    int toWindow(int p) const { return p >= 0 ? p / scale : -((scale - 1 - p) / scale); }
-    CPoint toWindow(const CPoint& p) const { return CPoint(toWindow(p.h), toWindow(p.v)); }
+    CPoint toWindow(const CPoint& p) const {
+        return CPoint(scale.toWindow(p.h), scale.toWindow(p.v));
+    }
     void redraw();
 
-    int scale;
+    CScale scale;
     bool opened = false;
     CView* mouseView = nullptr;
     CView* pressing = nullptr; // the view whose press handler runs

@@ -1,7 +1,8 @@
 #pragma once
 // A platform window without a screen, for tests and tools: the frame draws
 // into its surface as usual, and a script stands in for the user's mouse.
-// Positions are surface pixels (at scale 2, twice the window coordinates).
+// Positions are surface pixels (at scale 2, twice the window coordinates;
+// CScale.h maps them at 1.5).
 //
 // A click queued with mouseDown reaches the frame at its next idle, followed
 // by the positions queued with dragTo as moves, each read through

@@ -9,31 +9,40 @@ namespace qgui {
 
 namespace {
 
-// 1 or 2 from a user's text (spaces around allowed); 0 for anything else.
-int scaleFromText(const char* text) {
+// Whether only spaces and a line end follow.
+bool onlySpaceLeft(const char* text) {
+    while (*text == ' ' || *text == '\t' || *text == '\r' || *text == '\n')
+        ++text;
+    return *text == '\0';
+}
+
+// The scale in half steps from a user's text, "1", "1.5" or "2" (spaces
+// around allowed); 0 for anything else. 1.5 is read by hand, not by strtod,
+// which would follow the process's locale and its decimal comma.
+int halvesFromText(const char* text) {
     if (!text) return 0;
     while (*text == ' ' || *text == '\t')
         ++text;
+    if (std::strncmp(text, "1.5", 3) == 0) return onlySpaceLeft(text + 3) ? 3 : 0;
     char* end = nullptr;
     long v = std::strtol(text, &end, 10);
-    if (end == text) return 0;
-    while (*end == ' ' || *end == '\t' || *end == '\r' || *end == '\n')
-        ++end;
-    if (*end != '\0') return 0;
-    return (v == 1 || v == 2) ? int(v) : 0;
+    if (end == text || !onlySpaceLeft(end)) return 0;
+    return (v == 1 || v == 2) ? int(2 * v) : 0;
 }
 
 } // namespace
 
-int pickScale(const char* environmentValue, const char* settingValue, int screenDpi) {
-    if (int s = scaleFromText(environmentValue)) return s;
-    if (int s = scaleFromText(settingValue)) return s;
-    return screenDpi >= kHighDensityDpi ? 2 : 1;
+CScale pickScale(const char* environmentValue, const char* settingValue, int screenDpi) {
+    if (int h = halvesFromText(environmentValue)) return CScale::fromHalves(h);
+    if (int h = halvesFromText(settingValue)) return CScale::fromHalves(h);
+    if (screenDpi >= kHighDensityDpi) return CScale(2);
+    if (screenDpi >= kMediumDensityDpi) return CScale::oneAndAHalf();
+    return CScale(1);
 }
 
-int chooseScale(const char* settingValue) {
+CScale chooseScale(const char* settingValue) {
     const char* env = std::getenv("QUELLOR_SCALE");
-    if (scaleFromText(env) || scaleFromText(settingValue)) return pickScale(env, settingValue, 0);
+    if (halvesFromText(env) || halvesFromText(settingValue)) return pickScale(env, settingValue, 0);
     return pickScale(nullptr, nullptr, nativeScreenDpi());
 }
 

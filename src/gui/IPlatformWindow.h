@@ -2,7 +2,8 @@
 // The seam between the portable framework and a window system: a child
 // window inside the host's window that shows parts of the surface and reports
 // the mouse. Backends: x11/ (Linux), win32/ (Windows), and CHeadlessWindow for
-// tests. Positions here are surface pixels (scale 1 or 2); the frame converts.
+// tests. Positions here are surface pixels (scale 1, 1.5 or 2); the frame
+// converts.
 // UI thread only.
 
 #include "gui/CRect.h"

@@ -1,6 +1,7 @@
 // The embedded editor bitmaps, decoded with libpng as the editor decodes them.
 
 #include "editor/EditorLayout.h"
+#include "gui/CScale.h"
 #include "gui/EmbeddedBitmaps.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +19,9 @@
 #include <vector>
 
 namespace {
+
+using qgui::CScale;
+const CScale kScales[] = {CScale(1), CScale::oneAndAHalf(), CScale(2)};
 
 struct Image {
     int width = 0, height = 0;
@@ -46,10 +50,10 @@ Image decode(const qgui::EmbeddedPng& png) {
     return out;
 }
 
-Image load(int id, int scale) {
-    const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(id, scale);
+Image load(int id, CScale scale) {
+    const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(id, scale.halves());
     if (!png) {
-        ADD_FAILURE() << "bitmap " << id << " at scale " << scale << " is not embedded";
+        ADD_FAILURE() << "bitmap " << id << " at scale " << scale.text() << " is not embedded";
         return {};
     }
     return decode(*png);
@@ -79,35 +83,41 @@ struct Frame {
     }
 };
 
-Frame frame(const Image& img, const Entry& e, int f, int scale) {
-    // The spectrum editors read their level images at width / frames whole pixels.
-    const int fw = e.sideBySide ? (e.width / e.frames) * scale : img.width;
-    const int fh = e.sideBySide ? img.height : img.height / e.frames;
-    return e.sideBySide ? Frame{&img, f * fw, 0, fw, fh} : Frame{&img, 0, f * fh, fw, fh};
+Frame frame(const Image& img, const Entry& e, int f, CScale scale) {
+    // The spectrum editors read their level images at width / frames whole
+    // pixels; at 1.5 a frame starts where its offset maps to (CScale.h).
+    const int fw = e.width / e.frames, fh = e.height / e.frames;
+    if (e.sideBySide) {
+        const int x0 = scale.toSurface(f * fw);
+        return Frame{&img, x0, 0, scale.toSurface((f + 1) * fw) - x0, img.height};
+    }
+    const int y0 = scale.toSurface(f * fh);
+    return Frame{&img, 0, y0, img.width, scale.toSurface((f + 1) * fh) - y0};
 }
 
 // Mean difference of the colour channels, 0..1.
 double meanDifference(const Frame& a, const Frame& b) {
     double sum = 0;
-    for (int y = 0; y < a.h; ++y)
-        for (int x = 0; x < a.w; ++x) {
+    const int w = std::min(a.w, b.w), h = std::min(a.h, b.h); // at 1.5 they may differ by one
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
             const unsigned char* p = a.image->at(a.x0 + x, a.y0 + y);
             const unsigned char* q = b.image->at(b.x0 + x, b.y0 + y);
             for (int ch = 0; ch < 3; ++ch)
                 sum += std::abs(p[ch] * p[3] - q[ch] * q[3]) / (255.0 * 255.0 * 3);
         }
-    return sum / (a.w * a.h);
+    return sum / (w * h);
 }
 
-TEST(Artwork, EveryBitmapIsEmbeddedAtBothScalesWithItsSizeAndFrames) {
+TEST(Artwork, EveryBitmapIsEmbeddedAtEveryScaleWithItsSizeAndFrames) {
     EXPECT_EQ(std::size(kBitmaps), 69u);
     for (const Entry& e : kBitmaps) {
-        for (int scale : {1, 2}) {
-            SCOPED_TRACE("bitmap " + std::to_string(e.id) + " at scale " + std::to_string(scale));
+        for (CScale scale : kScales) {
+            SCOPED_TRACE("bitmap " + std::to_string(e.id) + " at scale " + scale.text());
             const Image img = load(e.id, scale);
             ASSERT_FALSE(img.rgba.empty()) << "does not decode";
-            EXPECT_EQ(img.width, e.width * scale);
-            EXPECT_EQ(img.height, e.height * scale);
+            EXPECT_EQ(img.width, scale.toSurface(e.width));
+            EXPECT_EQ(img.height, scale.toSurface(e.height));
             if (e.id == 152)
                 EXPECT_LE(100 * (e.width / 100), e.width);
             else if (e.sideBySide)
@@ -116,9 +126,10 @@ TEST(Artwork, EveryBitmapIsEmbeddedAtBothScalesWithItsSizeAndFrames) {
                 EXPECT_EQ(e.height % e.frames, 0);
         }
     }
-    EXPECT_EQ(qgui::findEmbeddedPng(119, 1), nullptr);
-    EXPECT_EQ(qgui::findEmbeddedPng(120, 3), nullptr);
-    EXPECT_EQ(qgui::findEmbeddedPng(189, 1), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(119, 2), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(120, 1), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(120, 5), nullptr);
+    EXPECT_EQ(qgui::findEmbeddedPng(189, 2), nullptr);
 }
 
 TEST(Artwork, EveryBitmapTheLayoutNamesIsEmbeddedAtItsControlsSizeAndFrames) {
@@ -174,11 +185,11 @@ TEST(Artwork, EveryBitmapTheLayoutNamesIsEmbeddedAtItsControlsSizeAndFrames) {
             break;
         }
         const int width = p.kind == Ctl::Spectrum ? e->width : frameWidth * across;
-        for (int scale : {1, 2}) {
+        for (CScale scale : kScales) {
             const Image img = load(p.bitmap, scale);
-            ASSERT_FALSE(img.rgba.empty()) << "at scale " << scale;
-            EXPECT_EQ(img.width, width * scale) << "at scale " << scale;
-            EXPECT_EQ(img.height, size.h * down * scale) << "at scale " << scale;
+            ASSERT_FALSE(img.rgba.empty()) << "at scale " << scale.text();
+            EXPECT_EQ(img.width, scale.toSurface(width)) << "at scale " << scale.text();
+            EXPECT_EQ(img.height, scale.toSurface(size.h * down)) << "at scale " << scale.text();
         }
     });
     // The editor loads every bitmap; each is drawn by some control, but the
@@ -192,8 +203,8 @@ TEST(Artwork, EveryBitmapTheLayoutNamesIsEmbeddedAtItsControlsSizeAndFrames) {
 
 TEST(Artwork, KnobFramesTurnStepByStep) {
     for (int id : {149, 150, 151, 198}) {
-        for (int scale : {1, 2}) {
-            SCOPED_TRACE("knob " + std::to_string(id) + " at scale " + std::to_string(scale));
+        for (CScale scale : kScales) {
+            SCOPED_TRACE("knob " + std::to_string(id) + " at scale " + scale.text());
             const Image img = load(id, scale);
             ASSERT_FALSE(img.rgba.empty());
             const Entry& e = entry(id);
@@ -240,8 +251,8 @@ TEST(Artwork, TextGroundsSuitTheTextColourTheControlsDraw) {
 
 TEST(Artwork, CommandMenusAreDarkKeysWithACaptionAndAnArrow) {
     // The spectrum, envelope list and pattern menus show no choice: their keys
-    // carry the caption and the pop-up arrow themselves, at both scales.
-    for (int scale : {1, 2})
+    // carry the caption and the pop-up arrow themselves, at every scale.
+    for (CScale scale : kScales)
         for (int id : {162, 165, 170}) {
             const Image img = load(id, scale);
             ASSERT_FALSE(img.rgba.empty());
@@ -253,13 +264,14 @@ TEST(Artwork, CommandMenusAreDarkKeysWithACaptionAndAnArrow) {
                 for (int x = 0; x < key.w; ++x) {
                     const unsigned char* p = img.at(x, y);
                     const bool blue = p[2] > 150 && p[0] < 80;
-                    if (x < key.w - 9 * scale)
+                    if (x < key.w - scale.toSurface(9))
                         caption += key.luminance(x, y) > 0.4;
                     else
                         arrow += blue;
                 }
-            EXPECT_GT(caption, 4 * scale * scale) << "bitmap " << id << " at scale " << scale;
-            EXPECT_GT(arrow, 2 * scale * scale) << "bitmap " << id << " at scale " << scale;
+            const double area = scale.factor() * scale.factor();
+            EXPECT_GT(caption, 4 * area) << "bitmap " << id << " at scale " << scale.text();
+            EXPECT_GT(arrow, 2 * area) << "bitmap " << id << " at scale " << scale.text();
         }
 }
 
@@ -295,7 +307,7 @@ TEST(Artwork, LevelImagesRiseWithTheirLevel) {
 }
 
 TEST(Artwork, BackgroundsAreOpaqueAndDifferOnlyInTheMatrix) {
-    for (int scale : {1, 2}) {
+    for (CScale scale : kScales) {
         const Image mixer = load(120, scale), sampler = load(176, scale);
         ASSERT_EQ(mixer.rgba.size(), sampler.rgba.size());
         int outside = 0, inside = 0;
@@ -305,11 +317,11 @@ TEST(Artwork, BackgroundsAreOpaqueAndDifferOnlyInTheMatrix) {
                 ASSERT_EQ(sampler.at(x, y)[3], 255);
                 const bool differs = std::memcmp(mixer.at(x, y), sampler.at(x, y), 4) != 0;
                 // The upper-left matrix: up to the operator selector, above the envelopes.
-                const bool inMatrix = x < 405 * scale && y < 209 * scale;
+                const bool inMatrix = x < scale.toSurface(405) && y < scale.toSurface(209);
                 (inMatrix ? inside : outside) += differs;
             }
-        EXPECT_EQ(outside, 0) << "scale " << scale;
-        EXPECT_GT(inside, 1000) << "scale " << scale;
+        EXPECT_EQ(outside, 0) << "scale " << scale.text();
+        EXPECT_GT(inside, 1000) << "scale " << scale.text();
     }
 }
 
@@ -340,11 +352,11 @@ TEST(Artwork, TheGeneratorDrawsTheSameBytesEveryRun) {
     const std::string command = std::string(QUELLOR_ARTWORK_GENERATOR) + " " + out;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     for (const Entry& e : kBitmaps)
-        for (int scale : {1, 2}) {
+        for (CScale scale : kScales) {
             char name[64];
-            std::snprintf(name, sizeof name, "/%dx/bmp%05d.png", scale, e.id);
+            std::snprintf(name, sizeof name, "/%sx/bmp%05d.png", scale.text(), e.id);
             const std::vector<unsigned char> again = readFile(out + name);
-            const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(e.id, scale);
+            const qgui::EmbeddedPng* png = qgui::findEmbeddedPng(e.id, scale.halves());
             ASSERT_NE(png, nullptr);
             EXPECT_TRUE(again.size() == png->size &&
                         std::equal(again.begin(), again.end(), png->bytes))

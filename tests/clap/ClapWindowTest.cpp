@@ -1,6 +1,6 @@
 // Quellor.clap's window in a real X server (Xvfb), embedded in a window of
 // the test host's and idled by the host's timer: the host's scale, refusals
-// of what the window cannot do, pictures at both scales, and a knob dragged
+// of what the window cannot do, pictures at every scale, and a knob dragged
 // with xdotool reaching the host as one gesture with its values.
 #include "clap/ClapTestHost.h"
 #include "gui/CSurface.h"
@@ -138,8 +138,16 @@ TEST_F(ClapWindow, RefusesWhatItCannotDoAndStaysWhole) {
 
     ASSERT_TRUE(gui->create(host.plugin(), "x11", false));
     EXPECT_FALSE(gui->create(host.plugin(), "x11", false)) << "the window exists already";
-    EXPECT_FALSE(gui->setScale(host.plugin(), 1.5)) << "a scale the window does not draw at";
+    // Any other factor becomes the nearest scale the window draws at.
+    ASSERT_TRUE(gui->setScale(host.plugin(), 1.25));
+    ASSERT_TRUE(gui->getSize(host.plugin(), &w, &h));
+    EXPECT_EQ(w, 1455u);
+    EXPECT_EQ(h, 900u);
+    ASSERT_TRUE(gui->setScale(host.plugin(), 1.2));
+    ASSERT_TRUE(gui->getSize(host.plugin(), &w, &h));
+    EXPECT_EQ(w, kWidth);
     EXPECT_FALSE(gui->setScale(host.plugin(), std::nan("")));
+    EXPECT_FALSE(gui->setScale(host.plugin(), -2.0));
     ASSERT_TRUE(gui->setScale(host.plugin(), 2.0));
     ASSERT_TRUE(gui->getSize(host.plugin(), &w, &h));
     EXPECT_EQ(w, 2 * kWidth);
@@ -184,15 +192,16 @@ TEST_F(ClapWindow, NeedsTheHostsTimer) {
     EXPECT_FALSE(gui->setParent(host.plugin(), &w));
 }
 
-// The window at both scales, as the host shows it; the pictures land in the
-// build folder (clap-window-1x.png, clap-window-2x.png).
-TEST_F(ClapWindow, ShowsTheEditorAtBothScales) {
-    for (int scale : {1, 2}) {
+// The window at every scale, as the host shows it; the pictures land in the
+// build folder (clap-window-1x.png, clap-window-1.5x.png, clap-window-2x.png).
+TEST_F(ClapWindow, ShowsTheEditorAtEveryScale) {
+    for (double scale : {1.0, 1.5, 2.0}) {
         SCOPED_TRACE(scale);
         ASSERT_TRUE(openWindow(scale));
         uint32_t w = 0, h = 0;
         ASSERT_TRUE(gui->getSize(host.plugin(), &w, &h));
-        EXPECT_EQ(w, kWidth * scale);
+        EXPECT_EQ(w, uint32_t(kWidth * scale));
+        EXPECT_EQ(h, uint32_t(kHeight * scale));
         idle(40);
         const Window child = editorWindow();
         ASSERT_NE(child, 0u);
@@ -212,8 +221,11 @@ TEST_F(ClapWindow, ShowsTheEditorAtBothScales) {
             }
         XDestroyImage(image);
         EXPECT_GT(lit, int(w * h / 2)) << "the window shows the editor, not black";
-        const std::string path =
-            std::string(QUELLOR_SCREENSHOT_DIR) + "/clap-window-" + std::to_string(scale) + "x.png";
+        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/clap-window-" +
+                                 (scale == 1.0   ? "1"
+                                  : scale == 1.5 ? "1.5"
+                                                 : "2") +
+                                 "x.png";
         EXPECT_TRUE(qgui::writePng(picture, path)) << path;
         gui->destroy(host.plugin());
     }

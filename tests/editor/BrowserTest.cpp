@@ -44,7 +44,7 @@ struct Browser : ::testing::Test {
     std::unique_ptr<CSoundRenderer> renderer;
     std::unique_ptr<CPluginEditor> editor;
     CHeadlessWindow* window = nullptr;
-    int scale = 1;
+    CScale scale = 1;
 
     void SetUp() override {
         root = fs::temp_directory_path() /
@@ -69,7 +69,7 @@ struct Browser : ::testing::Test {
         editor.reset();
         fs::remove_all(root);
     }
-    bool open(int s) {
+    bool open(CScale s) {
         scale = s;
         auto w = std::make_unique<CHeadlessWindow>();
         window = w.get();
@@ -79,7 +79,7 @@ struct Browser : ::testing::Test {
         return ok;
     }
     void click(int x, int y) {
-        window->mouseDown(CPoint(x * scale, y * scale), kLButton);
+        window->mouseDown(CPoint(scale.toSurface(x), scale.toSurface(y)), kLButton);
         editor->idle();
     }
     void type(const std::string& text) {
@@ -123,11 +123,11 @@ struct Browser : ::testing::Test {
 } // namespace
 
 TEST_F(Browser, FiltersAsTypedAndLoadsByKeys) {
-    for (int s : {1, 2}) {
-        SCOPED_TRACE("scale " + std::to_string(s));
+    for (CScale s : {CScale(1), CScale::oneAndAHalf(), CScale(2)}) {
+        SCOPED_TRACE(std::string("scale ") + s.text());
         ASSERT_TRUE(open(s));
         ASSERT_EQ(programName(), "Bright Lead");
-        const CPoint outside(100 * s, 300 * s);
+        const CPoint outside(s.toSurface(100), s.toSurface(300));
         const std::uint32_t undimmed =
             editor->getFrame()->getSurface()->pixel(outside.h, outside.v);
         openBrowserByClick();
@@ -140,7 +140,7 @@ TEST_F(Browser, FiltersAsTypedAndLoadsByKeys) {
         type("WaRm");
         EXPECT_EQ(browser()->query(), "WaRm");
         EXPECT_EQ(shownNames(), "Warm Pad, Warm Bass");
-        shot(s == 1 ? "browser-filtered-1x.png" : "browser-filtered-2x.png");
+        shot(("browser-filtered-" + std::string(s.text()) + "x.png").c_str());
         EXPECT_NE(editor->getFrame()->getSurface()->pixel(outside.h, outside.v), undimmed);
         key(kKeyDown);
         EXPECT_EQ(browser()->selectedEntry()->name, "Warm Bass");

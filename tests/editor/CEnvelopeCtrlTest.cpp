@@ -55,7 +55,7 @@ struct EnvelopeEditor {
     std::unique_ptr<CFrame> frame;
     CEnvelopeCtrl* ctrl = nullptr;
 
-    explicit EnvelopeEditor(int scale = 1) {
+    explicit EnvelopeEditor(CScale scale = 1) {
         auto w = std::make_unique<CHeadlessWindow>();
         window = w.get();
         frame = std::make_unique<CFrame>(CRect(0, 0, 473, 140), scale, std::move(w));
@@ -69,8 +69,8 @@ struct EnvelopeEditor {
     ~EnvelopeEditor() { frame.reset(); }
 
     CEnvelope& env() { return program->currentCurve(); }
-    int scale() const { return frame->getScale(); }
-    CPoint at(int x, int y) const { return CPoint(x * scale(), y * scale()); }
+    CScale scale() const { return frame->getScale(); }
+    CPoint at(int x, int y) const { return CPoint(scale().toSurface(x), scale().toSurface(y)); }
 
     // Presses at `from`, moves through `path` holding the buttons, then lets go.
     void drag(CPoint from, const std::vector<CPoint>& path, long buttons = kLButton,
@@ -105,7 +105,7 @@ struct EnvelopeEditor {
     }
     int y(double level) const { return ctrl->plot().y(level); }
     std::uint32_t pixel(int px, int py) const {
-        return frame->getSurface()->pixel(px * scale(), py * scale()) & 0xffffff;
+        return frame->getSurface()->pixel(scale().toSurface(px), scale().toSurface(py)) & 0xffffff;
     }
 };
 
@@ -391,8 +391,8 @@ TEST(CEnvelopeCtrl, LoopBackSegmentKeepsItsShapeWhereThePlotCutsIt) {
     }
 }
 
-TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtBothScales) {
-    for (int scale : {1, 2}) {
+TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtEveryScale) {
+    for (CScale scale : {CScale(1), CScale::oneAndAHalf(), CScale(2)}) {
         EnvelopeEditor ed(scale);
         ed.fourPoints();
         CEnvelope& e = ed.env();
@@ -405,7 +405,7 @@ TEST(CEnvelopeCtrl, ScreenshotsOfBothAxesAtBothScales) {
         ed.ctrl->setDirty();
         ed.frame->idle();
         const std::string dir = QUELLOR_SCREENSHOT_DIR;
-        const std::string suffix = std::to_string(scale) + "x.png";
+        const std::string suffix = std::string(scale.text()) + "x.png";
         EXPECT_TRUE(writePng(*ed.frame->getSurface(), dir + "/envelope-ctrl-env-" + suffix));
         EXPECT_EQ(ed.pixel(125, 63), 0xffc900u); // the selected point
 

@@ -63,7 +63,7 @@ struct EditorWindow : ::testing::Test {
     std::unique_ptr<CSoundRenderer> renderer;
     std::unique_ptr<CPluginEditor> editor;
     CHeadlessWindow* window = nullptr;
-    int scale = 1;
+    CScale scale = 1;
 
     void SetUp() override {
         root = fs::temp_directory_path() /
@@ -93,7 +93,7 @@ struct EditorWindow : ::testing::Test {
         fs::remove_all(root);
     }
 
-    bool open(int s = 1) {
+    bool open(CScale s = 1) {
         scale = s;
         auto w = std::make_unique<CHeadlessWindow>();
         window = w.get();
@@ -105,9 +105,9 @@ struct EditorWindow : ::testing::Test {
     CFrame* frame() { return editor->getFrame(); }
     // A click at window coordinates, then a drag through the given points.
     void click(int x, int y, long buttons = kLButton, std::vector<CPoint> path = {}) {
-        window->mouseDown(CPoint(x * scale, y * scale), buttons);
+        window->mouseDown(CPoint(scale.toSurface(x), scale.toSurface(y)), buttons);
         for (const CPoint& p : path)
-            window->dragTo(CPoint(p.h * scale, p.v * scale), buttons);
+            window->dragTo(CPoint(scale.toSurface(p.h), scale.toSurface(p.v)), buttons);
         editor->idle();
     }
     std::vector<CView*> views() {
@@ -130,9 +130,12 @@ struct EditorWindow : ::testing::Test {
         if (!b) return -1;
         const int h = b->getHeight() / frames;
         const std::uint32_t shown =
-            frame()->getSurface()->pixel(probe.h * scale, probe.v * scale) & 0xffffff;
+            frame()->getSurface()->pixel(scale.toSurface(probe.h), scale.toSurface(probe.v)) &
+            0xffffff;
         for (int f = 0; f < frames; ++f) {
-            const int bx = (probe.h - cell.left) * scale, by = (f * h + probe.v - cell.top) * scale;
+            const int bx = scale.toSurface(probe.h) - scale.toSurface(cell.left);
+            const int by =
+                scale.toSurface(f * h) + scale.toSurface(probe.v) - scale.toSurface(cell.top);
             if ((b->pixels()[std::size_t(by) * b->pixelWidth() + bx] & 0xffffff) == shown) return f;
         }
         return -1;
@@ -546,7 +549,7 @@ TEST_F(EditorWindow, RoutingListFollowsTheEnvelopeGroupAndSelection) {
 
 TEST_F(EditorWindow, CellsWithNothingToShowDrawUnlit) {
     fillRoutingAndSlots();
-    for (int s : {1, 2}) {
+    for (CScale s : {CScale(1), CScale::oneAndAHalf(), CScale(2)}) {
         ASSERT_TRUE(open(s));
         // Routing rows: lit while they hold an envelope, the selected one in its own
         // frame, unlit past the last envelope.
@@ -555,7 +558,7 @@ TEST_F(EditorWindow, CellsWithNothingToShowDrawUnlit) {
             const int y = 237 + 14 * r;
             EXPECT_EQ(frameShown(161, 3, CRect(488, y, 570, y + 14), CPoint(491, y + 7)),
                       rowFrames[r])
-                << "row " << r << " at scale " << s;
+                << "row " << r << " at scale " << s.text();
         }
         // Sample slots: lit with a sample, unlit without; probed right of the name, short of
         // the clear button that covers the field's end.
@@ -565,7 +568,7 @@ TEST_F(EditorWindow, CellsWithNothingToShowDrawUnlit) {
             const int y = 53 + 14 * slot;
             EXPECT_EQ(frameShown(178 + slot, 2, CRect(21, y, 171, y + 14), CPoint(152, y + 7)),
                       slot == 0 ? 1 : 0)
-                << "slot " << slot << " at scale " << s;
+                << "slot " << slot << " at scale " << s.text();
         }
         click(420, 185);
         editor->close();
@@ -600,18 +603,60 @@ TEST_F(EditorWindow, CommandMenusShowTheirCaptionBeforeAndAfterACommand) {
     }
 }
 
-TEST_F(EditorWindow, ScreenshotsAtBothScales) {
+TEST_F(EditorWindow, ScreenshotsAtEveryScale) {
     fillRoutingAndSlots();
-    for (int s : {1, 2}) {
+    for (CScale s : {CScale(1), CScale::oneAndAHalf(), CScale(2)}) {
         ASSERT_TRUE(open(s));
-        EXPECT_EQ(frame()->getSurface()->width(), 970 * s);
-        shot(s == 1 ? "editor-default-1x.png" : "editor-default-2x.png");
+        EXPECT_EQ(frame()->getSurface()->width(), int(970 * s.factor()));
+        EXPECT_EQ(frame()->getSurface()->height(), int(600 * s.factor()));
+        shot(("editor-default-" + std::string(s.text()) + "x.png").c_str());
         click(420, 185);
         editor->idle();
-        shot(s == 1 ? "editor-sampler-1x.png" : "editor-sampler-2x.png");
+        shot(("editor-sampler-" + std::string(s.text()) + "x.png").c_str());
         click(420, 185);
+        // The envelope target menu's pop-up, drawn by the window itself.
+        click(editorlayout::kTargetMenu.x + 5, editorlayout::kTargetMenu.y + 4);
+        EXPECT_NE(frame()->getPopupMenu(), nullptr);
+        shot(("editor-menu-" + std::string(s.text()) + "x.png").c_str());
+        frame()->closePopup();
         editor->close();
     }
+}
+
+// At 1.5 the window is 1455 × 900 and the host is told so; a click and a
+// drag reach the same control with the same result as at scale 1, also
+// from the last surface pixel of a window pixel.
+TEST_F(EditorWindow, AtOneAndAHalfClicksAndDragsLandAsAtOne) {
+    ERect* rect = nullptr;
+    double level[2] = {};
+    int layout[2] = {};
+    const CScale scales[2] = {CScale(1), CScale::oneAndAHalf()};
+    for (int i = 0; i < 2; ++i) {
+        const CScale s = scales[i];
+        ASSERT_TRUE(open(s));
+        ASSERT_TRUE(editor->getRect(&rect));
+        EXPECT_EQ(rect->right - rect->left, i == 0 ? 970 : 1455);
+        EXPECT_EQ(rect->bottom - rect->top, i == 0 ? 600 : 900);
+        // The master level knob dragged up 30 pixels.
+        renderer->setParameter(kMasterLevelId, 0.2f);
+        editor->idle();
+        const editorlayout::Placement& master = editorlayout::kMasterControls[0];
+        const CPoint knob(master.x + 11, master.y + 11);
+        click(knob.h, knob.v, kLButton, {CPoint(knob.h, knob.v - 15), CPoint(knob.h, knob.v - 30)});
+        level[i] = value(kMasterLevelId);
+        // The layout key pressed at its right edge: the surface pixel
+        // furthest right that still belongs to its last window column.
+        const int right = editorlayout::kLayoutButton.x + 59;
+        const int before = editor->getLayout();
+        window->mouseDown(CPoint(s.toSurface(right + 1) - 1, s.toSurface(185)), kLButton);
+        editor->idle();
+        layout[i] = editor->getLayout() != before;
+        editor->close();
+    }
+    EXPECT_NE(level[0], 0.2f) << "the drag moved the knob";
+    EXPECT_EQ(level[1], level[0]);
+    EXPECT_EQ(layout[0], 1) << "the press switched the layout";
+    EXPECT_EQ(layout[1], 1);
 }
 
 TEST_F(EditorWindow, QualityMenuSwitchesTheInstanceAndKeepsTheSetting) {

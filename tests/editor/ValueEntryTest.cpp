@@ -203,19 +203,19 @@ TEST_F(ValueEntry, TheHelpLineReadsTheHoveredOrDraggedControl) {
 }
 
 TEST_F(ValueEntry, PicturesOfTheReadoutAndTheTypingField) {
-    for (int scale : {1, 2}) {
+    for (CScale scale : {CScale(1), CScale::oneAndAHalf(), CScale(2)}) {
         auto w = std::make_unique<CHeadlessWindow>();
         window = w.get();
         static int parent;
         ASSERT_TRUE(editor->openWith(&parent, std::move(w), scale));
-        const CPoint knob(kChorusTimeKnob.h * scale, kChorusTimeKnob.v * scale);
+        const CPoint knob(scale.toSurface(kChorusTimeKnob.h), scale.toSurface(kChorusTimeKnob.v));
         window->mouseMove(knob);
         editor->idle();
         window->mouseDown(knob, kLButton | kDoubleClick);
         editor->idle();
         type("\b\b\b\b0.4");
-        const std::string path = std::string(QUELLOR_SCREENSHOT_DIR) + "/editor-typing-" +
-                                 std::to_string(scale) + "x.png";
+        const std::string path =
+            std::string(QUELLOR_SCREENSHOT_DIR) + "/editor-typing-" + scale.text() + "x.png";
         EXPECT_TRUE(writePng(*editor->getFrame()->getSurface(), path)) << path;
         editor->close();
     }

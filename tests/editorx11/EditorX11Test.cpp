@@ -43,6 +43,9 @@
 
 namespace {
 
+// Every scale the window draws at.
+const qgui::CScale kScales[] = {qgui::CScale(1), qgui::CScale::oneAndAHalf(), qgui::CScale(2)};
+
 pid_t startProcess(const std::vector<std::string>& args) {
     const pid_t pid = fork();
     if (pid == 0) {
@@ -118,26 +121,26 @@ std::string EditorX11::display;
 
 } // namespace
 
-TEST_F(EditorX11, RealClicksAndDragsEditTheProgramAtBothScales) {
+TEST_F(EditorX11, RealClicksAndDragsEditTheProgramAtEveryScale) {
     void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
-    for (int scale : {1, 2}) {
-        setenv("QUELLOR_SCALE", scale == 2 ? "2" : "1", 1);
+    for (qgui::CScale scale : kScales) {
+        setenv("QUELLOR_SCALE", scale.text(), 1);
         // Window coordinates as the screen has them at this scale.
-        auto at = [scale](int v) { return std::to_string(v * scale); };
+        auto at = [scale](int v) { return std::to_string(scale.toSurface(v)); };
         ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
         host.setParameter(0, 0.3f);  // "Master Level"
         host.setParameter(19, 0.0f); // "Chorus: Enable"
         for (int i = 0; i < 20; ++i)
             host.dispatch(effEditIdle);
         xdotoolWhileIdling({"mousemove", "--sync", at(40), at(426), "sleep", "0.2", "click", "1"});
-        EXPECT_EQ(host.effect()->getParameter(host.effect(), 19), 1.0f) << scale;
+        EXPECT_EQ(host.effect()->getParameter(host.effect(), 19), 1.0f) << scale.text();
 
         // Up 20 window pixels: ten steps of 0.01.
         xdotoolWhileIdling({"mousemove", "--sync", at(852),     at(473),  "mousedown", "1",
                             "sleep",     "0.2",    "mousemove", "--sync", at(852),     at(463),
                             "sleep",     "0.2",    "mousemove", "--sync", at(852),     at(453),
                             "sleep",     "0.2",    "mouseup",   "1"});
-        EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.4f, 1e-5) << scale;
+        EXPECT_NEAR(host.effect()->getParameter(host.effect(), 0), 0.4f, 1e-5) << scale.text();
         host.dispatch(effEditClose);
     }
     setenv("QUELLOR_SCALE", "1", 1);
@@ -250,10 +253,10 @@ TEST_F(EditorX11, AFileDialogNeverHoldsUpTheHost) {
     fs::remove_all(dir);
 }
 
-TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {
+TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtEveryScale) {
     void* parent = reinterpret_cast<void*>(std::uintptr_t(top));
-    for (int scale : {1, 2}) {
-        setenv("QUELLOR_SCALE", scale == 2 ? "2" : "1", 1);
+    for (qgui::CScale scale : kScales) {
+        setenv("QUELLOR_SCALE", scale.text(), 1);
         ASSERT_EQ(host.dispatch(effEditOpen, 0, 0, parent), 1);
         for (int i = 0; i < 10; ++i)
             host.dispatch(effEditIdle);
@@ -290,7 +293,7 @@ TEST_F(EditorX11, RealWindowShowsWhatTheHeadlessWindowDrawsAtBothScales) {
             XDestroyImage(image);
             if (differing) std::this_thread::sleep_for(std::chrono::milliseconds(20));
         }
-        EXPECT_EQ(differing, 0) << scale;
+        EXPECT_EQ(differing, 0) << scale.text();
         host.dispatch(effEditClose);
     }
     setenv("QUELLOR_SCALE", "1", 1);
@@ -340,7 +343,7 @@ protected:
         XCloseDisplay(x);
     }
 
-    bool open(int s) {
+    bool open(qgui::CScale s) {
         scale = s;
         if (!editor->openWith(reinterpret_cast<void*>(std::uintptr_t(top)), nullptr, s))
             return false;
@@ -363,7 +366,7 @@ protected:
         return w;
     }
     // Screen coordinates of a window point (the top-level window sits at the screen's origin).
-    std::string at(int v) const { return std::to_string(v * scale); }
+    std::string at(int v) const { return std::to_string(scale.toSurface(v)); }
 
     // Runs xdotool with args while the editor idles, as a host's UI loop does.
     void xdotool(std::vector<std::string> args) {
@@ -384,8 +387,8 @@ protected:
     // The real window's pixel at a window point, 0xRRGGBB: what the screen shows.
     unsigned long screenPixel(int wx, int wy) {
         unsigned long pixel = 0;
-        if (XImage* image =
-                XGetImage(x, editorWindow(), wx * scale, wy * scale, 1, 1, AllPlanes, ZPixmap)) {
+        if (XImage* image = XGetImage(x, editorWindow(), scale.toSurface(wx), scale.toSurface(wy),
+                                      1, 1, AllPlanes, ZPixmap)) {
             pixel = XGetPixel(image, 0, 0) & 0xffffff;
             XDestroyImage(image);
         }
@@ -402,7 +405,7 @@ protected:
 
     Display* x = nullptr;
     Window top = 0;
-    int scale = 1;
+    qgui::CScale scale = 1;
     ScriptedPlatform platform;
     std::unique_ptr<CPluginFile> settings;
     std::unique_ptr<CSoundRenderer> renderer;
@@ -443,9 +446,9 @@ unsigned long pixelWhileDragging(const std::string& display, Window w, int px, i
 
 } // namespace
 
-TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales) {
+TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtEveryScale) {
     if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real clicks are not tested";
-    for (int s : {1, 2}) {
+    for (qgui::CScale s : kScales) {
         // Points at t 0.5, 1.5 and 2.5: on screen at x 78, 189 and 301 (111.25 pixels a unit).
         CEnvelope& e = renderer->program().envelopes[0];
         ASSERT_EQ(e.pointCount, 3);
@@ -463,7 +466,7 @@ TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales)
         // A right-click between the first two points adds one there.
         const int ax = 130, ay = p.y(0.6);
         xdotool({"mousemove", "--sync", at(ax), at(ay), "sleep", "0.2", "click", "3"});
-        ASSERT_EQ(e.pointCount, 4) << s;
+        ASSERT_EQ(e.pointCount, 4) << s.text();
         EXPECT_EQ(e.selectedPoint, 1);
         EXPECT_NEAR(p.x(e.endTime(1)), ax, 1);
         EXPECT_EQ(p.y(e.level(1)), ay);
@@ -473,7 +476,8 @@ TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales)
         const int bx = 160, by = p.y(0.4);
         unsigned long midDrag = 0;
         std::thread watcher([&] {
-            midDrag = pixelWhileDragging(server->display(), editorWindow(), bx * s, by * s);
+            midDrag = pixelWhileDragging(server->display(), editorWindow(), s.toSurface(bx),
+                                         s.toSurface(by));
         });
         // The pointer rests where it clicked (xdotool's --sync would wait for a move that never
         // comes).
@@ -481,16 +485,16 @@ TEST_F(EditorOnX11, EnvelopePointAddedDraggedAndDeletedByRealClicksAtBothScales)
                  "sleep", "0.1", "mousemove", "--sync", at(bx), at(by), "sleep", "1.0", "mouseup",
                  "1"});
         watcher.join();
-        EXPECT_EQ(midDrag, kSelectedPointColour) << s;
-        EXPECT_NEAR(p.x(e.endTime(1)), bx, 1) << s;
-        EXPECT_EQ(p.y(e.level(1)), by) << s;
+        EXPECT_EQ(midDrag, kSelectedPointColour) << s.text();
+        EXPECT_NEAR(p.x(e.endTime(1)), bx, 1) << s.text();
+        EXPECT_EQ(p.y(e.level(1)), by) << s.text();
         EXPECT_EQ(e.pointCount, 4);
-        shot("editor-x11-envelope-" + std::to_string(s) + "x.png");
+        shot("editor-x11-envelope-" + std::string(s.text()) + "x.png");
 
         // A right-click on it deletes it and selects the point before.
         xdotool(
             {"mousemove", "--sync", at(p.x(e.endTime(1))), at(by), "sleep", "0.2", "click", "3"});
-        EXPECT_EQ(e.pointCount, 3) << s;
+        EXPECT_EQ(e.pointCount, 3) << s.text();
         EXPECT_EQ(e.selectedPoint, 0);
         editor->close();
     }
@@ -620,8 +624,8 @@ private:
 
 } // namespace
 
-TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) {
-    for (int s : {1, 2}) {
+TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtEveryScale) {
+    for (qgui::CScale s : kScales) {
         ASSERT_TRUE(open(s));
         const Window target = editorWindow();
         ASSERT_NE(target, 0u);
@@ -643,26 +647,27 @@ TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) 
                       "file://localhost/tmp/caf%C3%A9%FF.tun\r\n";
         auto pump = [this] { editor->idle(); };
         commands.drops.clear();
-        source.enterAndMove(target, source.uriList, 100 * s, 300 * s);
+        source.enterAndMove(target, source.uriList, s.toSurface(100), s.toSurface(300));
         const std::vector<long> status = source.await("XdndStatus", pump);
-        ASSERT_EQ(status.size(), 5u) << s;
+        ASSERT_EQ(status.size(), 5u) << s.text();
         EXPECT_EQ(Window(status[0]), target);
         EXPECT_EQ(status[1] & 1, 1) << "accepted";
         EXPECT_EQ(Atom(status[4]), XInternAtom(x, "XdndActionCopy", False));
         source.drop(target);
         const std::vector<long> finished = source.await("XdndFinished", pump);
-        ASSERT_EQ(finished.size(), 5u) << s;
+        ASSERT_EQ(finished.size(), 5u) << s.text();
         EXPECT_EQ(finished[1] & 1, 1);
 
-        ASSERT_EQ(commands.drops.size(), 2u) << s;
+        ASSERT_EQ(commands.drops.size(), 2u) << s.text();
         EXPECT_EQ(commands.drops[0].first, "/tmp/quellor drop/Warm Pad.qxlprg");
         EXPECT_EQ(commands.drops[1].first, "/tmp/caf\xC3\xA9\xFF.tun");
         for (const auto& [path, where] : commands.drops)
-            EXPECT_EQ(where, qgui::CPoint(100, 300)) << path << " at scale " << s;
+            EXPECT_EQ(where, qgui::CPoint(100, 300)) << path << " at scale " << s.text();
 
         // A drag of plain text is turned down, and its drop does nothing.
         commands.drops.clear();
-        source.enterAndMove(target, XInternAtom(x, "text/plain", False), 100 * s, 300 * s);
+        source.enterAndMove(target, XInternAtom(x, "text/plain", False), s.toSurface(100),
+                            s.toSurface(300));
         const std::vector<long> refused = source.await("XdndStatus", pump);
         ASSERT_EQ(refused.size(), 5u);
         EXPECT_EQ(refused[1] & 1, 0);
@@ -678,7 +683,7 @@ TEST_F(EditorOnX11, FilesDroppedFromAnotherProgramReachTheCommandsAtBothScales) 
 // The program browser by a real click and real keys: opened from the top bar,
 // filtered by typing, a program chosen with the arrow key and loaded with
 // Return, closed with Escape.
-TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
+TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtEveryScale) {
     if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real keys are not tested";
     namespace fs = std::filesystem;
     const fs::path root = fs::temp_directory_path() / "quellor-x11-browser";
@@ -701,8 +706,8 @@ TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
     renderer = std::make_unique<CSoundRenderer>(settings.get(), nullptr);
     editor = std::make_unique<CPluginEditor>(nullptr, renderer.get(), &commands);
     const editorlayout::Placement& button = editorlayout::kBrowserButton;
-    for (int s : {1, 2}) {
-        SCOPED_TRACE("scale " + std::to_string(s));
+    for (qgui::CScale s : kScales) {
+        SCOPED_TRACE(std::string("scale ") + s.text());
         ASSERT_TRUE(open(s));
         xdotool({"mousemove", "--sync", at(button.x + 10), at(button.y + 6), "sleep", "0.2",
                  "click", "1"});
@@ -715,7 +720,7 @@ TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
         char name[128] = {};
         renderer->getProgramName(name, sizeof name);
         EXPECT_STREQ(name, "Warm Bass");
-        shot(s == 1 ? "browser-x11-1x.png" : "browser-x11-2x.png");
+        shot("browser-x11-" + std::string(s.text()) + "x.png");
         xdotool({"key", "Escape"});
         EXPECT_FALSE(editor->browserView()->isVisible());
         editor->close();
@@ -726,38 +731,38 @@ TEST_F(EditorOnX11, BrowserOpenedFilteredAndLoadedByRealKeysAtBothScales) {
     fs::remove_all(root);
 }
 
-TEST_F(EditorOnX11, UndoKeysTypedValuesAndTheWheelByRealInputAtBothScales) {
+TEST_F(EditorOnX11, UndoKeysTypedValuesAndTheWheelByRealInputAtEveryScale) {
     if (!haveXdotool()) GTEST_SKIP() << "xdotool is not installed; real input is not tested";
     constexpr int32_t kChorusTime = kChorusFirstId + kChorusTimeOffset;
     const int kx = 32, ky = 472; // the chorus time knob
-    for (int s : {1, 2}) {
+    for (qgui::CScale s : kScales) {
         renderer->setParameter(kChorusTime, 0.2);
         ASSERT_TRUE(open(s));
         // A drag, then Control+Z takes it back.
         xdotool({"mousemove", "--sync", at(kx), at(ky), "sleep", "0.2", "mousedown", "1", "sleep",
                  "0.2", "mousemove", "--sync", at(kx), at(ky - 20), "sleep", "0.2", "mouseup",
                  "1"});
-        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s;
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s.text();
         xdotool({"key", "ctrl+z"});
-        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.2, 1e-9) << s;
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.2, 1e-9) << s.text();
         xdotool({"key", "ctrl+shift+z"});
-        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s;
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.3, 1e-9) << s.text();
 
         // A double-click opens the field; the value typed lands.
         xdotool({"mousemove", "--sync", at(kx), at(ky), "sleep", "0.5", "click", "--repeat", "2",
                  "--delay", "80", "1"});
-        ASSERT_NE(editor->typingField(), nullptr) << s;
+        ASSERT_NE(editor->typingField(), nullptr) << s.text();
         xdotool({"key", "BackSpace", "BackSpace", "BackSpace", "BackSpace", "type", "0.35"});
         xdotool({"key", "Return"});
         EXPECT_EQ(editor->typingField(), nullptr);
         char text[32] = {};
         editor->getTagText(kChorusTime, text, sizeof text);
-        EXPECT_STREQ(text, "0.35") << s;
+        EXPECT_STREQ(text, "0.35") << s.text();
 
         // A turn of the wheel away from the user: one step up.
         xdotool({"click", "4"});
-        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.36, 1e-6) << s;
-        shot("editor-x11-typed-" + std::to_string(s) + "x.png");
+        EXPECT_NEAR(renderer->getParameter(kChorusTime), 0.36, 1e-6) << s.text();
+        shot("editor-x11-typed-" + std::string(s.text()) + "x.png");
         editor->close();
     }
 }

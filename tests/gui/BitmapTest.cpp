@@ -65,10 +65,16 @@ TEST(CBitmap, LoadsByIdAtScaleWithScaleOneSizes) {
     EXPECT_FALSE(CBitmap::load(testbitmaps::kTruncated, 1));
     EXPECT_FALSE(CBitmap::load(testbitmaps::kNotPng, 1));
     EXPECT_FALSE(CBitmap::load(12345, 1)); // no such resource
-    EXPECT_FALSE(CBitmap::load(testbitmaps::kFilmstrip, 3));
-    // An odd-sized image cannot be the 2× drawing of anything.
+    // An odd-sized image cannot be the 2× drawing of anything, nor a side of
+    // 2 pixels the 1.5× drawing (1 maps to 1 pixel, 2 to 3).
     std::vector<unsigned char> odd = testbitmaps::makePng(3, 4, std::vector<std::uint8_t>(48, 9));
     EXPECT_FALSE(CBitmap::fromPng(odd.data(), odd.size(), 2));
+    std::vector<unsigned char> two = testbitmaps::makePng(3, 2, std::vector<std::uint8_t>(24, 9));
+    EXPECT_FALSE(CBitmap::fromPng(two.data(), two.size(), CScale::oneAndAHalf()));
+    auto third = CBitmap::fromPng(odd.data(), odd.size(), CScale::oneAndAHalf());
+    ASSERT_TRUE(third);
+    EXPECT_EQ(third->getWidth(), 2);
+    EXPECT_EQ(third->getHeight(), 3);
 }
 
 TEST(CBitmap, FilmstripFrameCopiedAtEitherScale) {
@@ -97,6 +103,51 @@ TEST(CBitmap, FilmstripFrameCopiedAtEitherScale) {
             EXPECT_EQ(surface.pixel(20, 21), testbitmaps::filmstripColor(4));
         }
     }
+}
+
+// At 1.5 a frame of odd size starts on the pixel its offset maps to, and
+// fills the place it is drawn at exactly: where that place is a row taller
+// than the frame, the frame's last row repeats, and the next frame's first
+// row never shows.
+TEST(CBitmap, FramesAtOneAndAHalfNeverShowTheirNeighbours) {
+    const CScale k15 = CScale::oneAndAHalf();
+    // Three frames of 3 × 3 stacked: rows 0..3, 4..8 and 9..12 of 13.
+    const int w = k15.toSurface(3), h = k15.toSurface(9);
+    std::vector<std::uint8_t> rgba(std::size_t(w) * h * 4, 255);
+    for (int y = 0; y < h; ++y)
+        for (int x = 0; x < w; ++x) {
+            const int frame = k15.toWindow(y) / 3;
+            rgba[(std::size_t(y) * w + x) * 4 + std::size_t(frame)] = 0; // cyan, magenta, yellow
+        }
+    const std::vector<unsigned char> png = testbitmaps::makePng(w, h, rgba);
+    auto strip = CBitmap::fromPng(png.data(), png.size(), k15);
+    ASSERT_TRUE(strip);
+    EXPECT_EQ(strip->getHeight(), 9);
+    const std::uint32_t colours[3] = {0xff00ffffu, 0xffff00ffu, 0xffffff00u};
+    for (int top : {10, 11}) {
+        for (int frame = 0; frame < 3; ++frame) {
+            CSurface surface(k15.toSurface(20), k15.toSurface(20));
+            CDrawContext context(surface, k15, nullptr);
+            strip->draw(&context, CRect(4, top, 7, top + 3), CPoint(0, 3 * frame));
+            for (int y = k15.toSurface(top); y < k15.toSurface(top + 3); ++y)
+                EXPECT_EQ(surface.pixel(7, y), colours[frame]) << top << " " << frame << " " << y;
+            EXPECT_EQ(surface.pixel(7, k15.toSurface(top + 3)), 0xff000000u);
+            EXPECT_EQ(surface.pixel(7, k15.toSurface(top) - 1), 0xff000000u);
+        }
+    }
+    // The test filmstrip drawn for 1.5 has its one-pixel dot at each frame's
+    // first surface pixel, where the context puts it.
+    auto film = CBitmap::load(testbitmaps::kFilmstrip, k15);
+    ASSERT_TRUE(film);
+    EXPECT_EQ(film->pixelWidth(), 18);
+    CSurface surface(k15.toSurface(40), k15.toSurface(40));
+    CDrawContext context(surface, k15, nullptr);
+    const int side = testbitmaps::kFilmstripSide;
+    film->draw(&context, CRect(11, 11, 11 + side, 11 + side), CPoint(0, 3 * side));
+    EXPECT_EQ(surface.pixel(16, 16), 0xffffffffu);
+    EXPECT_EQ(surface.pixel(17, 16), testbitmaps::filmstripColor(3));
+    EXPECT_EQ(surface.pixel(33, 33), testbitmaps::filmstripColor(3));
+    EXPECT_EQ(surface.pixel(34, 33), 0xff000000u);
 }
 
 TEST(CBitmap, FrameOffsetsBeyondTheBitmapDrawOnlyWhatExists) {

@@ -1,6 +1,7 @@
 // A test-only findEmbeddedPng: a few PNG files made with libpng on first use.
 #include "gui/TestBitmaps.h"
 
+#include "gui/CScale.h"
 #include "gui/EmbeddedBitmaps.h"
 
 #include <png.h>
@@ -47,46 +48,50 @@ struct Image {
     }
 };
 
-std::vector<unsigned char> drawn(int id, int s) {
+// Sizes are mapped as the window maps them (⌊1.5 n⌋ at 1.5); at scales 1.5
+// and 2 each filmstrip frame has its white dot at its first surface pixel.
+std::vector<unsigned char> drawn(int id, qgui::CScale s) {
     using namespace testbitmaps;
     switch (id) {
     case kFilmstrip: {
-        Image im(kFilmstripSide * s, kFilmstripSide * kFilmstripFrames * s);
+        Image im(s.toSurface(kFilmstripSide), s.toSurface(kFilmstripSide * kFilmstripFrames));
         for (int y = 0; y < im.h; ++y)
             for (int x = 0; x < im.w; ++x) {
-                int frame = y / (kFilmstripSide * s);
-                bool dot = s == 2 && x == 0 && y % (kFilmstripSide * s) == 0;
+                int frame = s.toWindow(y) / kFilmstripSide;
+                bool dot =
+                    s != qgui::CScale(1) && x == 0 && y == s.toSurface(frame * kFilmstripSide);
                 im.set(x, y, dot ? 0xffffffffu : filmstripColor(frame));
             }
         return makePng(im.w, im.h, im.rgba);
     }
     case kBackground: {
-        Image im(200 * s, 120 * s);
+        Image im(s.toSurface(200), s.toSurface(120));
         for (int y = 0; y < im.h; ++y)
             for (int x = 0; x < im.w; ++x)
                 im.set(x, y,
-                       0xff000000u | (std::uint32_t(40 + x / s / 4) << 16) |
-                           (std::uint32_t(60 + y / s / 3) << 8) | 0x70u);
+                       0xff000000u | (std::uint32_t(40 + s.toWindow(x) / 4) << 16) |
+                           (std::uint32_t(60 + s.toWindow(y) / 3) << 8) | 0x70u);
         return makePng(im.w, im.h, im.rgba);
     }
     case kSplash: {
-        Image im(200 * s, 120 * s);
+        Image im(s.toSurface(200), s.toSurface(120));
         for (int y = 0; y < im.h; ++y)
             for (int x = 0; x < im.w; ++x) {
-                bool edge = x < 4 * s || y < 4 * s || x >= im.w - 4 * s || y >= im.h - 4 * s;
+                bool edge = x < s.toSurface(4) || y < s.toSurface(4) || x >= s.toSurface(196) ||
+                            y >= s.toSurface(116);
                 im.set(x, y, edge ? 0xffe0c020u : 0xff202040u);
             }
         return makePng(im.w, im.h, im.rgba);
     }
     case kHalfRed: {
-        Image im(10 * s, 10 * s);
+        Image im(s.toSurface(10), s.toSurface(10));
         for (int y = 0; y < im.h; ++y)
             for (int x = 0; x < im.w; ++x)
                 im.set(x, y, 0x80ff0000u);
         return makePng(im.w, im.h, im.rgba);
     }
     case kTruncated: {
-        Image im(10 * s, 10 * s);
+        Image im(s.toSurface(10), s.toSurface(10));
         std::vector<unsigned char> png = makePng(im.w, im.h, im.rgba);
         png.resize(png.size() / 2);
         return png;
@@ -105,18 +110,18 @@ std::vector<unsigned char> drawn(int id, int s) {
 
 namespace qgui {
 
-const EmbeddedPng* findEmbeddedPng(int id, int scale) {
+const EmbeddedPng* findEmbeddedPng(int id, int halves) {
     // Made once per ID and scale, kept for the test run (as the real arrays are).
     static std::map<std::pair<int, int>, std::pair<std::vector<unsigned char>, EmbeddedPng>> made;
-    if (scale != 1 && scale != 2) return nullptr;
-    auto key = std::make_pair(id, scale);
+    if (halves < CScale::kMinHalves || halves > CScale::kMaxHalves) return nullptr;
+    auto key = std::make_pair(id, halves);
     auto it = made.find(key);
     if (it == made.end()) {
-        std::vector<unsigned char> bytes = testbitmaps::drawn(id, scale);
+        std::vector<unsigned char> bytes = testbitmaps::drawn(id, CScale::fromHalves(halves));
         if (bytes.empty()) return nullptr;
         it = made.emplace(key, std::make_pair(std::move(bytes), EmbeddedPng{})).first;
         it->second.second =
-            EmbeddedPng{id, scale, it->second.first.data(), it->second.first.size()};
+            EmbeddedPng{id, halves, it->second.first.data(), it->second.first.size()};
     }
     return &it->second.second;
 }

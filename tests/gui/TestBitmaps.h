@@ -1,7 +1,7 @@
 #pragma once
 // The bitmaps the GUI tests load by ID, standing in for the editor's artwork.
-// Each is drawn at scale 1 and, with finer detail, at scale 2, so a test can
-// tell which of the two the framework drew.
+// Each is drawn at scale 1 and, with finer detail, at scales 1.5 and 2, so a
+// test can tell which the framework drew.
 
 #include <cstdint>
 #include <vector>
@@ -9,8 +9,9 @@
 namespace testbitmaps {
 
 // 12 × 60: five frames of 12 × 12 stacked top to bottom; frame k is filled
-// with filmstripColor(k). At scale 2 each frame has a one-pixel (surface)
-// white dot at its top-left corner, which an upscaled image could not have.
+// with filmstripColor(k). At scales 1.5 and 2 each frame has a one-pixel
+// (surface) white dot at its top-left corner, which an upscaled image could
+// not have.
 constexpr int kFilmstrip = 149;
 constexpr int kFilmstripFrames = 5;
 constexpr int kFilmstripSide = 12;

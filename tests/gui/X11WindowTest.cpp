@@ -207,6 +207,14 @@ TEST_F(X11Window, ScreenDensityFromXftDpi) {
     EXPECT_EQ(nativeScreenDpi(), 192);
     EXPECT_EQ(chooseScale(nullptr), 2);
     EXPECT_EQ(chooseScale("1"), 1);
+    EXPECT_EQ(chooseScale("1.5"), CScale::oneAndAHalf());
+    // A 150 % desktop announces 144.
+    const char* medium = "Xft.antialias:\t1\nXft.dpi:\t144\n";
+    XChangeProperty(x, DefaultRootWindow(x), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(medium), int(std::strlen(medium)));
+    XSync(x, False);
+    EXPECT_EQ(nativeScreenDpi(), 144);
+    EXPECT_EQ(chooseScale(nullptr), CScale::oneAndAHalf());
     XDeleteProperty(x, DefaultRootWindow(x), XA_RESOURCE_MANAGER);
     XSync(x, False);
     EXPECT_EQ(nativeScreenDpi(), 96);

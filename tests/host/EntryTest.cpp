@@ -96,18 +96,21 @@ TEST_F(Instance, DispatcherAnswersNumbers) {
 }
 
 TEST(HostEditor, RectangleIsTheWindowBeforeAnyOpen) {
-    for (const char* scale : {"1", "2"}) {
-        setenv("QUELLOR_SCALE", scale, 1);
+    const struct {
+        const char* scale;
+        int width, height;
+    } sizes[] = {{"1", 970, 600}, {"1.5", 1455, 900}, {"2", 1940, 1200}};
+    for (const auto& size : sizes) {
+        setenv("QUELLOR_SCALE", size.scale, 1);
         VstTestHost fresh;
         ASSERT_NE(fresh.open(), nullptr);
         ERect* rect = nullptr;
         ASSERT_EQ(fresh.dispatch(effEditGetRect, 0, 0, &rect), 1);
         ASSERT_NE(rect, nullptr);
-        const int s = scale[0] - '0';
         EXPECT_EQ(rect->top, 0);
         EXPECT_EQ(rect->left, 0);
-        EXPECT_EQ(rect->right, 970 * s);
-        EXPECT_EQ(rect->bottom, 600 * s);
+        EXPECT_EQ(rect->right, size.width) << size.scale;
+        EXPECT_EQ(rect->bottom, size.height) << size.scale;
         fresh.dispatch(effEditIdle); // idle with the window closed does nothing
         fresh.dispatch(effEditClose);
     }

@@ -2,8 +2,8 @@
 // our own as an X11 host does: the host's window as ui:parent, the instance
 // through instance access, the plug-in's extension data through data access,
 // idle calls through the idle interface and the size through ui:resize. It
-// writes a picture of the window at both scales (lv2-window-1x.png,
-// lv2-window-2x.png in the build folder).
+// writes a picture of the window at every scale (lv2-window-1x.png,
+// lv2-window-1.5x.png, lv2-window-2x.png in the build folder).
 #include "gui/CSurface.h"
 #include "gui/PngCodec.h"
 #include "lv2/Lv2Names.h"
@@ -157,10 +157,11 @@ protected:
     LV2_Feature parentFeature{}, instanceFeature{}, accessFeature{}, resizeFeature{};
 };
 
-TEST_F(Lv2Window, ShowsTheEditorAtBothScales) {
-    for (int scale : {1, 2}) {
+TEST_F(Lv2Window, ShowsTheEditorAtEveryScale) {
+    for (const char* scale : {"1", "1.5", "2"}) {
         // A new instance each time: its editor chooses its scale at the first open.
-        setenv("QUELLOR_SCALE", std::to_string(scale).c_str(), 1);
+        setenv("QUELLOR_SCALE", scale, 1);
+        const double factor = std::atof(scale);
         startPlugin();
 
         HostWindow host;
@@ -168,8 +169,8 @@ TEST_F(Lv2Window, ShowsTheEditorAtBothScales) {
         LV2UI_Handle handle = open(host, widget);
         ASSERT_NE(handle, nullptr) << scale;
         ASSERT_NE(widget, nullptr);
-        EXPECT_EQ(host.width, kWidth * scale);
-        EXPECT_EQ(host.height, kHeight * scale);
+        EXPECT_EQ(host.width, int(kWidth * factor));
+        EXPECT_EQ(host.height, int(kHeight * factor));
         idle(handle, 10);
 
         qgui::CSurface picture(host.width, host.height);
@@ -177,7 +178,7 @@ TEST_F(Lv2Window, ShowsTheEditorAtBothScales) {
         EXPECT_GT(capture(child, host.width, host.height, picture), 8u)
             << "the window shows no editor at scale " << scale;
         const std::string path =
-            std::string(QUELLOR_SCREENSHOT_DIR) + "/lv2-window-" + std::to_string(scale) + "x.png";
+            std::string(QUELLOR_SCREENSHOT_DIR) + "/lv2-window-" + scale + "x.png";
         EXPECT_TRUE(qgui::writePng(picture, path)) << path;
 
         ui->cleanup(handle);

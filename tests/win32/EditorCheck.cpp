@@ -1,7 +1,7 @@
 // The plug-in's editor driven as a user drives it in a host, compared with
 // the headless rendering of the same session on Linux.
 //
-// The session, at scale 1 and 2, on the first program of the data root's
+// The session, at scales 1, 1.5 and 2, on the first program of the data root's
 // first bank: a click on "Chorus: Enable", a drag of "Master Level" up by 20
 // window pixels (ten steps of 0.01), a Control-click on "Chorus: Time" (set
 // by the host to 0.75 first; back to its reset value), the same drag on "Distortion" with Alt held
@@ -21,7 +21,8 @@
 //          is gone, calls from another thread, the window closed during a drag.
 //          quellor_editor_check.exe --dpi DLL
 //          opens the editor in a window of a high-density screen (the script
-//          sets the prefix's density): the editor must choose scale 2.
+//          sets the prefix's density): the editor must choose scale 2 at 168
+//          dpi and more, 1.5 at 132 dpi and more.
 //          quellor_editor_check.exe --dialogs
 //          opens the platform's file dialogs and message boxes and answers
 //          them from a second thread, as a user would.
@@ -37,6 +38,7 @@
 //          builds stored it) goes in as a host chunk.
 // Exit status 0 when all holds.
 #include "editor/EditorLayout.h"
+#include "gui/CScale.h"
 #include "vst/VstAbi.h"
 
 #include <algorithm>
@@ -85,9 +87,10 @@ const Point kBankMenu{kBankMenuX + 10, kTopMenuY + 5};
 const Point kAway{960, 590};
 
 const char* const kSteps[] = {"edited", "banks"};
+const qgui::CScale kScales[] = {qgui::CScale(1), qgui::CScale::oneAndAHalf(), qgui::CScale(2)};
 
-std::string rawFile(const std::string& prefix, const char* step, int scale) {
-    return prefix + "-" + step + "-" + std::to_string(scale) + "x.rgba";
+std::string rawFile(const std::string& prefix, const char* step, qgui::CScale scale) {
+    return prefix + "-" + step + "-" + scale.text() + "x.rgba";
 }
 
 std::string programFile(const std::string& prefix) {
@@ -146,7 +149,7 @@ namespace {
 
 class HeadlessUser : public User {
 public:
-    HeadlessUser(CPluginEditor& e, qgui::CHeadlessWindow& w, int s)
+    HeadlessUser(CPluginEditor& e, qgui::CHeadlessWindow& w, qgui::CScale s)
         : editor(e), window(w), scale(s) {}
     // As the plug-in passes it on: to the program, then to the editor.
     void hostSets(VstInt32 index, float value) override {
@@ -177,7 +180,9 @@ public:
     }
 
 private:
-    qgui::CPoint device(Point p) const { return qgui::CPoint(p.x * scale, p.y * scale); }
+    qgui::CPoint device(Point p) const {
+        return qgui::CPoint(scale.toSurface(p.x), scale.toSurface(p.y));
+    }
     static long modifiers(int keys) {
         long b = 0;
         if (keys & kControlKey) b |= qgui::kControl;
@@ -186,20 +191,20 @@ private:
     }
     CPluginEditor& editor;
     qgui::CHeadlessWindow& window;
-    int scale;
+    qgui::CScale scale;
 };
 
 int writeReferences(const std::string& prefix) {
     CPluginFile settings(nativePlatform());
     settings.init();
-    for (int scale : {1, 2}) {
+    for (qgui::CScale scale : kScales) {
         CSoundRenderer renderer(&settings, nullptr);
         CPluginEditor editor(nullptr, &renderer);
         auto window = std::make_unique<qgui::CHeadlessWindow>();
         qgui::CHeadlessWindow& w = *window;
         static int parent;
         if (!editor.openWith(&parent, std::move(window), scale)) {
-            std::printf("editor-check: the editor did not open at scale %d\n", scale);
+            std::printf("editor-check: the editor did not open at scale %s\n", scale.text());
             return 1;
         }
         editor.idle();
@@ -222,9 +227,9 @@ int writeReferences(const std::string& prefix) {
             std::printf("editor-check: cannot write %s\n", rawFile(prefix, "*", scale).c_str());
             return 1;
         }
-        std::printf("editor-check: scale %d: Chorus: Enable %.2f, Master Level %.2f, Chorus: "
+        std::printf("editor-check: scale %s: Chorus: Enable %.2f, Master Level %.2f, Chorus: "
                     "Time %.2f, Distortion %.2f\n",
-                    scale, renderer.getParameter(int32_t(kChorusEnable.tag)),
+                    scale.text(), renderer.getParameter(int32_t(kChorusEnable.tag)),
                     renderer.getParameter(int32_t(kMasterLevel.tag)),
                     renderer.getParameter(int32_t(kChorusTime.tag)),
                     renderer.getParameter(int32_t(kDistortion.tag)));
@@ -390,7 +395,7 @@ void setScaleVariable(const char* value) {
 
 class MessageUser : public User {
 public:
-    MessageUser(Plugin& p, HWND child, int s) : plugin(p), window(child), scale(s) {}
+    MessageUser(Plugin& p, HWND child, qgui::CScale s) : plugin(p), window(child), scale(s) {}
     void hostSets(VstInt32 index, float value) override {
         plugin.set(index, value);
         idle(plugin);
@@ -422,11 +427,12 @@ public:
     }
     std::vector<std::uint32_t> pixels() override {
         idle(plugin);
-        return capture(window, kWindowWidth * scale, kWindowHeight * scale);
+        return capture(window, scale.toSurface(kWindowWidth), scale.toSurface(kWindowHeight));
     }
     void post(UINT message, Point at, WPARAM flags) {
-        PostMessageW(window, message, flags,
-                     MAKELPARAM(WORD(short(at.x * scale)), WORD(short(at.y * scale))));
+        PostMessageW(
+            window, message, flags,
+            MAKELPARAM(WORD(short(scale.toSurface(at.x))), WORD(short(scale.toSurface(at.y)))));
     }
 
 private:
@@ -442,7 +448,7 @@ private:
     }
     Plugin& plugin;
     HWND window;
-    int scale;
+    qgui::CScale scale;
 };
 
 bool readRaw(const std::string& path, std::size_t words, std::vector<std::uint32_t>& out) {
@@ -452,9 +458,9 @@ bool readRaw(const std::string& path, std::size_t words, std::vector<std::uint32
     return bool(in) && in.gcount() == std::streamsize(words * sizeof out[0]);
 }
 
-void compareStep(const std::string& prefix, const char* step, int scale,
+void compareStep(const std::string& prefix, const char* step, qgui::CScale scale,
                  const std::vector<std::uint32_t>& shown, const char* what) {
-    const int width = kWindowWidth * scale, height = kWindowHeight * scale;
+    const int width = scale.toSurface(kWindowWidth), height = scale.toSurface(kWindowHeight);
     std::vector<std::uint32_t> linux;
     if (!readRaw(rawFile(prefix, step, scale), std::size_t(width) * height, linux)) {
         report(false, "no Linux rendering in " + rawFile(prefix, step, scale));
@@ -462,7 +468,7 @@ void compareStep(const std::string& prefix, const char* step, int scale,
     }
     std::string first;
     const long n = countDifferences(shown, linux, width, first);
-    report(n == 0, "scale " + std::to_string(scale) + ", " + step + ": " + what +
+    report(n == 0, std::string("scale ") + scale.text() + ", " + step + ": " + what +
                        (n == 0 ? " equals the Linux rendering pixel for pixel"
                                : " differs from the Linux rendering in " + std::to_string(n) +
                                      " pixels, " + first));
@@ -473,8 +479,8 @@ std::string readText(const std::string& path) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void session(const std::string& prefix, int scale) {
-    setScaleVariable(scale == 2 ? "2" : "1");
+void session(const std::string& prefix, qgui::CScale scale) {
+    setScaleVariable(scale.text());
     Plugin plugin;
     HWND host = makeHostWindow();
     if (!plugin.effect || !host) {
@@ -484,8 +490,9 @@ void session(const std::string& prefix, int scale) {
     const bool opened = plugin.dispatch(effEditOpen, 0, 0, host) == 1;
     const Point size = plugin.size();
     HWND child = editorWindow(host);
-    report(opened && child && size.x == kWindowWidth * scale && size.y == kWindowHeight * scale,
-           "scale " + std::to_string(scale) + ": the editor opens in the host's window, " +
+    report(opened && child && size.x == scale.toSurface(kWindowWidth) &&
+               size.y == scale.toSurface(kWindowHeight),
+           std::string("scale ") + scale.text() + ": the editor opens in the host's window, " +
                std::to_string(size.x) + " x " + std::to_string(size.y));
     if (!opened || !child) return;
     idle(plugin);
@@ -521,8 +528,9 @@ void session(const std::string& prefix, int scale) {
             for (const Edit& e : edits) {
                 const float now = plugin.get(VstInt32(e.control.tag));
                 char text[160];
-                std::snprintf(text, sizeof text, "scale %d: %s %.3f -> %.3f (expected %.3f)", scale,
-                              e.name, double(e.before), double(now), double(e.expected));
+                std::snprintf(text, sizeof text, "scale %s: %s %.3f -> %.3f (expected %.3f)",
+                              scale.text(), e.name, double(e.before), double(now),
+                              double(e.expected));
                 report(std::fabs(now - e.expected) < 1e-4f, text);
             }
         }
@@ -531,12 +539,12 @@ void session(const std::string& prefix, int scale) {
         RedrawWindow(child, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
         pumpMessages();
         compareStep(prefix, step, scale,
-                    capture(child, kWindowWidth * scale, kWindowHeight * scale),
+                    capture(child, scale.toSurface(kWindowWidth), scale.toSurface(kWindowHeight)),
                     "the window repainted after an expose");
     });
     plugin.dispatch(effEditClose);
     pumpMessages();
-    report(!IsWindow(child), "scale " + std::to_string(scale) + ": closing leaves no window");
+    report(!IsWindow(child), std::string("scale ") + scale.text() + ": closing leaves no window");
     DestroyWindow(host);
     pumpMessages();
 }
@@ -577,11 +585,14 @@ void registryScale() {
     setScaleVariable("");
     setRegistryScale("2");
     const int two = openedWidth();
+    setRegistryScale("1.5");
+    const int oneAndAHalf = openedWidth();
     setRegistryScale(nullptr);
     const int one = openedWidth();
-    report(two == 2 * kWindowWidth && one == kWindowWidth,
+    report(two == 2 * kWindowWidth && oneAndAHalf == kWindowWidth * 3 / 2 && one == kWindowWidth,
            "the registry value \"scale\" = 2 opens the window " + std::to_string(two) +
-               " pixels wide; without it " + std::to_string(one));
+               " pixels wide, = 1.5 " + std::to_string(oneAndAHalf) + "; without it " +
+               std::to_string(one));
 }
 
 // ---- faults ----
@@ -711,7 +722,7 @@ void faults() {
 }
 
 int compare(const std::string& prefix) {
-    for (int scale : {1, 2})
+    for (qgui::CScale scale : kScales)
         session(prefix, scale);
     registryScale();
     faults();
@@ -736,21 +747,23 @@ int highDensity() {
     auto forWindow = reinterpret_cast<ForWindow>(reinterpret_cast<void*>(
         GetProcAddress(GetModuleHandleW(L"user32.dll"), "GetDpiForWindow")));
     const int dpi = forWindow ? int(forWindow(host)) : 0;
-    if (dpi < 168) {
+    // 2 from 168 dpi, 1.5 (a 150 % desktop) from 132.
+    if (dpi < 132) {
         std::printf("editor-check: scale from the screen not checked: this system reports %d dpi "
                     "for the host's window\n",
                     dpi);
         DestroyWindow(host);
         return 0;
     }
+    const int expected = dpi >= 168 ? 2 * kWindowWidth : kWindowWidth * 3 / 2;
     const bool opened = plugin.effect && plugin.dispatch(effEditOpen, 0, 0, host) == 1;
     const Point size = plugin.size();
     if (opened) plugin.dispatch(effEditClose);
     DestroyWindow(host);
     pumpMessages();
-    report(opened && size.x == 2 * kWindowWidth, "a host window at " + std::to_string(dpi) +
-                                                     " dpi: the editor opens " +
-                                                     std::to_string(size.x) + " pixels wide");
+    report(opened && size.x == expected, "a host window at " + std::to_string(dpi) +
+                                             " dpi: the editor opens " + std::to_string(size.x) +
+                                             " pixels wide");
     return allOk ? 0 : 1;
 }
 

@@ -245,7 +245,7 @@ public:
 
 private:
     CPoint surfacePoint(CPoint p) const {
-        return CPoint(p.h * frame.getScale(), p.v * frame.getScale());
+        return CPoint(frame.getScale().toSurface(p.h), frame.getScale().toSurface(p.v));
     }
     CHeadlessWindow& window;
     CFrame& frame;
@@ -310,9 +310,9 @@ private:
         if (buttons & kRButton) flags |= MK_RBUTTON;
         if (buttons & kControl) flags |= MK_CONTROL;
         if (buttons & kShift) flags |= MK_SHIFT;
-        const int s = frame.getScale();
+        const CScale s = frame.getScale();
         PostMessageW(window, message, flags,
-                     MAKELPARAM(WORD(short(at.h * s)), WORD(short(at.v * s))));
+                     MAKELPARAM(WORD(short(s.toSurface(at.h))), WORD(short(s.toSurface(at.v)))));
     }
     static void setKeys(long buttons) {
         BYTE keys[256];

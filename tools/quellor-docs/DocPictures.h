@@ -6,6 +6,7 @@
 // A new picture is one more line in kPictures.
 
 #include "editor/EditorLayout.h"
+#include "gui/CScale.h"
 
 #include <algorithm>
 #include <functional>
@@ -156,7 +157,7 @@ struct Picture {
     const char* program;
     void (*group)(const Visit&);
     Room room = {};
-    int scale = 2;
+    qgui::CScale scale = qgui::CScale(2);
     bool samplerLayout = false;
     const char* hover = nullptr; // the control the pointer rests on, by name
     Area area() const {

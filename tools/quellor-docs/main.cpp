@@ -3,10 +3,12 @@
 // each area of the window by the rectangles of its controls in the layout
 // table. With --check it draws them again and compares them with the files
 // already written, so that a guide left behind by a change to the window is
-// found.
+// found. With --scale every picture is drawn at that scale instead of its
+// own, to look at the window as a screen of that density shows it.
 //
 //   quellor-docs DATA_FOLDER OUT_DIR           writes every picture
 //   quellor-docs --check DATA_FOLDER OUT_DIR   compares, exit 1 on a difference
+//   quellor-docs --scale 1.5 DATA_FOLDER OUT_DIR   writes every picture at 1.5
 #include "DocPictures.h"
 #include "PaletteWriter.h"
 
@@ -16,6 +18,7 @@
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
 #include "gui/CSurface.h"
+#include "gui/EditorScale.h"
 #include "gui/MouseButtons.h"
 #include "gui/PngCodec.h"
 #include "patch/CPluginFile.h"
@@ -50,9 +53,8 @@ struct Instance {
     std::unique_ptr<CSoundRenderer> renderer;
     std::unique_ptr<CPluginEditor> editor;
     CHeadlessWindow* window = nullptr;
-    int scale = 1;
 
-    bool open(const fs::path& data, const docs::Picture& pic) {
+    bool open(const fs::path& data, const docs::Picture& pic, CScale scale) {
         settings = std::make_unique<CPluginFile>(nativePlatform());
         settings->init();
         renderer = std::make_unique<CSoundRenderer>(settings.get(), &host);
@@ -63,7 +65,6 @@ struct Instance {
             return false;
         }
         editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
-        scale = pic.scale;
         auto w = std::make_unique<CHeadlessWindow>();
         window = w.get();
         static int parent;
@@ -71,8 +72,8 @@ struct Instance {
         editor->idle();
         if (pic.samplerLayout) {
             const docs::Area button = docs::areaOf({editorlayout::kLayoutButton});
-            const CPoint centre((button.x + button.w / 2) * scale,
-                                (button.y + button.h / 2) * scale);
+            const CPoint centre(scale.toSurface(button.x + button.w / 2),
+                                scale.toSurface(button.y + button.h / 2));
             window->mouseDown(centre, kLButton);
             editor->idle();
         }
@@ -82,7 +83,8 @@ struct Instance {
                 if (found || std::strcmp(p.name, pic.hover) != 0) return;
                 found = true;
                 const docs::Area at = docs::areaOf({p});
-                window->mouseMove(CPoint((at.x + at.w / 2) * scale, (at.y + at.h / 2) * scale));
+                window->mouseMove(
+                    CPoint(scale.toSurface(at.x + at.w / 2), scale.toSurface(at.y + at.h / 2)));
             });
             if (!found) {
                 std::fprintf(stderr, "quellor-docs: no control named %s\n", pic.hover);
@@ -100,14 +102,16 @@ struct Instance {
 };
 
 // The picture's pixels, 0xRRGGBB row after row.
-std::vector<std::uint32_t> crop(const CSurface& s, const docs::Area& a, int scale, int& w, int& h) {
-    w = a.w * scale;
-    h = a.h * scale;
+std::vector<std::uint32_t> crop(const CSurface& s, const docs::Area& a, CScale scale, int& w,
+                                int& h) {
+    const int left = scale.toSurface(a.x), top = scale.toSurface(a.y);
+    w = scale.toSurface(a.x + a.w) - left;
+    h = scale.toSurface(a.y + a.h) - top;
     std::vector<std::uint32_t> out(std::size_t(w) * std::size_t(h));
     for (int y = 0; y < h; ++y)
         for (int x = 0; x < w; ++x)
             out[std::size_t(y) * std::size_t(w) + std::size_t(x)] =
-                s.pixel(a.x * scale + x, a.y * scale + y) & 0xffffff;
+                s.pixel(left + x, top + y) & 0xffffff;
     return out;
 }
 
@@ -139,23 +143,29 @@ void isolateSettings(const fs::path& data) {
 
 int main(int argc, char** argv) {
     const bool check = argc == 4 && std::strcmp(argv[1], "--check") == 0;
-    if (argc != 3 && !check) {
-        std::fprintf(stderr, "usage: quellor-docs [--check] DATA_FOLDER OUT_DIR\n");
+    const bool scaled = argc == 5 && std::strcmp(argv[1], "--scale") == 0;
+    // The scale as QUELLOR_SCALE takes it; anything else is no scale.
+    const CScale forced = scaled ? pickScale(argv[2], nullptr, 0) : CScale();
+    if ((argc != 3 && !check && !scaled) || (scaled && std::strcmp(forced.text(), argv[2]) != 0)) {
+        std::fprintf(stderr,
+                     "usage: quellor-docs [--check | --scale 1|1.5|2] DATA_FOLDER OUT_DIR\n");
         return 2;
     }
-    const fs::path data = fs::absolute(argv[check ? 2 : 1]);
-    const fs::path outDir = argv[check ? 3 : 2];
+    const int first = check ? 2 : scaled ? 3 : 1;
+    const fs::path data = fs::absolute(argv[first]);
+    const fs::path outDir = argv[first + 1];
     isolateSettings(data);
     if (!check) fs::create_directories(outDir);
 
     int failures = 0;
     std::uintmax_t total = 0;
     for (const docs::Picture& pic : docs::kPictures) {
+        const CScale scale = scaled ? forced : pic.scale;
         Instance instance;
-        if (!instance.open(data, pic)) return 1;
+        if (!instance.open(data, pic, scale)) return 1;
         int w = 0, h = 0;
         const std::vector<std::uint32_t> pixels =
-            crop(*instance.editor->getFrame()->getSurface(), pic.area(), pic.scale, w, h);
+            crop(*instance.editor->getFrame()->getSurface(), pic.area(), scale, w, h);
         const fs::path path = outDir / pic.file;
         if (check) {
             if (!sameAsFile(path, pixels, w, h)) {

@@ -1,7 +1,8 @@
 // The editor's artwork on Windows: PNG files linked into the module as
 // resources of type "PNG" (written by cmake/ArtworkResources.cmake from the
 // artwork generator's folders). A bitmap's scale-1 image is the resource
-// numbered by its ID; its scale-2 image is numbered ID + kScale2ResourceOffset.
+// numbered by its ID; its scale-2 image is numbered ID + kScale2ResourceOffset,
+// its scale-1.5 image ID + kScale15ResourceOffset.
 #include "gui/EmbeddedBitmaps.h"
 
 #ifndef NOMINMAX
@@ -18,6 +19,10 @@ namespace {
 
 // Also in cmake/ArtworkResources.cmake, which numbers the resources.
 constexpr int kScale2ResourceOffset = 1000;
+constexpr int kScale15ResourceOffset = 2000;
+// The scales in half steps, 2 to 4, each with its own set.
+constexpr int kSets = 3;
+constexpr int kFirstHalves = 2;
 // The artwork's resource IDs.
 constexpr int kFirstId = 120;
 constexpr int kLastId = 199;
@@ -34,19 +39,22 @@ HMODULE ownModule() {
 
 } // namespace
 
-const EmbeddedPng* findEmbeddedPng(int id, int scale) {
-    if (id < kFirstId || id > kLastId || (scale != 1 && scale != 2)) return nullptr;
+const EmbeddedPng* findEmbeddedPng(int id, int halves) {
+    const int set = halves - kFirstHalves;
+    if (id < kFirstId || id > kLastId || set < 0 || set >= kSets) return nullptr;
     // Looked up once each; a loaded resource stays mapped while the module is.
     static std::mutex lock;
-    static EmbeddedPng found[2][kLastId - kFirstId + 1];
-    static bool looked[2][kLastId - kFirstId + 1];
+    static EmbeddedPng found[kSets][kLastId - kFirstId + 1];
+    static bool looked[kSets][kLastId - kFirstId + 1];
     std::lock_guard<std::mutex> guard(lock);
-    EmbeddedPng& png = found[scale - 1][id - kFirstId];
-    if (!looked[scale - 1][id - kFirstId]) {
-        looked[scale - 1][id - kFirstId] = true;
-        png = EmbeddedPng{id, scale, nullptr, 0};
+    EmbeddedPng& png = found[set][id - kFirstId];
+    if (!looked[set][id - kFirstId]) {
+        looked[set][id - kFirstId] = true;
+        png = EmbeddedPng{id, halves, nullptr, 0};
         HMODULE module = ownModule();
-        const int number = scale == 1 ? id : id + kScale2ResourceOffset;
+        const int number = halves == 2   ? id
+                           : halves == 3 ? id + kScale15ResourceOffset
+                                         : id + kScale2ResourceOffset;
         if (HRSRC info = FindResourceW(module, MAKEINTRESOURCEW(number), L"PNG")) {
             HGLOBAL handle = LoadResource(module, info);
             const void* bytes = handle ? LockResource(handle) : nullptr;
