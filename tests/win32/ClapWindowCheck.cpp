@@ -2,7 +2,7 @@
 // gui extension's answers, its refusals (a second window, a call from another
 // thread), and the window itself, which must show
 // exactly the pixels of the VST 2.4 plug-in's editor opened in the same
-// process, at scale 1 and at the host's scale 2.
+// process, at scale 1 and at the host's scales 1.5 and 2.
 //
 //   quellor_clap_window_check.exe DLL CLAP
 //
@@ -61,9 +61,20 @@ VstIntPtr VSTCALLBACK vstHost(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, vo
     return opcode == audioMasterVersion ? 2400 : 0;
 }
 
+// A scale as the user writes it ("1", "1.5", "2").
+std::string scaleText(double scale) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%g", scale);
+    return text;
+}
+
+int scaled(int size, double scale) {
+    return int(size * scale + 0.5);
+}
+
 // The VST 2.4 editor's pixels at the scale QUELLOR_SCALE asks for.
-std::vector<std::uint32_t> vstPixels(const char* dll, int scale) {
-    const std::string assignment = "QUELLOR_SCALE=" + std::to_string(scale);
+std::vector<std::uint32_t> vstPixels(const char* dll, double scale) {
+    const std::string assignment = "QUELLOR_SCALE=" + scaleText(scale);
     _putenv(assignment.c_str()); // the plug-in reads it through the same msvcrt
     std::vector<std::uint32_t> pixels;
     HMODULE library = LoadLibraryA(dll);
@@ -79,7 +90,8 @@ std::vector<std::uint32_t> vstPixels(const char* dll, int scale) {
                 e->dispatcher(e, effEditIdle, 0, 0, nullptr, 0.0f);
                 pumpMessages();
             }
-            pixels = capture(GetWindow(host, GW_CHILD), kWidth * scale, kHeight * scale);
+            pixels =
+                capture(GetWindow(host, GW_CHILD), scaled(kWidth, scale), scaled(kHeight, scale));
             e->dispatcher(e, effEditClose, 0, 0, nullptr, 0.0f);
         }
         DestroyWindow(host);
@@ -124,15 +136,15 @@ struct ClapWindow {
 
 // The window embedded in a host window at the host's scale, its pixels read
 // after a few of the host's timer ticks.
-std::vector<std::uint32_t> clapPixels(const ClapWindow& w, int scale) {
+std::vector<std::uint32_t> clapPixels(const ClapWindow& w, double scale) {
     std::vector<std::uint32_t> pixels;
     if (!w.gui->create(w.plugin, clap::kWindowApiWin32, false)) return pixels;
     uint32_t width = 0, height = 0;
-    const bool scaled = w.gui->setScale(w.plugin, double(scale));
+    const bool taken = w.gui->setScale(w.plugin, scale);
     const bool sized = w.gui->getSize(w.plugin, &width, &height);
-    report(scaled && sized && width == uint32_t(kWidth * scale) &&
-               height == uint32_t(kHeight * scale),
-           "set_scale(" + std::to_string(scale) + ") gives a window of " + std::to_string(width) +
+    report(taken && sized && width == uint32_t(scaled(kWidth, scale)) &&
+               height == uint32_t(scaled(kHeight, scale)),
+           "set_scale(" + scaleText(scale) + ") gives a window of " + std::to_string(width) +
                " x " + std::to_string(height));
     HWND host = makeHostWindow();
     clap::Window parent{};
@@ -143,7 +155,7 @@ std::vector<std::uint32_t> clapPixels(const ClapWindow& w, int scale) {
             if (w.timer) w.timer->onTimer(w.plugin, kTimerId);
             pumpMessages();
         }
-        pixels = capture(GetWindow(host, GW_CHILD), kWidth * scale, kHeight * scale);
+        pixels = capture(GetWindow(host, GW_CHILD), scaled(kWidth, scale), scaled(kHeight, scale));
     }
     w.gui->destroy(w.plugin);
     pumpMessages();
@@ -156,13 +168,13 @@ size_t colours(const std::vector<std::uint32_t>& pixels) {
     return std::set<std::uint32_t>(pixels.begin(), pixels.end()).size();
 }
 
-void compareWindows(const ClapWindow& w, const char* dll, int scale) {
+void compareWindows(const ClapWindow& w, const char* dll, double scale) {
     const std::vector<std::uint32_t> reference = vstPixels(dll, scale);
     const std::vector<std::uint32_t> shown = clapPixels(w, scale);
     std::string first;
-    const long differences = countDifferences(shown, reference, kWidth * scale, first);
+    const long differences = countDifferences(shown, reference, scaled(kWidth, scale), first);
     report(!reference.empty() && !shown.empty() && differences == 0 && colours(shown) > 100,
-           "at scale " + std::to_string(scale) +
+           "at scale " + scaleText(scale) +
                ", the CLAP window shows the VST 2.4 editor's pixels (" +
                std::to_string(colours(shown)) + " colours)" +
                (reference.empty() ? " (no VST 2.4 editor to compare with)"
@@ -236,8 +248,8 @@ int main(int argc, char** argv) {
     report(!fromOtherThread, "a window call from another thread is refused (\"" + lastLog + "\")");
     w.gui->destroy(w.plugin);
 
-    compareWindows(w, argv[1], 1);
-    compareWindows(w, argv[1], 2);
+    for (double scale : {1.0, 1.5, 2.0})
+        compareWindows(w, argv[1], scale);
 
     w.plugin->destroy(w.plugin);
     entry->deinit();
