@@ -6,10 +6,11 @@
 //
 // Usage: quellor-jack-record [--start-transport] SECONDS OUT.wav PORT...
 // Each PORT (for example "Qtractor:Master/out_1") is recorded into one channel
-// of OUT.wav (32-bit float). With --start-transport the recording begins with
-// JACK's transport rolling from its start, which starts every client that
-// follows JACK's transport (Qtractor does by default), and ends with the
-// transport stopped. The last line on standard output reads
+// of OUT.wav (32-bit float). With --start-transport the recorder locates
+// JACK's transport to its start and starts it, which starts every client that
+// follows JACK's transport (Qtractor does by default); the recording begins
+// with the first block the transport rolls in, and the transport stops at its
+// end. The last line on standard output reads
 //   frames=N peak=P rms=R nonfinite=K first=F
 // with P and R linear over every channel, K the samples that were not finite
 // and F the first frame above -60 dBFS (-1 when none).
@@ -37,14 +38,18 @@ struct Recording {
     std::vector<float> interleaved; // sized before the client starts
     size_t framesWanted = 0;
     std::atomic<size_t> framesDone{0};
-    std::atomic<bool> recording{false};
+    jack_client_t* client = nullptr;
+    bool fromRolling = false; // the recording begins with the first block the transport rolls in
 };
 
 // JACK's process thread: copies the block into the buffer sized beforehand.
 int process(jack_nframes_t frames, void* arg) {
     auto* rec = static_cast<Recording*>(arg);
-    if (!rec->recording.load(std::memory_order_relaxed)) return 0;
     const size_t done = rec->framesDone.load(std::memory_order_relaxed);
+    if (done == 0 && rec->fromRolling &&
+        jack_transport_query(rec->client, nullptr) != JackTransportRolling) {
+        return 0;
+    }
     const size_t take = std::min(size_t(frames), rec->framesWanted - done);
     for (int c = 0; c < rec->channels; ++c) {
         const auto* in = static_cast<const float*>(jack_port_get_buffer(rec->ports[c], frames));
@@ -97,7 +102,8 @@ int main(int argc, char** argv) {
             return 1;
         }
     }
-    rec.recording.store(!startTransport, std::memory_order_relaxed);
+    rec.client = client;
+    rec.fromRolling = startTransport;
     jack_set_process_callback(client, process, &rec);
     if (jack_activate(client) != 0) {
         std::fprintf(stderr, "quellor-jack-record: JACK does not start the client\n");
@@ -115,7 +121,6 @@ int main(int argc, char** argv) {
     if (startTransport) {
         jack_transport_locate(client, 0);
         jack_transport_start(client);
-        rec.recording.store(true, std::memory_order_relaxed);
     }
 
     // The dummy backend runs in real time; allow it twice the time and a few seconds.
