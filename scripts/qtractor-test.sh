@@ -132,8 +132,9 @@ import base64, struct, sys, zlib
 data = open(sys.argv[1], "rb").read()
 print(base64.b64encode(struct.pack(">I", len(data)) + zlib.compress(data)).decode())
 ' "$source_dir/examples/demo.qxlprg")
-# Notes right at the session's start can be lost when Qtractor's transport
-# first starts; the clip starts at 1 s, so its first chord is on time.
+# The clip starts at 1 s: notes right at the session's start are cut when
+# Qtractor's transport first starts (Qtractor hands the plug-in each note-on
+# with a note-off in the same block), and its first chord must sound on time.
 clip_start=$rate
 cat >"$work/quellor.qtr" <<EOF
 <?xml version="1.0" encoding="UTF-8"?>
@@ -212,7 +213,8 @@ for _ in $(seq 1 10); do
     if [ -n "$editor" ]; then break; fi
 done
 if [ -z "$editor" ]; then
-    say "Qtractor did not open Quellor's window on a double click on its plug-in list within 10 s" >&2
+    import -window root "$build/qtractor-main.png" 2>/dev/null || true
+    say "Qtractor did not open Quellor's window on a double click on its plug-in list within 10 s (the screen: $build/qtractor-main.png)" >&2
     exit 1
 fi
 child=$(xwininfo -children -id "$editor" | awk '$1 ~ /^0x/ && / 970x600\+/ { print $1; exit }')
