@@ -9,12 +9,14 @@
 // nothing ever arrives as input (the poll descriptor is a pipe nobody writes
 // to), output is dropped, and queries find no other client. The queue keeps
 // time as a real one does, in ticks from the tempo and resolution it was
-// given, running on the monotonic clock while started; Qtractor reads it to
-// follow the sequencer's position. The accessors of the info records
-// (snd_seq_*_get/set/sizeof) and the MIDI event coder stay libasound's own:
-// they touch no device.
+// given, running on the monotonic clock while started: Qtractor reads it to
+// correct the sequencer's drift from the audio clock and to time note-offs
+// for sequencer ports. What Qtractor hands to a track's plug-ins does not
+// depend on it. The accessors of the info records (snd_seq_*_get/set/sizeof)
+// and the MIDI event coder stay libasound's own: they touch no device.
 //
-// QUELLOR_SEQ_TRACE=FILE in the environment appends each call to FILE.
+// QUELLOR_SEQ_TRACE=FILE in the environment appends each call to FILE, but
+// for the frequent event, drain and queue status calls.
 #include <alsa/asoundlib.h>
 
 #include <cerrno>
