@@ -68,7 +68,7 @@ test: test-build tsan-build cross fuzz-check
 	@cd $(TEST_BUILD) && ctest --output-on-failure
 	@bash scripts/tsan-test.sh $(TSAN_BUILD)
 	@bash scripts/wine-test.sh $(TEST_BUILD) $(WIN64_BUILD) $(WIN_BUILD)
-	@cmake --build $(BUILD) --target QuellorClap
+	@cmake --build $(BUILD) --target QuellorClap quellor_qtractor_test_tools
 	@bash scripts/qtractor-test.sh $(BUILD)
 
 bench: deps

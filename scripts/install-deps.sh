@@ -15,6 +15,8 @@ packages=(
     g++-mingw-w64-x86-64 g++-mingw-w64-i686 libz-mingw-w64-dev dpkg-dev  # the Windows builds and their libraries
     wine wine64 wine32:i386
     qtractor jackd2 x11-utils  # Quellor.clap in a real CLAP host, on a dummy JACK server
+    libasound2-dev libjack-jackd2-dev  # that test's stand-in for the ALSA sequencer and its JACK recorder
+    imagemagick python3  # that test's picture of the window and the session's plug-in state
     lv2-dev  # the LV2 plug-in's headers and the schemas its Turtle files are checked against
     lilv-utils sordi ardour  # the LV2 bundle listed, validated and played in a real host
     sox opus-tools  # make docs: each factory bank's previews joined into one Opus sound example

@@ -59,7 +59,13 @@ struct ClapWindowCalls {
         return w && w->size(width, height);
     }
     static bool CLAPCALL canResize(const clap::Plugin*) { return false; }
-    static bool CLAPCALL resizeHints(const clap::Plugin*, clap::GuiResizeHints*) { return false; }
+    static bool CLAPCALL resizeHints(const clap::Plugin* p, clap::GuiResizeHints* hints) {
+        // Some hosts ask even of a window that cannot resize: the answer is
+        // that it cannot.
+        if (!window(p) || !hints) return false;
+        *hints = clap::GuiResizeHints{false, false, false, 0, 0};
+        return true;
+    }
     static bool CLAPCALL adjustSize(const clap::Plugin* p, uint32_t* width, uint32_t* height) {
         // The one size the window has is the nearest.
         CClapWindow* w = window(p);

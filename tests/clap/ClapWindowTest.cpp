@@ -153,6 +153,9 @@ TEST_F(ClapWindow, RefusesWhatItCannotDoAndStaysWhole) {
     EXPECT_EQ(w, 2 * kWidth);
     EXPECT_EQ(h, 2 * kHeight);
     EXPECT_FALSE(gui->canResize(host.plugin()));
+    clap::GuiResizeHints hints{true, true, true, 1, 1};
+    ASSERT_TRUE(gui->getResizeHints(host.plugin(), &hints)) << "asked even so by some hosts";
+    EXPECT_FALSE(hints.canResizeHorizontally || hints.canResizeVertically);
     EXPECT_FALSE(gui->setSize(host.plugin(), 800, 500));
     EXPECT_TRUE(gui->setSize(host.plugin(), 2 * kWidth, 2 * kHeight));
 
