@@ -15,3 +15,11 @@ void CEventQueue::empty() {
     lastDelta = 0;
     pending = -1;
 }
+
+void CEventQueue::holdOver() {
+    for (int32_t i = 0; i < count; ++i)
+        entries[i].deltaFrames = 0;
+    readIndex = 0;
+    lastDelta = 0;
+    pending = -1;
+}

@@ -1,5 +1,6 @@
 // The per-block MIDI event queue: filled by processEvents, consumed by the
-// block loop, emptied at the end of every block and by every reset.
+// block loop, emptied at the end of every block and by every reset; a block
+// that renders nothing of it hands its events on to the next.
 // Audio thread only: no allocation, no locks.
 #pragma once
 
@@ -32,6 +33,9 @@ public:
         return gap;
     }
     void empty();
+    // Keeps the queued events for the next block, in their order, all due at
+    // its first frame (the block they belonged to rendered none of them).
+    void holdOver();
 
     int32_t size() const { return count; }
     const MidiEventEntry& entry(int32_t i) const { return entries[i]; }

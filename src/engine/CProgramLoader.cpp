@@ -87,8 +87,9 @@ std::vector<std::string> CProgramLoader::installProgram(const CProgram& incoming
 void CProgramLoader::applyAllParametersLocked(SlotSamples& samples) {
     r.silenceVoices(true);
     // The new envelopes first, so that the reset starts them. The event queue
-    // is left alone: it is the audio thread's (a block it cannot lock empties
-    // it), and events queued now belong to the block that follows the load.
+    // is left alone: it is the audio thread's (a block it cannot lock hands
+    // its events on), and events queued now belong to the block that follows
+    // the load.
     r.liveEnvelopes->take();
     r.resetRunningState();
     // Each sequencer's values go over once, not once for each of them.

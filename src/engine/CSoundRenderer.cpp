@@ -172,13 +172,15 @@ void CSoundRenderer::processBlock(float** out, int32_t frames, bool replace) {
 
     std::unique_lock<std::mutex> lock(structureMutex, std::try_to_lock);
     if (!lock.owns_lock()) {
-        // A program or sample is being replaced: this block stays silent.
+        // A program or sample is being replaced: this block stays silent, and
+        // its notes and controllers take effect at the next block's start
+        // (a released key lost here would hang on for good).
         lockedOut.fetch_add(1, std::memory_order_relaxed);
         if (replace) {
             std::memset(hostLeft, 0, sizeof(float) * size_t(frames));
             std::memset(hostRight, 0, sizeof(float) * size_t(frames));
         }
-        events.empty();
+        events.holdOver();
         return;
     }
 

@@ -13,6 +13,7 @@
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -100,6 +101,34 @@ TEST_F(RendererFixture, HeldStructureLockGivesASilentBlock) {
     for (float v : left)
         ASSERT_EQ(v, 0.0f);
     EXPECT_EQ(renderer.controllerValue(0, 0), 0.0);
+}
+
+// The events of a block that cannot take the structure lock (a program is
+// being replaced) are not lost: they take effect at the start of the next
+// block. A key released meanwhile must not leave a sequencer playing on.
+TEST_F(RendererFixture, EventsOfALockedOutBlockTakeEffectInTheNext) {
+    const std::string program = std::string(QUELLOR_SOURCE_DIR) +
+                                "/data/QuellorData/Banks/07 Sequenced/Falling Bells.qxlprg";
+    ASSERT_TRUE(renderer.loadProgramFile(program.c_str(), nullptr));
+    queue(0x90, 60, 127, 0);
+    for (int i = 0; i < 40; ++i)
+        render(512);
+    {
+        std::lock_guard<std::mutex> hold(renderer.structureLock());
+        queue(0xb0, 1, 127, 100);
+        queue(0x80, 60, 0, 300);
+        render(512);
+    }
+    render(512);
+    EXPECT_DOUBLE_EQ(renderer.controllerValue(0, 0), 1.0);
+    float peak = 0.0f;
+    for (int i = 0; i < 2 * 86; ++i) {
+        render(512);
+        if (i >= 3 * 86 / 2)
+            for (size_t k = 0; k < left.size(); ++k)
+                peak = std::max({peak, std::fabs(left[k]), std::fabs(right[k])});
+    }
+    EXPECT_LT(peak, 1e-3f) << "still sounding 1.5 s after the key was released";
 }
 
 TEST_F(RendererFixture, TempoIsClamped) {
