@@ -373,8 +373,13 @@ bool CProgramLoader::selectBankProgram(int32_t n) {
         const char* bank = r.bankList.folderName(r.bankList.currentFolder());
         std::snprintf(bankName, sizeof bankName, "%s", bank ? bank : "");
     }
-    r.stopVoices(true);
-    if (!loadProgramFile(path, bankName)) return false;
+    // Every voice stops for the new program: the load fades the output out
+    // and silences them itself. Stopped here first, they would be cut off at
+    // a block boundary. A program that cannot be loaded stops them at once.
+    if (!loadProgramFile(path, bankName)) {
+        r.stopVoices(true);
+        return false;
+    }
     std::lock_guard<std::recursive_mutex> edit(r.editMutex);
     r.bankList.setCurrentFile(n);
     return true;

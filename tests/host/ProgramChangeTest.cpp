@@ -1,6 +1,7 @@
 // MIDI program change through the entry point: program n of the current bank
 // plays, as the program menu would choose it; numbers past the bank's end and
 // a switched-off setting change nothing.
+#include "host/HostRender.h"
 #include "host/ProgramChunk.h"
 #include "host/VstTestHost.h"
 #include "patch/CProgram.h"
@@ -105,4 +106,33 @@ TEST_F(ProgramChange, TheSettingSwitchesItOff) {
     open();
     send(0xc0, 2);
     EXPECT_EQ(playUntil("never", kIgnoredWait), kProgramNames[0]);
+}
+
+TEST_F(ProgramChange, AChangeWhileNotesSoundFadesOutInsteadOfCutting) {
+    // The blocks come at about real time, as from a host's audio thread, so
+    // the load can fade the output out before it exchanges the program.
+    open();
+    EventList chord;
+    chord.addMidi(0x90, 57, 127, 0);
+    chord.addMidi(0x90, 64, 127, 0);
+    host.dispatch(effProcessEvents, 0, 0, chord.record());
+    std::vector<float> heard, left(kBlock), right(kBlock);
+    float* out[2] = {left.data(), right.data()};
+    auto play = [&](int blocks) {
+        for (int b = 0; b < blocks; ++b) {
+            host.effect()->processReplacing(host.effect(), nullptr, out, kBlock);
+            heard.insert(heard.end(), left.begin(), left.end());
+            std::this_thread::sleep_for(std::chrono::microseconds(kBlock * 1000000 / 44100));
+        }
+    };
+    play(40);
+    send(0xc0, 1);
+    const auto end = std::chrono::steady_clock::now() + kLoadLimit;
+    while (programName() != kProgramNames[1] && std::chrono::steady_clock::now() < end)
+        play(1);
+    play(20);
+    ASSERT_EQ(programName(), kProgramNames[1]);
+    EXPECT_GT(peak(StereoSignal{heard, heard}, 0, 40 * kBlock), 0.03f);
+    EXPECT_LE(worstStepRatio(heard, 4410, int64_t(heard.size()), kClickStepFloor, 44),
+              kClickStepRatio);
 }
