@@ -17,27 +17,12 @@
 #include <cstdlib>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 
 namespace {
 
 constexpr uint32_t kWidth = 970;
 constexpr uint32_t kHeight = 600;
-
-pid_t startProcess(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 class ClapWindow : public testing::Test {
 protected:
@@ -98,15 +83,8 @@ protected:
         return w;
     }
     // Runs xdotool while the host's timer idles the window.
-    void xdotool(std::vector<std::string> args) {
-        args.insert(args.begin(), "xdotool");
-        const pid_t tool = startProcess(args);
-        ASSERT_GT(tool, 0);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (waitpid(tool, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
-            idle(1);
-        idle(20);
+    void xdotool(const std::vector<std::string>& args) {
+        ASSERT_TRUE(runXdotool(args, [this] { idle(1); }));
     }
 
     Display* x = nullptr;

@@ -36,28 +36,13 @@
 #include <iterator>
 #include <memory>
 #include <string>
-#include <sys/wait.h>
 #include <thread>
-#include <unistd.h>
 #include <vector>
 
 namespace {
 
 // Every scale the window draws at.
 const qgui::CScale kScales[] = {qgui::CScale(1), qgui::CScale::oneAndAHalf(), qgui::CScale(2)};
-
-pid_t startProcess(const std::vector<std::string>& args) {
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> argv;
-        for (const std::string& a : args)
-            argv.push_back(const_cast<char*>(a.c_str()));
-        argv.push_back(nullptr);
-        execvp(argv[0], argv.data());
-        _exit(127);
-    }
-    return pid;
-}
 
 class EditorX11 : public ::testing::Test {
 protected:
@@ -91,21 +76,11 @@ protected:
     }
 
     // Runs xdotool with args while the host idles the editor, as a host's UI loop does.
-    void xdotoolWhileIdling(std::vector<std::string> args) {
-        args.insert(args.begin(), "xdotool");
-        const pid_t tool = startProcess(args);
-        ASSERT_GT(tool, 0);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (waitpid(tool, &status, WNOHANG) == 0 &&
-               std::chrono::steady_clock::now() < deadline) {
+    void xdotoolWhileIdling(const std::vector<std::string>& args) {
+        ASSERT_TRUE(runXdotool(args, [this] {
             host.dispatch(effEditIdle);
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
-        for (int i = 0; i < 20; ++i) {
-            host.dispatch(effEditIdle);
-            std::this_thread::sleep_for(std::chrono::milliseconds(5));
-        }
+        }));
     }
 
     Display* x = nullptr;
@@ -369,15 +344,8 @@ protected:
     std::string at(int v) const { return std::to_string(scale.toSurface(v)); }
 
     // Runs xdotool with args while the editor idles, as a host's UI loop does.
-    void xdotool(std::vector<std::string> args) {
-        args.insert(args.begin(), "xdotool");
-        const pid_t tool = startProcess(args);
-        ASSERT_GT(tool, 0);
-        int status = 0;
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (waitpid(tool, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
-            idle();
-        idle(20);
+    void xdotool(const std::vector<std::string>& args) {
+        ASSERT_TRUE(runXdotool(args, [this] { idle(); }));
     }
     bool haveXdotool() const { return std::system("xdotool version >/dev/null 2>&1") == 0; }
     void shot(const std::string& name) {

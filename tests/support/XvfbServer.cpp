@@ -1,5 +1,6 @@
 #include "support/XvfbServer.h"
 
+#include <chrono>
 #include <csignal>
 #include <cstdlib>
 #include <sys/wait.h>
@@ -35,4 +36,27 @@ XvfbServer::~XvfbServer() {
         kill(server, SIGTERM);
         waitpid(server, nullptr, 0);
     }
+}
+
+bool runXdotool(const std::vector<std::string>& args, const std::function<void()>& idleOnce) {
+    std::vector<std::string> command = {"xdotool"};
+    command.insert(command.end(), args.begin(), args.end());
+    const pid_t tool = fork();
+    if (tool == 0) {
+        std::vector<char*> argv;
+        for (const std::string& a : command)
+            argv.push_back(const_cast<char*>(a.c_str()));
+        argv.push_back(nullptr);
+        execvp(argv[0], argv.data());
+        _exit(127);
+    }
+    if (tool < 0) return false;
+    constexpr int kIdlesAfter = 20;
+    int status = 0;
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (waitpid(tool, &status, WNOHANG) == 0 && std::chrono::steady_clock::now() < deadline)
+        idleOnce();
+    for (int i = 0; i < kIdlesAfter; ++i)
+        idleOnce();
+    return true;
 }
