@@ -5,6 +5,7 @@
 #include "editor/CBrowserView.h"
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
+#include "editor/HeadlessEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CFrame.h"
 #include "gui/CHeadlessWindow.h"
@@ -37,21 +38,9 @@ const std::pair<const char*, const char*> kPrograms[] = {
     {"B Bank", "Pluck"},       {"B Bank", "Warm Bass"},
 };
 
-struct Browser : ::testing::Test {
-    fs::path root;
-    ScriptedPlatform platform;
-    std::unique_ptr<CPluginFile> settings;
-    std::unique_ptr<CSoundRenderer> renderer;
-    std::unique_ptr<CPluginEditor> editor;
-    CHeadlessWindow* window = nullptr;
-    CScale scale = 1;
-
+struct Browser : ::testing::Test, HeadlessEditor {
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("quellor-browser-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root);
-        platform.rootFolder = root.string();
+        makeRoot("quellor-browser");
         for (const auto& [bank, name] : kPrograms) {
             const fs::path folder = root / "QuellorData/Banks" / bank;
             fs::create_directories(folder);
@@ -60,24 +49,9 @@ struct Browser : ::testing::Test {
             ASSERT_TRUE(saveProgramFile(
                 program, (folder / (std::string(name) + ".qxlprg")).string().c_str(), writer));
         }
-        settings = std::make_unique<CPluginFile>(platform);
-        settings->init();
-        renderer = std::make_unique<CSoundRenderer>(settings.get(), nullptr);
-        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+        start(nullptr);
     }
-    void TearDown() override {
-        editor.reset();
-        fs::remove_all(root);
-    }
-    bool open(CScale s) {
-        scale = s;
-        auto w = std::make_unique<CHeadlessWindow>();
-        window = w.get();
-        static int parent;
-        const bool ok = editor->openWith(&parent, std::move(w), s);
-        if (ok) editor->idle();
-        return ok;
-    }
+    void TearDown() override { finish(); }
     void click(int x, int y) {
         window->mouseDown(CPoint(scale.toSurface(x), scale.toSurface(y)), kLButton);
         editor->idle();

@@ -5,6 +5,7 @@
 #include "editor/CEditHistory.h"
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
+#include "editor/HeadlessEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "gui/CControl.h"
 #include "gui/CFrame.h"
@@ -36,22 +37,11 @@ const CPoint kChorusTimeKnob{32, 472}, kChorusEnableButton{30, 422}, kRoutingMen
     kEnvelopePlot{60, 300}, kAmplitudeBars{700, 90};
 constexpr int kAddEnvelopeEntry = 0;
 
-struct EditHistory : ::testing::Test {
-    fs::path root;
-    ScriptedPlatform platform;
-    std::unique_ptr<CPluginFile> settings;
-    std::unique_ptr<CSoundRenderer> renderer;
-    std::unique_ptr<CPluginEditor> editor;
-    CHeadlessWindow* window = nullptr;
-
+struct EditHistory : ::testing::Test, HeadlessEditor {
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("quellor-history-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root);
+        makeRoot("quellor-history");
         const fs::path bank = root / "QuellorData/Banks/Keys";
         fs::create_directories(bank);
-        platform.rootFolder = root.string();
         {
             CPluginFile writer(platform);
             CProgram alpha, beta;
@@ -64,24 +54,10 @@ struct EditHistory : ::testing::Test {
             shaped.currentEnvelope().points[1].level = 0.25;
             ASSERT_TRUE(saveEnvelopeFile(shaped, (root / "Shaped.qxlenv").c_str(), writer));
         }
-        settings = std::make_unique<CPluginFile>(platform);
-        settings->init();
-        renderer = std::make_unique<CSoundRenderer>(settings.get(), nullptr);
-        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+        start(nullptr);
         ASSERT_TRUE(open());
     }
-    void TearDown() override {
-        editor.reset();
-        fs::remove_all(root);
-    }
-    bool open() {
-        auto w = std::make_unique<CHeadlessWindow>();
-        window = w.get();
-        static int parent;
-        const bool ok = editor->openWith(&parent, std::move(w), 1);
-        if (ok) editor->idle();
-        return ok;
-    }
+    void TearDown() override { finish(); }
     void click(CPoint at, long buttons = kLButton, std::vector<CPoint> path = {}) {
         window->mouseDown(at, buttons);
         for (const CPoint& p : path)

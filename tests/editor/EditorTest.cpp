@@ -5,6 +5,7 @@
 #include "editor/CMenuCtrl.h"
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
+#include "editor/HeadlessEditor.h"
 #include "engine/CProgramEdit.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
@@ -55,24 +56,13 @@ double timeMs(double x, bool synced, double t) {
     return synced ? (1 + 7 * x) * 15000 / t : 1298 * x * x + 1;
 }
 
-struct EditorWindow : ::testing::Test {
-    fs::path root;
-    ScriptedPlatform platform;
-    std::unique_ptr<CPluginFile> settings;
+struct EditorWindow : ::testing::Test, HeadlessEditor {
     RecordingHost host;
-    std::unique_ptr<CSoundRenderer> renderer;
-    std::unique_ptr<CPluginEditor> editor;
-    CHeadlessWindow* window = nullptr;
-    CScale scale = 1;
 
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("quellor-editor-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root);
+        makeRoot("quellor-editor");
         const fs::path bank = root / "QuellorData/Banks/Keys";
         fs::create_directories(bank);
-        platform.rootFolder = root.string();
         // Three programs told apart by their master level.
         const std::pair<const char*, double> programs[] = {
             {"Alpha", 0.2}, {"Beta", 0.4}, {"Gamma", 0.6}};
@@ -83,25 +73,10 @@ struct EditorWindow : ::testing::Test {
             ASSERT_TRUE(
                 saveProgramFile(program, (bank / (std::string(name) + ".qxlprg")).c_str(), writer));
         }
-        settings = std::make_unique<CPluginFile>(platform);
-        settings->init();
-        renderer = std::make_unique<CSoundRenderer>(settings.get(), &host);
-        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
+        start(&host);
     }
-    void TearDown() override {
-        editor.reset();
-        fs::remove_all(root);
-    }
+    void TearDown() override { finish(); }
 
-    bool open(CScale s = 1) {
-        scale = s;
-        auto w = std::make_unique<CHeadlessWindow>();
-        window = w.get();
-        static int parent;
-        const bool ok = editor->openWith(&parent, std::move(w), s);
-        if (ok) editor->idle();
-        return ok;
-    }
     CFrame* frame() { return editor->getFrame(); }
     // A click at window coordinates, then a drag through the given points.
     void click(int x, int y, long buttons = kLButton, std::vector<CPoint> path = {}) {

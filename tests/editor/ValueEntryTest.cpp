@@ -5,6 +5,7 @@
 #include "editor/CHelpLine.h"
 #include "editor/CPluginEditor.h"
 #include "editor/ControlTags.h"
+#include "editor/HeadlessEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CFrame.h"
@@ -41,36 +42,16 @@ struct GestureHost : IRendererHost {
     bool hostTempo(double&) override { return false; }
 };
 
-struct ValueEntry : ::testing::Test {
-    fs::path root;
-    ScriptedPlatform platform;
-    std::unique_ptr<CPluginFile> settings;
+struct ValueEntry : ::testing::Test, HeadlessEditor {
     GestureHost host;
-    std::unique_ptr<CSoundRenderer> renderer;
-    std::unique_ptr<CPluginEditor> editor;
-    CHeadlessWindow* window = nullptr;
 
     void SetUp() override {
-        root = fs::temp_directory_path() /
-               ("quellor-entry-" +
-                std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(root);
+        makeRoot("quellor-entry");
         fs::create_directories(root / "QuellorData/Banks/Keys");
-        platform.rootFolder = root.string();
-        settings = std::make_unique<CPluginFile>(platform);
-        settings->init();
-        renderer = std::make_unique<CSoundRenderer>(settings.get(), &host);
-        editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
-        auto w = std::make_unique<CHeadlessWindow>();
-        window = w.get();
-        static int parent;
-        ASSERT_TRUE(editor->openWith(&parent, std::move(w), 1));
-        editor->idle();
+        start(&host);
+        ASSERT_TRUE(open());
     }
-    void TearDown() override {
-        editor.reset();
-        fs::remove_all(root);
-    }
+    void TearDown() override { finish(); }
     std::string shown(long tag) {
         char text[100] = {};
         editor->getTagText(tag, text, sizeof text);
