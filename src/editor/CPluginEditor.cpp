@@ -8,7 +8,6 @@
 #include "editor/CMenuCtrl.h"
 #include "editor/EditorLayout.h"
 #include "editor/EditorMenus.h"
-#include "editor/EditorScaleSetting.h"
 #include "engine/CProgramEdit.h"
 #include "engine/IEditorEngine.h"
 #include "gui/CBitmap.h"
@@ -62,10 +61,16 @@ constexpr double kGridBias = 0.25;
 constexpr double kDelaySpanMs = 1298.0;
 constexpr double kSixteenthMsAt1Bpm = 15000.0;
 
+// The scale the user set where the data root is set too (the config file or
+// the registry); empty when none is set.
+std::string userScale(IEditorEngine* renderer) {
+    CPluginFile* settings = renderer ? renderer->settings() : nullptr;
+    return settings ? settings->platform().configuredScale() : std::string();
+}
+
 // The scale for a window inside parent: the user's setting, else the density
 // of the screen (on Windows, the one the host's window is on).
-CScale scaleForParent([[maybe_unused]] void* parent) {
-    const std::string setting = scaleSetting();
+CScale scaleForParent([[maybe_unused]] void* parent, const std::string& setting) {
 #ifdef _WIN32
     return pickScale(std::getenv("QUELLOR_SCALE"), setting.c_str(), windowDpi(parent));
 #else
@@ -104,7 +109,7 @@ CPluginEditor::~CPluginEditor() {
 
 bool CPluginEditor::getRect(ERect** result) {
     if (!scaleChosen) {
-        scale = chooseScale(scaleSetting().c_str());
+        scale = chooseScale(userScale(renderer).c_str());
         scaleChosen = true;
     }
     rect.top = 0;
@@ -117,7 +122,7 @@ bool CPluginEditor::getRect(ERect** result) {
 
 bool CPluginEditor::open(void* parent) {
     if (!parent) return false;
-    return openWith(parent, nullptr, scaleForParent(parent));
+    return openWith(parent, nullptr, scaleForParent(parent, userScale(renderer)));
 }
 
 bool CPluginEditor::openWith(void* parent, std::unique_ptr<IPlatformWindow> window, CScale s) {

@@ -82,6 +82,10 @@ public:
     // (QUELLOR_PROGRAM_CHANGE, then the registry value or the config file's
     // programChange= line), as written; empty when none is set.
     virtual std::string configuredProgramChange() { return std::string(); }
+    // The window scale the user set (the registry value or the config file's
+    // scale= line), as written; empty when none is set. QUELLOR_SCALE, which
+    // wins over it, is read where the scale is chosen.
+    virtual std::string configuredScale() { return std::string(); }
     // The entries of a folder (without "." and ".."); empty when it cannot be listed.
     virtual std::vector<FolderEntry> listFolder(const std::string& folder) = 0;
 

@@ -53,6 +53,7 @@ TEST_F(PosixPlatformTest, QualityFromEnvironmentThenConfigFileAndStoredBesideThe
     const fs::path file = dir / "config/Quellor/Quellor.conf";
     std::ofstream(file) << "rootFolder=/srv/q\nquality=1\nscale=2\n";
     EXPECT_EQ(p.configuredQuality(), "1");
+    EXPECT_EQ(p.configuredScale(), "2");
 
     ASSERT_TRUE(p.storeQuality("2"));
     EXPECT_EQ(p.configuredQuality(), "2");

@@ -98,6 +98,8 @@ public:
         return value.empty() ? configValue("programChange") : value;
     }
 
+    std::string configuredScale() override { return configValue("scale"); }
+
     bool storeQuality(const std::string& value) override {
         // The file's other lines stay as they are; the new file replaces the
         // old one only once it is whole, so a failed write loses nothing.

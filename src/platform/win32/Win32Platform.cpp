@@ -53,11 +53,9 @@ constexpr DWORD kShortSettingCharacters = 16;
 // Where the plug-in's settings live, under HKEY_CURRENT_USER.
 const wchar_t* const kSettingsKey = L"SOFTWARE\\tavrino\\Quellor";
 
-// A short setting: the environment variable when set, else the registry
-// value (a text, or a number written as one); empty when neither is there.
-std::string configuredText(const wchar_t* variable, const wchar_t* name) {
-    const wchar_t* env = _wgetenv(variable);
-    if (env && env[0]) return utf8FromWide(env);
+// A short registry value of the settings (a text, or a number written as
+// one); empty when it is not there.
+std::string registryText(const wchar_t* name) {
     HKEY key;
     if (RegOpenKeyExW(HKEY_CURRENT_USER, kSettingsKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
         return std::string();
@@ -76,6 +74,13 @@ std::string configuredText(const wchar_t* variable, const wchar_t* name) {
     }
     RegCloseKey(key);
     return result;
+}
+
+// A short setting: the environment variable when set, else the registry value.
+std::string configuredText(const wchar_t* variable, const wchar_t* name) {
+    const wchar_t* env = _wgetenv(variable);
+    if (env && env[0]) return utf8FromWide(env);
+    return registryText(name);
 }
 
 class Win32Platform final : public IPlatform {
@@ -156,6 +161,8 @@ public:
     std::string configuredProgramChange() override {
         return configuredText(L"QUELLOR_PROGRAM_CHANGE", L"programChange");
     }
+
+    std::string configuredScale() override { return registryText(L"scale"); }
 
     bool storeQuality(const std::string& value) override {
         HKEY key;
