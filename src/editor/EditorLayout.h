@@ -458,6 +458,56 @@ constexpr Placement stepCell(int s, int step) {
 constexpr Placement kSplash{"splash",          Ctl::Splash, 503,   368, kSplashTag,
                             bmp::kSplashImage, 0.0,         kUnit, 0.0, {462, 35}};
 
+// The controls of the window's areas, each in the order of the whole table
+// below.
+template <typename F> void forEachOperatorMatrixControl(F&& f) {
+    for (int r = 0; r < kOperatorCount; ++r)
+        for (int i = 0; i < kOperatorRowControls; ++i)
+            f(operatorRowControl(r, i));
+    for (int r = 0; r < 2; ++r)
+        for (int i = 0; i < kFilterRowControls; ++i)
+            f(filterRowControl(r, i));
+}
+template <typename F> void forEachSamplerMatrixControl(F&& f) {
+    for (int s = 0; s < kSampleSlotCount; ++s)
+        for (int i = 0; i < kSamplerRowControls; ++i)
+            f(samplerRowControl(s, i));
+    for (const Placement& p : kSamplerLayer)
+        f(p);
+}
+template <typename F> void forEachEnvelopeControl(F&& f) {
+    for (const Placement& p :
+         {kCurveSelector, kTargetMenu, kControllerMenu, kPointDisplay, kEnvelopeEditor})
+        f(p);
+    for (const Placement& p : kEnvelopeControls)
+        f(p);
+}
+template <typename F> void forEachRoutingControl(F&& f) {
+    f(kGroupSelector);
+    f(kRoutingMenu);
+    for (int r = 0; r < kEnvelopesPerPage; ++r)
+        for (int i = 0; i < kRoutingRowControls; ++i)
+            f(routingRowControl(r, i));
+}
+template <typename F> void forEachEffectControl(F&& f) {
+    for (const Placement& p : kEffects)
+        f(p);
+    for (const Placement& p : kDelayTimes)
+        f(p);
+    for (int band = 0; band < kEqBandCount; ++band)
+        for (int i = 0; i < kEqBandControls; ++i)
+            f(eqBandControl(band, i));
+}
+template <typename F> void forEachSequencerControl(F&& f) {
+    for (int s = 0; s < kSequencerCount; ++s) {
+        for (int i = 0; i < kSequencerControls; ++i)
+            f(sequencerControl(s, i));
+        f(patternMenu(s));
+        for (int step = 0; step < kSequencerStepCount; ++step)
+            f(stepCell(s, step));
+    }
+}
+
 // Every control the window can show, in both matrix layouts: for checks
 // that go over the whole table.
 template <typename F> void forEachControl(F&& f) {
@@ -467,17 +517,8 @@ template <typename F> void forEachControl(F&& f) {
                                kQualityMenu, kUndoKey, kRedoKey, kHelpLine})
         f(p);
     f(kBrowserButton);
-    for (int r = 0; r < kOperatorCount; ++r)
-        for (int i = 0; i < kOperatorRowControls; ++i)
-            f(operatorRowControl(r, i));
-    for (int r = 0; r < 2; ++r)
-        for (int i = 0; i < kFilterRowControls; ++i)
-            f(filterRowControl(r, i));
-    for (int s = 0; s < kSampleSlotCount; ++s)
-        for (int i = 0; i < kSamplerRowControls; ++i)
-            f(samplerRowControl(s, i));
-    for (const Placement& p : kSamplerLayer)
-        f(p);
+    forEachOperatorMatrixControl(f);
+    forEachSamplerMatrixControl(f);
     for (const Placement& p :
          {kOperatorSelector, kSpectrumMenu, kAmplitudeBars, kPhaseBars, kWaveView})
         f(p);
@@ -485,30 +526,10 @@ template <typename F> void forEachControl(F&& f) {
         f(p);
     for (const Placement& p : kFilters)
         f(p);
-    for (const Placement& p :
-         {kCurveSelector, kTargetMenu, kControllerMenu, kPointDisplay, kEnvelopeEditor})
-        f(p);
-    for (const Placement& p : kEnvelopeControls)
-        f(p);
-    f(kGroupSelector);
-    f(kRoutingMenu);
-    for (int r = 0; r < kEnvelopesPerPage; ++r)
-        for (int i = 0; i < kRoutingRowControls; ++i)
-            f(routingRowControl(r, i));
-    for (const Placement& p : kEffects)
-        f(p);
-    for (const Placement& p : kDelayTimes)
-        f(p);
-    for (int band = 0; band < kEqBandCount; ++band)
-        for (int i = 0; i < kEqBandControls; ++i)
-            f(eqBandControl(band, i));
-    for (int s = 0; s < kSequencerCount; ++s) {
-        for (int i = 0; i < kSequencerControls; ++i)
-            f(sequencerControl(s, i));
-        f(patternMenu(s));
-        for (int step = 0; step < kSequencerStepCount; ++step)
-            f(stepCell(s, step));
-    }
+    forEachEnvelopeControl(f);
+    forEachRoutingControl(f);
+    forEachEffectControl(f);
+    forEachSequencerControl(f);
     f(kSplash);
 }
 

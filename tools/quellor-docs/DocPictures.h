@@ -76,21 +76,12 @@ inline void tuning(const Visit& f) {
     f(kTuningNumber);
 }
 inline void operatorMatrix(const Visit& f) {
-    for (int r = 0; r < kOperatorCount; ++r)
-        for (int i = 0; i < kOperatorRowControls; ++i)
-            f(operatorRowControl(r, i));
-    for (int r = 0; r < 2; ++r)
-        for (int i = 0; i < kFilterRowControls; ++i)
-            f(filterRowControl(r, i));
+    forEachOperatorMatrixControl(f);
     f(kLayoutButton);
     f(kOperatorSelector);
 }
 inline void samplerMatrix(const Visit& f) {
-    for (int s = 0; s < kSampleSlotCount; ++s)
-        for (int i = 0; i < kSamplerRowControls; ++i)
-            f(samplerRowControl(s, i));
-    for (const Placement& p : kSamplerLayer)
-        f(p);
+    forEachSamplerMatrixControl(f);
     f(kLayoutButton);
 }
 inline void operatorPanel(const Visit& f) {
@@ -109,38 +100,18 @@ inline void voiceSettings(const Visit& f) {
         if (p.y > kTopMenuY && p.y < kFilters[0].y + kRowHeight) f(p);
 }
 inline void envelopes(const Visit& f) {
-    for (const Placement& p :
-         {kCurveSelector, kTargetMenu, kControllerMenu, kPointDisplay, kEnvelopeEditor})
-        f(p);
-    for (const Placement& p : kEnvelopeControls)
-        f(p);
+    forEachEnvelopeControl(f);
 }
 inline void routing(const Visit& f) {
-    f(kGroupSelector);
-    f(kRoutingMenu);
-    for (int r = 0; r < kEnvelopesPerPage; ++r)
-        for (int i = 0; i < kRoutingRowControls; ++i)
-            f(routingRowControl(r, i));
+    forEachRoutingControl(f);
 }
 inline void effectsAndMaster(const Visit& f) {
-    for (const Placement& p : kEffects)
-        f(p);
-    for (const Placement& p : kDelayTimes)
-        f(p);
-    for (int band = 0; band < kEqBandCount; ++band)
-        for (int i = 0; i < kEqBandControls; ++i)
-            f(eqBandControl(band, i));
+    forEachEffectControl(f);
     for (const Placement& p : kMasterControls)
         if (p.y > 400) f(p);
 }
 inline void sequencers(const Visit& f) {
-    for (int s = 0; s < kSequencerCount; ++s) {
-        for (int i = 0; i < kSequencerControls; ++i)
-            f(sequencerControl(s, i));
-        f(patternMenu(s));
-        for (int step = 0; step < kSequencerStepCount; ++step)
-            f(stepCell(s, step));
-    }
+    forEachSequencerControl(f);
 }
 
 // The help line: the strip below the sequencers' last row of steps.
