@@ -4,6 +4,7 @@
 // the guide telling something else.
 #include "editor/CPluginEditor.h"
 #include "editor/EditorLayout.h"
+#include "editor/HeadlessEditor.h"
 #include "engine/CSoundRenderer.h"
 #include "engine/IRendererHost.h"
 #include "gui/CHeadlessWindow.h"
@@ -30,13 +31,8 @@ struct QuietHost : IRendererHost {
     bool hostTempo(double&) override { return false; }
 };
 
-struct GuideWalkThrough : ::testing::Test {
-    ScriptedPlatform platform;
+struct GuideWalkThrough : ::testing::Test, HeadlessEditor {
     QuietHost host;
-    std::unique_ptr<CPluginFile> settings;
-    std::unique_ptr<CSoundRenderer> renderer;
-    std::unique_ptr<CPluginEditor> editor;
-    CHeadlessWindow* window = nullptr;
 
     void load(const std::string& bank, const std::string& program) {
         if (editor) editor->close();
@@ -50,14 +46,11 @@ struct GuideWalkThrough : ::testing::Test {
             platform.rootFolder + "/QuellorData/Banks/" + bank + "/" + program + ".qxlprg";
         ASSERT_TRUE(renderer->loadProgramFile(path.c_str(), bank.c_str())) << path;
         editor = std::make_unique<CPluginEditor>(nullptr, renderer.get());
-        auto w = std::make_unique<CHeadlessWindow>();
-        window = w.get();
-        static int parent;
-        ASSERT_TRUE(editor->openWith(&parent, std::move(w), 1));
-        editor->idle();
+        ASSERT_TRUE(open());
     }
     void TearDown() override {
         if (editor) editor->close();
+        finish();
     }
     // A click in the middle of a control, then a drag upward by `up` pixels.
     void click(const layout::Placement& p, long buttons = kLButton, int up = 0) {
