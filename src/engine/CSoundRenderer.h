@@ -28,8 +28,8 @@
 // structure lock, only for the exchange: files are read and parsed, samples
 // loaded and waves built beforehand, and messages shown afterwards. The block
 // call only try-locks it and renders silence for a block it cannot lock (its
-// MIDI events wait for the next block), so the audio thread never waits, and such a change costs at most the one block in
-// which it lands. Lock order: the edit lock, then the structure lock.
+// MIDI events wait for the next block), so the audio thread never waits, and such a change costs at
+// most the one block in which it lands. Lock order: the edit lock, then the structure lock.
 #pragma once
 
 #include "base/ValueIds.h"
